@@ -1,0 +1,366 @@
+#include "platform/forms/forms.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimerEvent>
+#include <QUrl>
+#include <QWheelEvent>
+#include <QWindow>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const QEvent::Type kMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class MessageEvent : public QEvent {
+public:
+    MessageEvent(UINT m, WPARAM w, LPARAM l) : QEvent(kMessageEvent), msg(m), wParam(w), lParam(l) {}
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// Mouse key state flags of the wParam of mouse messages.
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr WPARAM MK_MBUTTON = 0x0010;
+constexpr WPARAM MK_XBUTTON1 = 0x0020;
+constexpr WPARAM MK_XBUTTON2 = 0x0040;
+
+WPARAM KeyStateFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods)
+{
+    WPARAM w = 0;
+    if (buttons & Qt::LeftButton) w |= MK_LBUTTON;
+    if (buttons & Qt::RightButton) w |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton) w |= MK_MBUTTON;
+    if (buttons & Qt::BackButton) w |= MK_XBUTTON1;
+    if (buttons & Qt::ForwardButton) w |= MK_XBUTTON2;
+    if (mods & Qt::ShiftModifier) w |= MK_SHIFT;
+    if (mods & Qt::ControlModifier) w |= MK_CONTROL;
+    return w;
+}
+
+QStringList LocalFiles(const QMimeData* data)
+{
+    QStringList names;
+    if (!data || !data->hasUrls()) return names;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) names << url.toLocalFile();
+    }
+    return names;
+}
+
+}  // namespace
+
+UINT DragQueryFileCount(HDROP drop) { return drop ? static_cast<UINT>(drop->names.size()) : 0; }
+
+QString DragQueryFile(HDROP drop, UINT index)
+{
+    if (!drop || index >= static_cast<UINT>(drop->names.size())) return {};
+    return drop->names.at(static_cast<int>(index));
+}
+
+void DragFinish(HDROP drop)
+{
+    if (drop) drop->finished = true;
+}
+
+bool IsShiftHeld() { return QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier; }
+bool IsCtrlHeld() { return QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier; }
+
+LPARAM MakePointParam(int x, int y)
+{
+    return static_cast<LPARAM>((static_cast<DWORD>(static_cast<WORD>(y)) << 16) | static_cast<WORD>(x));
+}
+int PointParamX(LPARAM lParam) { return static_cast<std::int16_t>(lParam & 0xFFFF); }
+int PointParamY(LPARAM lParam) { return static_cast<std::int16_t>((lParam >> 16) & 0xFFFF); }
+
+TForm::TForm(QWidget* owner) : QMainWindow(owner)
+{
+    auto watchScreen = [this](QScreen* screen) {
+        connect(screen, &QScreen::geometryChanged, this, [this] { PostMessage(WM_DISPLAYCHANGE, 0, 0); });
+    };
+    for (QScreen* screen : QGuiApplication::screens()) watchScreen(screen);
+    connect(qApp, &QGuiApplication::screenAdded, this, [this, watchScreen](QScreen* screen) {
+        watchScreen(screen);
+        PostMessage(WM_DISPLAYCHANGE, 0, 0);
+    });
+    connect(qApp, &QGuiApplication::screenRemoved, this, [this] { PostMessage(WM_DISPLAYCHANGE, 0, 0); });
+}
+
+TForm::~TForm()
+{
+    for (int qtId : timers_) killTimer(qtId);
+}
+
+bool TForm::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    QCoreApplication::postEvent(this, new MessageEvent(msg, wParam, lParam));
+    return true;
+}
+
+LRESULT TForm::SendMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    TMessage m{msg, wParam, lParam, 0};
+    if (QThread::currentThread() == thread()) {
+        WndProc(m);
+    } else {
+        QMetaObject::invokeMethod(this, [this, &m] { WndProc(m); }, Qt::BlockingQueuedConnection);
+    }
+    return m.Result;
+}
+
+bool TForm::SetTimer(UINT id, UINT intervalMs)
+{
+    auto it = timers_.find(id);
+    if (it != timers_.end()) {
+        killTimer(*it);
+        timers_.erase(it);
+    }
+    int qtId = startTimer(static_cast<int>(intervalMs));
+    if (qtId == 0) return false;
+    timers_.insert(id, qtId);
+    return true;
+}
+
+bool TForm::KillTimer(UINT id)
+{
+    auto it = timers_.find(id);
+    if (it == timers_.end()) return false;
+    killTimer(*it);
+    timers_.erase(it);
+    return true;
+}
+
+bool TForm::IsTimerSet(UINT id) const { return timers_.contains(id); }
+
+void TForm::DragAcceptFiles(bool accept)
+{
+    acceptFiles_ = accept;
+    setAcceptDrops(accept);
+}
+
+void TForm::WndProc(TMessage& message) { Dispatch(message); }
+
+void TForm::Dispatch(TMessage& message) { DefaultHandler(message); }
+
+void TForm::DefaultHandler(TMessage& message)
+{
+    switch (message.Msg) {
+    case WM_CLOSE:
+        close();
+        break;
+    case WM_SYSCOMMAND:
+        switch (message.WParam & 0xFFF0) {
+        case SC_MOVE:
+            if (windowHandle()) windowHandle()->startSystemMove();
+            break;
+        case SC_RESTORE:
+            if (isMinimized()) showNormal();
+            break;
+        default:
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+bool TForm::Deliver(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    eventHandled_ = false;
+    TMessage m{msg, wParam, lParam, 0};
+    WndProc(m);
+    return eventHandled_;
+}
+
+bool TForm::event(QEvent* e)
+{
+    if (e->type() == kMessageEvent) {
+        auto* me = static_cast<MessageEvent*>(e);
+        TMessage m{me->msg, me->wParam, me->lParam, 0};
+        WndProc(m);
+        return true;
+    }
+    if (e->type() == QEvent::UngrabMouse) Deliver(WM_CAPTURECHANGED, 0, 0);
+    return QMainWindow::event(e);
+}
+
+void TForm::timerEvent(QTimerEvent* e)
+{
+    for (auto it = timers_.cbegin(); it != timers_.cend(); ++it) {
+        if (it.value() == e->timerId()) {
+            TMessage m{WM_TIMER, it.key(), 0, 0};
+            WndProc(m);
+            return;
+        }
+    }
+    QMainWindow::timerEvent(e);
+}
+
+void TForm::mousePressEvent(QMouseEvent* e)
+{
+    UINT msg = 0;
+    WPARAM extra = 0;
+    switch (e->button()) {
+    case Qt::LeftButton: msg = WM_LBUTTONDOWN; break;
+    case Qt::RightButton: msg = WM_RBUTTONDOWN; break;
+    case Qt::MiddleButton: msg = WM_MBUTTONDOWN; break;
+    case Qt::BackButton: msg = WM_XBUTTONDOWN; extra = WPARAM(XBUTTON1) << 16; break;
+    case Qt::ForwardButton: msg = WM_XBUTTONDOWN; extra = WPARAM(XBUTTON2) << 16; break;
+    default: break;
+    }
+    const QPoint p = e->position().toPoint();
+    if (msg && Deliver(msg, KeyStateFlags(e->buttons(), e->modifiers()) | extra, MakePointParam(p.x(), p.y()))) return;
+    QMainWindow::mousePressEvent(e);
+}
+
+void TForm::mouseReleaseEvent(QMouseEvent* e)
+{
+    UINT msg = 0;
+    WPARAM extra = 0;
+    switch (e->button()) {
+    case Qt::LeftButton: msg = WM_LBUTTONUP; break;
+    case Qt::RightButton: msg = WM_RBUTTONUP; break;
+    case Qt::MiddleButton: msg = WM_MBUTTONUP; break;
+    case Qt::BackButton: msg = WM_XBUTTONUP; extra = WPARAM(XBUTTON1) << 16; break;
+    case Qt::ForwardButton: msg = WM_XBUTTONUP; extra = WPARAM(XBUTTON2) << 16; break;
+    default: break;
+    }
+    const QPoint p = e->position().toPoint();
+    if (msg && Deliver(msg, KeyStateFlags(e->buttons(), e->modifiers()) | extra, MakePointParam(p.x(), p.y()))) return;
+    QMainWindow::mouseReleaseEvent(e);
+}
+
+void TForm::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    const QPoint p = e->position().toPoint();
+    if (e->button() == Qt::LeftButton &&
+        Deliver(WM_LBUTTONDBLCLK, KeyStateFlags(e->buttons(), e->modifiers()), MakePointParam(p.x(), p.y())))
+        return;
+    QMainWindow::mouseDoubleClickEvent(e);
+}
+
+void TForm::wheelEvent(QWheelEvent* e)
+{
+    const int delta = e->angleDelta().y();
+    if (delta != 0) {
+        const QPoint p = e->globalPosition().toPoint();
+        const WPARAM w = (static_cast<WPARAM>(static_cast<WORD>(static_cast<std::int16_t>(delta))) << 16) |
+                         KeyStateFlags(e->buttons(), e->modifiers());
+        if (Deliver(WM_MOUSEWHEEL, w, MakePointParam(p.x(), p.y()))) return;
+    }
+    QMainWindow::wheelEvent(e);
+}
+
+void TForm::moveEvent(QMoveEvent* e)
+{
+    QMainWindow::moveEvent(e);
+    Deliver(WM_MOVE, 0, MakePointParam(x(), y()));
+}
+
+void TForm::resizeEvent(QResizeEvent* e)
+{
+    QMainWindow::resizeEvent(e);
+    Deliver(WM_SIZE, 0, MakePointParam(width(), height()));
+}
+
+void TForm::closeEvent(QCloseEvent* e) { QMainWindow::closeEvent(e); }
+
+void TForm::changeEvent(QEvent* e)
+{
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && !isActiveWindow()) Deliver(WM_KILLFOCUS, 0, 0);
+}
+
+void TForm::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (acceptFiles_ && !LocalFiles(e->mimeData()).isEmpty()) {
+        e->acceptProposedAction();
+        return;
+    }
+    QMainWindow::dragEnterEvent(e);
+}
+
+void TForm::dragMoveEvent(QDragMoveEvent* e)
+{
+    if (acceptFiles_ && !LocalFiles(e->mimeData()).isEmpty()) {
+        e->acceptProposedAction();
+        return;
+    }
+    QMainWindow::dragMoveEvent(e);
+}
+
+void TForm::dropEvent(QDropEvent* e)
+{
+    const QStringList names = LocalFiles(e->mimeData());
+    if (!acceptFiles_ || names.isEmpty()) {
+        QMainWindow::dropEvent(e);
+        return;
+    }
+    e->acceptProposedAction();
+    // The drop is handled after the drag source has finished, as a posted
+    // message would be; the handler owns the names until DragFinish.
+    auto* drop = new TDropFiles{names, false};
+    QPointer<TForm> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, drop] {
+            if (self) self->SendMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+            delete drop;
+        },
+        Qt::QueuedConnection);
+}
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnEndSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+}  // namespace
+
+void InstallSessionEndHandler(TForm* form)
+{
+    QPointer<TForm> target(form);
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, form, [target](QSessionManager&) {
+        if (target) target->SendMessage(WM_QUERYENDSESSION, 0, 0);
+    });
+    if (g_signalPipe[0] < 0) {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
+        ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
+        struct sigaction sa {};
+        sa.sa_handler = OnEndSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        ::sigaction(SIGTERM, &sa, nullptr);
+        ::sigaction(SIGHUP, &sa, nullptr);
+    }
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, form);
+    QObject::connect(notifier, &QSocketNotifier::activated, form, [target] {
+        char buf[16];
+        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], buf, sizeof buf);
+        if (target) target->SendMessage(WM_QUERYENDSESSION, 0, 0);
+    });
+}

@@ -1,0 +1,96 @@
+// A form: a top-level window whose events arrive as numbered messages through
+// a window procedure (WndProc) and a message map (Dispatch), with messages that
+// can be posted or sent to it and timers identified by number.
+#pragma once
+
+#include "platform/wintypes.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QStringList>
+
+struct TMessage {
+    UINT Msg = 0;
+    WPARAM WParam = 0;
+    LPARAM LParam = 0;
+    LRESULT Result = 0;
+};
+
+// Dropped files (the wParam of WM_DROPFILES).
+struct TDropFiles {
+    QStringList names;
+    bool finished = false;
+};
+using HDROP = TDropFiles*;
+UINT DragQueryFileCount(HDROP drop);
+QString DragQueryFile(HDROP drop, UINT index);
+void DragFinish(HDROP drop);
+
+// Keyboard state at the moment of the call (Shift, Ctrl, Alt held).
+bool IsShiftHeld();
+bool IsCtrlHeld();
+
+class TForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm(QWidget* owner = nullptr);
+    ~TForm() override;
+
+    // Queues the message; safe from any thread.
+    bool PostMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Runs the message now through WndProc and returns its result; from
+    // another thread it waits until the form's thread has handled it.
+    LRESULT SendMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // Window timers by id: a timer with the same id is replaced.
+    bool SetTimer(UINT id, UINT intervalMs);
+    bool KillTimer(UINT id);
+    bool IsTimerSet(UINT id) const;
+
+    void DragAcceptFiles(bool accept);
+    bool AcceptsDroppedFiles() const { return acceptFiles_; }
+
+    // The window procedure: every message passes here first.
+    virtual void WndProc(TMessage& message);
+    // The message map; unhandled messages go to DefaultHandler.
+    virtual void Dispatch(TMessage& message);
+    virtual void DefaultHandler(TMessage& message);
+
+    // Whether Qt's own handling of the current input event continues after
+    // the message (a handler sets it to false to swallow the event).
+    void SetEventHandled(bool handled) { eventHandled_ = handled; }
+
+protected:
+    bool event(QEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+    // Runs a message built from an input event; true when a handler
+    // swallowed it.
+    bool Deliver(UINT msg, WPARAM wParam, LPARAM lParam);
+
+private:
+    QHash<UINT, int> timers_;   // window timer id -> Qt timer id
+    bool acceptFiles_ = false;
+    bool eventHandled_ = false;
+    bool closing_ = false;
+};
+
+// Packs client coordinates into an lParam as window messages do.
+LPARAM MakePointParam(int x, int y);
+int PointParamX(LPARAM lParam);
+int PointParamY(LPARAM lParam);
+
+// SIGTERM and SIGHUP end the session: the form gets WM_QUERYENDSESSION on its
+// own thread and closes as the user would. The desktop session's end does the same.
+void InstallSessionEndHandler(TForm* form);

@@ -1,0 +1,75 @@
+// One running window per user: a named mutex that tells a second start that
+// a first one runs, the running window found by its class name, and the
+// hand-over of the second start's arguments as WM_COPYDATA records, in order,
+// each answered before the next is sent.
+//
+// The mutex is a lock file; a process holding a handle holds a shared lock on
+// it, so the mutex exists while any handle is open. A window registered under
+// a class name listens on a local socket; a sender connects to it.
+// Both live in $XDG_RUNTIME_DIR/Zoravel/ (or /tmp/zoravel-<uid>/), overridden
+// by ZORAVEL_RUNTIME_DIR.
+#pragma once
+
+#include "platform/wintypes.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class TForm;
+class QLocalServer;
+
+namespace instance {
+
+class NamedMutex {
+public:
+    // Creates or opens the named mutex. *alreadyExisted is set when another
+    // handle to it was open at the time of the call (ERROR_ALREADY_EXISTS).
+    static std::unique_ptr<NamedMutex> Create(const QString& name, bool* alreadyExisted);
+    // Opens the mutex; null when no handle to it is open anywhere.
+    static std::unique_ptr<NamedMutex> Open(const QString& name);
+    ~NamedMutex();   // closes the handle
+    NamedMutex(const NamedMutex&) = delete;
+    NamedMutex& operator=(const NamedMutex&) = delete;
+
+private:
+    explicit NamedMutex(int fd) : fd_(fd) {}
+    int fd_;
+};
+
+// Registers `window` as a top-level window of `className`: WM_COPYDATA records
+// sent to it arrive through window->SendMessage(WM_COPYDATA, sender, &data),
+// where sender is a non-zero number naming the connection. When a sender's
+// connection closes, `senderGone` is called with its number.
+class WindowClassServer : public QObject {
+    Q_OBJECT
+public:
+    WindowClassServer(TForm* window, const QString& className, std::function<void(WPARAM)> senderGone);
+    ~WindowClassServer() override;
+    bool IsListening() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// The sender's side: a connection to the running window of a class.
+class WindowConnection {
+public:
+    // Finds a running window of the class; null when there is none.
+    static std::unique_ptr<WindowConnection> Find(const QString& className);
+    ~WindowConnection();
+    // Sends one record and waits until the window has handled it.
+    // Returns false when the connection broke.
+    bool SendCopyData(std::intptr_t dwData, const QByteArray& data, LRESULT* result = nullptr);
+
+private:
+    WindowConnection() = default;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace instance

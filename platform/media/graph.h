@@ -1,0 +1,163 @@
+// A playback graph for one media item on GStreamer, with the operations the
+// player's file graph needs: build, run, pause, stop, positions in 100-ns
+// units, rate, frame step, volume in hundredths of a decibel and balance,
+// audio stream choice, the picture's native size and its place in the view
+// panel. Events are queued from GStreamer's threads and announced to the
+// window by one posted message; the window drains them with GetEvent on its
+// own thread.
+#pragma once
+
+#include "platform/wintypes.h"
+
+#include <QObject>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QWidget;
+class TForm;
+
+namespace media {
+
+// Event codes (values as the window's handlers test them).
+constexpr long EC_COMPLETE = 0x01;
+constexpr long EC_USERABORT = 0x02;
+constexpr long EC_ERRORABORT = 0x03;
+constexpr long EC_VIDEO_SIZE_CHANGED = 0x0A;
+constexpr long EC_PAUSED = 0x0E;
+constexpr long EC_OLE_EVENT = 0x18;   // buffering: param1 non-zero while buffering, 0 when done
+
+// SetPositions flags.
+constexpr DWORD AM_SEEKING_NoPositioning = 0x0;
+constexpr DWORD AM_SEEKING_AbsolutePositioning = 0x1;
+constexpr DWORD AM_SEEKING_RelativePositioning = 0x2;
+constexpr DWORD AM_SEEKING_SeekToKeyFrame = 0x4;
+
+// Video renderers by the `Renderer` setting.
+constexpr int RendererOverlay = 1;    // overlay sink with colour controls
+constexpr int RendererWindowless7 = 2;  // GL sink
+constexpr int RendererWindowless9 = 3;  // frames painted by the panel itself
+// Any other value: the graph's own default choice.
+
+enum class GraphState { Stopped, Paused, Running };
+
+// Colour values of the overlay renderer, in the ranges of the player's
+// colour settings (brightness 0..10000, contrast 0..20000, hue -180..180,
+// saturation 0..20000, gamma 1..500, sharpness 0..10).
+struct ColorValues {
+    long brightness = 750;
+    long contrast = 10000;
+    long hue = 0;
+    long saturation = 10000;
+    long gamma = 1;
+    long sharpness = 5;
+};
+
+// Element factory name to its 16-byte class identifier and back: the
+// name-based (SHA-1, version 5) UUID of the factory name under our namespace,
+// in the byte order of a stored GUID.
+QByteArray FactoryClassId(const QString& factoryName);
+QString FactoryForClassId(const QByteArray& classId16);  // empty when unknown
+
+// The media type of a file as GStreamer's type finder sees it ("video/mpeg,
+// systemstream=(boolean)true, mpegversion=(int)2" ...), empty when unknown.
+QString FindMediaType(const QString& path);
+
+class GraphPrivate;
+
+class FilterGraph : public QObject {
+    Q_OBJECT
+public:
+    FilterGraph();
+    ~FilterGraph() override;
+
+    // ---- building (before RenderFile) ----
+    // Picks the video renderer by the `Renderer` value; `panel` is the widget
+    // the picture is drawn in. Without a call no picture is rendered.
+    HRESULT AddVideoRenderer(int renderer, QWidget* panel, bool flipAllowed = false);
+    // A chosen audio sink by factory name; empty keeps the automatic one.
+    HRESULT AddAudioRenderer(const QString& factoryName);
+    // The factory is chosen before any other of its kind while the graph
+    // plugs decoders, demuxers and parsers (a preferred filter).
+    HRESULT AddPreferredFactory(const QString& factoryName);
+    bool HasPreferredFactory(const QString& factoryName) const;
+    // Windows Media: plug the ASF demuxer; with `streamingSource` the file is
+    // read as a stream source, which needs no index to play.
+    void UseWindowsMediaSource(bool streamingSource);
+
+    // Builds the graph for a file path or an address and brings it to the
+    // paused state (first frame ready). S_OK, or a failure HRESULT when the
+    // item cannot be played. The graph is then paused.
+    HRESULT RenderFile(const QString& pathOrUrl);
+    // Whether the chosen video renderer is part of the built graph.
+    bool IsVideoRendererConnected() const;
+    // Names (factory names) of the elements in the built graph, in order.
+    QStringList ElementNames() const;
+
+    // ---- control ----
+    HRESULT Run();
+    HRESULT Pause();
+    HRESULT Stop();   // stopped: no playback; the position is kept
+    GraphState State() const;
+
+    // ---- seeking (100-ns units) ----
+    bool IsSeekable() const;
+    HRESULT GetDuration(REFERENCE_TIME* duration) const;
+    HRESULT GetCurrentPosition(REFERENCE_TIME* position) const;
+    HRESULT SetPositions(REFERENCE_TIME* current, DWORD currentFlags, REFERENCE_TIME* stop, DWORD stopFlags);
+    HRESULT SetRate(double rate);
+    HRESULT GetRate(double* rate) const;
+    // Frame positions for a backward step; E_NOTIMPL when the frame rate is unknown.
+    HRESULT GetFrameRate(double* framesPerSecond) const;
+
+    // ---- frame step ----
+    HRESULT CanStep() const;          // S_OK when a picture can be stepped
+    HRESULT Step(DWORD frames);
+
+    // ---- audio ----
+    bool HasAudio() const;
+    HRESULT put_Volume(long hundredthsDb);   // -10000 (silent) .. 0 (full)
+    HRESULT get_Volume(long* hundredthsDb) const;  // E_NOTIMPL without sound
+    HRESULT put_Balance(long balance);       // -10000 (left) .. 10000 (right)
+    HRESULT get_Balance(long* balance) const;
+    int AudioStreamCount() const;
+    int CurrentAudioStream() const;
+    HRESULT SelectAudioStream(int index);
+    QString AudioStreamName(int index) const;   // language or title, may be empty
+
+    // ---- video ----
+    bool HasVideo() const;
+    HRESULT GetNativeVideoSize(long* width, long* height) const;
+    // The video rectangle in the panel's coordinates.
+    HRESULT SetVideoPosition(const QRect& rect);
+    HRESULT SetVideoVisible(bool visible);
+    bool IsVideoVisible() const;
+    void DisplayModeChanged();
+    HRESULT SetColorValues(const ColorValues& values);
+    HRESULT GetColorValues(ColorValues* values) const;
+    bool HasColorControls() const;
+    void SetFlip(bool horizontal, bool vertical);
+
+    // ---- stream information ----
+    // Tags of the item: "title", "artist", "album" (GStreamer tag names).
+    QString Tag(const char* name) const;
+
+    // ---- events ----
+    // Announce queued events with one posted message to `window`.
+    void SetNotifyWindow(TForm* window, UINT message, LPARAM lParam);
+    // Takes the next queued event: S_OK, or E_ABORT when the queue is empty.
+    HRESULT GetEvent(long* code, LPARAM* param1, LPARAM* param2, long timeoutMs);
+    HRESULT FreeEventParams(long code, LPARAM param1, LPARAM param2);
+
+private:
+    std::unique_ptr<GraphPrivate> d;
+};
+
+// The audio sink used when no sound device can be opened, and whether
+// playback is silent for that reason.
+bool SoundDeviceAvailable();
+
+}  // namespace media

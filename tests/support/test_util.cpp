@@ -1,0 +1,58 @@
+#include "support/test_util.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+namespace testutil {
+
+IsolatedHome::IsolatedHome()
+{
+    qputenv("ZORAVEL_REGISTRY", dir_.filePath("registry.reg").toUtf8());
+    qputenv("ZORAVEL_HOME", dir_.filePath("data").toUtf8());
+    qputenv("ZORAVEL_RUNTIME_DIR", dir_.filePath("run").toUtf8());
+    qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toUtf8());
+}
+
+IsolatedHome::~IsolatedHome()
+{
+    qunsetenv("ZORAVEL_REGISTRY");
+    qunsetenv("ZORAVEL_HOME");
+    qunsetenv("ZORAVEL_RUNTIME_DIR");
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    return f.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+QString FixtureFolder() { return QString::fromLocal8Bit(qgetenv("ZORAVEL_TEST_FIXTURES")); }
+
+QString Fixture(const QString& name) { return FixtureFolder() + "/" + name; }
+
+}  // namespace testutil
