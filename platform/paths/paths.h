@@ -17,18 +17,21 @@ QString GetWindowsFolder();
 
 // Lower-cased text after the last "." of the path's last component; empty when
 // that component has no ".", or when the text from the last "." on is longer
-// than 256 characters.
+// than 256 characters. A "." in a folder name is not an extension; a name that
+// starts with its only "." (".bashrc") has the rest as extension ("bashrc").
 QString GetFileExtension(const QString& path);
-bool IsExistingFile(const QString& path);     // a file (symbolic links followed)
+bool IsExistingFile(const QString& path);     // a regular file (symbolic links followed)
 bool IsExistingFolder(const QString& path);   // a folder (symbolic links followed)
-// Folder part of a path up to, not including, its last "/" ("" when none).
+// Folder part of a path up to, not including, its last "/" ("" when none;
+// "/" for a name directly in the root).
 QString ExtractFileDir(const QString& path);
 // Last component of a path.
 QString ExtractFileName(const QString& path);
 
 // Target of a shortcut: a symbolic link, or a freedesktop link file
 // ("[Desktop Entry]" with Type=Link and a file URL or path). False when the
-// path is neither or its target cannot be read.
+// path is neither or its target cannot be read. A chain of links is followed
+// to its end; the target is absolute and need not exist (callers check).
 bool ResolveShortcut(const QString& path, QString* target);
 // Whether the extension (lower case) names a shortcut file.
 bool IsShortcutExtension(const QString& extension);
