@@ -24,6 +24,10 @@ class QLocalServer;
 
 namespace instance {
 
+// The per-user folder of lock files and window sockets, with a trailing "/",
+// created with mode 0700 on first use; empty when it cannot be made safely.
+QString RuntimeFolder();
+
 class NamedMutex {
 public:
     // Creates or opens the named mutex. *alreadyExisted is set when another
@@ -44,12 +48,21 @@ private:
 // sent to it arrive through window->SendMessage(WM_COPYDATA, sender, &data),
 // where sender is a non-zero number naming the connection. When a sender's
 // connection closes, `senderGone` is called with its number.
+//
+// Create it on the window's thread. Records of one connection are delivered
+// one at a time and in order, each answered with the handler's result only
+// after the handler has returned; a handler may run a nested event loop, in
+// which records of other connections can arrive. `senderGone` comes after the
+// connection's last record has been handled. Destroying the server removes
+// its socket and calls nothing more.
 class WindowClassServer : public QObject {
     Q_OBJECT
 public:
     WindowClassServer(TForm* window, const QString& className, std::function<void(WPARAM)> senderGone);
     ~WindowClassServer() override;
     bool IsListening() const;
+    // Path of the listening socket (<runtime>/<class>.<pid>.<n>).
+    QString SocketPath() const;
 
 private:
     struct Impl;
@@ -59,11 +72,13 @@ private:
 // The sender's side: a connection to the running window of a class.
 class WindowConnection {
 public:
-    // Finds a running window of the class; null when there is none.
+    // Finds the most recently created running window of the class; null when
+    // there is none. Sockets left behind by ended processes are removed.
     static std::unique_ptr<WindowConnection> Find(const QString& className);
     ~WindowConnection();
-    // Sends one record and waits until the window has handled it.
-    // Returns false when the connection broke.
+    // Sends one record and waits (without a time limit, as a synchronous
+    // send does) until the window has handled it. Returns false when the
+    // connection broke; the connection is then unusable.
     bool SendCopyData(std::intptr_t dwData, const QByteArray& data, LRESULT* result = nullptr);
 
 private:
