@@ -2,6 +2,7 @@
 // measure an MP3 file's playing time by walking its frames.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 struct TAG_STRINGS {
@@ -15,6 +16,8 @@ public:
     explicit CMP3Info(bool readDuration);
     // True when a tag was found (a readable ID3v2 header with allowId3v2, or
     // an ID3v1 block); fills the strings and, when asked, the duration.
+    // Every read is bounded by the file: a truncated or hostile tag yields
+    // what lies inside it and nothing else.
     bool ReadTag(const QString& path, bool allowId3v2);
 
     int duration = 0;          // playing time in whole seconds, 0 until measured
@@ -24,3 +27,5 @@ public:
 
 // Text of 8-bit input from elsewhere: UTF-8 when it is valid UTF-8, else CP932.
 QString DecodeLegacyText(const QByteArray& bytes);
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(const char* data, qsizetype size);
