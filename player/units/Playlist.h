@@ -2,6 +2,10 @@
 // shuffle order (a permutation of the entries' indexes, present only for
 // lists of two or more entries) with its position. No window: the main
 // window owns one and opens entries itself.
+//
+// Indexes are checked before every use: an index outside the list never
+// reaches an entry, and a shuffle order that no longer matches the list is
+// rebuilt from the current entry before it is stepped through.
 #pragma once
 
 #include <QString>
@@ -24,17 +28,27 @@ public:
     const TPlayListItem& Item(int index) const { return items_.at(static_cast<size_t>(index)); }
     TPlayListItem& Item(int index) { return items_.at(static_cast<size_t>(index)); }
     bool IsValidIndex(int index) const { return index >= 0 && index < Count(); }
+    // The entries in list order; sorting in place keeps the count, after
+    // which the caller sets ListIndex and rebuilds the shuffle order.
+    const std::vector<TPlayListItem>& Items() const { return items_; }
+    std::vector<TPlayListItem>& Items() { return items_; }
 
     // Appends an entry; in append mode with shuffle on it is also placed into
     // the shuffle order after the current position.
     void Add(const TPlayListItem& item, bool appendMode, bool shuffle);
+    // Inserts at index (clamped to the list). ListIndex is left as it is; a
+    // shuffle order keeps naming the same entries and takes the new one last.
     void Insert(int index, const TPlayListItem& item);
+    // Moves the entry at `from` to `to` (both clamped). ListIndex is left as
+    // it is; a shuffle order keeps naming the same entries.
     void Move(int from, int to);
     // Frees every entry, the shuffle order and resets the indexes.
     void Clear();
 
     int ListIndex() const { return listIndex_; }
-    void SetListIndex(int index) { listIndex_ = index; }
+    // Sets the current entry. With a shuffle order the position moves to the
+    // entry's place in the order, so the next step continues from there.
+    void SetListIndex(int index);
     // The current entry, or null when the index lies outside the list.
     const TPlayListItem* Current() const;
 
@@ -42,18 +56,26 @@ public:
     bool HasShuffleOrder() const { return !order_.empty(); }
     const std::vector<int>& ShuffleOrder() const { return order_; }
     int ShufflePosition() const { return position_; }
+    // New random permutation of all entries, position 0 (ListIndex is left
+    // to the caller). No order for fewer than two entries.
     void BuildShuffleOrder();
+    // New order that begins with the current entry, position 0.
     void BuildShuffleOrderFromCurrent();
+    // Places the last entry (just appended) at a random place after the
+    // current position, never before it.
     void InsertShuffleEntry();
     void ClearShuffleOrder();
-    // Random exchange in place: for i from 1 to n-1, swap a[i] with a[rand % (i+1)].
+    // Random exchange in place: for i from 1 to n-1, swap a[i] with a[j], j
+    // uniform in 0..i.
     void ShuffleIndices(std::vector<int>& a);
     // Drops a shuffle order of fewer than 2 entries.
     void FreeSmallShuffleOrder();
 
     // ---- steps (choose the entry, open nothing) ----
     // One step forward or backward in list or shuffle order; sets ListIndex
-    // and the direction. False when the list has fewer than two entries.
+    // and the direction. Past either end of the shuffle order a fresh order
+    // is built (forward: its first entry, backward: its last). False when the
+    // list has fewer than two entries.
     bool StepNext(bool shuffle);
     bool StepPrevious(bool shuffle);
     Direction LastDirection() const { return direction_; }
@@ -61,13 +83,19 @@ public:
     // Removes the current entry (it could not be played): from the list and,
     // with shuffle on, from the shuffle order; then moves the indexes back by
     // one so that the next step in the last direction reaches the entry that
-    // follows. Returns the number of entries left.
+    // follows. With one entry or none left, ListIndex and the position are 0.
+    // Returns the number of entries left. An invalid ListIndex removes nothing.
     int RemoveCurrent(bool shuffle);
 
     // The generator is seeded once per process; tests may seed it.
     static void SeedRandom(std::uint32_t seed);
 
 private:
+    // Whether the shuffle order is usable for a list of the current count;
+    // a stale one is rebuilt from the current entry.
+    bool UsableOrder();
+    static std::mt19937& Generator();
+
     std::vector<TPlayListItem> items_;
     std::vector<int> order_;
     int listIndex_ = 0;
