@@ -3,10 +3,18 @@
 // Kinds: 0 ".zol" (the player's own list), 1 ".m3u", 2 WPL, 3 ASX,
 // 4 Internet shortcut (".url"), 5 RealMedia metafile (".ram").
 // Entries found are handed on in file order through the sink.
+//
+// Lines of a list are resolved like this: "/..." is absolute and taken as it
+// is; any other line is relative to the list's folder ("\" read as "/");
+// network paths ("\\..." or "//...") and drive paths ("X:...") of lists
+// written elsewhere are skipped. Text that is not valid UTF-8 is CP932.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class IListSink {
 public:
@@ -25,7 +33,19 @@ public:
     // other) is not read again.
     void Read(const QString& path, int kind);
 
+    // Fetches the content of a list named by an address ("scheme://...").
+    // Without a loader such a list cannot be opened: kinds 2 to 5 then hand
+    // the address on as one media item (a stream), kinds 0 and 1 add nothing.
+    using AddressLoader = std::function<bool(const QString& address, QByteArray* content)>;
+    static void SetAddressLoader(AddressLoader loader);
+
 private:
+    void ReadPlainList(bool m3u);
+    void ReadWpl();
+    void ReadAsx();
+    void ReadInternetShortcut();
+    void ReadRealMetafile();
+
     IListSink* sink_;
     QString path_;
 };
@@ -34,5 +54,12 @@ private:
 int ListKindForExtension(const QString& extension);
 
 // Writes the paths one per line, each followed by "\n", through a temporary
-// file renamed over the old one. False when the file cannot be written.
+// file renamed over the old one. A path holding a line end cannot be written
+// as a line and is left out. False when the file cannot be written.
 bool WritePlayListFile(const QString& path, const QStringList& paths);
+
+// Resolves one line of a list against the list's folder (see above); empty
+// when the line is skipped (empty, network or drive path).
+QString ResolveListLine(const QString& line, const QString& listFolder);
+// Decodes the XML entities &amp; &lt; &gt; &quot; &apos; &#NN; &#xNN;.
+QString DecodeXmlEntities(const QString& text);
