@@ -331,8 +331,10 @@ void WindowClassServer::Impl::Pump(std::shared_ptr<Connection> c)
     if (c->busy || c->finished) return;
     const std::shared_ptr<bool> stillAlive = alive;
     while (c->buffer.size() >= kHeaderSize) {
-        const qint64 dwData = qFromLittleEndian<qint64>(c->buffer.constData());
-        const quint32 length = qFromLittleEndian<quint32>(c->buffer.constData() + 8);
+        unsigned char header[kHeaderSize];
+        std::memcpy(header, c->buffer.constData(), kHeaderSize);
+        const qint64 dwData = qFromLittleEndian<qint64>(header);
+        const quint32 length = qFromLittleEndian<quint32>(header + 8);
         if (length > kMaxRecord) {
             c->buffer.clear();
             c->closed = true;

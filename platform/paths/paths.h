@@ -37,5 +37,7 @@ bool ResolveShortcut(const QString& path, QString* target);
 bool IsShortcutExtension(const QString& extension);
 
 // Last-write time of the file as a DOS date-time integer (date in the high
-// word, time in the low word, local time), or -1 when it cannot be read.
+// word, time in the low word, local time), or -1 when it cannot be opened for
+// reading. Times before 1980 give 1980-01-01 00:00:00, times after 2107 the
+// last stamp of 2107; years from 2044 on set the top bit (a negative int).
 int GetFileDosDateTime(const QString& path);

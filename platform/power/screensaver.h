@@ -10,12 +10,16 @@ class ScreenSaverHold {
 public:
     ScreenSaverHold();
     ~ScreenSaverHold();   // releases a held inhibit
-    // Holds (true) or releases (false); repeated calls with the same state do nothing.
+    // Holds (true) or releases (false); repeated calls with the same state do
+    // nothing. Without a session bus or a screen-saver service nothing is held.
+    // Each call waits at most a short moment for the desktop's answer.
     void Set(bool hold);
-    bool IsHeld() const { return cookie_ != 0; }
+    bool IsHeld() const { return held_; }
 
 private:
     unsigned cookie_ = 0;
+    bool held_ = false;   // the desktop may hand out cookie 0
+    QString path_;        // object path that granted the cookie
 };
 
 }  // namespace power
