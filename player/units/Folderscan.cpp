@@ -1,0 +1,162 @@
+// Folder scans: sub-folders of a tree, media files of one folder.
+#include "Folderscan.h"
+
+#include "platform/paths/paths.h"
+
+#include <QFile>
+#include <QSet>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using FolderId = std::pair<dev_t, ino_t>;
+
+QByteArray JoinEncoded(const QByteArray& folder, const char* name)
+{
+    QByteArray full = folder;
+    if (!full.endsWith('/')) full += '/';
+    full += name;
+    return full;
+}
+
+QString JoinPath(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// A folder path without its trailing "/" (the root stays "/").
+QString WithoutSlash(QString folder)
+{
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    return folder;
+}
+
+struct Entry {
+    QByteArray name;
+    unsigned char type;
+};
+
+// Whether the entry is a folder (links followed); its identity when it is.
+bool IsFolderEntry(const QByteArray& full, unsigned char type, FolderId* id)
+{
+    if (type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN) return false;
+    struct stat st;
+    if (stat(full.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    *id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+class TreeScan {
+public:
+    TreeScan(const std::function<bool()>& keepGoing, QStringList* result) : keepGoing_(keepGoing), result_(result) {}
+
+    bool Enter(const QString& root)
+    {
+        struct stat st;
+        const QByteArray encoded = QFile::encodeName(root);
+        if (stat(encoded.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+        visited_.insert({st.st_dev, st.st_ino});
+        return true;
+    }
+
+    // False when the scan was stopped.
+    bool Scan(const QByteArray& folder, const QString& folderText)
+    {
+        // Read the whole folder first, so that no handle stays open while
+        // the sub-folders are scanned.
+        std::vector<Entry> entries;
+        if (DIR* dir = opendir(folder.constData())) {
+            while (const dirent* e = readdir(dir)) {
+                if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+                entries.push_back({QByteArray(e->d_name), e->d_type});
+            }
+            closedir(dir);
+        }
+        for (const Entry& entry : entries) {
+            if (keepGoing_ && !keepGoing_()) return false;
+            const QByteArray full = JoinEncoded(folder, entry.name.constData());
+            FolderId id;
+            if (!IsFolderEntry(full, entry.type, &id)) continue;
+            if (!visited_.insert(id).second) continue;   // met before: a link back or a second link
+            const QString text = JoinPath(folderText, QFile::decodeName(entry.name));
+            result_->append(text);
+            if (!Scan(full, text)) return false;
+        }
+        return true;
+    }
+
+private:
+    const std::function<bool()>& keepGoing_;
+    QStringList* result_;
+    std::set<FolderId> visited_;
+};
+
+}  // namespace
+
+QStringList ParseExtensionList(const QString& extensionList)
+{
+    QString prepared = extensionList;
+    prepared.remove(QLatin1Char('*'));
+    prepared.remove(QLatin1Char(';'));
+    if (prepared.startsWith(QLatin1Char('.'))) prepared.remove(0, 1);
+    return prepared.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+}
+
+QStringList ScanFolder(const QString& folder, const std::function<bool()>& keepGoing)
+{
+    QStringList result;
+    const QString root = WithoutSlash(folder);
+    if (root.isEmpty()) return result;
+    TreeScan scan(keepGoing, &result);
+    if (scan.Enter(root)) scan.Scan(QFile::encodeName(root), root);
+    return result;
+}
+
+QStringList FolderMediaFiles(const QString& path, bool isFolder, const QString& extensionList)
+{
+    QStringList result;
+    const QStringList extensionItems = ParseExtensionList(extensionList);
+    const QSet<QString> extensions(extensionItems.begin(), extensionItems.end());
+    if (extensions.isEmpty()) return result;
+
+    QString folder;
+    QByteArray skipName;
+    if (isFolder) {
+        folder = WithoutSlash(path);
+    } else {
+        folder = ExtractFileDir(path);
+        skipName = QFile::encodeName(ExtractFileName(path));
+    }
+    if (folder.isEmpty()) return result;
+
+    const QByteArray encodedFolder = QFile::encodeName(folder);
+    DIR* dir = opendir(encodedFolder.constData());
+    if (!dir) return result;
+    while (const dirent* e = readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        if (!isFolder && skipName == e->d_name) continue;
+        const QString name = QFile::decodeName(e->d_name);
+        const QString extension = GetFileExtension(name);
+        if (extension.isEmpty() || extension == QLatin1String("ifo")) continue;
+        if (!extensions.contains(extension)) continue;
+        const QByteArray full = JoinEncoded(encodedFolder, e->d_name);
+        FolderId id;
+        if (IsFolderEntry(full, e->d_type, &id)) continue;   // a folder is never a media entry
+        const QString entryPath = JoinPath(folder, name);
+        if (IsShortcutExtension(extension)) {
+            QString target;
+            if (ResolveShortcut(entryPath, &target) && IsExistingFile(target)) result.append(target);
+            continue;
+        }
+        result.append(entryPath);
+    }
+    closedir(dir);
+    return result;
+}
