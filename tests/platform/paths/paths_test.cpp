@@ -92,13 +92,6 @@ TEST(PathsTest, DataFoldersFollowTheEnvironment)
     else qputenv("XDG_DATA_HOME", savedXdg);
 }
 
-TEST(PathsTest, ProgramFolderIsTheTestBinaryFolder)
-{
-    const QString folder = GetProgramFolder();
-    EXPECT_TRUE(folder.endsWith('/'));
-    EXPECT_TRUE(QFileInfo(folder).isDir());
-}
-
 TEST(PathsTest, SymbolicLinksResolveToTheirFinalTarget)
 {
     QTemporaryDir dir;
@@ -182,14 +175,6 @@ TEST(PathsTest, LinkFilesResolveToTheirFileUrl)
         ASSERT_TRUE(WriteFile(root + "/" + file.name, QByteArray(file.text)));
         EXPECT_FALSE(ResolveShortcut(root + "/" + file.name, &target)) << file.name;
     }
-}
-
-TEST(PathsTest, ShortcutExtensions)
-{
-    EXPECT_TRUE(IsShortcutExtension("lnk"));
-    EXPECT_TRUE(IsShortcutExtension("desktop"));
-    EXPECT_FALSE(IsShortcutExtension("url"));
-    EXPECT_FALSE(IsShortcutExtension(""));
 }
 
 bool SetLocalMtime(const QString& path, int year, int month, int day, int hour, int minute, int second)
