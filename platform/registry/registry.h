@@ -42,6 +42,9 @@ constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_WRITE = 0x20006;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
 
+// Options of RegCreateKeyEx (every key is kept in the file).
+constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+
 // Dispositions of RegCreateKeyEx.
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
@@ -66,7 +69,8 @@ LONG RegDeleteValue(HKEY key, const char* name);
 LONG RegDeleteKey(HKEY parent, const char* subKey);
 
 // Enumeration by index, in stored order. *nameSize is in bytes, including
-// the terminating zero on input, excluding it on output.
+// the terminating zero on input, excluding it on output. lastWriteTime is
+// left untouched (the file keeps no times).
 LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved, char* className,
                   DWORD* classSize, void* lastWriteTime);
 LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved, DWORD* type,
@@ -78,4 +82,22 @@ namespace registry {
 std::string StorePath();
 // Points the store at another file (tests); an empty path returns to the default.
 void SetStorePath(const std::string& path);
+
+// Groups the changes made while it lives (in this process) into one write of
+// the file: the exclusive lock is taken at the first change and held until
+// the outermost batch ends, so keep a batch short (a run of value writes).
+// Reads in between see the pending changes.
+class WriteBatch {
+public:
+    WriteBatch();
+    ~WriteBatch();   // commits when Commit was not called
+    WriteBatch(const WriteBatch&) = delete;
+    WriteBatch& operator=(const WriteBatch&) = delete;
+    // Writes the pending changes (for the outermost batch); the status of
+    // that write. Later changes go straight to the file.
+    LONG Commit();
+
+private:
+    bool open_ = true;
+};
 }  // namespace registry
