@@ -407,12 +407,12 @@ TEST(Registry, HandWrittenFileWithOddSpacingAndBadLines)
     for (HKEY k : {key, odd, software}) RegCloseKey(k);
 }
 
-// Files made of random pieces of the format: reading never fails, and what
+// Files made of random fragments of the format: reading never fails, and what
 // is written from them reads back to the same file.
 TEST(Registry, GarbageFilesReadAndRewriteStably)
 {
     IsolatedHome home;
-    const char* const pieces[] = {"[HKEY_CURRENT_USER\\A", "[HKCU\\B\\", "[HKEY_LOCAL_MACHINE]", "]", "\"", "=",
+    const char* const fragments[] = {"[HKEY_CURRENT_USER\\A", "[HKCU\\B\\", "[HKEY_LOCAL_MACHINE]", "]", "\"", "=",
                                   "dword:", "hex:", "hex(7):", "hex(", "0a,", "ff", "\\", "\\\\", "\\x4", "\\x41",
                                   "\n", "\r\n", "@", "x", "é", ";", " ", "\xff", "-", "\t", ",", "REGEDIT4",
                                   "\n[HKEY_CURRENT_USER\\Software\\Key]\n", "\n[HKEY_CLASSES_ROOT\\.x]\n",
@@ -435,7 +435,7 @@ TEST(Registry, GarbageFilesReadAndRewriteStably)
     for (int round = 0; round < 200; ++round) {
         std::string text;
         const unsigned count = next() % 60;
-        for (unsigned i = 0; i < count; ++i) text += pieces[next() % std::size(pieces)];
+        for (unsigned i = 0; i < count; ++i) text += fragments[next() % std::size(fragments)];
         const QString path = home.File(QString("g%1.reg").arg(round));
         ASSERT_TRUE(testutil::WriteFile(path, QByteArray::fromStdString(text)));
         qputenv("ZORAVEL_REGISTRY", path.toUtf8());
