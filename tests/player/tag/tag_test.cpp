@@ -188,12 +188,16 @@ TEST_F(TagTest, TruncatedAndHostileTagsStayInsideTheFile)
     EXPECT_TRUE(info.tag.title.isEmpty());
 
     // Random damage to a valid tag never reads outside it (run under ASan).
-    const QByteArray valid = Tag(3, Frame23("TIT2", Text(1, QByteArray("\xFF\xFEt\0", 4))) + body, 0x80) +
-                             Mpeg1Layer3Frames(4) + Id3v1("x", "y", "z");
+    const QByteArray tail = Mpeg1Layer3Frames(4) + Id3v1("x", "y", "z");
+    const QByteArray valid[] = {
+        Tag(3, Frame23("TIT2", Text(1, QByteArray("\xFF\xFEt\0", 4))) + body, 0x80) + tail,
+        Tag(4, SyncSafe(6) + QByteArray("\x01\x00", 2) + Frame24("TIT2", Text(3, "t"), 0x43) + Frame24("TPE1", Text(2, "\0a")), 0x40) + tail,
+        Tag(2, Frame22("TT2", Text(1, QByteArray("\xFE\xFF\0t", 4))) + Frame22("TP1", Text(0, "a"))) + tail,
+    };
     std::mt19937 random(7);
     CMP3Info walker(true);
-    for (int i = 0; i < 400; ++i) {
-        QByteArray damaged = valid;
+    for (int i = 0; i < 1200; ++i) {
+        QByteArray damaged = valid[i % 3];
         const int changes = 1 + int(random() % 8);
         for (int c = 0; c < changes; ++c) damaged[qsizetype(random() % damaged.size())] = char(random());
         if (i % 3 == 0) damaged.truncate(qsizetype(random() % damaged.size()));
