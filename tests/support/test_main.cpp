@@ -8,6 +8,11 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     ::testing::InitGoogleMock(&argc, argv);
     gst_init(nullptr, nullptr);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    gst_deinit();
+    return result;
 }
