@@ -1,0 +1,202 @@
+// Play, pause and stop, next and previous entry, the seek bar, the position
+// display, the volume and the status text.
+#include "player/ZoMain.h"
+
+#include "player/units/Imagelist.h"
+#include "ui_ZoMain.h"
+
+#include <QAction>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QSlider>
+#include <QToolButton>
+
+#include <cmath>
+
+namespace {
+constexpr REFERENCE_TIME kUnitsPerSecond = 10000000;
+}
+
+void TZoMain::SetPlayState(int state)
+{
+    playState_ = state;
+    if (state == psPlaying) {
+        SetButtonImage(ui_->BtnStart, 2);
+        ui_->BtnStart->setToolTip(QStringLiteral("一時停止"));
+    } else {
+        SetButtonImage(ui_->BtnStart, 0);
+        ui_->BtnStart->setToolTip(QStringLiteral("再生"));
+    }
+    if (fullScreen_ && settings_.ShowStatus) {
+        switch (state) {
+        case psStopped: ShowStatusText(QStringLiteral("停止")); break;
+        case psPaused: ShowStatusText(QStringLiteral("一時停止")); break;
+        case psPlaying: ShowStatusText(QStringLiteral("再生")); break;
+        case psScan: ShowStatusText(ui_->STxtbai->text()); break;
+        default: break;
+        }
+    }
+    UpdateScreenSaverHold();
+}
+
+void TZoMain::BtnStartClick()
+{
+    // Reloading the last list when nothing is loaded comes with the resume
+    // files; until then Play toggles play and pause.
+    TogglePlayPause();
+}
+
+void TZoMain::TogglePlayPause()
+{
+    // 1. Nothing open: the list plays from its first entry.
+    if (!graph_) {
+        if (!playList_.IsEmpty()) {
+            playList_.SetListIndex(0);
+            OpenEntry(0);
+        }
+        return;
+    }
+    // 6. A still picture: the slide show runs or stops.
+    if (stillPicture_) {
+        if (ui_->BtnStart->isEnabled()) SetPlayState(ButtonImageIndex(ui_->BtnStart) == 0 ? psPlaying : psStopped);
+        return;
+    }
+    // 7.
+    if (playState_ == psStopped || playState_ == psPaused || playState_ == psScan) {
+        if (urlStream_ && playState_ == psStopped) SeekTo(0);
+        if (SUCCEEDED(graph_->Run())) SetPlayState(psPlaying);
+    } else if (SUCCEEDED(graph_->Pause())) {
+        SetPlayState(psPaused);
+    }
+}
+
+void TZoMain::BtnStopClick()
+{
+    if (openingMedia_) return;
+    SetTag(ui_->miFolderSerch, 0);
+    if (!graph_) return;
+    // A second stop closes the media.
+    if (playState_ == psStopped || !ui_->BtnStart->isEnabled()) {
+        if ((settings_.ResumeFile || settings_.OpenSpecificFile) && !urlStream_) SaveLastList(false);
+        CloseMedia();
+        UpdateControlsForMedia(true);
+        return;
+    }
+    if (noDuration_ || urlStream_) {
+        graph_->Stop();
+    } else if (FAILED(SeekTo(0))) {
+        graph_->Stop();
+    } else {
+        if (ui_->TrackBarForSeek->maximum() > 0) graph_->Pause();
+        ignoreNextSeekChange_ = true;
+        ui_->TrackBarForSeek->setValue(0);
+        ignoreNextSeekChange_ = false;
+        FormatTime(0);
+    }
+    SetPlayState(psStopped);
+}
+
+void TZoMain::TBtnNextTrackClick()
+{
+    if (!graph_ || playList_.Count() < 2 || openingMedia_) return;
+    const int state = playState_;
+    PlayNextFile();
+    if (state != psPlaying && graph_ && SUCCEEDED(graph_->Pause())) SetPlayState(state);
+}
+
+void TZoMain::TBtnPreviousTrackClick()
+{
+    if (!graph_ || playList_.Count() < 2 || openingMedia_) return;
+    const int state = playState_;
+    PlayPreviousFile();
+    if (state != psPlaying && graph_ && SUCCEEDED(graph_->Pause())) SetPlayState(state);
+}
+
+HRESULT TZoMain::SeekTo(REFERENCE_TIME position, const REFERENCE_TIME* stop)
+{
+    if (!graph_) return E_FAIL;
+    REFERENCE_TIME current = position;
+    REFERENCE_TIME stopAt = stop ? *stop : 0;
+    return graph_->SetPositions(&current, media::AM_SEEKING_AbsolutePositioning | media::AM_SEEKING_SeekToKeyFrame,
+                                stop ? &stopAt : nullptr,
+                                stop ? media::AM_SEEKING_AbsolutePositioning : media::AM_SEEKING_NoPositioning);
+}
+
+void TZoMain::TrackBarForSeekChange()
+{
+    QSlider* bar = ui_->TrackBarForSeek;
+    if (ignoreNextSeekChange_) return;
+    if (!bar->isSliderDown() || seekBarBusy_ || bar->maximum() <= 0 || !graph_ || noDuration_) return;
+    REFERENCE_TIME target = duration_ * bar->value() / bar->maximum();
+    const REFERENCE_TIME last = mpegDecodersFound_ ? duration_ - 15000000 : duration_;
+    target = std::clamp<REFERENCE_TIME>(target, 0, std::max<REFERENCE_TIME>(last, 0));
+    if (!settings_.ReduceSeekingLoad && !audioOnly_) {
+        if (FAILED(SeekTo(target))) return;
+    } else {
+        seekBarMoved_ = true;
+    }
+    FormatTime(static_cast<int>(target / kUnitsPerSecond));
+}
+
+void TZoMain::TimerTimer()
+{
+    if (!graph_) return;
+    QSlider* bar = ui_->TrackBarForSeek;
+    if (bar->isSliderDown()) return;
+    if (seekBarMoved_) {
+        // A drag of a sound-only item seeks once the bar is let go.
+        if (bar->maximum() > 0 && duration_ > 0) {
+            REFERENCE_TIME target = duration_ * bar->value() / bar->maximum();
+            if (mpegDecodersFound_) target = std::min<REFERENCE_TIME>(target, duration_ - 15000000);
+            SeekTo(std::max<REFERENCE_TIME>(target, 0));
+        }
+        seekBarMoved_ = false;
+        if (playState_ == psPlaying) graph_->Run();
+    }
+    REFERENCE_TIME position = 0;
+    if (FAILED(graph_->GetCurrentPosition(&position))) return;
+    if (bar->maximum() > 0) {
+        ignoreNextSeekChange_ = true;
+        bar->setValue(static_cast<int>(position / 1000000));
+        ignoreNextSeekChange_ = false;
+    }
+    FormatTime(static_cast<int>(position / kUnitsPerSecond));
+    if (bufferingShown_) ShowStatusText(QStringLiteral("バッファリング中"));
+}
+
+void TZoMain::ShowStatusText(const QString& text)
+{
+    QLabel* label = ui_->TxtInfo;
+    const int fontHeight = QFontMetrics(label->font()).height();
+    if (ui_->ViewPanel->height() < fontHeight) return;
+    SetTimer(13, 2000);
+    label->setText(text);
+    label->adjustSize();
+    const int right = ui_->ViewPanel->geometry().right();
+    if (label->geometry().right() > right) label->resize(std::max(0, right - label->x()), label->height());
+    label->show();
+    label->raise();
+}
+
+void TZoMain::SaveLastList(bool takePosition)
+{
+    // The last list and the resume point are kept once the resume files are
+    // part of the player.
+    Q_UNUSED(takePosition);
+}
+
+void TZoMain::SetAudioVolume()
+{
+    if (!graph_) return;
+    const int v = Tag(ui_->TrackBarVolume);
+    long level;
+    if (v <= 0) {
+        level = -10000;
+    } else if (v >= 100) {
+        level = 0;
+    } else {
+        level = static_cast<long>(100.0 * (20.0 * std::log10(v * 65536.0 * 0.01) - 96.329));
+        level = std::clamp(level, -10000L, 0L);
+    }
+    graph_->put_Volume(level);
+}

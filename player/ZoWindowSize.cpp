@@ -1,0 +1,117 @@
+// Window placement and size, and the video rectangle inside the view panel.
+#include "player/ZoMain.h"
+
+#include "ui_ZoMain.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+int TZoMain::ClientWidth() const { return width(); }
+int TZoMain::ClientHeight() const { return height(); }
+
+void TZoMain::SetClientSize(int width, int height)
+{
+    resize(std::max(width, minimumWidth()), std::max(height, minimumHeight()));
+    LayoutControls();
+}
+
+void TZoMain::PlaceWindow()
+{
+    // The stored position, kept inside the work area of the monitor that
+    // holds it (the primary monitor when none does).
+    QScreen* screen = QGuiApplication::screenAt(QPoint(static_cast<int>(settings_.Left), static_cast<int>(settings_.Top)));
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QSize frame = frameGeometry().size();
+    int left = static_cast<int>(static_cast<LONG>(settings_.Left));
+    int top = static_cast<int>(static_cast<LONG>(settings_.Top));
+    top = std::min(top, area.bottom() + 1 - frame.height());
+    left = std::min(left, area.right() + 1 - frame.width());
+    top = std::max(top, area.top());
+    left = std::max(left, area.left());
+    move(left, top);
+}
+
+void TZoMain::ResetVideoRect()
+{
+    videoRectTop_ = videoRectLeft_ = 0;
+    videoRectWidth_ = ui_->ViewPanel->width();
+    videoRectHeight_ = ui_->ViewPanel->height();
+}
+
+void TZoMain::ApplyWindowSize(bool force)
+{
+    if (videoWidth_ <= 0 || videoHeight_ <= 0 || fullScreen_ || isMaximized()) return;
+    int width = 0;
+    int height = 0;
+    if (ui_->miKeepSize->isChecked() && !force) {
+        height = static_cast<int>(settings_.LastHeight) + 60;
+        width = static_cast<int>(settings_.LastWidth) + 4;
+    } else {
+        switch (settings_.WindowSize) {
+        case 0:
+            height = static_cast<int>(settings_.SelectedSize & 4095);
+            width = static_cast<int>(settings_.SelectedSize >> 12);
+            break;
+        case 1:
+            height = 540;
+            width = 644;
+            break;
+        case 2:
+            height = 300;
+            width = 324;
+            break;
+        default:
+            height = static_cast<int>(videoHeight_) + 60;
+            width = static_cast<int>(videoWidth_) + 4;
+            break;
+        }
+    }
+    const int mode = static_cast<int>(settings_.AspectRatio);
+    if ((ui_->miWindowFix->isChecked() && mode != 4) || (ui_->NSouce->isChecked() && (mode == 2 || mode == 3))) {
+        if (videoHeight_ > videoWidth_)
+            width = static_cast<int>((height - 60) * videoWidth_ / videoHeight_) + 4;
+        else
+            height = static_cast<int>((width - 4) * videoHeight_ / videoWidth_) + 60;
+    }
+    SetClientSize(width, height);
+}
+
+void TZoMain::LayoutVideoWindow()
+{
+    QWidget* panel = ui_->ViewPanel;
+    if (!graph_ || videoWidth_ <= 0 || videoHeight_ <= 0) return;
+    const QRect area = panel->rect();
+    const int mode = static_cast<int>(settings_.AspectRatio);
+    QRect video = area;
+    if (mode != 4 && area.width() > 0) {
+        double r;
+        switch (mode) {
+        case 2: r = 0.75; break;
+        case 3: r = 0.5625; break;
+        default: r = static_cast<double>(videoHeight_) / static_cast<double>(videoWidth_); break;
+        }
+        if (static_cast<double>(area.height()) / area.width() >= r) {
+            const int h = static_cast<int>(area.width() * r);
+            video = QRect(0, (area.height() - h) / 2, area.width(), h);
+        } else {
+            const int w = static_cast<int>(area.height() / r);
+            video = QRect((area.width() - w) / 2, 0, w, area.height());
+        }
+    }
+    // A still picture that fits is shown at its own size.
+    if (stillPicture_ && !ui_->NPictureSize->isChecked() && videoWidth_ <= area.width() &&
+        videoHeight_ <= area.height()) {
+        video = QRect((area.width() - static_cast<int>(videoWidth_)) / 2,
+                      (area.height() - static_cast<int>(videoHeight_)) / 2, static_cast<int>(videoWidth_),
+                      static_cast<int>(videoHeight_));
+    }
+    videoRectLeft_ = video.left();
+    videoRectTop_ = video.top();
+    videoRectWidth_ = video.width();
+    videoRectHeight_ = video.height();
+    graph_->SetVideoPosition(video);
+}

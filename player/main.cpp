@@ -1,0 +1,76 @@
+// Program entry of the player: one window per user unless every start asks
+// for its own. A second start with arguments hands them to the running window
+// and ends.
+#include "platform/dialogs/dialogs.h"
+#include "platform/instance/instance.h"
+#include "player/ZoMain.h"
+
+#include <gst/gst.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <exception>
+
+namespace {
+
+// Arguments naming existing relative paths are made absolute, so that the
+// running window (with a working folder of its own) finds them too.
+QStringList ProgramArguments(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        QString arg = QString::fromLocal8Bit(argv[i]);
+        if (!arg.isEmpty() && !arg.startsWith(QLatin1Char('/')) && !arg.contains(QLatin1String("://"))) {
+            QFileInfo info(arg);
+            if (info.exists()) arg = info.absoluteFilePath();
+        }
+        args << arg;
+    }
+    return args;
+}
+
+int HandOver(const QStringList& args)
+{
+    auto window = instance::WindowConnection::Find(QString::fromLatin1(kMainWindowClass));
+    if (!window) return 0;
+    const int count = static_cast<int>(args.size());
+    for (int i = 0; i < count; ++i) {
+        const std::intptr_t dwData = count == 1 ? -1 : (i < count - 1 ? i + 1 : 0);
+        QByteArray bytes = args[i].toUtf8();
+        bytes.append('\0');
+        if (!window->SendCopyData(dwData, bytes)) break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const QStringList args = ProgramArguments(argc, argv);
+    bool existed = false;
+    auto entryMutex = instance::NamedMutex::Create(QString::fromLatin1(kAppMutexName), &existed);
+    if (existed && !args.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        return HandOver(args);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zoravel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Zoravel"));
+    gst_init(nullptr, nullptr);
+    try {
+        auto* window = new TZoMain(args);
+        entryMutex.reset();
+        window->show();
+        app.exec();
+        delete window;
+    } catch (const std::exception& e) {
+        MessageBox(nullptr, QString::fromLocal8Bit(e.what()), QStringLiteral("Zoravel"), MB_OK | MB_ICONERROR);
+    } catch (...) {
+        MessageBox(nullptr, QString(), QStringLiteral("Zoravel"), MB_OK | MB_ICONERROR);
+    }
+    return 0;
+}
