@@ -231,9 +231,8 @@ void TZoMain::SizeWindowForMedia()
             w->setEnabled(false);
         if (!(ui_->NContinuousPlay->isChecked() && playList_.Count() >= 2)) ui_->BtnStart->setEnabled(false);
         if (normal) {
-            // The picture at its own size when known, else the last size.
-            const int width = videoWidth_ > 0 ? static_cast<int>(videoWidth_) : static_cast<int>(settings_.LastWidth);
-            const int height = videoHeight_ > 0 ? static_cast<int>(videoHeight_) : static_cast<int>(settings_.LastHeight);
+            const int width = static_cast<int>(settings_.LastWidth);
+            const int height = static_cast<int>(settings_.LastHeight);
             SetClientSize(width + 4, height + 60);
         }
         return;

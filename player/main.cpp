@@ -59,7 +59,6 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zoravel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Zoravel"));
     gst_init(nullptr, nullptr);
     try {
         auto* window = new TZoMain(args);
