@@ -9,6 +9,7 @@
 
 #include "platform/wintypes.h"
 
+#include <QImage>
 #include <QObject>
 #include <QRect>
 #include <QSize>
@@ -55,6 +56,10 @@ struct ColorValues {
     long gamma = 1;
     long sharpness = 5;
 };
+
+// Volume in hundredths of a decibel (-10000 .. 0) as a linear factor; -10000
+// is silence.
+double LinearVolume(long hundredthsDb);
 
 // Element factory name to its 16-byte class identifier and back: the
 // name-based (SHA-1, version 5) UUID of the factory name under our namespace,
@@ -131,6 +136,9 @@ public:
     // ---- video ----
     bool HasVideo() const;
     HRESULT GetNativeVideoSize(long* width, long* height) const;
+    // The picture's shape with its pixel aspect applied, in lowest terms
+    // (720x480 at 10:11 pixels gives 15:11).
+    HRESULT GetPreferredAspectRatio(long* aspectX, long* aspectY) const;
     // The video rectangle in the panel's coordinates.
     HRESULT SetVideoPosition(const QRect& rect);
     HRESULT SetVideoVisible(bool visible);
@@ -140,10 +148,24 @@ public:
     HRESULT GetColorValues(ColorValues* values) const;
     bool HasColorControls() const;
     void SetFlip(bool horizontal, bool vertical);
+    bool CanFlip() const;   // AddVideoRenderer allowed flipping and the graph has it
+    // A copy of the picture now shown; null without one.
+    QImage CurrentImage() const;
 
     // ---- stream information ----
     // Tags of the item: "title", "artist", "album" (GStreamer tag names).
     QString Tag(const char* name) const;
+    // A single picture (JPEG, GIF, BMP ...): no duration, not seekable, and
+    // its end is not reported (the window decides how long it is shown).
+    bool IsStillPicture() const;
+    // The sound goes nowhere because no sound device could be opened.
+    bool IsSilent() const;
+    // Fill of a network stream's buffer, 100 when not buffering.
+    int BufferingPercent() const;
+    // The renderer's first shown frame (g_get_monotonic_time(), microseconds;
+    // 0 until then) and the number of frames shown since the build.
+    qint64 FirstFrameTime() const;
+    quint64 FramesShown() const;
 
     // ---- events ----
     // Announce queued events with one posted message to `window`.
@@ -156,8 +178,8 @@ private:
     std::unique_ptr<GraphPrivate> d;
 };
 
-// The audio sink used when no sound device can be opened, and whether
-// playback is silent for that reason.
+// Whether a sound device can be opened. Without one, graphs play silently
+// (their sound goes to a sink that only keeps time).
 bool SoundDeviceAvailable();
 
 }  // namespace media

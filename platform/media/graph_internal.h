@@ -1,0 +1,138 @@
+// Pieces of the playback graph shared between its source files: the event
+// queue that GStreamer's threads fill and the window drains, the counters of
+// the video renderer, and the two kinds of picture widgets in the view panel.
+#pragma once
+
+#include "platform/media/graph.h"
+
+#include <gst/gst.h>
+
+#include <QMetaObject>
+#include <QRect>
+#include <QWidget>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace media::detail {
+
+struct GraphEvent {
+    long code = 0;
+    LPARAM param1 = 0;
+    LPARAM param2 = 0;
+};
+
+// Events of one graph. Push runs on any thread; the window is told by one
+// posted message while no announcement is outstanding (an announcement stays
+// outstanding until the window next calls Take). Everything about the window
+// happens under the mutex, and the window's destruction clears it under the
+// same mutex, so no message goes to a destroyed window.
+class EventQueue : public std::enable_shared_from_this<EventQueue> {
+public:
+    ~EventQueue();
+    void Push(long code, LPARAM param1, LPARAM param2);
+    // S_OK with an event, or false when none came within timeoutMs (negative:
+    // wait without limit).
+    bool Take(GraphEvent* event, long timeoutMs);
+    // Main thread.
+    void SetWindow(TForm* window, UINT message, LPARAM lParam);
+    // Drops queued events and stops announcing; later pushes are ignored.
+    void Close();
+    void Clear();   // drops queued events
+    std::size_t Size() const;
+
+private:
+    void WindowDestroyed(QObject* window);
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<GraphEvent> queue_;
+    TForm* window_ = nullptr;
+    QObject* windowObject_ = nullptr;   // the same window, for the destruction check
+    UINT message_ = 0;
+    LPARAM lParam_ = 0;
+    bool announced_ = false;
+    bool closed_ = false;
+    QMetaObject::Connection windowWatch_;
+};
+
+// Frames that reached the screen (window sinks: the sink's input; painted
+// renderer: a paint that showed a new frame).
+struct RenderStats {
+    std::atomic<qint64> firstFrameUs{0};   // g_get_monotonic_time() of the first frame
+    std::atomic<quint64> frames{0};
+    void FrameShown()
+    {
+        qint64 none = 0;
+        firstFrameUs.compare_exchange_strong(none, g_get_monotonic_time());
+        frames.fetch_add(1);
+    }
+};
+
+// The latest frame of the painted renderer. The sink's thread puts samples;
+// the widget takes them on the main thread. The widget detaches itself in its
+// destructor, under the mutex, before Qt drops its posted events.
+class FrameStore {
+public:
+    ~FrameStore();
+    void Put(GstSample* sample);   // takes the reference
+    GstSample* Current();          // a new reference or null
+    void Attach(QObject* target);
+    void Detach();
+    static int EventType();
+
+private:
+    std::mutex mutex_;
+    GstSample* sample_ = nullptr;
+    QObject* target_ = nullptr;
+    bool pending_ = false;
+};
+
+// Our own renderer: covers the view panel, paints its borders black and the
+// current frame into the video rectangle. Mouse input passes to the panel.
+class VideoCanvas : public QWidget {
+    Q_OBJECT
+public:
+    VideoCanvas(QWidget* panel, std::shared_ptr<FrameStore> frames, std::shared_ptr<RenderStats> stats);
+    ~VideoCanvas() override;
+    void SetVideoRect(const QRect& rect);
+    // An invalid rectangle means the whole panel.
+    QRect VideoRect() const { return videoRect_.isValid() ? videoRect_ : rect(); }
+    quint64 FramesPainted() const { return painted_; }
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    std::shared_ptr<FrameStore> frames_;
+    std::shared_ptr<RenderStats> stats_;
+    QRect videoRect_;
+    GstBuffer* lastBuffer_ = nullptr;   // identity only, never dereferenced
+    quint64 painted_ = 0;
+};
+
+// A native child window of the view panel at the video rectangle, for sinks
+// that draw into a window of their own (GstVideoOverlay). Qt never paints it.
+class OverlayWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit OverlayWindow(QWidget* panel);
+    ~OverlayWindow() override;
+    QPaintEngine* paintEngine() const override { return nullptr; }
+    // Called after a resize or an expose, and when the window goes away.
+    std::function<void()> onExpose;
+    std::function<void()> onGone;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+};
+
+}  // namespace media::detail

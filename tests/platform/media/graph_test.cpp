@@ -1,0 +1,447 @@
+// The playback graph on real GStreamer with the generated media.
+#include "media_test_util.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+using namespace media;
+using namespace mediatest;
+using testutil::WaitUntil;
+
+namespace {
+
+constexpr REFERENCE_TIME kSecond = 10'000'000;
+
+struct Kind {
+    const char* file;
+    bool video;
+    bool audio;
+    bool still;
+    double seconds;   // about; 0 for pictures
+    double tolerance = 0.35;
+};
+
+void PrintTo(const Kind& kind, std::ostream* os) { *os << kind.file; }
+
+class GraphKinds : public MediaTest, public ::testing::WithParamInterface<Kind> {};
+
+TEST_P(GraphKinds, RendersWithItsStreams)
+{
+    const Kind k = GetParam();
+    FilterGraph graph;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(graph.RenderFile(F(k.file)), S_OK) << k.file;
+    EXPECT_EQ(graph.State(), GraphState::Paused);
+    EXPECT_EQ(graph.HasVideo(), k.video);
+    EXPECT_EQ(graph.HasAudio(), k.audio);
+    EXPECT_EQ(graph.IsVideoRendererConnected(), k.video);
+    EXPECT_EQ(graph.IsStillPicture(), k.still);
+    REFERENCE_TIME duration = -1;
+    if (k.still) {
+        EXPECT_EQ(graph.GetDuration(&duration), S_OK);
+        EXPECT_EQ(duration, 0);
+        EXPECT_FALSE(graph.IsSeekable());
+    } else {
+        ASSERT_EQ(graph.GetDuration(&duration), S_OK);
+        EXPECT_NEAR(duration / double(kSecond), k.seconds, k.tolerance) << k.file;
+        EXPECT_TRUE(graph.IsSeekable());
+    }
+    if (k.video) {
+        long w = 0, h = 0;
+        EXPECT_EQ(graph.GetNativeVideoSize(&w, &h), S_OK);
+        EXPECT_GT(w, 0);
+        EXPECT_TRUE(WaitUntil([&] { return graph.FramesShown() > 0; }, 3000)) << "no frame painted";
+        EXPECT_EQ(graph.CurrentImage().width(), w);
+    } else {
+        EXPECT_EQ(graph.CanStep(), S_FALSE);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, GraphKinds,
+                         ::testing::Values(Kind{"mpeg1.mpg", true, true, false, 2.9},
+                                           Kind{"mpeg2.m2p", true, true, false, 2.9},
+                                           Kind{"video.m1v", true, false, false, 2.0, 1.0},   // estimated
+                                           Kind{"clip.avi", true, true, false, 2.0},
+                                           Kind{"avi_as.mpg", true, true, false, 2.0},
+                                           Kind{"tone.wav", false, true, false, 2.0},
+                                           Kind{"tagged.mp3", false, true, false, 3.0},
+                                           Kind{"plain.mp3", false, true, false, 3.0},
+                                           Kind{"clip.wmv", true, true, false, 3.0},
+                                           Kind{"sound.wma", false, true, false, 3.0},
+                                           Kind{"clip.rm", true, true, false, 2.0},
+                                           Kind{"twoaudio.mkv", true, true, false, 3.0},
+                                           Kind{"picture.jpg", true, false, true, 0},
+                                           Kind{"picture.gif", true, false, true, 0},
+                                           Kind{"picture.bmp", true, false, true, 0}),
+                         [](const auto& info) {
+                             QString name = QString::fromLatin1(info.param.file);
+                             return name.replace('.', '_').toStdString();
+                         });
+
+TEST_F(MediaTest, UnplayableInputFailsQuicklyAndLeavesNothing)
+{
+    for (const char* name : {"random.bin", "random.mpg"}) {
+        FilterGraph graph;
+        graph.AddVideoRenderer(RendererWindowless9, &panel);
+        QElapsedTimer timer;
+        timer.start();
+        const HRESULT hr = graph.RenderFile(F(name));
+        EXPECT_TRUE(FAILED(hr)) << name;
+        EXPECT_LT(timer.elapsed(), 3000) << name;
+        EXPECT_TRUE(graph.ElementNames().isEmpty());
+        EXPECT_EQ(graph.Run(), VFW_E_WRONG_STATE);
+        EXPECT_TRUE(panel.findChildren<QWidget*>().isEmpty()) << "renderer widget left behind";
+    }
+    FilterGraph graph;
+    EXPECT_EQ(graph.RenderFile(F("no such file.mpg")), static_cast<HRESULT>(0x80070002u));
+}
+
+TEST_F(MediaTest, PathsBeyondOldLimitsAndInAnyScriptPlay)
+{
+    QTemporaryDir dir;
+    QString folder = dir.path();
+    while (folder.size() < 300) folder += QStringLiteral("/長いフォルダ名のテスト");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/音 #%?.wav");
+    ASSERT_TRUE(QFile::copy(F("tone.wav"), path));
+    FilterGraph graph;
+    EXPECT_EQ(graph.RenderFile(path), S_OK);
+    EXPECT_TRUE(graph.HasAudio());
+}
+
+TEST_F(MediaTest, SeeksClampToTheItemAndKeepPosition)
+{
+    FilterGraph graph;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK);
+    REFERENCE_TIME duration = 0, pos = -1;
+    ASSERT_EQ(graph.GetDuration(&duration), S_OK);
+
+    REFERENCE_TIME target = kSecond;
+    ASSERT_EQ(graph.SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+    ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
+    EXPECT_NEAR(pos, kSecond, kSecond / 10);
+
+    target = kSecond / 2;   // relative: 1.5 s
+    ASSERT_EQ(graph.SetPositions(&target, AM_SEEKING_RelativePositioning, nullptr, 0), S_OK);
+    graph.GetCurrentPosition(&pos);
+    EXPECT_NEAR(pos, kSecond * 3 / 2, kSecond / 10);
+
+    target = duration * 5;
+    ASSERT_EQ(graph.SetPositions(&target, AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame, nullptr, 0),
+              S_OK);
+    graph.GetCurrentPosition(&pos);
+    EXPECT_LE(pos, duration);
+
+    target = -5 * kSecond;
+    ASSERT_EQ(graph.SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+    graph.GetCurrentPosition(&pos);
+    EXPECT_EQ(pos, 0);
+
+    // Stopping keeps the position.
+    target = kSecond;
+    graph.SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0);
+    ASSERT_TRUE(WaitUntil([&] { return graph.GetCurrentPosition(&pos) == S_OK && pos > 0; }));
+    ASSERT_EQ(graph.Stop(), S_OK);
+    EXPECT_EQ(graph.State(), GraphState::Stopped);
+    graph.GetCurrentPosition(&pos);
+    EXPECT_NEAR(pos, kSecond, kSecond / 10);
+
+    EXPECT_EQ(graph.SetRate(0.0), E_INVALIDARG);
+    EXPECT_EQ(graph.SetRate(2.0), S_OK);
+    double rate = 0;
+    graph.GetRate(&rate);
+    EXPECT_EQ(rate, 2.0);
+    double fps = 0;
+    EXPECT_EQ(graph.GetFrameRate(&fps), S_OK);
+    EXPECT_DOUBLE_EQ(fps, 25.0);
+}
+
+TEST_F(MediaTest, StopPositionEndsPlaybackEarly)
+{
+    FilterGraph graph;
+    RecordingForm form;
+    form.drain = &graph;
+    ASSERT_EQ(graph.RenderFile(F("tone.wav")), S_OK);
+    graph.SetNotifyWindow(&form, WM_GRAPHNOTIFY, 0);
+    REFERENCE_TIME start = 0, stop = kSecond / 4;
+    ASSERT_EQ(graph.SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning), S_OK);
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return std::count(form.codes.begin(), form.codes.end(), EC_COMPLETE) == 1; }));
+    EXPECT_LT(timer.elapsed(), 1500);
+}
+
+TEST_F(MediaTest, EventsReachTheWindowByOnePostedMessagePerBatch)
+{
+    FilterGraph graph;
+    RecordingForm form;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK);
+    // The preroll's pause was queued before anyone listened: announced now.
+    graph.SetNotifyWindow(&form, WM_GRAPHNOTIFY, 0);
+    ASSERT_TRUE(WaitUntil([&] { return form.notifications == 1; }));
+    long code;
+    LPARAM p1, p2;
+    ASSERT_EQ(graph.GetEvent(&code, &p1, &p2, 0), S_OK);
+    EXPECT_EQ(code, EC_PAUSED);
+    EXPECT_EQ(graph.GetEvent(&code, &p1, &p2, 0), E_ABORT);
+
+    form.drain = &graph;
+    REFERENCE_TIME target = kSecond * 17 / 10;
+    graph.SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0);
+    ASSERT_EQ(graph.Run(), S_OK);
+    EXPECT_EQ(graph.State(), GraphState::Running);
+    ASSERT_TRUE(WaitUntil([&] { return !form.codes.empty() && form.codes.back() == EC_COMPLETE; }));
+    EXPECT_EQ(std::count(form.codes.begin(), form.codes.end(), EC_COMPLETE), 1);
+    EXPECT_LE(form.notifications, 1 + int(form.codes.size()));
+
+    // A pause after the end is announced again.
+    form.codes.clear();
+    ASSERT_EQ(graph.Pause(), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return !form.codes.empty(); }));
+    EXPECT_EQ(form.codes.front(), EC_PAUSED);
+}
+
+TEST_F(MediaTest, DestroyingWhilePlayingOrWithQueuedEventsIsSafe)
+{
+    auto form = std::make_unique<RecordingForm>();
+    {
+        FilterGraph graph;
+        graph.AddVideoRenderer(RendererWindowless9, &panel);
+        ASSERT_EQ(graph.RenderFile(F("mpeg1.mpg")), S_OK);
+        graph.SetNotifyWindow(form.get(), WM_GRAPHNOTIFY, 0);
+        ASSERT_EQ(graph.Run(), S_OK);
+        ASSERT_TRUE(WaitUntil([&] { return graph.FramesShown() > 5; }));
+    }   // playing, with the pause event queued and its message posted
+    testutil::WaitUntil([] { return false; }, 100);
+    EXPECT_EQ(form->notifications, 1);   // the message still arrives, harmlessly
+
+    // The window goes first; the graph goes on queueing without a window.
+    FilterGraph graph;
+    ASSERT_EQ(graph.RenderFile(F("tone.wav")), S_OK);
+    graph.SetNotifyWindow(form.get(), WM_GRAPHNOTIFY, 0);
+    form.reset();
+    REFERENCE_TIME target = kSecond * 19 / 10;
+    graph.SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0);
+    graph.Run();
+    long code = 0;
+    LPARAM p1, p2;
+    bool complete = false;
+    while (!complete && graph.GetEvent(&code, &p1, &p2, 3000) == S_OK) complete = code == EC_COMPLETE;
+    EXPECT_TRUE(complete);
+
+    // The panel goes first under a painted renderer.
+    auto own = std::make_unique<QWidget>();
+    own->show();
+    FilterGraph painted;
+    painted.AddVideoRenderer(RendererWindowless9, own.get());
+    ASSERT_EQ(painted.RenderFile(F("clip.avi")), S_OK);
+    painted.Run();
+    own.reset();
+    testutil::WaitUntil([] { return false; }, 200);
+}
+
+TEST_F(MediaTest, WithoutVideoRendererNoPictureIsMade)
+{
+    FilterGraph graph;
+    ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK);
+    EXPECT_TRUE(graph.HasAudio());
+    EXPECT_FALSE(graph.IsVideoRendererConnected());
+    EXPECT_FALSE(graph.IsVideoVisible());
+    EXPECT_EQ(graph.CanStep(), S_FALSE);
+    EXPECT_FALSE(graph.ElementNames().contains("appsink"));
+    EXPECT_TRUE(panel.findChildren<QWidget*>().isEmpty());
+}
+
+TEST_F(MediaTest, PaintedRendererDrawsFrameInsideBlackBorders)
+{
+    FilterGraph graph;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(graph.SetVideoPosition(QRect(100, 60, 120, 90)), S_OK);
+    ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return graph.FramesShown() > 0; }));
+    const QImage shot = panel.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(5, 5), QColor(Qt::black));
+    EXPECT_EQ(shot.pixelColor(300, 230), QColor(Qt::black));
+    int coloured = 0;
+    for (int x = 100; x < 220; x += 7)
+        for (int y = 60; y < 150; y += 7) coloured += shot.pixelColor(x, y) != QColor(Qt::black);
+    EXPECT_GT(coloured, 50);
+    EXPECT_TRUE(graph.IsVideoVisible());
+    graph.SetVideoVisible(false);
+    EXPECT_FALSE(graph.IsVideoVisible());
+}
+
+TEST_F(MediaTest, FrameStepMovesOnePicture)
+{
+    FilterGraph graph;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK);
+    ASSERT_EQ(graph.CanStep(), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return graph.FramesShown() == 1; }));
+    ASSERT_EQ(graph.Step(1), S_OK);
+    EXPECT_TRUE(WaitUntil([&] { return graph.FramesShown() == 2; }));
+    REFERENCE_TIME pos = 0;
+    graph.GetCurrentPosition(&pos);
+    EXPECT_NEAR(pos, 400'000, 200'000);   // one frame at 25 per second
+}
+
+TEST_F(MediaTest, TwoAudioStreamsCanBeChosen)
+{
+    FilterGraph graph;
+    ASSERT_EQ(graph.RenderFile(F("twoaudio.mkv")), S_OK);
+    ASSERT_EQ(graph.AudioStreamCount(), 2);
+    EXPECT_EQ(graph.CurrentAudioStream(), 0);
+    EXPECT_FALSE(graph.AudioStreamName(0).isEmpty());
+    EXPECT_NE(graph.AudioStreamName(0), graph.AudioStreamName(1));
+    EXPECT_EQ(graph.SelectAudioStream(1), S_OK);
+    EXPECT_EQ(graph.CurrentAudioStream(), 1);
+    EXPECT_EQ(graph.SelectAudioStream(2), E_INVALIDARG);
+}
+
+TEST_F(MediaTest, VolumeAndBalanceKeepTheirUnitsAndNeedSound)
+{
+    EXPECT_DOUBLE_EQ(LinearVolume(0), 1.0);
+    EXPECT_DOUBLE_EQ(LinearVolume(-10000), 0.0);
+    EXPECT_NEAR(LinearVolume(-2000), 0.1, 1e-9);   // -20 dB
+    EXPECT_NEAR(LinearVolume(-600), 0.501, 1e-3);  // -6 dB
+
+    FilterGraph graph;
+    long v = 1;
+    EXPECT_EQ(graph.get_Volume(&v), E_NOTIMPL);
+    ASSERT_EQ(graph.RenderFile(F("tone.wav")), S_OK);
+    EXPECT_EQ(graph.put_Volume(-2500), S_OK);
+    EXPECT_EQ(graph.get_Volume(&v), S_OK);
+    EXPECT_EQ(v, -2500);
+    EXPECT_EQ(graph.put_Volume(1), E_INVALIDARG);
+    EXPECT_EQ(graph.put_Volume(-10001), E_INVALIDARG);
+    EXPECT_EQ(graph.put_Balance(-4000), S_OK);
+    EXPECT_EQ(graph.get_Balance(&v), S_OK);
+    EXPECT_EQ(v, -4000);
+    EXPECT_EQ(graph.put_Balance(10001), E_INVALIDARG);
+
+    FilterGraph mute;
+    mute.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(mute.RenderFile(F("video.m1v")), S_OK);
+    EXPECT_EQ(mute.get_Volume(&v), E_NOTIMPL);
+    EXPECT_EQ(mute.put_Volume(0), E_NOTIMPL);
+}
+
+TEST_F(MediaTest, MissingSoundDeviceNeverStopsPlayback)
+{
+    qunsetenv("ZORAVEL_AUDIO_SINK");
+    FilterGraph graph;
+    graph.AddAudioRenderer("alsasink");
+    ASSERT_EQ(graph.RenderFile(F("tone.wav")), S_OK);
+    EXPECT_EQ(graph.IsSilent(), !SoundDeviceAvailable());
+    ASSERT_EQ(graph.Run(), S_OK);
+    REFERENCE_TIME pos = 0;
+    EXPECT_TRUE(WaitUntil([&] { return graph.GetCurrentPosition(&pos) == S_OK && pos > kSecond / 5; }));
+    EXPECT_EQ(graph.AddAudioRenderer("no-such-sink"), VFW_E_NOT_FOUND);
+}
+
+TEST_F(MediaTest, PreferredFactoryIsPluggedFirst)
+{
+    FilterGraph plain;
+    plain.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(plain.RenderFile(F("mpeg2.m2p")), S_OK);
+    EXPECT_TRUE(plain.ElementNames().contains("avdec_mpeg2video"));
+
+    FilterGraph graph;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(graph.AddPreferredFactory("mpeg2dec"), S_OK);
+    EXPECT_TRUE(graph.HasPreferredFactory("mpeg2dec"));
+    EXPECT_EQ(graph.AddPreferredFactory("no-such-decoder"), VFW_E_NOT_FOUND);
+    ASSERT_EQ(graph.RenderFile(F("mpeg2.m2p")), S_OK);
+    const QStringList names = graph.ElementNames();
+    EXPECT_TRUE(names.contains("mpeg2dec"));
+    EXPECT_FALSE(names.contains("avdec_mpeg2video"));
+}
+
+TEST_F(MediaTest, TypeFinderTellsMpegKindsApart)
+{
+    EXPECT_THAT(FindMediaType(F("mpeg1.mpg")).toStdString(),
+                ::testing::AllOf(::testing::HasSubstr("video/mpeg"), ::testing::HasSubstr("systemstream=(boolean)true"),
+                                 ::testing::HasSubstr("mpegversion=(int)1")));
+    EXPECT_THAT(FindMediaType(F("mpeg2.m2p")).toStdString(),
+                ::testing::AllOf(::testing::HasSubstr("systemstream=(boolean)true"),
+                                 ::testing::HasSubstr("mpegversion=(int)2")));
+    EXPECT_THAT(FindMediaType(F("video.m1v")).toStdString(),
+                ::testing::AllOf(::testing::HasSubstr("video/mpeg"),
+                                 ::testing::HasSubstr("systemstream=(boolean)false")));
+    EXPECT_TRUE(FindMediaType(F("random.mpg")).isEmpty());
+    EXPECT_TRUE(FindMediaType(F("missing.mpg")).isEmpty());
+}
+
+TEST_F(MediaTest, WindowsMediaPlaysFromFileOrAsStream)
+{
+    for (bool streaming : {false, true}) {
+        FilterGraph graph;
+        graph.AddVideoRenderer(RendererWindowless9, &panel);
+        graph.UseWindowsMediaSource(streaming);
+        ASSERT_EQ(graph.RenderFile(F("clip.wmv")), S_OK) << streaming;
+        const QStringList names = graph.ElementNames();
+        EXPECT_TRUE(names.contains("asfdemux"));
+        EXPECT_EQ(names.contains("pushfilesrc"), streaming);
+        EXPECT_EQ(graph.Tag("title"), "WMV Title");
+        EXPECT_EQ(graph.Tag("artist"), "WMV Author");
+        EXPECT_TRUE(graph.HasVideo());
+    }
+}
+
+TEST_F(MediaTest, ColourAndFlipChangeThePicture)
+{
+    FilterGraph graph;
+    graph.AddVideoRenderer(RendererOverlay, &panel, true);
+    ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK);
+    EXPECT_TRUE(graph.HasColorControls());
+    EXPECT_TRUE(graph.CanFlip());
+    ASSERT_TRUE(WaitUntil([&] { return !graph.CurrentImage().isNull(); }));
+    const QImage plain = graph.CurrentImage();
+    auto reshow = [&](const QImage& old) {
+        REFERENCE_TIME zero = 0;
+        graph.SetPositions(&zero, AM_SEEKING_AbsolutePositioning, nullptr, 0);
+        QImage now;
+        WaitUntil([&] {
+            now = graph.CurrentImage();
+            return !now.isNull() && now != old;
+        });
+        return now;
+    };
+    auto meanGray = [](const QImage& image) {
+        double sum = 0;
+        for (int y = 0; y < image.height(); y += 4)
+            for (int x = 0; x < image.width(); x += 4) sum += qGray(image.pixel(x, y));
+        return sum / ((image.height() / 4) * (image.width() / 4));
+    };
+
+    graph.SetFlip(true, false);
+    const QImage flipped = reshow(plain);
+    const QImage mirror = plain.mirrored(true, false);
+    int close = 0, total = 0;
+    for (int y = 8; y < plain.height(); y += 16)
+        for (int x = 8; x < plain.width(); x += 16, ++total)
+            close += std::abs(qGray(flipped.pixel(x, y)) - qGray(mirror.pixel(x, y))) < 16;
+    EXPECT_GT(close, total * 9 / 10);
+
+    ColorValues values;
+    values.brightness = 3750;   // +0.3
+    EXPECT_EQ(graph.SetColorValues(values), S_OK);
+    ColorValues back;
+    graph.GetColorValues(&back);
+    EXPECT_EQ(back.brightness, 3750);
+    const QImage brighter = reshow(flipped);
+    EXPECT_GT(meanGray(brighter), meanGray(flipped) + 20);
+
+    FilterGraph sound;
+    ASSERT_EQ(sound.RenderFile(F("tone.wav")), S_OK);
+    EXPECT_FALSE(sound.HasColorControls());
+    EXPECT_FALSE(sound.CanFlip());
+}
+
+}  // namespace
