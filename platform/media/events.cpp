@@ -2,13 +2,62 @@
 
 #include "platform/forms/forms.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+
 #include <chrono>
 
 namespace media::detail {
 
+namespace {
+
+QEvent::Type WakeType()
+{
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+// A wake-up for the window set as `generation`; one for an earlier window is
+// dropped.
+struct WakeEvent : QEvent {
+    explicit WakeEvent(quint64 g) : QEvent(WakeType()), generation(g) {}
+    quint64 generation;
+};
+
+}  // namespace
+
+// Lives on the main thread; turns a wake-up into the window's message.
+class EventQueue::Relay : public QObject {
+public:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != WakeType()) return QObject::event(e);
+        if (static_cast<WakeEvent*>(e)->generation == generation) Announce();
+        return true;
+    }
+    void Announce()
+    {
+        if (window) window->PostMessage(message, 0, lParam);
+    }
+    QPointer<TForm> window;
+    quint64 generation = 0;
+    UINT message = 0;
+    LPARAM lParam = 0;
+};
+
+EventQueue::EventQueue() : ownedRelay_(new Relay)
+{
+    relay_ = ownedRelay_;
+}
+
 EventQueue::~EventQueue()
 {
-    QObject::disconnect(windowWatch_);
+    Close();
+    if (ownedRelay_->thread() == QThread::currentThread())
+        delete ownedRelay_;
+    else
+        ownedRelay_->deleteLater();
 }
 
 void EventQueue::Push(long code, LPARAM param1, LPARAM param2)
@@ -17,9 +66,9 @@ void EventQueue::Push(long code, LPARAM param1, LPARAM param2)
     if (closed_) return;
     queue_.push_back({code, param1, param2});
     wake_.notify_all();
-    if (window_ && !announced_) {
+    if (!announced_ && relay_) {
         announced_ = true;
-        window_->PostMessage(message_, 0, lParam_);
+        QCoreApplication::postEvent(relay_, new WakeEvent(generation_));
     }
 }
 
@@ -42,43 +91,23 @@ bool EventQueue::Take(GraphEvent* event, long timeoutMs)
 
 void EventQueue::SetWindow(TForm* window, UINT message, LPARAM lParam)
 {
-    QObject::disconnect(windowWatch_);
-    if (window) {
-        // Runs on the window's thread while the window is being destroyed,
-        // before Qt removes the messages posted to it.
-        std::weak_ptr<EventQueue> self = weak_from_this();
-        windowWatch_ = QObject::connect(window, &QObject::destroyed, [self](QObject* gone) {
-            if (auto queue = self.lock()) queue->WindowDestroyed(gone);
-        });
-    }
     std::lock_guard<std::mutex> lock(mutex_);
-    window_ = closed_ ? nullptr : window;
-    windowObject_ = window_;
-    message_ = message;
-    lParam_ = lParam;
+    ownedRelay_->window = window;
+    ownedRelay_->message = message;
+    ownedRelay_->lParam = lParam;
+    ownedRelay_->generation = ++generation_;
     announced_ = false;
-    if (window_ && !queue_.empty()) {
+    if (window && !closed_ && !queue_.empty()) {
         announced_ = true;
-        window_->PostMessage(message_, 0, lParam_);
-    }
-}
-
-void EventQueue::WindowDestroyed(QObject* window)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (windowObject_ == window) {
-        window_ = nullptr;
-        windowObject_ = nullptr;
+        ownedRelay_->Announce();
     }
 }
 
 void EventQueue::Close()
 {
-    QObject::disconnect(windowWatch_);
     std::lock_guard<std::mutex> lock(mutex_);
     closed_ = true;
-    window_ = nullptr;
-    windowObject_ = nullptr;
+    relay_ = nullptr;
     queue_.clear();
     wake_.notify_all();
 }

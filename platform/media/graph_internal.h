@@ -8,6 +8,7 @@
 #include <gst/gst.h>
 
 #include <QMetaObject>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
@@ -28,14 +29,18 @@ struct GraphEvent {
 
 // Events of one graph. Push runs on any thread; the window is told by one
 // posted message while no announcement is outstanding (an announcement stays
-// outstanding until the window next calls Take). Everything about the window
-// happens under the mutex, and the window's destruction clears it under the
-// same mutex, so no message goes to a destroyed window.
-class EventQueue : public std::enable_shared_from_this<EventQueue> {
+// outstanding until the window next calls Take). A pushing thread never
+// touches the window: it wakes a relay object on the main thread, which posts
+// the message to the window if the window still exists.
+class EventQueue {
 public:
+    EventQueue();   // on the main thread
     ~EventQueue();
+    EventQueue(const EventQueue&) = delete;
+    EventQueue& operator=(const EventQueue&) = delete;
+
     void Push(long code, LPARAM param1, LPARAM param2);
-    // S_OK with an event, or false when none came within timeoutMs (negative:
+    // True with an event, false when none came within timeoutMs (negative:
     // wait without limit).
     bool Take(GraphEvent* event, long timeoutMs);
     // Main thread.
@@ -46,18 +51,16 @@ public:
     std::size_t Size() const;
 
 private:
-    void WindowDestroyed(QObject* window);
+    class Relay;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<GraphEvent> queue_;
-    TForm* window_ = nullptr;
-    QObject* windowObject_ = nullptr;   // the same window, for the destruction check
-    UINT message_ = 0;
-    LPARAM lParam_ = 0;
+    Relay* relay_ = nullptr;   // null once closed
+    Relay* ownedRelay_ = nullptr;
+    quint64 generation_ = 0;   // counts SetWindow calls
     bool announced_ = false;
     bool closed_ = false;
-    QMetaObject::Connection windowWatch_;
 };
 
 // Frames that reached the screen (window sinks: the sink's input; painted
@@ -92,8 +95,9 @@ private:
     bool pending_ = false;
 };
 
-// Our own renderer: covers the view panel, paints its borders black and the
-// current frame into the video rectangle. Mouse input passes to the panel.
+// Our own renderer: covers the view panel and paints the current frame into
+// the video rectangle, keeping the picture's shape; everything around the
+// picture is painted black. Mouse input passes to the panel.
 class VideoCanvas : public QWidget {
     Q_OBJECT
 public:

@@ -106,38 +106,55 @@ bool VideoCanvas::eventFilter(QObject* watched, QEvent* e)
     return false;
 }
 
+namespace {
+
+// The largest rectangle of the picture's shape inside the video rectangle,
+// centred (the rest of the video rectangle is border).
+QRect Letterboxed(const QRect& area, int width, int height, int parN, int parD)
+{
+    if (width <= 0 || height <= 0 || parN <= 0 || parD <= 0 || area.isEmpty()) return area;
+    const double shape = static_cast<double>(width) * parN / (static_cast<double>(height) * parD);
+    int w = area.width();
+    int h = qRound(w / shape);
+    if (h > area.height()) {
+        h = area.height();
+        w = qRound(h * shape);
+    }
+    return QRect(area.x() + (area.width() - w) / 2, area.y() + (area.height() - h) / 2, w, h);
+}
+
+}  // namespace
+
 void VideoCanvas::paintEvent(QPaintEvent* e)
 {
     QPainter painter(this);
-    const QRect target = VideoRect();
-    const QRegion borders = QRegion(e->rect()).subtracted(QRegion(target));
+    const QRect area = VideoRect();
+    GstSample* sample = e->rect().intersects(area) ? frames_->Current() : nullptr;
+    GstVideoInfo info;
+    GstVideoFrame frame;
+    GstBuffer* buffer = sample ? gst_sample_get_buffer(sample) : nullptr;
+    const bool mapped = buffer && gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
+                        && gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ);
+    const QRect picture =
+        mapped ? Letterboxed(area, GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info),
+                             GST_VIDEO_INFO_PAR_N(&info), GST_VIDEO_INFO_PAR_D(&info))
+               : QRect();
+    const QRegion borders = QRegion(e->rect()).subtracted(QRegion(picture));
     for (const QRect& r : borders) painter.fillRect(r, Qt::black);
-    if (!e->rect().intersects(target)) return;
-
-    GstSample* sample = frames_->Current();
-    bool shown = false;
-    if (sample) {
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        GstVideoInfo info;
-        GstVideoFrame frame;
-        if (buffer && gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
-            && gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
-            const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
-                               GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
-                               GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
-            if (image.size() != target.size()) painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(target, image);
-            gst_video_frame_unmap(&frame);
-            shown = true;
-            if (buffer != lastBuffer_) {
-                lastBuffer_ = buffer;
-                ++painted_;
-                stats_->FrameShown();
-            }
+    if (mapped) {
+        const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
+                           GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
+                           GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
+        if (image.size() != picture.size()) painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(picture, image);
+        gst_video_frame_unmap(&frame);
+        if (buffer != lastBuffer_) {
+            lastBuffer_ = buffer;
+            ++painted_;
+            stats_->FrameShown();
         }
-        gst_sample_unref(sample);
     }
-    if (!shown) painter.fillRect(target, Qt::black);
+    if (sample) gst_sample_unref(sample);
 }
 
 // ---- OverlayWindow ----
