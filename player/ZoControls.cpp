@@ -8,11 +8,30 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QSlider>
 #include <QToolButton>
 
+namespace {
+
+// A click on the seek bar's channel jumps to the point clicked.
+class SeekBarStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == QStyle::SH_Slider_AbsoluteSetButtons) return Qt::LeftButton;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+}  // namespace
+
 void TZoMain::ConnectHandlers()
 {
+    auto* seekStyle = new SeekBarStyle;
+    seekStyle->setParent(ui_->TrackBarForSeek);
+    ui_->TrackBarForSeek->setStyle(seekStyle);
     connect(ui_->BtnOpen, &QToolButton::clicked, this, [this] { BtnOpenClick(); });
     connect(ui_->BtnStart, &QToolButton::clicked, this, [this] { BtnStartClick(); });
     connect(ui_->BtnStop, &QToolButton::clicked, this, [this] { BtnStopClick(); });
