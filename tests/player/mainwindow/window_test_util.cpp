@@ -1,0 +1,154 @@
+#include "window_test_util.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace mwtest {
+
+namespace {
+
+HKEY OpenMain(bool create)
+{
+    HKEY key = nullptr;
+    if (create) {
+        DWORD disposition = 0;
+        if (RegCreateKeyEx(HKEY_CURRENT_USER, kMainKey, 0, "", REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                           &disposition) != ERROR_SUCCESS)
+            return nullptr;
+        return key;
+    }
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, kMainKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return nullptr;
+    return key;
+}
+
+}  // namespace
+
+void SetMainDword(const char* name, DWORD value)
+{
+    HKEY key = OpenMain(true);
+    ASSERT_NE(key, nullptr);
+    EXPECT_TRUE(RegWriteDword(key, name, value));
+    RegCloseKey(key);
+}
+
+void SetMainString(const char* name, const QString& text)
+{
+    HKEY key = OpenMain(true);
+    ASSERT_NE(key, nullptr);
+    EXPECT_TRUE(RegWriteString(key, name, text));
+    RegCloseKey(key);
+}
+
+std::optional<DWORD> MainDword(const char* name)
+{
+    HKEY key = OpenMain(false);
+    if (!key) return std::nullopt;
+    DWORD type = 0, value = 0, size = sizeof value;
+    const LONG status = RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_DWORD) return std::nullopt;
+    return value;
+}
+
+std::optional<QString> MainString(const char* name)
+{
+    HKEY key = OpenMain(false);
+    if (!key) return std::nullopt;
+    QString text;
+    const LONG status = RegReadString(key, name, &text, 65536);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    return text;
+}
+
+int MainValueCount()
+{
+    HKEY key = OpenMain(false);
+    if (!key) return -1;
+    DWORD subKeys = 0, values = 0;
+    const LONG status = RegQueryInfoKey(key, &subKeys, &values);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? static_cast<int>(values) : -1;
+}
+
+bool FixturesMade() { return QFileInfo::exists(testutil::Fixture(QStringLiteral(".complete"))); }
+
+QString Fixture(const char* name) { return testutil::Fixture(QString::fromLatin1(name)); }
+
+bool MakeDir(const QString& path) { return QDir().mkpath(path); }
+
+bool Link(const QString& target, const QString& link)
+{
+    QDir().mkpath(QFileInfo(link).absolutePath());
+    return QFile::link(target, link);
+}
+
+bool CopyWithHead(const QString& source, const QString& target, const QByteArray& head)
+{
+    QByteArray bytes = testutil::ReadFile(source);
+    if (bytes.size() < head.size()) bytes.resize(head.size());
+    bytes.replace(0, head.size(), head);
+    return testutil::WriteFile(target, bytes);
+}
+
+void Spin(int ms)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    testutil::WaitUntil([] { return false; }, ms);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void WindowTest::SetUp()
+{
+    // Sound goes to a fake sink that keeps time; the picture to the painted renderer.
+    qputenv("ZORAVEL_AUDIO_SINK", "fakesink");
+    qunsetenv("ZORAVEL_VIDEO_SINK");
+    home = std::make_unique<testutil::IsolatedHome>();
+}
+
+void WindowTest::TearDown()
+{
+    Close();
+    home.reset();
+    qunsetenv("ZORAVEL_AUDIO_SINK");
+}
+
+TZoMain* WindowTest::Open(const QStringList& args)
+{
+    Close();
+    w = std::make_unique<TZoMain>(args);
+    w->show();
+    return w.get();
+}
+
+void WindowTest::Close()
+{
+    w.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QStringList WindowTest::Paths() const
+{
+    QStringList paths;
+    for (const TPlayListItem& item : w->PlayList().Items()) paths << item.Path;
+    return paths;
+}
+
+bool WindowTest::WaitPlaying(int timeoutMs)
+{
+    return testutil::WaitUntil(
+        [this] {
+            return w->PlayState() == psPlaying && w->Graph() && w->Graph()->State() == media::GraphState::Running &&
+                   !w->IsGraphStarting();
+        },
+        timeoutMs);
+}
+
+CaptionLog::CaptionLog(TZoMain* window)
+{
+    QObject::connect(window, &QWidget::windowTitleChanged, &context_, [this](const QString& t) { titles_ << t; });
+}
+
+}  // namespace mwtest

@@ -1,0 +1,98 @@
+// Shared pieces of the main-window tests: a window built from an argument
+// list in an isolated home, with quiet sound and the painted renderer, the
+// `Main` key read and written directly, and small file-tree helpers.
+#pragma once
+
+#include "platform/registry/registry.h"
+#include "player/ZoMain.h"
+#include "player/units/Reghelp.h"
+#include "support/test_util.h"
+#include "ui_ZoMain.h"
+
+#include <gtest/gtest.h>
+
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <ostream>
+
+// Readable values in failure messages.
+inline std::ostream& operator<<(std::ostream& os, const QString& s) { return os << s.toStdString(); }
+inline std::ostream& operator<<(std::ostream& os, const QStringList& l)
+{
+    return os << "[" << l.join(QStringLiteral(", ")).toStdString() << "]";
+}
+inline std::ostream& operator<<(std::ostream& os, const QRect& r)
+{
+    return os << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+}
+inline std::ostream& operator<<(std::ostream& os, const QPoint& p) { return os << p.x() << "," << p.y(); }
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << l; }
+
+namespace mwtest {
+
+// ---- the Main key ----
+void SetMainDword(const char* name, DWORD value);
+void SetMainString(const char* name, const QString& text);
+std::optional<DWORD> MainDword(const char* name);
+std::optional<QString> MainString(const char* name);
+// Number of values under Main; -1 when the key does not exist.
+int MainValueCount();
+
+// ---- files ----
+bool FixturesMade();
+QString Fixture(const char* name);
+// A symbolic link `link` to `target`, creating the link's folders.
+bool Link(const QString& target, const QString& link);
+bool MakeDir(const QString& path);
+// A copy of `source` with the first bytes replaced by `head`.
+bool CopyWithHead(const QString& source, const QString& target, const QByteArray& head);
+
+// Runs the event loop (deferred deletions included) for a short while.
+void Spin(int ms = 0);
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Builds the window with the command line `args` (its constructor runs
+    // the command line) and shows it, as the program entry does.
+    TZoMain* Open(const QStringList& args = {});
+    // Destroys the window (its settings are written).
+    void Close();
+
+    Ui::TZoMain* ui() const { return w->Form(); }
+    QString Home(const QString& name) const { return home->File(name); }
+    QStringList Paths() const;     // paths of the play list in order
+    QString Caption() const { return w->windowTitle(); }
+    // The window plays a file: graph built and running, its first pause seen.
+    bool WaitPlaying(int timeoutMs = 10000);
+
+    std::unique_ptr<testutil::IsolatedHome> home;
+    std::unique_ptr<TZoMain> w;
+};
+
+// Records every caption the window shows from the moment of the call.
+class CaptionLog {
+public:
+    explicit CaptionLog(TZoMain* window);
+    const QStringList& Titles() const { return titles_; }
+    bool Saw(const QString& text) const { return titles_.contains(text); }
+
+private:
+    QObject context_;
+    QStringList titles_;
+};
+
+}  // namespace mwtest
+
+#define MW_REQUIRE_FIXTURES()                                                  \
+    do {                                                                       \
+        if (!mwtest::FixturesMade()) GTEST_SKIP() << "media fixtures not made"; \
+    } while (0)
