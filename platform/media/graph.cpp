@@ -39,6 +39,7 @@ constexpr guint kPlaySoftColorBalance = 0x400;
 
 constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002u);
 constexpr auto kBuildTimeout = std::chrono::seconds(10);
+constexpr auto kBufferingGrace = std::chrono::seconds(2);
 constexpr qint64 kLargestPictureFile = 64 * 1024 * 1024;
 
 REFERENCE_TIME ToReference(gint64 ns) { return ns / 100; }
@@ -768,9 +769,13 @@ GraphPrivate::Outcome GraphPrivate::Build(const QString& uri, bool forcePainted,
     } else {
         BusShared* s = shared.get();
         const bool isNetwork = network;
-        const bool ready = s->wake.wait_for(lock, kBuildTimeout, [s, isNetwork] {
+        bool ready = s->wake.wait_for(lock, kBuildTimeout, [s, isNetwork] {
             return s->asyncDone || s->buildFailed || (isNetwork && s->sawBuffering);
         });
+        // A stream that buffers is building: it usually also prerolls soon,
+        // which tells its streams and duration; it need not.
+        if (ready && !s->asyncDone && !s->buildFailed)
+            s->wake.wait_for(lock, kBufferingGrace, [s] { return s->asyncDone || s->buildFailed; });
         if (s->buildFailed) {
             outcome.hr = s->buildError;
             outcome.fromVideoSink = s->errorFromVideoSink;

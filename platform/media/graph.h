@@ -81,52 +81,69 @@ public:
 
     // ---- building (before RenderFile) ----
     // Picks the video renderer by the `Renderer` value; `panel` is the widget
-    // the picture is drawn in. Without a call no picture is rendered.
+    // the picture is drawn in. Without a call no picture is rendered. Window
+    // sinks draw into a native child of the panel; where there is no X window
+    // system or the sink cannot open, our painted renderer stands in. Colour
+    // controls (videobalance, gamma) come with every renderer; flipping
+    // (videoflip) only with `flipAllowed`.
     HRESULT AddVideoRenderer(int renderer, QWidget* panel, bool flipAllowed = false);
     // A chosen audio sink by factory name; empty keeps the automatic one.
+    // VFW_E_NOT_FOUND for an unknown factory. A sink that cannot open its
+    // device gives way to the automatic one, and without any sound device
+    // playback goes on silently.
     HRESULT AddAudioRenderer(const QString& factoryName);
     // The factory is chosen before any other of its kind while the graph
     // plugs decoders, demuxers and parsers (a preferred filter).
+    // VFW_E_NOT_FOUND for an unknown factory.
     HRESULT AddPreferredFactory(const QString& factoryName);
     bool HasPreferredFactory(const QString& factoryName) const;
     // Windows Media: plug the ASF demuxer; with `streamingSource` the file is
-    // read as a stream source, which needs no index to play.
+    // read as a stream (pushfilesrc: the demuxer gets the bytes in order, as
+    // from a network source, and needs no index to play).
     void UseWindowsMediaSource(bool streamingSource);
 
-    // Builds the graph for a file path or an address and brings it to the
-    // paused state (first frame ready). S_OK, or a failure HRESULT when the
-    // item cannot be played. The graph is then paused.
+    // Builds the graph for a file path (any length, UTF-8) or an address
+    // (http, ftp, rtsp, mms ...) and waits until it is paused with its first
+    // frame ready: S_OK, or a failure HRESULT when the item cannot be played
+    // (nothing is left running then; 10 s at most). A live stream returns at
+    // once, a buffering one once it has prerolled or buffered for 2 s.
+    // mms:// is read over HTTP when no MMS source is installed.
     HRESULT RenderFile(const QString& pathOrUrl);
     // Whether the chosen video renderer is part of the built graph.
     bool IsVideoRendererConnected() const;
-    // Names (factory names) of the elements in the built graph, in order.
+    // Factory names of the elements in the built graph.
     QStringList ElementNames() const;
 
     // ---- control ----
     HRESULT Run();
     HRESULT Pause();
-    HRESULT Stop();   // stopped: no playback; the position is kept
+    // Stopped: no playback. A file stays prerolled with its position kept;
+    // a stream lets go of its connection and starts anew.
+    HRESULT Stop();
     GraphState State() const;
 
     // ---- seeking (100-ns units) ----
     bool IsSeekable() const;
     HRESULT GetDuration(REFERENCE_TIME* duration) const;
     HRESULT GetCurrentPosition(REFERENCE_TIME* position) const;
+    // Positions are limited to 0 .. duration. The seek completes in the
+    // background; GetCurrentPosition reports its target meanwhile.
     HRESULT SetPositions(REFERENCE_TIME* current, DWORD currentFlags, REFERENCE_TIME* stop, DWORD stopFlags);
-    HRESULT SetRate(double rate);
+    HRESULT SetRate(double rate);   // above 0; the position is kept
     HRESULT GetRate(double* rate) const;
     // Frame positions for a backward step; E_NOTIMPL when the frame rate is unknown.
     HRESULT GetFrameRate(double* framesPerSecond) const;
 
     // ---- frame step ----
     HRESULT CanStep() const;          // S_OK when a picture can be stepped
-    HRESULT Step(DWORD frames);
+    HRESULT Step(DWORD frames);   // pauses first when playing
 
     // ---- audio ----
     bool HasAudio() const;
     HRESULT put_Volume(long hundredthsDb);   // -10000 (silent) .. 0 (full)
     HRESULT get_Volume(long* hundredthsDb) const;  // E_NOTIMPL without sound
-    HRESULT put_Balance(long balance);       // -10000 (left) .. 10000 (right)
+    // -10000 (left only) .. 10000 (right only); the other side is attenuated.
+    HRESULT put_Balance(long balance);
     HRESULT get_Balance(long* balance) const;
     int AudioStreamCount() const;
     int CurrentAudioStream() const;
@@ -139,11 +156,14 @@ public:
     // The picture's shape with its pixel aspect applied, in lowest terms
     // (720x480 at 10:11 pixels gives 15:11).
     HRESULT GetPreferredAspectRatio(long* aspectX, long* aspectY) const;
-    // The video rectangle in the panel's coordinates.
+    // The video rectangle in the panel's coordinates; the picture keeps its
+    // shape inside it, with black around it.
     HRESULT SetVideoPosition(const QRect& rect);
     HRESULT SetVideoVisible(bool visible);
     bool IsVideoVisible() const;
     void DisplayModeChanged();
+    // Brightness, contrast, hue and saturation go to videobalance, gamma to
+    // the gamma element; sharpness is kept only (no element sharpens).
     HRESULT SetColorValues(const ColorValues& values);
     HRESULT GetColorValues(ColorValues* values) const;
     bool HasColorControls() const;
@@ -168,9 +188,18 @@ public:
     quint64 FramesShown() const;
 
     // ---- events ----
-    // Announce queued events with one posted message to `window`.
+    // Queued events are announced by one posted message (wParam 0, lParam as
+    // given) to `window`; the next one is posted once the window has called
+    // GetEvent again. Events queued before the call are announced at once.
+    // A destroyed window is never posted to; null stops the announcements.
+    //   EC_COMPLETE (S_OK, 0)          end of the item (not for still pictures)
+    //   EC_ERRORABORT (HRESULT, 0)     an error after RenderFile returned
+    //   EC_PAUSED (S_OK, 0)            the graph has paused (the first at build)
+    //   EC_OLE_EVENT (1, percent) / (0, 100)   a stream buffers / is done
+    //   EC_VIDEO_SIZE_CHANGED (width | height << 16, 0)
     void SetNotifyWindow(TForm* window, UINT message, LPARAM lParam);
-    // Takes the next queued event: S_OK, or E_ABORT when the queue is empty.
+    // Takes the next queued event: S_OK, or E_ABORT when none came within
+    // timeoutMs (0: do not wait; negative: wait without limit).
     HRESULT GetEvent(long* code, LPARAM* param1, LPARAM* param2, long timeoutMs);
     HRESULT FreeEventParams(long code, LPARAM param1, LPARAM param2);
 

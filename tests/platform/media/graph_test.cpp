@@ -5,7 +5,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 
 using namespace media;
 using namespace mediatest;
@@ -110,6 +113,78 @@ TEST_F(MediaTest, PathsBeyondOldLimitsAndInAnyScriptPlay)
     FilterGraph graph;
     EXPECT_EQ(graph.RenderFile(path), S_OK);
     EXPECT_TRUE(graph.HasAudio());
+}
+
+// A one-file HTTP server on the loopback address, on a thread of its own
+// (RenderFile blocks the test's thread while the graph builds).
+class LoopbackHttp : public QThread {
+public:
+    explicit LoopbackHttp(QByteArray body) : body_(std::move(body)) {}
+    ~LoopbackHttp() override
+    {
+        quit();
+        wait();
+    }
+    quint16 Start()
+    {
+        start();
+        while (!port_) QThread::msleep(5);
+        return port_;
+    }
+
+protected:
+    void run() override
+    {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, [&] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (!socket->readAll().contains("\r\n\r\n")) return;
+                    socket->write("HTTP/1.0 200 OK\r\nContent-Type: audio/x-wav\r\nContent-Length: "
+                                  + QByteArray::number(body_.size()) + "\r\n\r\n");
+                    socket->write(body_);
+                    socket->disconnectFromHost();
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+        port_ = server.serverPort();
+        exec();
+    }
+
+private:
+    QByteArray body_;
+    std::atomic<quint16> port_{0};
+};
+
+TEST_F(MediaTest, AddressesPlayAndUnreachableOnesFail)
+{
+    LoopbackHttp http(testutil::ReadFile(F("tone.wav")));
+    const quint16 port = http.Start();
+    FilterGraph graph;
+    RecordingForm form;
+    form.drain = &graph;
+    ASSERT_EQ(graph.RenderFile(QStringLiteral("http://127.0.0.1:%1/tone.wav").arg(port)), S_OK);
+    graph.SetNotifyWindow(&form, WM_GRAPHNOTIFY, 0);
+    ASSERT_EQ(graph.Run(), S_OK);
+    REFERENCE_TIME pos = 0;
+    EXPECT_TRUE(WaitUntil([&] { return graph.GetCurrentPosition(&pos) == S_OK && pos > kSecond / 4; }));
+    EXPECT_TRUE(graph.HasAudio());
+    // Stopping a stream lets go of it; playing again starts it anew.
+    EXPECT_EQ(graph.Stop(), S_OK);
+    EXPECT_EQ(graph.Run(), S_OK);
+    EXPECT_TRUE(WaitUntil([&] { return !form.codes.empty() && form.codes.back() == EC_COMPLETE; }, 8000));
+
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    const quint16 nobody = closed.serverPort();
+    closed.close();
+    FilterGraph none;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(FAILED(none.RenderFile(QStringLiteral("http://127.0.0.1:%1/x.mp3").arg(nobody))));
+    EXPECT_LT(timer.elapsed(), 3000);
 }
 
 TEST_F(MediaTest, SeeksClampToTheItemAndKeepPosition)
