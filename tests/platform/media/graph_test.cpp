@@ -282,6 +282,20 @@ TEST_F(MediaTest, EventsReachTheWindowByOnePostedMessagePerBatch)
     EXPECT_EQ(form.codes.front(), EC_PAUSED);
 }
 
+TEST_F(MediaTest, StillPictureStaysUntilTheWindowMovesOn)
+{
+    FilterGraph graph;
+    RecordingForm form;
+    form.drain = &graph;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(graph.RenderFile(F("picture.gif")), S_OK);
+    graph.SetNotifyWindow(&form, WM_GRAPHNOTIFY, 0);
+    ASSERT_EQ(graph.Run(), S_OK);
+    WaitUntil([] { return false; }, 600);
+    EXPECT_EQ(std::count(form.codes.begin(), form.codes.end(), EC_COMPLETE), 0);
+    EXPECT_EQ(graph.CurrentImage().size(), QSize(160, 120));
+}
+
 TEST_F(MediaTest, DestroyingWhilePlayingOrWithQueuedEventsIsSafe)
 {
     auto form = std::make_unique<RecordingForm>();
