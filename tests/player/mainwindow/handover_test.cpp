@@ -157,6 +157,33 @@ TEST_F(Handover, ThreeArgumentsArriveInOrderAndRelativeOnesAreMadeWhole)
     EXPECT_EQ(w->ListIndex(), 0);
 }
 
+TEST_F(Handover, HandedOverFolderBringsItsTopFiles)
+{
+    MW_REQUIRE_FIXTURES();
+    const QString dir = MakeSounds("tree", {"a.wav"});
+    MakeSounds("tree/sub", {"b.wav"});
+    RecordingMain* main = OpenRecording();
+    ASSERT_EQ(RunSecondStart({dir}), 0);
+    ASSERT_EQ(main->records.size(), 1u);
+    ASSERT_FALSE(Paths().isEmpty());
+    EXPECT_EQ(Paths().first(), dir + "/a.wav");
+    EXPECT_TRUE(WaitPlaying());
+}
+
+// A folder handed over by a second start is added with its sub-folders, as
+// on the first start's own command line. The records are added while the
+// folder-search tag is 0, which stops the sub-folder scan at once: only the
+// top folder's files arrive (fault reported; enable once mended).
+TEST_F(Handover, DISABLED_HandedOverFolderBringsItsSubFolders)
+{
+    MW_REQUIRE_FIXTURES();
+    const QString dir = MakeSounds("tree", {"a.wav"});
+    MakeSounds("tree/sub", {"b.wav"});
+    OpenRecording();
+    ASSERT_EQ(RunSecondStart({dir}), 0);
+    EXPECT_EQ(Paths(), QStringList({dir + "/a.wav", dir + "/sub/b.wav"}));
+}
+
 TEST_F(Handover, UpperCaseDvdAndCdWordsSetTheViewerPathAndReleaseTheSender)
 {
     RecordingMain* main = OpenRecording();
@@ -210,6 +237,29 @@ TEST_F(Handover, MakeNewWindowMeansEveryStartOpensItsOwnWindow)
     EXPECT_EQ(second.process.state(), QProcess::Running);
     EXPECT_TRUE(main->records.empty());
     EXPECT_TRUE(w->PlayList().IsEmpty());
+}
+TEST_F(Handover, ProgramEndedByTheSessionWritesItsSettingsForTheNextStart)
+{
+    MW_REQUIRE_FIXTURES();
+    const QString dir = MakeSounds("first", {"a.wav"});
+    SetMainDword("Left", 140);
+    SetMainDword("Top", 90);
+    {
+        // The program is the first start here; it plays its argument.
+        OwnWindowStart first({dir + "/a.wav"});
+        ASSERT_TRUE(testutil::WaitUntil([&] { return first.HasOwnWindow(); }, 15000));
+        first.process.terminate();   // SIGTERM: the session ends
+        ASSERT_TRUE(testutil::WaitUntil([&] { return first.process.state() == QProcess::NotRunning; }, 15000));
+        EXPECT_EQ(first.process.exitStatus(), QProcess::NormalExit);
+    }
+    EXPECT_EQ(MainValueCount(), 24);
+    EXPECT_EQ(MainString("InitialDir"), dir);
+    EXPECT_EQ(MainDword("Left"), 140u);
+    EXPECT_EQ(MainDword("Top"), 90u);
+    // The mutex went with it: the next start is a first start again.
+    OpenRecording();
+    EXPECT_EQ(w->pos(), QPoint(140, 90));
+    EXPECT_EQ(w->InitialDir(), dir);
 }
 #endif  // ZORVI_PATH
 
@@ -319,6 +369,19 @@ TEST_F(Handover, ConnectionClosedHalfWayThroughThePlatformLayer)
 
     Send(55, -1, dir + "/c.wav");
     EXPECT_EQ(Paths(), QStringList({dir + "/c.wav"}));
+}
+
+TEST_F(Handover, DvdWordCountsOnlyAsTheFirstRecord)
+{
+    MW_REQUIRE_FIXTURES();
+    const QString dir = MakeSounds("word", {"a.wav", "b.wav"});
+    Open();
+    Send(11, 1, dir + "/a.wav");
+    Send(11, 2, "/DVD");
+    EXPECT_FALSE(w->DvdRequested());
+    Send(11, 0, dir + "/b.wav");
+    EXPECT_EQ(Paths(), QStringList({dir + "/a.wav", dir + "/b.wav"}));
+    EXPECT_TRUE(w->ViewerPath().isEmpty());
 }
 
 TEST_F(Handover, EmptyDriveAfterTheDvdWordEndsTheSession)
