@@ -14,7 +14,7 @@ packages=(
   fonts-noto-cjk
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth)
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps)
 fi
 
 missing=()
