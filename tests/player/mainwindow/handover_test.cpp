@@ -238,6 +238,34 @@ TEST_F(Handover, MakeNewWindowMeansEveryStartOpensItsOwnWindow)
     EXPECT_TRUE(main->records.empty());
     EXPECT_TRUE(w->PlayList().IsEmpty());
 }
+TEST_F(Handover, SecondStartKilledHalfWayLocksNobodyOut)
+{
+    MW_REQUIRE_FIXTURES();
+    const QString dir = MakeSounds("killed", {"a.wav", "next.wav"});
+    RecordingMain* main = OpenRecording();
+    // Thousands of arguments: the start is killed while it is still sending.
+    QStringList many;
+    for (int i = 0; i < 5000; ++i) many << dir + "/a.wav";
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(ZORVI_PATH), many);
+    ASSERT_TRUE(second.waitForStarted(5000));
+    ASSERT_TRUE(testutil::WaitUntil([&] { return main->records.size() >= 20; }, 15000));
+    second.kill();
+    ASSERT_TRUE(testutil::WaitUntil([&] { return second.state() == QProcess::NotRunning; }, 5000));
+    ASSERT_LT(main->records.size(), 5000u);
+    ASSERT_TRUE(testutil::WaitUntil([this] { return w->CopyDataSender() == 0; }, 5000));
+    EXPECT_FALSE(w->HasPendingArguments());
+    EXPECT_TRUE(w->PlayList().IsEmpty());
+
+    // The next start is served and gets none of the leftovers.
+    ASSERT_EQ(RunSecondStart({dir + "/next.wav"}), 0);
+    EXPECT_EQ(Paths(), QStringList({dir + "/next.wav"}));
+    EXPECT_TRUE(WaitPlaying());
+}
+
 TEST_F(Handover, ProgramEndedByTheSessionWritesItsSettingsForTheNextStart)
 {
     MW_REQUIRE_FIXTURES();
