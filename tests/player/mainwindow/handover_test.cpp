@@ -412,6 +412,18 @@ TEST_F(Handover, DvdWordCountsOnlyAsTheFirstRecord)
     EXPECT_TRUE(w->ViewerPath().isEmpty());
 }
 
+TEST_F(Handover, SerchFilesBringsNothingForAHandedOverFolder)
+{
+    MW_REQUIRE_FIXTURES();
+    SetMainDword("SerchFiles", 1);
+    const QString dir = MakeSounds("parent/folder", {"inner.wav"});
+    MakeSounds("parent", {"sibling.wav"});
+    Open();
+    Send(11, -1, dir);
+    EXPECT_EQ(Paths(), QStringList({dir + "/inner.wav"}));
+    EXPECT_TRUE(w->InitialDir().isEmpty());
+}
+
 TEST_F(Handover, EmptyDriveAfterTheDvdWordEndsTheSession)
 {
     Open();

@@ -1,6 +1,7 @@
 // Opening one media item: the kind flags from the first bytes, then from the
 // extension; the file's DOS stamp; what cannot be played.
 #include "platform/paths/paths.h"
+#include "player/units/Opendialogex.h"
 #include "window_test_util.h"
 
 #include <QDateTime>
@@ -219,6 +220,140 @@ TEST_F(Opening, ClosingWhileNothingPlaysChangesOnlyTheDisplay)
     EXPECT_EQ(Caption(), "Zoravel");
     EXPECT_EQ(w->width(), 290);
     EXPECT_EQ(w->height(), 60);
+}
+
+// ---- the open command ----
+
+class OpenCommand : public Opening {
+protected:
+    void TearDown() override
+    {
+        TOpenDialogEx::SetAnswerer(nullptr);
+        Opening::TearDown();
+    }
+    QString Sound(const QString& relative)
+    {
+        const QString path = Home(relative);
+        EXPECT_TRUE(Link(Fixture("tone.wav"), path));
+        return path;
+    }
+    // Answers the next dialog with `answer` and keeps what it was asked.
+    void Answer(const TOpenDialogEx::Answer& answer)
+    {
+        TOpenDialogEx::SetAnswerer([this, answer](const TOpenDialogEx::Request& r) {
+            asked = r;
+            dialogOpenWhileAsked = w->IsDialogOpen();
+            ++questions;
+            return answer;
+        });
+    }
+    TOpenDialogEx::Request asked;
+    bool dialogOpenWhileAsked = false;
+    int questions = 0;
+};
+
+TEST_F(OpenCommand, DialogOffersTheFileTypesAndStartsInTheLastFolder)
+{
+    SetMainDword("SerchFiles", 1);
+    SetMainString("InitialDir", home->Path());
+    Open();
+    Answer({});
+    w->BtnOpenClick();
+    ASSERT_EQ(questions, 1);
+    EXPECT_TRUE(dialogOpenWhileAsked);
+    EXPECT_FALSE(w->IsDialogOpen());
+    EXPECT_TRUE(asked.folderChecked);
+    EXPECT_TRUE(asked.appendVisible);
+    EXPECT_EQ(asked.initialDir, home->Path());
+    const QStringList names = {"メディア ファイル",  "Windows Media ファイル", "ビデオ ファイル",
+                               "オーディオ ファイル", "RealMedia ファイル",     "MIDI ファイル",
+                               "イメージ ファイル",  "リスト ファイル",        "IFO ファイル",
+                               "すべてのファイル"};
+    ASSERT_EQ(asked.nameFilters.size(), names.size()) << asked.nameFilters;
+    for (int i = 0; i < names.size(); ++i) EXPECT_TRUE(asked.nameFilters[i].startsWith(names[i] + " (")) << i;
+    // The media types come from the displayed-file-types list (33 patterns
+    // by default); the Windows Media entry offers "*.wm".
+    const QString media = asked.nameFilters[0];
+    const QString patterns = media.mid(media.indexOf('(') + 1).chopped(1);
+    EXPECT_EQ(patterns.split(' ', Qt::SkipEmptyParts).size(), 33) << media;
+    EXPECT_TRUE(asked.nameFilters[1].contains(TOpenDialogEx::CaseBlindPattern("*.wm"))) << asked.nameFilters[1];
+    // Cancel changes nothing.
+    EXPECT_TRUE(w->PlayList().IsEmpty());
+    EXPECT_EQ(w->InitialDir(), home->Path());
+}
+
+TEST_F(OpenCommand, ChosenFileReplacesTheListAndBringsItsFolderWhenAsked)
+{
+    const QString old = Sound("old/old.wav");
+    const QString a = Sound("pick/a.wav");
+    const QString b = Sound("pick/b.wav");
+    Open({old});
+    ASSERT_TRUE(WaitPlaying());
+    TOpenDialogEx::Answer answer;
+    answer.accepted = true;
+    answer.files = {b};
+    answer.folderChecked = true;
+    Answer(answer);
+    w->BtnOpenClick();
+    EXPECT_EQ(Paths(), QStringList({b, a}));
+    EXPECT_EQ(w->InitialDir(), Home("pick"));
+    EXPECT_TRUE(WaitPlaying());
+    EXPECT_EQ(w->ListIndex(), 0);
+    EXPECT_FALSE(w->IsAddingItems());
+}
+
+TEST_F(OpenCommand, AppendedFilesJoinTheListAndThePlayingItemGoesOn)
+{
+    const QString a = Sound("app/a.wav");
+    const QString b = Sound("app/b.wav");
+    const QString c = Sound("app/c.wav");
+    Open({a});
+    ASSERT_TRUE(WaitPlaying());
+    media::FilterGraph* playing = w->Graph();
+    TOpenDialogEx::Answer answer;
+    answer.accepted = true;
+    answer.files = {b, c};
+    answer.appendChecked = true;
+    Answer(answer);
+    w->BtnOpenClick();
+    EXPECT_EQ(Paths(), QStringList({a, b, c}));
+    EXPECT_EQ(w->Graph(), playing);
+    EXPECT_EQ(w->ListIndex(), 0);
+    EXPECT_FALSE(w->AppendToList());
+}
+
+TEST_F(OpenCommand, IfoChoiceStartsTheDvdOfItsFolder)
+{
+    const QString ifo = Home("disc/VIDEO_TS/VIDEO_TS.IFO");
+    ASSERT_TRUE(testutil::WriteFile(ifo, "DVDVIDEO-VMG"));
+    Open();
+    TOpenDialogEx::Answer answer;
+    answer.accepted = true;
+    answer.files = {ifo};
+    Answer(answer);
+    w->BtnOpenClick();
+    EXPECT_EQ(w->ViewerPath(), Home("disc/VIDEO_TS"));
+    EXPECT_TRUE(w->PlayList().IsEmpty());
+}
+
+TEST_F(OpenCommand, StoredFileTypesDecideTheDialogAndTheFolderScans)
+{
+    SetMainString("Extension", "*.wav;*.gif");
+    const QString a = Sound("types/a.wav");
+    Sound("types/b.mp3");
+    const QString c = Home("types/c.gif");
+    ASSERT_TRUE(QFile::copy(Fixture("picture.gif"), c));
+    Open();
+    Answer({});
+    w->BtnOpenClick();
+    ASSERT_FALSE(asked.nameFilters.isEmpty());
+    EXPECT_TRUE(asked.nameFilters[0].contains(TOpenDialogEx::CaseBlindPattern("*.wav")));
+    EXPECT_FALSE(asked.nameFilters[0].contains(TOpenDialogEx::CaseBlindPattern("*.mp3")));
+
+    Open({Home("types")});
+    QStringList paths = Paths();
+    paths.sort();
+    EXPECT_EQ(paths, QStringList({a, c}));
 }
 
 }  // namespace

@@ -104,6 +104,25 @@ TEST_F(SettingsWindow, DestructionWritesTheTwentyFourValuesAndTheNextWindowReads
     EXPECT_EQ(w->InitialDir(), home->Path());
 }
 
+TEST_F(SettingsWindow, StoreThatCannotBeOpenedGivesTheDefaultsAndWritesNothing)
+{
+    // The store's folder is a file: no key can be opened or created.
+    ASSERT_TRUE(testutil::WriteFile(Home("blocked"), "a file"));
+    qputenv("ZORAVEL_REGISTRY", Home("blocked/registry.reg").toUtf8());
+    Open();
+    const TMainSettings& s = w->Settings();
+    EXPECT_EQ(s.Volume, 100u);
+    EXPECT_EQ(s.MouseDouble, 1);
+    EXPECT_EQ(s.MouseMiddle, -1);
+    EXPECT_EQ(s.WheelDown, 11);
+    EXPECT_EQ(s.ShowPictureLength, 5u);
+    EXPECT_TRUE(ui()->miWindowFix->isChecked());
+    EXPECT_EQ(ui()->TrackBarVolume->value(), 100);
+    EXPECT_EQ(w->pos(), QPoint(100, 100));
+    Close();
+    EXPECT_EQ(testutil::ReadFile(Home("blocked")), QByteArray("a file"));
+}
+
 TEST_F(SettingsWindow, EmptyInitialDirIsNotWritten)
 {
     Open();
