@@ -132,6 +132,27 @@ TEST_F(GraphWindow, SoundOnlyFilesShrinkTheWindow)
     EXPECT_EQ(w->height(), 60);
 }
 
+TEST_F(GraphWindow, WindowsMediaTagsShowWithReadWmvTag)
+{
+    Open({Fixture("clip.wmv")});
+    ASSERT_TRUE(WaitPlaying());
+    EXPECT_TRUE(w->IsWindowsMediaFile());
+    EXPECT_EQ(Caption(), "Zoravel - clip");
+    Close();
+
+    SetMainDword("ReadWmvTag", 1);
+    Open({Fixture("clip.wmv")});
+    ASSERT_TRUE(WaitPlaying());
+    EXPECT_EQ(ui()->LblTitle->text(), "WMV Title");
+    EXPECT_EQ(ui()->LblArtist->text(), "WMV Author");
+    EXPECT_EQ(Caption(), "Zoravel - WMV Title");
+    // Without a title the entry's name stands in.
+    Open({Fixture("sound.wma")});
+    ASSERT_TRUE(WaitPlaying());
+    EXPECT_EQ(Caption(), "Zoravel - sound");
+    EXPECT_TRUE(w->IsAudioOnly());
+}
+
 TEST_F(GraphWindow, StillPictureStaysForItsTimeAndBeyond)
 {
     SetMainDword("ShowPictureLength", 1);
