@@ -1,4 +1,4 @@
-// Shared pieces of the main-window tests: a window built from an argument
+// Shared helpers of the main-window tests: a window built from an argument
 // list in an isolated home, with quiet sound and the painted renderer, the
 // `Main` key read and written directly, and small file-tree helpers.
 #pragma once
