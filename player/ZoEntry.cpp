@@ -87,7 +87,9 @@ void TZoMain::OnCopyData(TMessage& message)
     repaint();
     const QStringList arguments = *pendingArguments_;
     pendingArguments_.reset();
-    for (int i = 0; i < arguments.size(); ++i) AddArgument(arguments[i], i + 1, false);
+    // Folder scans go on while the tag is set.
+    SetTag(ui_->miFolderSerch, 1);
+    for (int i = 0; i < arguments.size() && Tag(ui_->miFolderSerch) != 0; ++i) AddArgument(arguments[i], i + 1, false);
     // 9.
     if (playList_.IsEmpty()) {
         ShowNoFileNotice();
@@ -97,6 +99,7 @@ void TZoMain::OnCopyData(TMessage& message)
         if (IsExistingFile(text)) settings_.InitialDir = ExtractFileDir(text);
         PlayListItem(true, false);
     }
+    SetTag(ui_->miFolderSerch, 0);
     // 10.
     copyDataSender_ = 0;
     addingItems_ = false;

@@ -147,6 +147,12 @@ void TZoMain::FormDestroy()
 void TZoMain::showEvent(QShowEvent* e)
 {
     TForm::showEvent(e);
+    // The frame exists only now: the stored position is kept inside the
+    // work area with it.
+    if (!placedWithFrame_) {
+        placedWithFrame_ = true;
+        PlaceWindow();
+    }
     LayoutControls();
     if (dvdRequested_) {
         dvdRequested_ = false;
@@ -315,10 +321,12 @@ void TZoMain::OnToolNotify(WPARAM wParam, LPARAM lParam)
                 CloseMedia();
                 UpdateControlsForMedia(false);
                 addingItems_ = true;
+                SetTag(ui_->miFolderSerch, 1);
                 if (IsExistingFolder(viewerPath_))
                     AddFolder(viewerPath_);
                 else
                     AddPathOrPlayList(viewerPath_);
+                SetTag(ui_->miFolderSerch, 0);
                 if (playList_.IsEmpty())
                     ShowNoFileNotice();
                 else

@@ -160,6 +160,7 @@ public:
     WPARAM CopyDataSender() const { return copyDataSender_; }
     bool HasPendingArguments() const { return pendingArguments_ != nullptr; }
     QString ViewerPath() const { return viewerPath_; }
+    void SetViewerPath(const QString& path) { viewerPath_ = path; }
     QString OpenedPath() const { return openedPath_; }
     QString InitialDir() const { return settings_.InitialDir; }
     bool DvdRequested() const { return dvdRequested_; }
@@ -227,6 +228,7 @@ private:
     bool inCannotPlay_ = false;
     bool cannotPlayAgain_ = false;
     bool destroyed_ = false;
+    bool placedWithFrame_ = false;
 
     // Opened item.
     QString viewerPath_;

@@ -181,7 +181,10 @@ void TZoMain::CloseMedia()
     lastShownHours_ = lastShownMinutes_ = lastShownSeconds_ = 0;
     for (QWidget* w : {static_cast<QWidget*>(ui_->BtnStart), static_cast<QWidget*>(ui_->BtnStop),
                        static_cast<QWidget*>(ui_->TBtnFastforward), static_cast<QWidget*>(ui_->TBtnRewind),
-                       static_cast<QWidget*>(ui_->BtnSkip), static_cast<QWidget*>(ui_->BtnStepFrame)})
+                       static_cast<QWidget*>(ui_->BtnSkip), static_cast<QWidget*>(ui_->BtnStepFrame),
+                       static_cast<QWidget*>(ui_->TBtnNextTrack), static_cast<QWidget*>(ui_->TBtnPreviousTrack),
+                       static_cast<QWidget*>(ui_->tnTime), static_cast<QWidget*>(ui_->taTime),
+                       static_cast<QWidget*>(ui_->STxtbai)})
         w->setEnabled(true);
     ignoreNextSeekChange_ = true;
     ui_->TrackBarForSeek->setMaximum(0);

@@ -176,7 +176,7 @@ TEST_F(GraphWindow, StillPictureStaysForItsTimeAndBeyond)
 // A still picture disables the time and rate texts; nothing enables them
 // again, so every item after a picture shows its time greyed out (fault
 // reported; enable once mended).
-TEST_F(GraphWindow, DISABLED_ItemAfterAPictureHasItsControlsBack)
+TEST_F(GraphWindow, ItemAfterAPictureHasItsControlsBack)
 {
     const QString gif = Sound("after/a.gif", "picture.gif");
     const QString wav = Sound("after/b.wav");

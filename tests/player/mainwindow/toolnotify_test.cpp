@@ -246,7 +246,7 @@ TEST_F(ToolNotice, LibraryAsksToOpenTheFolderInViewerPath)
 // other folder is. The notice runs AddFolder while the folder-search tag is
 // 0, which stops the sub-folder scan at once: only the top folder's files
 // are added (fault reported; enable once mended).
-TEST_F(ToolNotice, DISABLED_LibraryFolderOpensWithItsSubFolders)
+TEST_F(ToolNotice, LibraryFolderOpensWithItsSubFolders)
 {
     MW_REQUIRE_FIXTURES();
     const QString a = Sound("folder/a.wav");
