@@ -54,6 +54,10 @@ TZoMain::TZoMain(const QStringList& arguments) : arguments_(arguments)
     MouseTimer = new QTimer(this);
     MouseTimer->setInterval(1000);
     ConnectHandlers();
+    // The end of the session (also SIGTERM and SIGHUP) closes the window as
+    // the user would; a signal that comes while it is still being built is
+    // taken once its message loop runs.
+    InstallSessionEndHandler(this);
 
     // 1. The play list starts empty; strings start empty.
     viewerPath_.clear();
@@ -89,7 +93,6 @@ TZoMain::TZoMain(const QStringList& arguments) : arguments_(arguments)
         ui_->miSaveAB->menuAction()->setVisible(false);
         ui_->miChainSections->setVisible(false);
     }
-    InstallSessionEndHandler(this);
     // 15. Command line, always-on-top included.
     HandleCommandLine();
 }

@@ -57,6 +57,7 @@ int main(int argc, char** argv)
         return HandOver(args);
     }
 
+    CatchSessionEndSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zoravel"));
     gst_init(nullptr, nullptr);

@@ -341,22 +341,27 @@ void OnEndSignal(int)
 
 }  // namespace
 
+void CatchSessionEndSignals()
+{
+    if (g_signalPipe[0] >= 0) return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
+    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
+    struct sigaction sa {};
+    sa.sa_handler = OnEndSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);
+}
+
 void InstallSessionEndHandler(TForm* form)
 {
     QPointer<TForm> target(form);
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, form, [target](QSessionManager&) {
         if (target) target->SendMessage(WM_QUERYENDSESSION, 0, 0);
     });
-    if (g_signalPipe[0] < 0) {
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
-        ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
-        struct sigaction sa {};
-        sa.sa_handler = OnEndSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        ::sigaction(SIGTERM, &sa, nullptr);
-        ::sigaction(SIGHUP, &sa, nullptr);
-    }
+    CatchSessionEndSignals();
+    if (g_signalPipe[0] < 0) return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, form);
     QObject::connect(notifier, &QSocketNotifier::activated, form, [target] {
         char buf[16];

@@ -94,3 +94,5 @@ int PointParamY(LPARAM lParam);
 // SIGTERM and SIGHUP end the session: the form gets WM_QUERYENDSESSION on its
 // own thread and closes as the user would. The desktop session's end does the same.
 void InstallSessionEndHandler(TForm* form);
+// Holds SIGTERM and SIGHUP from now on until a form's handler takes them.
+void CatchSessionEndSignals();
