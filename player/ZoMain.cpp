@@ -210,12 +210,16 @@ void TZoMain::WndProc(TMessage& message)
         mouseButtonHeld_ = false;
         KillTimer(11);
         KillTimer(3);
+        SetButtonImage(ui_->BtnSkip, 5);
+        SetButtonImage(ui_->BtnStepFrame, 4);
         repaintAtNextPress_ = true;
         break;
     case WM_CAPTURECHANGED:
         KillTimer(11);
         KillTimer(3);
         if (graph_ && playState_ == psPlaying && mouseButtonHeld_) graph_->Run();
+        SetButtonImage(ui_->BtnSkip, 5);
+        SetButtonImage(ui_->BtnStepFrame, 4);
         ui_->TrackBarVolume->hide();
         ui_->BtnSound->hide();
         break;

@@ -280,7 +280,6 @@ void TZoMain::BtnOpenClick()
         for (const QString& f : files) AddPathOrPlayList(f);
         if (files.size() == 1 && dialog.FolderChecked()) AddFolderMediaFiles(files.first(), false);
         appendToList_ = false;
-        if (playState_ == psNothing && !playList_.IsEmpty()) PlayListItem(true, true);
         return;
     }
     CloseMedia();
