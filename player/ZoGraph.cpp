@@ -171,6 +171,10 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
         ui_->LblArtist->setText(graph_->Tag("artist"));
         UpdateCaption(EntryTitle(playList_.ListIndex()));
     }
+    // The title and artist texts lie on the view panel: shown for sound only,
+    // never over a picture.
+    ui_->LblTitle->setVisible(audioOnly_ && !stillPicture_);
+    ui_->LblArtist->setVisible(audioOnly_ && !stillPicture_);
     // 13.
     graph_->SetNotifyWindow(this, WM_GRAPHNOTIFY, 0);
     // 14.
