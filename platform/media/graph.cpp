@@ -17,9 +17,15 @@
 #include <QRegularExpression>
 #include <QWidget>
 
+#ifdef ZORAVEL_HAVE_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -120,6 +126,19 @@ bool AutoSinkHasDevice(GstElement* autoSink)
     return device;
 }
 
+// Window sinks draw over a connection of their own to the X server. Our
+// requests (a native window moved or resized) must have reached the server
+// before a sink draws, or the frame lands where the window was and is lost
+// when it moves: one round trip on Qt's connection.
+void SyncWindowSystem()
+{
+#ifdef ZORAVEL_HAVE_XCB
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (connection) std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+#endif
+}
+
 QString EnvSink(const char* variable) { return QString::fromUtf8(qgetenv(variable)).trimmed(); }
 
 GstElement* GetVideoPad(GstElement* playbin, GstPad** pad)
@@ -146,6 +165,7 @@ struct BusShared {
     GstElement* videoSink = nullptr;
     GstElement* audioSink = nullptr;
     QObject* receiver = nullptr;   // the graph, for work on the main thread
+    GstElement* scalingBin = nullptr;   // frames scaled for a sink that cannot scale
     guintptr windowHandle = 0;
     bool countSinkBuffers = false;
 
@@ -159,6 +179,7 @@ struct BusShared {
     bool sawBuffering = false;
     int bufferingPercent = 100;
     bool stillPicture = false;
+    bool stillHeld = false;   // the scaling bin holds the still frame
     std::string containerType;
     GstTagList* tags = nullptr;
     bool seekPending = false;
@@ -211,6 +232,9 @@ public:
     GstElement* gamma = nullptr;
     GstElement* flip = nullptr;
     GstElement* panorama = nullptr;
+    GstElement* scalingBin = nullptr;   // the video sink itself when it is one
+    QSize scaledFrameSize;
+    bool redrawQueued = false;
     VideoPath videoPath = VideoPath::None;
     SharedHolder shared;
     std::shared_ptr<EventQueue> events = std::make_shared<EventQueue>();
@@ -253,6 +277,8 @@ public:
     void ApplyColors();
     void ApplyFlip();
     void ApplyVideoRect();
+    void ApplyScaledFrameSize();
+    void RedrawHeldStill();
     void ExposeOverlay();
     void WindowGoneAway();
     void OnBuffering(int percent);
@@ -444,8 +470,19 @@ void OnHaveType(GstElement*, guint, GstCaps* caps, gpointer data)
     BusShared& s = SharedOf(data);
     if (!caps || gst_caps_is_empty(caps)) return;
     const gchar* name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (s.containerType.empty() && name) s.containerType = name;
+    GstElement* scalingBin = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.closed || !s.containerType.empty() || !name) return;
+        s.containerType = name;
+        if (g_str_has_prefix(name, "image/")) scalingBin = s.scalingBin;
+    }
+    // The decoders are not linked yet: the still frame can still be routed
+    // through the holder that sends it again for a new window size.
+    if (scalingBin && HoldStillFrames(scalingBin)) {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.stillHeld = true;
+    }
 }
 
 struct BuildHooks {
@@ -590,14 +627,25 @@ bool GraphPrivate::CreateVideoSink(bool forcePainted)
             if (HasProperty(videoSink, "force-aspect-ratio"))
                 g_object_set(videoSink, "force-aspect-ratio", TRUE, nullptr);
             if (HasProperty(videoSink, "handle-events")) g_object_set(videoSink, "handle-events", FALSE, nullptr);
+            GstElement* sink = videoSink;
             overlay = new OverlayWindow(panel);
             overlay->onExpose = [this] { ExposeOverlay(); };
             overlay->onGone = [this] { WindowGoneAway(); };
             const guintptr handle = static_cast<guintptr>(overlay->winId());
             shared->windowHandle = handle;
-            if (GST_IS_VIDEO_OVERLAY(videoSink)) {
-                overlayElement = GST_ELEMENT(gst_object_ref(videoSink));
-                gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink), handle);
+            if (GST_IS_VIDEO_OVERLAY(sink)) {
+                overlayElement = GST_ELEMENT(gst_object_ref(sink));
+                gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), handle);
+            }
+            // ximagesink draws every frame at its own size: the frames are
+            // scaled for it to the size of its window.
+            GstElementFactory* factory = gst_element_get_factory(sink);
+            if (factory && g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "ximagesink") == 0) {
+                if (GstElement* bin = MakeScalingSinkBin(sink)) {
+                    gst_object_unref(sink);
+                    videoSink = scalingBin = bin;
+                    shared->scalingBin = bin;
+                }
             }
             videoPath = VideoPath::Window;
             ApplyVideoRect();
@@ -814,6 +862,8 @@ void GraphPrivate::Teardown()
     }
     Release(videoSink);
     Release(audioSink);
+    scalingBin = nullptr;
+    scaledFrameSize = QSize();
     for (GstElement** e : {&overlayElement, &balance, &gamma, &flip, &panorama}) {
         if (*e) gst_object_unref(*e);
         *e = nullptr;
@@ -873,8 +923,37 @@ void GraphPrivate::ApplyVideoRect()
     if (canvas) canvas->SetVideoRect(videoRect);
     if (overlay) {
         overlay->setGeometry(videoRect.isValid() ? videoRect : panel->rect());
+        ApplyScaledFrameSize();
         ExposeOverlay();
     }
+}
+
+void GraphPrivate::ApplyScaledFrameSize()
+{
+    if (!scalingBin || !overlay) return;
+    const qreal ratio = overlay->devicePixelRatioF();
+    const QSize size(qRound(overlay->width() * ratio), qRound(overlay->height() * ratio));
+    // An empty window (a panel not laid out yet) keeps the last size.
+    if (size.isEmpty() || size == scaledFrameSize) return;
+    scaledFrameSize = size;
+    if (!SetScaledFrameSize(scalingBin, size.width(), size.height()) || redrawQueued) return;
+    // A window is often laid out several times in one pass: the picture is
+    // scaled once, for the last size.
+    redrawQueued = true;
+    QMetaObject::invokeMethod(this, [this] { RedrawHeldStill(); }, Qt::QueuedConnection);
+}
+
+void GraphPrivate::RedrawHeldStill()
+{
+    redrawQueued = false;
+    if (!pipeline || windowGone || !shared) return;
+    {
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        if (!shared->started || !shared->stillHeld) return;
+    }
+    // The holder answers the seek itself: it sends its frame again, and the
+    // frame is scaled to the new size on its way to the sink.
+    gst_element_seek_simple(pipeline, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
 }
 
 void GraphPrivate::ExposeOverlay()
@@ -884,8 +963,13 @@ void GraphPrivate::ExposeOverlay()
         overlayElement = gst_bin_get_by_interface(GST_BIN(videoSink), GST_TYPE_VIDEO_OVERLAY);
     if (!overlayElement) return;
     const qreal ratio = overlay->devicePixelRatioF();
-    gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(overlayElement), 0, 0,
-                                           qRound(overlay->width() * ratio), qRound(overlay->height() * ratio));
+    const int width = qRound(overlay->width() * ratio);
+    const int height = qRound(overlay->height() * ratio);
+    // An empty rectangle is not a place to draw in (the panel of an empty
+    // window has no height): nothing to show until it is laid out.
+    if (width <= 0 || height <= 0) return;
+    SyncWindowSystem();
+    gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(overlayElement), 0, 0, width, height);
     gst_video_overlay_expose(GST_VIDEO_OVERLAY(overlayElement));
 }
 

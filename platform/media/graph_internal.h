@@ -121,6 +121,26 @@ private:
     quint64 painted_ = 0;
 };
 
+// Frames for a window sink that cannot scale (ximagesink draws each frame
+// centred at its own size): a bin that scales them in front of the sink to
+// the size of its window, with black borders that keep the picture's shape.
+// The sink asks upstream for frames of its window's size by itself, but only
+// when it notices a new size, and only frames that come later get it; a still
+// picture has sent its single frame by then. So the bin also holds a still
+// frame (imagefreeze) and sends it again, scaled anew, after a flushing seek.
+//   bin: ghost "sink" -> videoscale -> capsfilter (size) -> sink
+//   still: ghost "sink" -> imagefreeze -> capsfilter (one frame) -> videoscale ...
+// `sink` goes into the bin as by gst_bin_add; returns the bin (not floating),
+// or null when an element is missing.
+GstElement* MakeScalingSinkBin(GstElement* sink);
+// The frame size the sink gets (device pixels). False when the size is empty
+// or unchanged.
+bool SetScaledFrameSize(GstElement* bin, int width, int height);
+// Routes the frames through the still-frame holder; call before data flows
+// (the item's type is known before its decoders are linked). False when the
+// bin has no holder.
+bool HoldStillFrames(GstElement* bin);
+
 // A native child window of the view panel at the video rectangle, for sinks
 // that draw into a window of their own (GstVideoOverlay). Qt never paints it.
 class OverlayWindow : public QWidget {

@@ -192,4 +192,123 @@ void OverlayWindow::showEvent(QShowEvent*)
     if (onExpose) onExpose();
 }
 
+// ---- frames scaled for a sink that cannot scale ----
+
+namespace {
+
+GstElement* ChildNamed(GstElement* bin, const char* name) { return gst_bin_get_by_name(GST_BIN(bin), name); }
+
+// Upstream is told that the bin takes frames of any size. The sink prefers
+// frames of its window's size, and a scaler upstream would otherwise make
+// them so: the held still frame would then be a scaled copy, too coarse to
+// be scaled again for another size.
+GstPadProbeReturn AnySizeInto(GstPad*, GstPadProbeInfo* info, gpointer)
+{
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (!query || GST_QUERY_TYPE(query) != GST_QUERY_CAPS || !gst_query_is_writable(query)) return GST_PAD_PROBE_OK;
+    GstCaps* result = nullptr;
+    gst_query_parse_caps_result(query, &result);
+    if (!result) return GST_PAD_PROBE_OK;
+    GstCaps* any = gst_caps_copy(result);
+    for (guint i = 0; i < gst_caps_get_size(any); ++i) {
+        GstStructure* s = gst_caps_get_structure(any, i);
+        gst_structure_set(s, "width", GST_TYPE_INT_RANGE, 1, G_MAXINT, "height", GST_TYPE_INT_RANGE, 1, G_MAXINT,
+                          nullptr);
+        gst_structure_remove_field(s, "pixel-aspect-ratio");
+    }
+    any = gst_caps_simplify(any);
+    GstCaps* filter = nullptr;
+    gst_query_parse_caps(query, &filter);
+    if (filter) {
+        GstCaps* both = gst_caps_intersect_full(filter, any, GST_CAPS_INTERSECT_FIRST);
+        gst_caps_unref(any);
+        any = both;
+    }
+    gst_query_set_caps_result(query, any);
+    gst_caps_unref(any);
+    return GST_PAD_PROBE_OK;
+}
+
+}  // namespace
+
+GstElement* MakeScalingSinkBin(GstElement* sink)
+{
+    GstElement* scale = gst_element_factory_make("videoscale", "scale");
+    GstElement* size = gst_element_factory_make("capsfilter", "size");
+    GstElement* freeze = gst_element_factory_make("imagefreeze", "freeze");
+    GstElement* once = gst_element_factory_make("capsfilter", "once");
+    if (!scale || !size) {
+        for (GstElement* e : {scale, size, freeze, once})
+            if (e) gst_object_unref(gst_object_ref_sink(e));
+        return nullptr;
+    }
+    GstElement* bin = gst_bin_new(nullptr);
+    gst_object_ref_sink(bin);
+    gst_bin_add_many(GST_BIN(bin), scale, size, sink, nullptr);
+    gst_element_link_many(scale, size, sink, nullptr);
+    if (freeze && once) {
+        // One frame, then the end of the stream: the picture is sent again
+        // only when asked by a seek.
+        GstCaps* caps = gst_caps_new_simple("video/x-raw", "framerate", GST_TYPE_FRACTION, 0, 1, nullptr);
+        g_object_set(once, "caps", caps, nullptr);
+        gst_caps_unref(caps);
+        gst_bin_add_many(GST_BIN(bin), freeze, once, nullptr);
+        gst_element_link(freeze, once);
+    } else {
+        for (GstElement* e : {freeze, once})
+            if (e) gst_object_unref(gst_object_ref_sink(e));
+    }
+    GstPad* target = gst_element_get_static_pad(scale, "sink");
+    GstPad* ghost = gst_ghost_pad_new("sink", target);
+    gst_object_unref(target);
+    // The answer is widened after the elements of the bin have given it.
+    const auto answered = static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM | GST_PAD_PROBE_TYPE_PULL);
+    gst_pad_add_probe(ghost, answered, AnySizeInto, nullptr, nullptr);
+    gst_element_add_pad(bin, ghost);
+    return bin;
+}
+
+bool SetScaledFrameSize(GstElement* bin, int width, int height)
+{
+    if (!bin || width <= 0 || height <= 0) return false;
+    GstElement* size = ChildNamed(bin, "size");
+    if (!size) return false;
+    GstCaps* old = nullptr;
+    g_object_get(size, "caps", &old, nullptr);
+    GstCaps* caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width, "height", G_TYPE_INT, height,
+                                        nullptr);
+    const bool changed = !old || !gst_caps_is_equal(old, caps);
+    // A new filter sends a reconfigure event upstream: the next frame is
+    // scaled to the new size.
+    if (changed) g_object_set(size, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    if (old) gst_caps_unref(old);
+    gst_object_unref(size);
+    return changed;
+}
+
+bool HoldStillFrames(GstElement* bin)
+{
+    if (!bin) return false;
+    GstElement* freeze = ChildNamed(bin, "freeze");
+    GstElement* once = ChildNamed(bin, "once");
+    GstElement* scale = ChildNamed(bin, "scale");
+    GstPad* ghost = gst_element_get_static_pad(bin, "sink");
+    bool held = false;
+    if (freeze && once && scale && ghost) {
+        GstPad* freezeSink = gst_element_get_static_pad(freeze, "sink");
+        GstPad* scaleSink = gst_element_get_static_pad(scale, "sink");
+        if (gst_ghost_pad_set_target(GST_GHOST_PAD(ghost), freezeSink)) {
+            held = gst_element_link(once, scale);
+            if (!held) gst_ghost_pad_set_target(GST_GHOST_PAD(ghost), scaleSink);
+        }
+        gst_object_unref(freezeSink);
+        gst_object_unref(scaleSink);
+    }
+    for (GstElement* e : {freeze, once, scale})
+        if (e) gst_object_unref(e);
+    if (ghost) gst_object_unref(ghost);
+    return held;
+}
+
 }  // namespace media::detail
