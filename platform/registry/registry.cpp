@@ -481,6 +481,21 @@ LONG RegCreateKeyEx(HKEY parent, const char* subKey, DWORD, const char*, DWORD, 
     return ERROR_SUCCESS;
 }
 
+// Runs `read` on the key's node under the store's lock, after re-reading a
+// changed file; the handle's failures are answered without calling it.
+template <typename Read>
+LONG WithKeyForRead(HKEY key, Read read)
+{
+    Store& s = TheStore();
+    std::lock_guard lock(s.mu);
+    if (!ValidHandle(s, key)) return ERROR_INVALID_HANDLE;
+    const LONG status = SyncForRead(s);
+    if (status != ERROR_SUCCESS) return status;
+    Node* node = Resolve(*s.tree, key);
+    if (!node) return ERROR_KEY_DELETED;
+    return read(node);
+}
+
 LONG RegCloseKey(HKEY key)
 {
     Store& s = TheStore();
@@ -495,28 +510,23 @@ LONG RegCloseKey(HKEY key)
 LONG RegQueryValueEx(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data, DWORD* size)
 {
     if (data && !size) return ERROR_INVALID_PARAMETER;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mu);
-    if (!ValidHandle(s, key)) return ERROR_INVALID_HANDLE;
-    const LONG status = SyncForRead(s);
-    if (status != ERROR_SUCCESS) return status;
-    Node* node = Resolve(*s.tree, key);
-    if (!node) return ERROR_KEY_DELETED;
-    const Value* value = node->FindValue(ValueFold(name));
-    if (!value) return ERROR_FILE_NOT_FOUND;
-    if (type) *type = value->type;
-    const auto needed = static_cast<DWORD>(value->data.size());
-    if (!data) {
-        if (size) *size = needed;
-        return ERROR_SUCCESS;
-    }
-    if (*size < needed) {
+    return WithKeyForRead(key, [&](Node* node) -> LONG {
+        const Value* value = node->FindValue(ValueFold(name));
+        if (!value) return ERROR_FILE_NOT_FOUND;
+        if (type) *type = value->type;
+        const auto needed = static_cast<DWORD>(value->data.size());
+        if (!data) {
+            if (size) *size = needed;
+            return ERROR_SUCCESS;
+        }
+        if (*size < needed) {
+            *size = needed;
+            return ERROR_MORE_DATA;
+        }
+        if (needed) std::memcpy(data, value->data.data(), needed);
         *size = needed;
-        return ERROR_MORE_DATA;
-    }
-    if (needed) std::memcpy(data, value->data.data(), needed);
-    *size = needed;
-    return ERROR_SUCCESS;
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegSetValueEx(HKEY key, const char* name, DWORD, DWORD type, const BYTE* data, DWORD size)
@@ -577,64 +587,49 @@ LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, ch
                   void*)
 {
     if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mu);
-    if (!ValidHandle(s, key)) return ERROR_INVALID_HANDLE;
-    const LONG status = SyncForRead(s);
-    if (status != ERROR_SUCCESS) return status;
-    Node* node = Resolve(*s.tree, key);
-    if (!node) return ERROR_KEY_DELETED;
-    if (index >= node->children.size()) return ERROR_NO_MORE_ITEMS;
-    const std::string& child = node->children[index]->name;
-    if (child.size() + 1 > *nameSize) return ERROR_MORE_DATA;
-    std::memcpy(name, child.c_str(), child.size() + 1);
-    *nameSize = static_cast<DWORD>(child.size());
-    if (classSize) {
-        if (className && *classSize > 0) className[0] = '\0';
-        *classSize = 0;
-    }
-    return ERROR_SUCCESS;
+    return WithKeyForRead(key, [&](Node* node) -> LONG {
+        if (index >= node->children.size()) return ERROR_NO_MORE_ITEMS;
+        const std::string& child = node->children[index]->name;
+        if (child.size() + 1 > *nameSize) return ERROR_MORE_DATA;
+        std::memcpy(name, child.c_str(), child.size() + 1);
+        *nameSize = static_cast<DWORD>(child.size());
+        if (classSize) {
+            if (className && *classSize > 0) className[0] = '\0';
+            *classSize = 0;
+        }
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, DWORD* type, BYTE* data,
                   DWORD* dataSize)
 {
     if (!name || !nameSize || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mu);
-    if (!ValidHandle(s, key)) return ERROR_INVALID_HANDLE;
-    const LONG status = SyncForRead(s);
-    if (status != ERROR_SUCCESS) return status;
-    Node* node = Resolve(*s.tree, key);
-    if (!node) return ERROR_KEY_DELETED;
-    if (index >= node->values.size()) return ERROR_NO_MORE_ITEMS;
-    const Value& value = node->values[index];
-    if (value.name.size() + 1 > *nameSize) return ERROR_MORE_DATA;
-    const auto needed = static_cast<DWORD>(value.data.size());
-    if (data && *dataSize < needed) {
-        *dataSize = needed;
-        return ERROR_MORE_DATA;
-    }
-    std::memcpy(name, value.name.c_str(), value.name.size() + 1);
-    *nameSize = static_cast<DWORD>(value.name.size());
-    if (type) *type = value.type;
-    if (data && needed) std::memcpy(data, value.data.data(), needed);
-    if (dataSize) *dataSize = needed;
-    return ERROR_SUCCESS;
+    return WithKeyForRead(key, [&](Node* node) -> LONG {
+        if (index >= node->values.size()) return ERROR_NO_MORE_ITEMS;
+        const Value& value = node->values[index];
+        if (value.name.size() + 1 > *nameSize) return ERROR_MORE_DATA;
+        const auto needed = static_cast<DWORD>(value.data.size());
+        if (data && *dataSize < needed) {
+            *dataSize = needed;
+            return ERROR_MORE_DATA;
+        }
+        std::memcpy(name, value.name.c_str(), value.name.size() + 1);
+        *nameSize = static_cast<DWORD>(value.name.size());
+        if (type) *type = value.type;
+        if (data && needed) std::memcpy(data, value.data.data(), needed);
+        if (dataSize) *dataSize = needed;
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegQueryInfoKey(HKEY key, DWORD* subKeys, DWORD* values)
 {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mu);
-    if (!ValidHandle(s, key)) return ERROR_INVALID_HANDLE;
-    const LONG status = SyncForRead(s);
-    if (status != ERROR_SUCCESS) return status;
-    Node* node = Resolve(*s.tree, key);
-    if (!node) return ERROR_KEY_DELETED;
-    if (subKeys) *subKeys = static_cast<DWORD>(node->children.size());
-    if (values) *values = static_cast<DWORD>(node->values.size());
-    return ERROR_SUCCESS;
+    return WithKeyForRead(key, [&](Node* node) -> LONG {
+        if (subKeys) *subKeys = static_cast<DWORD>(node->children.size());
+        if (values) *values = static_cast<DWORD>(node->values.size());
+        return ERROR_SUCCESS;
+    });
 }
 
 namespace registry {
