@@ -163,11 +163,6 @@ void TZoMain::showEvent(QShowEvent* e)
     }
 }
 
-void TZoMain::closeEvent(QCloseEvent* e)
-{
-    TForm::closeEvent(e);
-}
-
 bool TZoMain::eventFilter(QObject* watched, QEvent* e)
 {
     if (watched == ui_->ViewPanel && e->type() == QEvent::Resize) LayoutVideoWindow();

@@ -177,7 +177,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
@@ -193,11 +192,9 @@ private:
     void RemoveCurrentAndMoveOn();
     void UpdateScreenSaverHold();
     void ResetVideoRect();
-    void ShowBottomControls(bool stillPicture);
     QString EntryTitle(int index) const;
     int ClientWidth() const;
     int ClientHeight() const;
-    bool NoGraph() const { return !graph_; }
 
     Ui::TZoMain* ui_ = nullptr;
     TMainSettings settings_;
@@ -233,7 +230,6 @@ private:
     // Opened item.
     QString viewerPath_;
     QString openedPath_;
-    QString openPath_;
     bool isMpegFile_ = false;
     bool isMp3File_ = false;
     bool isWindowsMediaFile_ = false;
@@ -250,10 +246,8 @@ private:
     bool dvdMode_ = false;
     bool dvdPlaying_ = false;
     bool fullScreen_ = false;
-    bool colorChanged_ = false;
 
     // Seek bar.
-    bool seekBarBusy_ = false;
     bool ignoreNextSeekChange_ = false;
     bool seekBarMoved_ = false;
 

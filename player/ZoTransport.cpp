@@ -126,7 +126,7 @@ void TZoMain::TrackBarForSeekChange()
 {
     QSlider* bar = ui_->TrackBarForSeek;
     if (ignoreNextSeekChange_) return;
-    if (!bar->isSliderDown() || seekBarBusy_ || bar->maximum() <= 0 || !graph_ || noDuration_) return;
+    if (!bar->isSliderDown() || bar->maximum() <= 0 || !graph_ || noDuration_) return;
     REFERENCE_TIME target = duration_ * bar->value() / bar->maximum();
     const REFERENCE_TIME last = mpegDecodersFound_ ? duration_ - 15000000 : duration_;
     target = std::clamp<REFERENCE_TIME>(target, 0, std::max<REFERENCE_TIME>(last, 0));
