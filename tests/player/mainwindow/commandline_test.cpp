@@ -108,12 +108,6 @@ private:
 class CommandLine : public WindowTest {
 protected:
     // Sound files (links to the tone fixture) in the home.
-    QString Sound(const QString& relative)
-    {
-        const QString path = Home(relative);
-        EXPECT_TRUE(Link(Fixture("tone.wav"), path));
-        return path;
-    }
 };
 
 TEST_F(CommandLine, IfoFirstArgumentStartsTheDvdOfItsFolderAndAddsNothing)

@@ -12,12 +12,6 @@ namespace {
 
 class Drops : public WindowTest {
 protected:
-    QString Sound(const QString& relative)
-    {
-        const QString path = Home(relative);
-        EXPECT_TRUE(Link(Fixture("tone.wav"), path));
-        return path;
-    }
     void Drop(TDropFiles* drop) { w->SendMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0); }
 };
 

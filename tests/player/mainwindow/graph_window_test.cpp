@@ -21,12 +21,6 @@ protected:
         WindowTest::SetUp();
         if (!FixturesMade()) GTEST_SKIP() << "media fixtures not made";
     }
-    QString Sound(const QString& relative, const char* fixture = "tone.wav")
-    {
-        const QString path = Home(relative);
-        EXPECT_TRUE(Link(Fixture(fixture), path));
-        return path;
-    }
     REFERENCE_TIME Position() const
     {
         REFERENCE_TIME p = -1;

@@ -231,12 +231,6 @@ protected:
         TOpenDialogEx::SetAnswerer(nullptr);
         Opening::TearDown();
     }
-    QString Sound(const QString& relative)
-    {
-        const QString path = Home(relative);
-        EXPECT_TRUE(Link(Fixture("tone.wav"), path));
-        return path;
-    }
     // Answers the next dialog with `answer` and keeps what it was asked.
     void Answer(const TOpenDialogEx::Answer& answer)
     {

@@ -19,12 +19,6 @@ protected:
         WindowTest::SetUp();
         if (!FixturesMade()) GTEST_SKIP() << "media fixtures not made";
     }
-    QString Sound(const QString& relative)
-    {
-        const QString path = Home(relative);
-        EXPECT_TRUE(Link(Fixture("tone.wav"), path));
-        return path;
-    }
     QString Broken(const QString& relative)
     {
         const QString path = Home(relative);

@@ -17,12 +17,6 @@ class ToolNotice : public WindowTest {
 protected:
     void Notice(WPARAM wParam, LPARAM lParam) { w->SendMessage(WM_TOOLNOTIFY, wParam, lParam); }
     static void DeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-    QString Sound(const QString& relative)
-    {
-        const QString path = Home(relative);
-        EXPECT_TRUE(Link(Fixture("tone.wav"), path));
-        return path;
-    }
     // Every field a tool window lives in.
     std::vector<QPointer<QWidget>*> Fields()
     {

@@ -69,6 +69,13 @@ protected:
 
     Ui::TZoMain* ui() const { return w->Form(); }
     QString Home(const QString& name) const { return home->File(name); }
+    // A sound file in the home: a link to a fixture (the tone by default).
+    QString Sound(const QString& relative, const char* fixture = "tone.wav") const
+    {
+        const QString path = Home(relative);
+        EXPECT_TRUE(Link(Fixture(fixture), path));
+        return path;
+    }
     QStringList Paths() const;     // paths of the play list in order
     QString Caption() const { return w->windowTitle(); }
     // The window plays a file: graph built and running, its first pause seen.
