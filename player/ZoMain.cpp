@@ -276,11 +276,7 @@ void TZoMain::OnWindowTimer(UINT id)
         ui_->TxtInfo->hide();
         if (stillPicture_ && ui_->NContinuousPlay->isChecked() && ButtonImageIndex(ui_->BtnStart) == 2) {
             KillTimer(5);
-            const bool shuffle = ui_->MShuffle->isChecked() && playList_.HasShuffleOrder();
-            const bool atLast = shuffle
-                                    ? playList_.ShufflePosition() >= static_cast<int>(playList_.ShuffleOrder().size()) - 1
-                                    : playList_.ListIndex() >= playList_.Count() - 1;
-            if (!atLast || (ui_->NLoop->isChecked() && !ui_->TBPowerState->isChecked()))
+            if (!playList_.IsAtLastPosition(ui_->MShuffle->isChecked()) || LoopsWithoutPowerAction())
                 PlayNextFile();
             else
                 HandleEndOfMedia();
@@ -492,7 +488,7 @@ void TZoMain::OnGraphEvent()
         case media::EC_COMPLETE: {
             // A still picture stays for its time; the picture timer moves on.
             if (stillPicture_) break;
-            const bool loopOne = graph_->IsSeekable() && ui_->NLoop->isChecked() && !ui_->TBPowerState->isChecked() &&
+            const bool loopOne = graph_->IsSeekable() && LoopsWithoutPowerAction() &&
                                  (playList_.Count() == 1 || !ui_->NContinuousPlay->isChecked());
             if (loopOne) {
                 if (FAILED(SeekTo(0))) {
@@ -508,10 +504,8 @@ void TZoMain::OnGraphEvent()
             if (mouseButtonHeld_ && ui_->NContinuousPlay->isChecked()) {
                 endDeferred_ = true;
                 PostMessage(WM_LBUTTONDOWN, 0, 0);
-            } else if (ui_->NLoop->isChecked() && !ui_->TBPowerState->isChecked() && playList_.Count() > 1) {
-                PlayNextFile();
             } else {
-                HandleEndOfMedia();
+                GoToNextEntryOrEnd();
             }
             return;
         }
@@ -557,18 +551,28 @@ void TZoMain::OnGraphEvent()
     }
 }
 
+bool TZoMain::LoopsWithoutPowerAction() const
+{
+    return ui_->NLoop->isChecked() && !ui_->TBPowerState->isChecked();
+}
+
+void TZoMain::GoToNextEntryOrEnd()
+{
+    // The next entry while the list loops (and no power action waits),
+    // else the end of the media.
+    if (LoopsWithoutPowerAction() && playList_.Count() > 1)
+        PlayNextFile();
+    else
+        HandleEndOfMedia();
+}
+
 void TZoMain::OnLeftButton(TMessage& message)
 {
     Q_UNUSED(message);
     mouseButtonHeld_ = false;
     if (endDeferred_) {
         endDeferred_ = false;
-        if (!dvdMode_) {
-            if (ui_->NLoop->isChecked() && !ui_->TBPowerState->isChecked() && playList_.Count() > 1)
-                PlayNextFile();
-            else
-                HandleEndOfMedia();
-        }
+        if (!dvdMode_) GoToNextEntryOrEnd();
         return;
     }
     if (repaintAtNextPress_) {

@@ -191,6 +191,9 @@ private:
     void OpenEntry(int index);
     void RemoveCurrentAndMoveOn();
     void UpdateScreenSaverHold();
+    bool LoopsWithoutPowerAction() const;
+    void StepEntry(bool forward);
+    void GoToNextEntryOrEnd();
     void ResetVideoRect();
     QString EntryTitle(int index) const;
     int ClientWidth() const;

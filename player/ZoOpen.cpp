@@ -235,11 +235,9 @@ void TZoMain::HandleEndOfMedia()
     if (playState_ != psPaused && playState_ != psPlaying && !stillPicture_) return;
     // 3. Continuous play moves on.
     if (ui_->NContinuousPlay->isChecked() && playList_.Count() > 1) {
-        const bool shuffle = ui_->MShuffle->isChecked() && playList_.HasShuffleOrder();
-        const int position = shuffle ? playList_.ShufflePosition() : playList_.ListIndex();
-        const int last = shuffle ? static_cast<int>(playList_.ShuffleOrder().size()) - 1 : playList_.Count() - 1;
+        const bool wasLast = playList_.IsAtLastPosition(ui_->MShuffle->isChecked());
         PlayNextFile();
-        if (position < last) return;
+        if (!wasLast) return;
     }
     // 4. Back to the start, paused.
     if (graph_) {

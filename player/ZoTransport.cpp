@@ -96,19 +96,19 @@ void TZoMain::BtnStopClick()
     SetPlayState(psStopped);
 }
 
-void TZoMain::TBtnNextTrackClick()
-{
-    if (!graph_ || playList_.Count() < 2 || openingMedia_) return;
-    const int state = playState_;
-    PlayNextFile();
-    if (state != psPlaying && graph_ && SUCCEEDED(graph_->Pause())) SetPlayState(state);
-}
+void TZoMain::TBtnNextTrackClick() { StepEntry(true); }
 
-void TZoMain::TBtnPreviousTrackClick()
+void TZoMain::TBtnPreviousTrackClick() { StepEntry(false); }
+
+void TZoMain::StepEntry(bool forward)
 {
+    // The new entry keeps the play state of the one it replaces.
     if (!graph_ || playList_.Count() < 2 || openingMedia_) return;
     const int state = playState_;
-    PlayPreviousFile();
+    if (forward)
+        PlayNextFile();
+    else
+        PlayPreviousFile();
     if (state != psPlaying && graph_ && SUCCEEDED(graph_->Pause())) SetPlayState(state);
 }
 

@@ -79,6 +79,13 @@ public:
     bool StepNext(bool shuffle);
     bool StepPrevious(bool shuffle);
     Direction LastDirection() const { return direction_; }
+    // Whether the current entry is the last of the playing order (the shuffle
+    // order when shuffle is on and an order exists, else the list).
+    bool IsAtLastPosition(bool shuffle) const
+    {
+        if (shuffle && HasShuffleOrder()) return position_ >= static_cast<int>(order_.size()) - 1;
+        return listIndex_ >= Count() - 1;
+    }
 
     // Removes the current entry (it could not be played): from the list and,
     // with shuffle on, from the shuffle order; then moves the indexes back by
