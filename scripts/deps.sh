@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build ccache g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
-  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstreamer-plugins-bad1.0-dev
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-x gstreamer1.0-gl
   gstreamer1.0-alsa gstreamer1.0-pulseaudio gstreamer1.0-tools
