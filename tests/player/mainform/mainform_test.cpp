@@ -161,8 +161,10 @@ TEST(MainForm, BuiltInShortcutsAreRecordedButNeverFiredByQt)
 
     // Keys reach the form, not the items: the form's own dispatcher decides.
     // A window shortcut of the same kind fires, so the key path is live.
+    // On an X server a window shortcut fires only once the window is active.
     f.window.show();
-    QCoreApplication::processEvents();
+    f.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.window));
     int fired = 0, probe = 0;
     for (QAction* item : f.window.findChildren<QAction*>())
         QObject::connect(item, &QAction::triggered, [&fired] { ++fired; });
