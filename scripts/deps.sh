@@ -13,9 +13,11 @@ packages=(
   libdvdnav-dev libdvdread-dev libcdio-dev libgsf-1-dev libjpeg62-turbo-dev libicu-dev libasound2-dev
   fonts-noto-cjk
 )
-if [ "${1:-}" = "--test" ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps)
-fi
+case "${1:-}" in
+  --test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps) ;;
+  # The start-up benchmark times the program beside mpv.
+  --bench) packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps mpv) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
