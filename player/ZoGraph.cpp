@@ -251,6 +251,10 @@ void TZoMain::SkipSeconds(int seconds)
     const REFERENCE_TIME last = item_.MpegDecodersFound ? duration - kUnitsPerSecond : duration;
     target = std::clamp<REFERENCE_TIME>(target, 0, std::max<REFERENCE_TIME>(last, 0));
     if (FAILED(SeekTo(target))) return;
+    // The pause only lets the seek land on a still graph: a playing item plays
+    // on from the target, unless a held button repeats the step (its release
+    // runs the graph).
+    if (playState_ == psPlaying && !mouseButtonHeld_) graph_->Run();
     if (playState_ != psPlaying && duration != 0) {
         ignoreNextSeekChange_ = true;
         ui_->TrackBarForSeek->setValue(static_cast<int>(target * ui_->TrackBarForSeek->maximum() / duration));
