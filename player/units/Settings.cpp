@@ -116,6 +116,7 @@ const TSettingField kFields[] = {
     B("ModifyKey", &M::ModifyKey),
     B("UseArrowKeyInMenu", &M::UseArrowKeyInMenu),
 };
+static_assert(std::size(kFields) == 86, "the Main key holds 86 values");
 
 // A decoder choice: read only when the stored value is larger than one byte,
 // into a buffer of exactly its size.
