@@ -39,7 +39,7 @@ void TZoMain::ConnectHandlers()
     connect(ui_->TBtnPreviousTrack, &QToolButton::clicked, this, [this] { TBtnPreviousTrackClick(); });
     connect(ui_->TrackBarForSeek, &QSlider::valueChanged, this, [this] { TrackBarForSeekChange(); });
     connect(ui_->TrackBarVolume, &QSlider::valueChanged, this, [this](int value) {
-        if (Tag(ui_->BtnSound) != 0) return;
+        if (SoundMuted()) return;
         SetTag(ui_->TrackBarVolume, value);
         SetAudioVolume();
     });
@@ -49,10 +49,10 @@ void TZoMain::ConnectHandlers()
     connect(ui_->miPlay, &QAction::triggered, this, [this] { BtnStartClick(); });
     connect(ui_->miStop, &QAction::triggered, this, [this] { BtnStopClick(); });
     connect(ui_->miPlayNext, &QAction::triggered, this, [this] {
-        if (playList_.Count() >= 2 && !openingMedia_) TBtnNextTrackClick();
+        if (playList_.Count() >= 2 && !item_.Opening) TBtnNextTrackClick();
     });
     connect(ui_->miPlayPrevious, &QAction::triggered, this, [this] {
-        if (playList_.Count() >= 2 && !openingMedia_) TBtnPreviousTrackClick();
+        if (playList_.Count() >= 2 && !item_.Opening) TBtnPreviousTrackClick();
     });
     // The shuffle item's handler decides the check mark itself.
     connect(ui_->MShuffle, &QAction::triggered, this, [this] {
@@ -74,7 +74,7 @@ void TZoMain::ConnectHandlers()
 
 void TZoMain::contextMenuEvent(QContextMenuEvent* e)
 {
-    QMenu* menu = dvdMode_ ? ui_->DVDPopupMenu : ui_->MainPopupMenu;
+    QMenu* menu = dvd_.Mode ? ui_->DVDPopupMenu : ui_->MainPopupMenu;
     menu->popup(e->globalPos());
 }
 

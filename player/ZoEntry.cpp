@@ -8,7 +8,6 @@
 #include "ui_ZoMain.h"
 
 #include <QAction>
-#include <QCoreApplication>
 
 namespace {
 
@@ -32,12 +31,13 @@ QString DvdVideoFolder(const QString& drive)
 
 void TZoMain::OnCopyData(TMessage& message)
 {
-    // 1. Busy with other input: the record is dropped.
-    if (addingItems_ || graphStarting_) return;
+    // While paths are taken or a graph starts, a record would replace the
+    // list under them: it is dropped.
+    if (addingItems_ || item_.GraphStarting) return;
     const WPARAM sender = message.WParam;
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(message.LParam);
     if (!data) return;
-    // 2. The first record of a second start binds the window to it.
+    // The first record of a second start binds the window to it.
     if (copyDataSender_ == 0) {
         copyDataSender_ = sender;
         if (playState_ != psNothing || !playList_.IsEmpty()) {
@@ -45,62 +45,54 @@ void TZoMain::OnCopyData(TMessage& message)
             UpdateControlsForMedia(false);
         }
     }
-    // 3. Records of any other start wait their turn (they are dropped).
+    // Records of any other start are dropped until this one has sent its last.
     if (sender != copyDataSender_) return;
-    // 4.
+    // dwData numbers the records: 1, 2, ... for all but the last, 0 for the
+    // last, -1 for a single argument.
     const QString text = RecordText(data);
     const std::intptr_t index = data->dwData;
-    // 5.
     if (index == 1 && text == QLatin1String("/DVD")) {
-        dvdRequested_ = true;
+        dvd_.Requested = true;
         return;
     }
     if (index == 1 && text == QLatin1String("/CD")) {
-        cdRequested_ = true;
+        cd_.Requested = true;
         return;
     }
-    // 6. The drive argument that follows "/DVD" or "/CD".
-    if (index == 0 && (dvdRequested_ || cdRequested_)) {
+    // The drive argument that follows "/DVD" or "/CD" ends the session.
+    if (index == 0 && (dvd_.Requested || cd_.Requested)) {
         if (!text.isEmpty()) {
             addingItems_ = true;
-            viewerPath_ = dvdRequested_ ? DvdVideoFolder(text) : text;
+            viewerPath_ = dvd_.Requested ? DvdVideoFolder(text) : text;
             if (!dialogOpen_ && !ListEditWindow && !CaptureWindow) BringToForeground();
             repaint();
-            if (dvdRequested_)
+            if (dvd_.Requested)
                 StartDvd();
             else
                 StartAudioCd();
         }
-        dvdRequested_ = cdRequested_ = false;
+        dvd_.Requested = cd_.Requested = false;
         pendingArguments_.reset();
         copyDataSender_ = 0;
         addingItems_ = false;
         return;
     }
-    // 7.
     if (!pendingArguments_) pendingArguments_ = std::make_unique<QStringList>();
     pendingArguments_->append(text);
     if (index >= 1) return;
-    // 8. The last (or only) argument: add them all in order.
+    // The last (or only) argument: all of them are taken in order.
     addingItems_ = true;
     if (isMinimized()) SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
     repaint();
     const QStringList arguments = *pendingArguments_;
     pendingArguments_.reset();
-    // Folder scans go on while the tag is set.
-    SetTag(ui_->miFolderSerch, 1);
-    for (int i = 0; i < arguments.size() && Tag(ui_->miFolderSerch) != 0; ++i) AddArgument(arguments[i], i + 1, false);
-    // 9.
-    if (playList_.IsEmpty()) {
-        ShowNoFileNotice();
-    } else {
-        playList_.SetListIndex(0);
-        if (index == -1 && settings_.SerchFiles && IsExistingFile(text)) AddFolderMediaFiles(text, false);
-        if (IsExistingFile(text)) settings_.InitialDir = ExtractFileDir(text);
-        PlayListItem(true, false);
-    }
-    SetTag(ui_->miFolderSerch, 0);
-    // 10.
+    TPathIntake how;
+    how.siblings = index == -1 && settings_.SerchFiles;
+    how.remember = TPathIntake::Remember::LastPathWhenListed;
+    how.fromFirstEntry = true;
+    how.keepFirst = false;
+    TakePaths(arguments, how);
+    // The session is over: the next second start binds the window again.
     copyDataSender_ = 0;
     addingItems_ = false;
 }
@@ -112,7 +104,7 @@ void TZoMain::OnCopyDataSenderGone(WPARAM sender)
     if (sender != copyDataSender_) return;
     copyDataSender_ = 0;
     pendingArguments_.reset();
-    dvdRequested_ = cdRequested_ = false;
+    dvd_.Requested = cd_.Requested = false;
 }
 
 void TZoMain::HandleCommandLine()
@@ -123,7 +115,7 @@ void TZoMain::HandleCommandLine()
         if (word == QLatin1String("/dvd")) {
             // The DVD starts when the window is first shown.
             if (args.size() > 1 && !args[1].isEmpty()) viewerPath_ = DvdVideoFolder(args[1]);
-            dvdRequested_ = true;
+            dvd_.Requested = true;
         } else if (word == QLatin1String("/cd")) {
             if (args.size() > 1 && !args[1].isEmpty()) {
                 viewerPath_ = args[1];
@@ -146,30 +138,77 @@ void TZoMain::HandleCommandLine()
                     if (first.startsWith(QLatin1String("http://")) || first.startsWith(QLatin1String("ftp://"))) {
                         OpenUrl(first);
                     } else {
-                        if (IsExistingFile(first)) settings_.InitialDir = ExtractFileDir(first);
-                        SetTag(ui_->miFolderSerch, 1);
-                        for (int i = 0; i < args.size() && Tag(ui_->miFolderSerch) != 0; ++i) {
-                            if (word == QLatin1String("/fb") && i == 0) continue;
-                            AddArgument(args[i], i + 1, true);
-                        }
-                        const bool serchFiles = settings_.SerchFiles;
-                        if (IsCtrlHeld()) settings_.SerchFiles = !settings_.SerchFiles;
-                        if (args.size() == 1 && settings_.SerchFiles && IsExistingFile(first))
-                            AddFolderMediaFiles(first, false);
-                        SetTag(ui_->miFolderSerch, 0);
-                        settings_.SerchFiles = serchFiles;
-                        if (playList_.IsEmpty())
-                            ShowNoFileNotice();
-                        else
-                            PlayListItem(true, true);
+                        // Ctrl held at the start inverts SerchFiles for this start.
+                        TPathIntake how;
+                        how.showSearchWindow = true;
+                        how.skipIndex = word == QLatin1String("/fb") ? 0 : -1;
+                        how.siblings = settings_.SerchFiles != IsCtrlHeld();
+                        how.remember = TPathIntake::Remember::FirstPath;
+                        TakePaths(args, how);
                     }
                     addingItems_ = false;
                 }
             }
         }
     }
-    // 6.
     if (settings_.AlwaysOnTop) SetWindowTopmost(true);
+}
+
+void TZoMain::TakePaths(const QStringList& paths, const TPathIntake& how)
+{
+    // Events that would step or close the list wait until the paths are in
+    // and the list plays (ScanScope).
+    ScanScope scope(this);
+    const bool wasAdding = addingItems_;
+    const bool wasAppending = appendToList_;
+    addingItems_ = true;
+    appendToList_ = how.append;
+    if (how.remember == TPathIntake::Remember::FirstPath && !paths.isEmpty() && IsExistingFile(paths.first()))
+        settings_.InitialDir = ExtractFileDir(paths.first());
+    // Stop ends the intake at the next path (and a folder scan at its next entry).
+    SetScanGoesOn(true);
+    if (how.lockOpenControls) SetOpenControlsEnabled(false);
+    for (int i = 0; i < paths.size() && ScanGoesOn(); ++i) {
+        if (i == how.skipIndex) continue;
+        const QString& path = paths[i];
+        switch (how.reader) {
+        case TPathIntake::Reader::Argument:
+            AddArgument(path, i + 1, how.showSearchWindow);
+            break;
+        case TPathIntake::Reader::FileOrList:
+            AddPathOrPlayList(path);
+            break;
+        case TPathIntake::Reader::FolderOrList:
+            if (IsExistingFolder(path))
+                AddFolder(path);
+            else
+                AddPathOrPlayList(path);
+            break;
+        }
+    }
+    if (how.siblings && paths.size() == 1 && IsExistingFile(paths.first())) AddFolderMediaFiles(paths.first(), false);
+    if (how.append) {
+        // The playing item goes on; its caption shows the new count.
+        if (!playList_.IsEmpty()) {
+            if (playState_ != psNothing && playList_.IsValidIndex(playList_.ListIndex()))
+                UpdateCaption(playList_.Item(playList_.ListIndex()).Title);
+            else
+                setWindowTitle(QStringLiteral("Zoravel"));
+            UpdateTransportControls();
+        }
+    } else if (playList_.IsEmpty()) {
+        ShowNoFileNotice();
+    } else {
+        if (how.fromFirstEntry) playList_.SetListIndex(0);
+        if (how.remember == TPathIntake::Remember::LastPathWhenListed && !paths.isEmpty() &&
+            IsExistingFile(paths.last()))
+            settings_.InitialDir = ExtractFileDir(paths.last());
+        PlayListItem(true, how.keepFirst);
+    }
+    if (how.lockOpenControls) SetOpenControlsEnabled(true);
+    SetScanGoesOn(false);
+    appendToList_ = wasAppending;
+    addingItems_ = wasAdding;
 }
 
 void TZoMain::AddArgument(const QString& path, int index, bool showSearchWindow)
@@ -197,23 +236,25 @@ void TZoMain::AddArgument(const QString& path, int index, bool showSearchWindow)
 
 void TZoMain::AddFolder(const QString& folder)
 {
+    ScanScope scope(this);
     const QString root = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     AddFolderMediaFiles(root, true);
     const QStringList subFolders = ScanFolder(root, [this] {
-        QCoreApplication::processEvents();
-        return Tag(ui_->miFolderSerch) != 0;
+        ScanEvents();
+        return ScanGoesOn();
     });
     for (const QString& sub : subFolders) {
-        if (Tag(ui_->miFolderSerch) == 0) break;
+        if (!ScanGoesOn()) break;
         AddFolderMediaFiles(sub.endsWith(QLatin1Char('/')) ? sub : sub + QLatin1Char('/'), true);
     }
 }
 
 void TZoMain::AddFolderMediaFiles(const QString& path, bool isFolder)
 {
+    ScanScope scope(this);
     const QStringList files = FolderMediaFiles(path, isFolder, ReadExtensionList());
     for (const QString& file : files) {
         AddPathOrPlayList(file);
-        QCoreApplication::processEvents();
+        ScanEvents();
     }
 }

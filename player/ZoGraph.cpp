@@ -21,17 +21,14 @@ namespace {
 const char* const kFilterValues[] = {nullptr,       "MPEG1VCLSID", "MPEG1ACLSID", "MPEG2VCLSID", "MPEG2ACLSID",
                                      "DVDVCLSID",   "DVDACLSID",   "MPEG1CCLSID", "MPEG2CCLSID", "AudioRenderer"};
 
-constexpr REFERENCE_TIME kUnitsPerSecond = 10000000;
-
 QByteArray ReadFilterClassId(int kind)
 {
     if (kind < 1 || kind > 9) return {};
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, kFiltersKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    const RegKey key = RegKey::Open(HKEY_CURRENT_USER, kFiltersKey, KEY_READ);
+    if (!key) return {};
     BYTE id[16] = {};
     const BYTE none[16] = {};
-    RegReadBinary16(key, kFilterValues[kind], id, none);
-    RegCloseKey(key);
+    RegReadBinary16(key.get(), kFilterValues[kind], id, none);
     if (memcmp(id, none, 16) == 0) return {};
     return QByteArray(reinterpret_cast<const char*>(id), 16);
 }
@@ -53,11 +50,8 @@ HRESULT TZoMain::AddAudioRenderer()
 {
     if (!graph_) return E_FAIL;
     QString name;
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, kMainKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        RegReadString(key, "AudioRendererName", &name, 128);
-        RegCloseKey(key);
-    }
+    if (const RegKey key = RegKey::Open(HKEY_CURRENT_USER, kMainKey, KEY_READ))
+        RegReadString(key.get(), "AudioRendererName", &name, 128);
     if (name.isEmpty()) return E_FAIL;
     const QByteArray id = ReadFilterClassId(9);
     const QString factory = id.isEmpty() ? QString() : media::FactoryForClassId(id);
@@ -82,8 +76,8 @@ void TZoMain::AddMpegSplitter(int kind, bool elementaryStream)
     // Program streams go through the program-stream demuxer; an elementary
     // video stream through the video parser.
     graph_->AddPreferredFactory(elementaryStream ? QStringLiteral("mpegvideoparse") : QStringLiteral("mpegpsdemux"));
-    mpegSplitterKind_ = kind == 2 ? 1 : 2;
-    if (mpegSplitterKind_ == 2) {
+    item_.MpegSplitterKind = kind == 2 ? 1 : 2;
+    if (item_.MpegSplitterKind == 2) {
         if (!settings_.MPEG2Video.isEmpty()) AddPreferredFilter(3, settings_.MPEG2Video);
         if (!settings_.MPEG2Audio.isEmpty()) AddPreferredFilter(4, settings_.MPEG2Audio);
     } else {
@@ -100,18 +94,18 @@ bool TZoMain::OpenWindowsMediaFile(const QString& path)
     // Header attributes: seekability, picture, title and author.
     CWmvInfo info;
     if (SUCCEEDED(info.ReadHeader(graph_.get()))) {
-        if (!info.seekable) noDuration_ = true;
-        if (!info.hasVideo) audioOnly_ = true;
+        if (!info.seekable) item_.NoDuration = true;
+        if (!info.hasVideo) item_.AudioOnly = true;
         if (settings_.ReadWmvTag) {
             ui_->LblTitle->setText(info.title);
             ui_->LblArtist->setText(info.author);
             UpdateCaption(info.title.isEmpty() ? EntryTitle(playList_.ListIndex()) : info.title);
         }
     }
-    if (settings_.CheckSeekability && noDuration_) {
+    if (settings_.CheckSeekability && item_.NoDuration) {
         // Without an index the file is read again as a stream.
         auto stream = std::make_unique<media::FilterGraph>();
-        if (!audioOnly_) stream->AddVideoRenderer(static_cast<int>(settings_.Renderer), ui_->ViewPanel);
+        if (!item_.AudioOnly) stream->AddVideoRenderer(static_cast<int>(settings_.Renderer), ui_->ViewPanel);
         stream->UseWindowsMediaSource(true);
         if (SUCCEEDED(stream->RenderFile(path))) graph_ = std::move(stream);
     }
@@ -120,29 +114,27 @@ bool TZoMain::OpenWindowsMediaFile(const QString& path)
 
 HRESULT TZoMain::BuildFileGraph(const QString& path)
 {
-    // 1.
-    graphStarting_ = true;
-    audioOnly_ = false;
-    noDuration_ = false;
-    mpegDecodersFound_ = false;
-    // 2.
+    // Drops and second starts are refused until the first pause (or an error).
+    item_.GraphStarting = true;
+    item_.AudioOnly = false;
+    item_.NoDuration = false;
+    item_.MpegDecodersFound = false;
     graph_ = std::make_unique<media::FilterGraph>();
-    // 3.
-    if (settings_.UseSelectedAudioRenderer && !stillPicture_) AddAudioRenderer();
-    const bool withPicture = !isMp3File_;
-    // 4-5.
+    // Preferred filters go in before the file is rendered, or the graph picks its own.
+    if (settings_.UseSelectedAudioRenderer && !item_.StillPicture) AddAudioRenderer();
+    const bool withPicture = !item_.Mp3;
     HRESULT hr = S_OK;
     const bool mpegPreferences = settings_.Mpeg2Splitter || settings_.Mpeg2OverlayMixer ||
                                  !settings_.MPEG1Video.isEmpty() || !settings_.MPEG1Audio.isEmpty() ||
                                  !settings_.MPEG2Video.isEmpty() || !settings_.MPEG2Audio.isEmpty();
-    if (isMpegFile_ && mpegPreferences) InsertMpegSplitter(path);
+    if (item_.Mpeg && mpegPreferences) InsertMpegSplitter(path);
     if (withPicture) graph_->AddVideoRenderer(static_cast<int>(settings_.Renderer), ui_->ViewPanel,
                                               settings_.UseVideoReversal);
-    if (!isWindowsMediaFile_ || !OpenWindowsMediaFile(path)) hr = graph_->RenderFile(path);
-    // 6.
+    if (!item_.WindowsMedia || !OpenWindowsMediaFile(path)) hr = graph_->RenderFile(path);
+    // The caller shows "cannot play" and moves on.
     if (FAILED(hr)) return hr;
-    // 8. Several sound tracks: the first plays, the menu offers the others.
-    if (!isMpegFile_ && !isWindowsMediaFile_ && !isMp3File_ && !stillPicture_) {
+    // Several sound tracks: the first plays, the menu offers the others.
+    if (!item_.Mpeg && !item_.WindowsMedia && !item_.Mp3 && !item_.StillPicture) {
         const int streams = graph_->AudioStreamCount();
         if (streams > 1) {
             if (FAILED(graph_->SelectAudioStream(0))) return E_FAIL;
@@ -150,66 +142,57 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
             SetTag(ui_->miAudio->menuAction(), streams);
         }
     }
-    // 9. Sound only, and sound at all.
-    if (!withPicture || !graph_->HasVideo()) audioOnly_ = true;
+    // Sound only, and sound at all.
+    if (!withPicture || !graph_->HasVideo()) item_.AudioOnly = true;
     long volume = 0;
     const bool hasSound = graph_->HasAudio() && graph_->get_Volume(&volume) != E_NOTIMPL;
-    // 10. Duration; without one and without sound the item is a still picture.
-    duration_ = 0;
-    if (FAILED(graph_->GetDuration(&duration_)) || duration_ <= 0) {
-        duration_ = 0;
-        if (!hasSound) stillPicture_ = true;
+    // Duration; without one and without sound the item is a still picture.
+    item_.Duration = 0;
+    if (FAILED(graph_->GetDuration(&item_.Duration)) || item_.Duration <= 0) {
+        item_.Duration = 0;
+        if (!hasSound) item_.StillPicture = true;
         if (!graph_->HasVideo() && !hasSound) return E_FAIL;
-        if (!hasSound) audioOnly_ = false;
+        if (!hasSound) item_.AudioOnly = false;
     }
-    if (!hasSound && graph_->HasVideo()) audioOnly_ = false;
-    if (!graph_->HasVideo()) videoWidth_ = videoHeight_ = 0;
-    else graph_->GetNativeVideoSize(&videoWidth_, &videoHeight_);
-    // 12. Sound files show their title from the tag.
-    if (isMp3File_) {
+    if (!hasSound && graph_->HasVideo()) item_.AudioOnly = false;
+    if (!graph_->HasVideo()) item_.VideoWidth = item_.VideoHeight = 0;
+    else graph_->GetNativeVideoSize(&item_.VideoWidth, &item_.VideoHeight);
+    // Sound files show their title from the tag.
+    if (item_.Mp3) {
         ui_->LblTitle->setText(graph_->Tag("title"));
         ui_->LblArtist->setText(graph_->Tag("artist"));
         UpdateCaption(EntryTitle(playList_.ListIndex()));
     }
     // The title and artist texts lie on the view panel: shown for sound only,
     // never over a picture.
-    ui_->LblTitle->setVisible(audioOnly_ && !stillPicture_);
-    ui_->LblArtist->setVisible(audioOnly_ && !stillPicture_);
-    // 13.
+    ui_->LblTitle->setVisible(item_.AudioOnly && !item_.StillPicture);
+    ui_->LblArtist->setVisible(item_.AudioOnly && !item_.StillPicture);
     graph_->SetNotifyWindow(this, WM_GRAPHNOTIFY, 0);
-    // 14.
     SizeWindowForMedia();
     repaint();
-    // 15.
-    if (!audioOnly_) graph_->SetVideoVisible(true);
-    // 16.
-    if (!stillPicture_) {
-        ui_->BtnStepFrame->setEnabled(!audioOnly_ && graph_->CanStep() == S_OK);
+    if (!item_.AudioOnly) graph_->SetVideoVisible(true);
+    if (!item_.StillPicture) {
+        item_.CanStep = !item_.AudioOnly && graph_->CanStep() == S_OK;
         if (hasSound) SetAudioVolume();
-        if (duration_ > 0 && !noDuration_) {
+        if (item_.Duration > 0 && !item_.NoDuration) {
             if (ui_->TrackBarForSeek->maximum() == 0) {
                 ignoreNextSeekChange_ = true;
-                ui_->TrackBarForSeek->setMaximum(static_cast<int>(duration_ / 1000000));
+                ui_->TrackBarForSeek->setMaximum(static_cast<int>(item_.Duration / kUnitsPerSeekStep));
                 ignoreNextSeekChange_ = false;
             }
-            ui_->TrackBarForSeek->setEnabled(true);
         } else {
-            noDuration_ = true;
-            ui_->TBtnFastforward->setEnabled(false);
-            ui_->TBtnRewind->setEnabled(false);
-            ui_->BtnSkip->setEnabled(false);
-            ui_->TrackBarForSeek->setEnabled(false);
+            item_.NoDuration = true;
         }
-        if (duration_ > 0) {
-            const int total = static_cast<int>(duration_ / kUnitsPerSecond);
+        if (item_.Duration > 0) {
+            const int total = static_cast<int>(item_.Duration / kUnitsPerSecond);
             ui_->taTime->setText(QString::asprintf("%d:%02d:%02d", total / 3600, total / 60 % 60, total % 60));
         }
         Timer->start();
     } else {
-        // 17.
-        SetTimer(5, settings_.ShowPictureLength * 1000);
+        SetTimer(kStillPictureTimer, settings_.ShowPictureLength * 1000);
     }
-    // 18.
+    item_.Rendered = true;
+    UpdateTransportControls();
     SetPlayState(psPlaying);
     LayoutVideoWindow();
     hr = graph_->Run();
@@ -220,20 +203,11 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
 void TZoMain::SizeWindowForMedia()
 {
     const bool normal = !isMaximized() && !fullScreen_;
-    if (!audioOnly_ && !stillPicture_) {
+    if (!item_.AudioOnly && !item_.StillPicture) {
         ApplyWindowSize(false);
         return;
     }
-    if (stillPicture_) {
-        ui_->TrackBarVolume->hide();
-        ui_->tnTime->setEnabled(false);
-        ui_->taTime->setEnabled(false);
-        ui_->STxtbai->setEnabled(false);
-        for (QWidget* w : {static_cast<QWidget*>(ui_->BtnStop), static_cast<QWidget*>(ui_->TBtnFastforward),
-                           static_cast<QWidget*>(ui_->TBtnRewind), static_cast<QWidget*>(ui_->BtnSkip),
-                           static_cast<QWidget*>(ui_->BtnStepFrame)})
-            w->setEnabled(false);
-        if (!(ui_->NContinuousPlay->isChecked() && playList_.Count() >= 2)) ui_->BtnStart->setEnabled(false);
+    if (item_.StillPicture) {
         if (normal) {
             const int width = static_cast<int>(settings_.LastWidth);
             const int height = static_cast<int>(settings_.LastHeight);
@@ -266,19 +240,24 @@ void TZoMain::FormatTime(int seconds)
 
 void TZoMain::SkipSeconds(int seconds)
 {
-    if (!graph_ || noDuration_) return;
+    if (!graph_ || item_.NoDuration) return;
     if (FAILED(graph_->Pause())) return;
     REFERENCE_TIME position = 0;
     if (FAILED(graph_->GetCurrentPosition(&position))) return;
     REFERENCE_TIME target = position + static_cast<REFERENCE_TIME>(seconds) * kUnitsPerSecond;
     // Never before the start or past the end; with the MPEG decoders, not
     // within the last second either.
-    const REFERENCE_TIME last = mpegDecodersFound_ ? duration_ - kUnitsPerSecond : duration_;
+    const REFERENCE_TIME duration = item_.Duration;
+    const REFERENCE_TIME last = item_.MpegDecodersFound ? duration - kUnitsPerSecond : duration;
     target = std::clamp<REFERENCE_TIME>(target, 0, std::max<REFERENCE_TIME>(last, 0));
     if (FAILED(SeekTo(target))) return;
-    if (playState_ != psPlaying && duration_ != 0) {
+    // The pause only lets the seek land on a still graph: a playing item plays
+    // on from the target, unless a held button repeats the step (its release
+    // runs the graph).
+    if (playState_ == psPlaying && !mouseButtonHeld_) graph_->Run();
+    if (playState_ != psPlaying && duration != 0) {
         ignoreNextSeekChange_ = true;
-        ui_->TrackBarForSeek->setValue(static_cast<int>(target * ui_->TrackBarForSeek->maximum() / duration_));
+        ui_->TrackBarForSeek->setValue(static_cast<int>(target * ui_->TrackBarForSeek->maximum() / duration));
         ignoreNextSeekChange_ = false;
         FormatTime(static_cast<int>(target / kUnitsPerSecond));
     }

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
@@ -21,6 +22,8 @@
 #include <QScreen>
 #include <QSlider>
 #include <QToolButton>
+
+#include <algorithm>
 
 const char* const kAppMutexName = "Zoraavel_Applocation";
 const char* const kMainWindowClass = "TZoMain";
@@ -38,7 +41,7 @@ TZoMain::TZoMain(const QStringList& arguments) : arguments_(arguments)
 {
     ZoMain = this;
     // Form resource and the form's own timers.
-    ui_ = new Ui::TZoMain;
+    ui_ = std::make_unique<Ui::TZoMain>();
     ui_->setupUi(this);
     ApplyFormDesign(this);
     ui_->MainMenuHolder->hide();
@@ -59,48 +62,43 @@ TZoMain::TZoMain(const QStringList& arguments) : arguments_(arguments)
     // taken once its message loop runs.
     InstallSessionEndHandler(this);
 
-    // 1. The play list starts empty; strings start empty.
-    viewerPath_.clear();
-    openedPath_.clear();
-    // 2-3. The screen saver and the monitor's power saving are held off
-    // while playing (by `ScreenSaver` and `MonitorPower`).
+    // The screen saver and the monitor's power saving are held off while
+    // playing (by `ScreenSaver` and `MonitorPower`); the hold follows the play state.
     screenSaverHold_ = std::make_unique<power::ScreenSaverHold>();
-    // 4. Accept dropped files.
     DragAcceptFiles(true);
-    // 5. Settings.
+    // The settings come before anything that reads them: the mutex
+    // (MakeNewWindow), the check marks, the placement and the command line.
     LoadSettings();
-    // 6. The view panel's events come through the window first.
+    // Resizes of the view panel re-fit the video rectangle.
     ui_->ViewPanel->installEventFilter(this);
-    // 7. Hold the single-instance mutex unless every start opens its own window.
+    // Without the mutex every start opens its own window; with it a second
+    // start hands its arguments to this one.
     if (!settings_.MakeNewWindow) {
         bool existed = false;
         appMutex_ = instance::NamedMutex::Create(QString::fromLatin1(kAppMutexName), &existed);
     }
     classServer_ = std::make_unique<instance::WindowClassServer>(
         this, QString::fromLatin1(kMainWindowClass), [this](WPARAM sender) { OnCopyDataSenderGone(sender); });
-    // 9. Aspect menu.
     ApplySettingsToControls();
-    // 10. Client size 290 x 60 when empty.
+    // The empty window: the controls only (290 x 60), inside the work area
+    // of the monitor that holds the stored position.
     setMinimumSize(120, 60);
     SetClientSize(290, 60);
-    // 11. Placement inside the work area of the monitor.
     PlaceWindow();
-    // 13. Rate, play state, bookmark items.
-    playbackRate_ = 1.0;
     playState_ = psNothing;
     if (!settings_.UseBookmark) {
         ui_->miBookmark2->setVisible(false);
         ui_->miSaveAB->menuAction()->setVisible(false);
         ui_->miChainSections->setVisible(false);
     }
-    // 15. Command line, always-on-top included.
+    // Last: the command line may open media, which needs all of the above
+    // (always-on-top included).
     HandleCommandLine();
 }
 
 TZoMain::~TZoMain()
 {
     FormDestroy();
-    delete ui_;
     if (ZoMain == this) ZoMain = nullptr;
 }
 
@@ -108,42 +106,38 @@ void TZoMain::FormDestroy()
 {
     if (destroyed_) return;
     destroyed_ = true;
-    // 1. Timers.
-    KillTimer(15);
+    // No timer may fire into a half-destroyed window.
+    KillTimer(kColorControlsTimer);
     Timer->stop();
     RMTimer->stop();
     MouseTimer->stop();
     DVDTimer->stop();
-    KillTimer(5);
-    KillTimer(1);
-    KillTimer(2);
-    KillTimer(3);
-    // 2. Shuffle order.
+    KillTimer(kStillPictureTimer);
+    KillTimer(kHidePanelsTimer);
+    KillTimer(kDvdSeekTimer);
+    KillTimer(kFrameStepTimer);
     playList_.ClearShuffleOrder();
-    // 3. Pending arguments and tool windows.
+    // Tool windows go before the graph and the list they read.
     pendingArguments_.reset();
     for (QPointer<QWidget>* w : {&LibraryViewer, &FolderViewer, &ListViewer, &BookmarkWindow, &CaptureWindow,
                                  &FileBrowserWindow, &ListEditWindow, &EndingWindow}) {
         delete w->data();
         *w = nullptr;
     }
-    // 5. Last list and resume point.
+    // The resume point needs the graph's position: saved before it goes.
     if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);
-    // 8. The graph.
     if (graph_) {
         graph_->Stop();
         graph_->SetNotifyWindow(nullptr, 0, 0);
         graph_.reset();
     }
     screenSaverHold_.reset();
-    // 10. Mutex handle and the window's class registration.
+    // Released now, so that the next start is a first start even while this
+    // window is still being torn down.
     classServer_.reset();
     appMutex_.reset();
-    // 11. Play list.
     ClearPlayList();
-    // 12. Dropped files.
     DragAcceptFiles(false);
-    // 13. Settings.
     SaveSettings();
 }
 
@@ -157,8 +151,8 @@ void TZoMain::showEvent(QShowEvent* e)
         PlaceWindow();
     }
     LayoutControls();
-    if (dvdRequested_) {
-        dvdRequested_ = false;
+    if (dvd_.Requested) {
+        dvd_.Requested = false;
         StartDvd();
     }
 }
@@ -194,6 +188,7 @@ void TZoMain::Dispatch(TMessage& message)
 
 void TZoMain::WndProc(TMessage& message)
 {
+    if (HoldWhileScanning(message)) return;
     switch (message.Msg) {
     case WM_MOVE:
     case WM_SIZE:
@@ -203,15 +198,15 @@ void TZoMain::WndProc(TMessage& message)
     case WM_KILLFOCUS:
         if (graph_ && playState_ == psPlaying && mouseButtonHeld_) graph_->Run();
         mouseButtonHeld_ = false;
-        KillTimer(11);
-        KillTimer(3);
+        KillTimer(kHeldRepeatTimer);
+        KillTimer(kFrameStepTimer);
         SetButtonImage(ui_->BtnSkip, 5);
         SetButtonImage(ui_->BtnStepFrame, 4);
         repaintAtNextPress_ = true;
         break;
     case WM_CAPTURECHANGED:
-        KillTimer(11);
-        KillTimer(3);
+        KillTimer(kHeldRepeatTimer);
+        KillTimer(kFrameStepTimer);
         if (graph_ && playState_ == psPlaying && mouseButtonHeld_) graph_->Run();
         SetButtonImage(ui_->BtnSkip, 5);
         SetButtonImage(ui_->BtnStepFrame, 4);
@@ -237,7 +232,8 @@ void TZoMain::WndProc(TMessage& message)
         if (graph_) graph_->DisplayModeChanged();
         break;
     case WM_TIMER:
-        OnWindowTimer(static_cast<UINT>(message.WParam));
+        // A timer held during a scan and killed meanwhile does not fire.
+        if (IsTimerSet(static_cast<UINT>(message.WParam))) OnWindowTimer(static_cast<UINT>(message.WParam));
         break;
     case WM_TOOLNOTIFY:
         OnToolNotify(message.WParam, message.LParam);
@@ -251,7 +247,7 @@ void TZoMain::WndProc(TMessage& message)
 void TZoMain::OnWindowTimer(UINT id)
 {
     switch (id) {
-    case 1: {
+    case kHidePanelsTimer: {
         // Hide the volume area once the cursor has left it.
         const QPoint p = mapFromGlobal(QCursor::pos());
         const QRect bar = ui_->TrackBarVolume->geometry();
@@ -260,22 +256,22 @@ void TZoMain::OnWindowTimer(UINT id)
         if (!area.contains(p)) {
             ui_->TrackBarVolume->hide();
             ui_->BtnSound->hide();
-            KillTimer(1);
+            KillTimer(kHidePanelsTimer);
         }
         break;
     }
-    case 2:
-    case 3:
-    case 11:
-    case 14:
-    case 15:
-    case 16:
+    case kDvdSeekTimer:
+    case kFrameStepTimer:
+    case kHeldRepeatTimer:
+    case kRealMediaEndTimer:
+    case kColorControlsTimer:
+    case kCdNotifyTimer:
         KillTimer(id);
         break;
-    case 5: {
+    case kStillPictureTimer: {
         ui_->TxtInfo->hide();
-        if (stillPicture_ && ui_->NContinuousPlay->isChecked() && ButtonImageIndex(ui_->BtnStart) == 2) {
-            KillTimer(5);
+        if (item_.StillPicture && ui_->NContinuousPlay->isChecked() && SlideShowRunning()) {
+            KillTimer(kStillPictureTimer);
             if (!playList_.IsAtLastPosition(ui_->MShuffle->isChecked()) || LoopsWithoutPowerAction())
                 PlayNextFile();
             else
@@ -283,8 +279,8 @@ void TZoMain::OnWindowTimer(UINT id)
         }
         break;
     }
-    case 13:
-        KillTimer(13);
+    case kStatusTextTimer:
+        KillTimer(kStatusTextTimer);
         ui_->TxtInfo->hide();
         ui_->TxtInfo->clear();
         break;
@@ -315,25 +311,17 @@ void TZoMain::OnToolNotify(WPARAM wParam, LPARAM lParam)
         FreeClosedLibraryViewers();
         switch (lParam) {
         case 1:
+            // The library asks to play the folder or list in ViewerPath.
             if (!viewerPath_.isEmpty()) {
                 CloseMedia();
                 UpdateControlsForMedia(false);
-                addingItems_ = true;
-                SetTag(ui_->miFolderSerch, 1);
-                if (IsExistingFolder(viewerPath_))
-                    AddFolder(viewerPath_);
-                else
-                    AddPathOrPlayList(viewerPath_);
-                SetTag(ui_->miFolderSerch, 0);
-                if (playList_.IsEmpty())
-                    ShowNoFileNotice();
-                else
-                    PlayListItem(true, true);
-                addingItems_ = false;
+                TPathIntake how;
+                how.reader = TPathIntake::Reader::FolderOrList;
+                TakePaths({viewerPath_}, how);
             }
             break;
         case 2:
-            if (!dvdMode_ && playList_.IsValidIndex(playList_.ListIndex())) {
+            if (!dvd_.Mode && playList_.IsValidIndex(playList_.ListIndex())) {
                 addingItems_ = true;
                 CloseMedia();
                 OpenFileActivated(playList_.Item(playList_.ListIndex()).Path);
@@ -394,77 +382,47 @@ void TZoMain::OnToolNotify(WPARAM wParam, LPARAM lParam)
 void TZoMain::OnDropFiles(TMessage& message)
 {
     auto drop = reinterpret_cast<HDROP>(message.WParam);
-    // 1. Busy: the drop is released unread.
-    if (addingItems_ || graphStarting_) {
+    // While paths are taken or a graph starts, a drop would replace the list
+    // under them: it is released unread.
+    if (addingItems_ || item_.GraphStarting) {
         DragFinish(drop);
         return;
     }
-    // 2. A playing DVD is stopped only when the user agrees.
-    if (dvdMode_ && dvdPlaying_ &&
+    if (dvd_.Mode && dvd_.Playing &&
         MessageBox(this, QStringLiteral("DVDを再生中です。\n停止してよろしいですか？"), QStringLiteral("確認"),
                    MB_YESNO | MB_ICONQUESTION | MB_TOPMOST) != IDYES) {
         DragFinish(drop);
         return;
     }
-    // 3.
-    addingItems_ = true;
-    const bool serchFiles = settings_.SerchFiles;
-    if (IsCtrlHeld()) settings_.SerchFiles = !settings_.SerchFiles;
-    // 4.
-    appendToList_ = IsShiftHeld() && !dvdMode_;
-    if (!appendToList_) {
-        CloseMedia();
-        UpdateControlsForMedia(false);
-    }
-    // 5.
-    SetTag(ui_->miFolderSerch, 1);
-    SetOpenControlsEnabled(false);
-    // 6. Names are taken whole, whatever their length.
+    // Names are taken whole, whatever their length.
     const UINT count = DragQueryFileCount(drop);
     QStringList names;
     for (UINT i = 0; i < count; ++i) names << DragQueryFile(drop, i);
-    bool ifoFirst = false;
-    for (UINT i = 0; i < count; ++i) {
-        const QString& name = names[static_cast<int>(i)];
-        if (i == 0 && GetFileExtension(name) == QLatin1String("ifo")) {
-            ifoFirst = true;
-            break;
-        }
-        if (i == 0 && IsExistingFile(name)) settings_.InitialDir = ExtractFileDir(name);
-        AddArgument(name, static_cast<int>(i) + 1, true);
-        if (Tag(ui_->miFolderSerch) == 0) break;
+    // Shift appends to the list (not to a DVD); Ctrl inverts SerchFiles for this drop.
+    addingItems_ = true;
+    const bool append = IsShiftHeld() && !dvd_.Mode;
+    const bool siblings = settings_.SerchFiles != IsCtrlHeld();
+    if (!append) {
+        CloseMedia();
+        UpdateControlsForMedia(false);
     }
-    // 7.
-    DragFinish(drop);
-    if (ifoFirst) {
-        // 8.
+    if (!names.isEmpty() && GetFileExtension(names.first()) == QLatin1String("ifo")) {
+        // A DVD's information file first: the disc of its folder plays, the other names are not taken.
+        DragFinish(drop);
         viewerPath_ = ExtractFileDir(names.first());
         StartDvd();
-    } else if (!appendToList_) {
-        // 9.
-        playList_.SetListIndex(0);
-        if (count == 1 && settings_.SerchFiles && IsExistingFile(names.first()))
-            AddFolderMediaFiles(names.first(), false);
-        if (playList_.IsEmpty())
-            ShowNoFileNotice();
-        else
-            PlayListItem(true, true);
-    } else if (!playList_.IsEmpty()) {
-        // 10.
-        if (playState_ != psNothing && playList_.IsValidIndex(playList_.ListIndex()))
-            UpdateCaption(playList_.Item(playList_.ListIndex()).Title);
-        else
-            setWindowTitle(QStringLiteral("Zoravel"));
-        if (playList_.Count() > 1) {
-            ui_->TBtnNextTrack->setEnabled(true);
-            ui_->TBtnPreviousTrack->setEnabled(true);
-        }
+        addingItems_ = false;
+        return;
     }
-    // 11.
-    SetOpenControlsEnabled(true);
-    SetTag(ui_->miFolderSerch, 0);
-    settings_.SerchFiles = serchFiles;
-    appendToList_ = false;
+    TPathIntake how;
+    how.showSearchWindow = true;
+    how.siblings = siblings && !append;
+    how.remember = TPathIntake::Remember::FirstPath;
+    how.append = append;
+    how.fromFirstEntry = true;
+    how.lockOpenControls = true;
+    TakePaths(names, how);
+    DragFinish(drop);
     addingItems_ = false;
 }
 
@@ -487,7 +445,7 @@ void TZoMain::OnGraphEvent()
         switch (code) {
         case media::EC_COMPLETE: {
             // A still picture stays for its time; the picture timer moves on.
-            if (stillPicture_) break;
+            if (item_.StillPicture) break;
             const bool loopOne = graph_->IsSeekable() && LoopsWithoutPowerAction() &&
                                  (playList_.Count() == 1 || !ui_->NContinuousPlay->isChecked());
             if (loopOne) {
@@ -510,23 +468,23 @@ void TZoMain::OnGraphEvent()
             return;
         }
         case media::EC_PAUSED:
-            if (!firstPauseSeen_) {
-                firstPauseSeen_ = true;
-                if (!stillPicture_ && !audioOnly_ && settings_.UseColorCtrl && ui_->MIColor->isEnabled()) {
+            if (!item_.FirstPauseSeen) {
+                item_.FirstPauseSeen = true;
+                if (!item_.StillPicture && !item_.AudioOnly && settings_.UseColorCtrl && ui_->MIColor->isEnabled()) {
                     if (settings_.ColorCtlWait == 0)
-                        OnWindowTimer(15);
+                        OnWindowTimer(kColorControlsTimer);
                     else
-                        SetTimer(15, settings_.ColorCtlWait);
+                        SetTimer(kColorControlsTimer, settings_.ColorCtlWait);
                 }
             }
-            graphStarting_ = false;
+            item_.GraphStarting = false;
             break;
         case media::EC_ERRORABORT:
             // A graph that fails after it was built never pauses: release the
             // guard so that drops and second starts are taken again.
-            graphStarting_ = false;
+            item_.GraphStarting = false;
             graph_->FreeEventParams(code, p1, p2);
-            if (!firstPauseSeen_) {
+            if (!item_.FirstPauseSeen) {
                 ShowCannotPlay();
             } else {
                 HandleEndOfMedia();
@@ -534,11 +492,11 @@ void TZoMain::OnGraphEvent()
             return;
         case media::EC_OLE_EVENT:
             if (p1 != 0) {
-                bufferingShown_ = true;
+                item_.BufferingShown = true;
             } else {
-                bufferingShown_ = false;
+                item_.BufferingShown = false;
                 if (ui_->TxtInfo->isVisible()) {
-                    KillTimer(13);
+                    KillTimer(kStatusTextTimer);
                     ui_->TxtInfo->hide();
                     ui_->TxtInfo->clear();
                 }
@@ -572,7 +530,7 @@ void TZoMain::OnLeftButton(TMessage& message)
     mouseButtonHeld_ = false;
     if (endDeferred_) {
         endDeferred_ = false;
-        if (!dvdMode_) GoToNextEntryOrEnd();
+        if (!dvd_.Mode) GoToNextEntryOrEnd();
         return;
     }
     if (repaintAtNextPress_) {
@@ -598,4 +556,62 @@ void TZoMain::UpdateScreenSaverHold()
 {
     if (!screenSaverHold_) return;
     screenSaverHold_->Set(playState_ == psPlaying && (settings_.ScreenSaver || settings_.MonitorPower));
+}
+
+// ---------------------------------------------------------------------------
+// State kept on components
+
+bool TZoMain::SlideShowRunning() const { return ButtonImageIndex(ui_->BtnStart) == 2; }
+int TZoMain::KeptSortKey() const { return Tag(ui_->BtnStart); }
+bool TZoMain::ScanGoesOn() const { return Tag(ui_->miFolderSerch) != 0; }
+void TZoMain::SetScanGoesOn(bool on) { SetTag(ui_->miFolderSerch, on ? 1 : 0); }
+int TZoMain::VolumeBarValue() const { return Tag(ui_->TrackBarVolume); }
+bool TZoMain::SoundMuted() const { return Tag(ui_->BtnSound) != 0; }
+
+// ---------------------------------------------------------------------------
+// Re-entry: folder scans run the event loop (so that Stop can end them and
+// the window repaints); what could close the item or open another waits.
+
+TZoMain::ScanScope::ScanScope(TZoMain* window) : window_(window) { ++window_->scanDepth_; }
+
+TZoMain::ScanScope::~ScanScope()
+{
+    if (--window_->scanDepth_ == 0) window_->ReleaseHeldMessages();
+}
+
+void TZoMain::ScanEvents() { QCoreApplication::processEvents(); }
+
+bool TZoMain::HoldWhileScanning(const TMessage& message)
+{
+    if (scanDepth_ == 0) return false;
+    auto heldAlready = [this, &message] {
+        return std::any_of(held_.begin(), held_.end(), [&message](const TMessage& m) {
+            return m.Msg == message.Msg && m.WParam == message.WParam && m.LParam == message.LParam;
+        });
+    };
+    switch (message.Msg) {
+    case WM_GRAPHNOTIFY:    // the end of media or an error would step or close the list being filled
+    case WM_TIMER:          // the still picture's time would step the list
+        // One of each is enough: the graph's events wait in its queue, a timer fires once when released.
+        if (!heldAlready()) held_.push_back(message);
+        return true;
+    case WM_TOOLNOTIFY:     // a tool window's request closes and reopens
+        held_.push_back(message);
+        return true;
+    case WM_LBUTTONDOWN:    // the release after a deferred end goes to the next entry
+        if (!endDeferred_) return false;
+        if (!heldAlready()) held_.push_back(message);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TZoMain::ReleaseHeldMessages()
+{
+    // Posted, not run here: the intake that ended the scan finishes first,
+    // and a scan that starts before they arrive holds them again.
+    std::vector<TMessage> held;
+    held.swap(held_);
+    for (const TMessage& m : held) PostMessage(m.Msg, m.WParam, m.LParam);
 }

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class TZoMain;
@@ -49,6 +50,90 @@ extern const char* const kMainWindowClass;
 // Play states.
 enum : int { psNothing = 0, psStopped = 1, psPaused = 2, psPlaying = 3, psScan = 4 };
 
+// Window timers of the main window by id (SetTimer, KillTimer, WM_TIMER).
+enum : UINT {
+    kHidePanelsTimer = 1,       // 1000 ms: hides the volume area once the cursor has left it
+    kDvdSeekTimer = 2,          // 100 ms: the DVD's deferred seek after the seek bar moved
+    kFrameStepTimer = 3,        // 170 ms: repeats frame steps while the button is held
+    kStillPictureTimer = 5,     // ShowPictureLength s: a still picture's time is up
+    kHeldRepeatTimer = 11,      // SeekInterval ms: repeats fast forward, rewind or skip while held
+    kStatusTextTimer = 13,      // 2000 ms: hides the status text
+    kRealMediaEndTimer = 14,    // 10 ms, once: a RealMedia clip ended
+    kColorControlsTimer = 15,   // ColorCtlWait ms: applies the overlay colour values
+    kCdNotifyTimer = 16,        // CD player: ends the suppression of the drive's notices
+};
+
+// Graph positions and durations are in 100 ns units.
+inline constexpr REFERENCE_TIME kUnitsPerSecond = 10'000'000;
+// The seek bar counts tenths of a second: a position divided by this is its bar value.
+inline constexpr REFERENCE_TIME kUnitsPerSeekStep = 1'000'000;
+// With the MPEG decoders a seek-bar seek stays 1.5 s before the end: a seek
+// into the last frames leaves them without a picture to show.
+inline constexpr REFERENCE_TIME kMpegSeekEndMargin = 15'000'000;
+
+// DVD state of the window (the DVD issue fills it). Not reset by CloseMedia:
+// the mode ends in UpdateControlsForMedia or when a file opens.
+struct TDvdState {
+    bool Requested = false;   // "/DVD" seen: the disc starts when the window shows, or with the drive record
+    bool Mode = false;        // the transport drives a DVD, not a file
+    bool Playing = false;
+};
+
+// Audio-CD state of the window (the CD issue fills it).
+struct TCdState {
+    bool Requested = false;   // "/CD" seen from a second start: its drive record follows
+};
+
+// The opened item: what belongs to one media item from its opening to
+// CloseMedia, which assigns a fresh one so that nothing reaches the next item.
+struct TOpenedItem {
+    QString Path;                     // set when it opens; empty: nothing opened since the last close
+    // Guards while it opens.
+    bool Opening = false;             // OpenFileActivated runs: Stop and the step commands wait
+    bool GraphStarting = false;       // graph built, first pause not yet seen: drops and second starts are refused
+    bool FirstPauseSeen = false;      // the colour timer is set at the first pause only
+    // Its kind: from the first bytes, else the extension (OpenByFileType).
+    bool Mpeg = false;
+    bool Mp3 = false;
+    bool WindowsMedia = false;
+    bool RealMedia = false;
+    bool StillPicture = false;        // shown for ShowPictureLength seconds, no transport
+    bool AudioOnly = false;
+    bool UrlStream = false;           // opened from an address: Stop stops instead of rewinding
+    // What the graph found.
+    bool Rendered = false;            // BuildFileGraph got as far as setting the controls
+    bool NoDuration = false;          // no duration or no index: no seek bar, fast forward, rewind or skip
+    bool CanStep = false;             // the graph steps frames
+    bool MpegDecodersFound = false;   // seeks keep clear of the end (kMpegSeekEndMargin)
+    int MpegSplitterKind = 0;         // 1 MPEG-1, 2 MPEG-2 splitter inserted; 0 none
+    REFERENCE_TIME Duration = 0;      // 100 ns units; 0 unknown
+    long VideoWidth = 0;              // native picture size; 0 without a picture
+    long VideoHeight = 0;
+    double PlaybackRate = 1.0;
+    bool BufferingShown = false;      // the position timer shows "buffering"
+    bool SeekBarMoved = false;        // a drag waits for the position timer to seek
+};
+
+// How TZoMain::TakePaths brings a set of paths into the play list.
+struct TPathIntake {
+    enum class Reader {
+        Argument,      // shortcuts followed, folders scanned with their sub-folders (AddArgument)
+        FileOrList,    // each path a media file or a list file (AddPathOrPlayList)
+        FolderOrList,  // an existing folder is scanned, anything else is a file or a list
+    };
+    // Which path's folder becomes the open dialog's folder (when it is an existing file).
+    enum class Remember { Nothing, FirstPath, LastPathWhenListed };
+    Reader reader = Reader::Argument;
+    bool showSearchWindow = false;     // AddArgument's flag
+    int skipIndex = -1;                // a switch among the paths ("/fb"), not a path
+    bool siblings = false;             // one path that is a file brings the media files of its folder
+    Remember remember = Remember::Nothing;
+    bool append = false;               // joins the playing list; nothing new opens
+    bool fromFirstEntry = false;       // the list index goes to 0 before the list plays
+    bool keepFirst = true;             // PlayListItem's keepFirst
+    bool lockOpenControls = false;     // the open controls are disabled while the paths are taken
+};
+
 class TZoMain : public TForm, public IListSink {
     Q_OBJECT
 public:
@@ -63,6 +148,10 @@ public:
     void OnCopyData(TMessage& message);
     void OnCopyDataSenderGone(WPARAM sender);
     void HandleCommandLine();
+    // Adds `paths` to the play list as `how` says, then plays the list (or
+    // shows the no-file notice) unless it appends. Graph events, timers and
+    // tool notices that arrive while it runs wait until it returns.
+    void TakePaths(const QStringList& paths, const TPathIntake& how);
     void AddArgument(const QString& path, int index, bool showSearchWindow);
     void AddFolder(const QString& folder);
     void AddFolderMediaFiles(const QString& path, bool isFolder);
@@ -86,6 +175,9 @@ public:
     void OpenByFileType(const QString& path, const QByteArray& header);
     void CloseMedia();
     void UpdateControlsForMedia(bool resetWindow);
+    // Sets every transport control (enabled flags, the still picture's
+    // hidden volume bar) from the opened item and the list.
+    void UpdateTransportControls();
     void HandleEndOfMedia();
     void BtnOpenClick();
     void OpenUrl(const QString& address);
@@ -139,41 +231,53 @@ public:
     void SetWindowTopmost(bool on);
     void LayoutControls();
 
-    // ---- state the tool windows and tests read ----
+    // ---- state the tool windows read and set ----
     TPlayList& PlayList() { return playList_; }
     int ListIndex() const { return playList_.ListIndex(); }
     int PlayState() const { return playState_; }
     const TMainSettings& Settings() const { return settings_; }
     TMainSettings& MutableSettings() { return settings_; }
     media::FilterGraph* Graph() const { return graph_.get(); }
-    Ui::TZoMain* Form() const { return ui_; }
-    REFERENCE_TIME Duration() const { return duration_; }
-    bool IsStillPicture() const { return stillPicture_; }
-    bool IsAudioOnly() const { return audioOnly_; }
-    bool IsMpegFile() const { return isMpegFile_; }
-    bool IsMp3File() const { return isMp3File_; }
-    bool IsWindowsMediaFile() const { return isWindowsMediaFile_; }
-    bool IsRealMediaFile() const { return isRealMedia_; }
+    Ui::TZoMain* Form() const { return ui_.get(); }
+    const TOpenedItem& Item() const { return item_; }
+    REFERENCE_TIME Duration() const { return item_.Duration; }
+    bool IsStillPicture() const { return item_.StillPicture; }
+    bool IsAudioOnly() const { return item_.AudioOnly; }
+    bool IsMpegFile() const { return item_.Mpeg; }
+    bool IsMp3File() const { return item_.Mp3; }
+    bool IsWindowsMediaFile() const { return item_.WindowsMedia; }
+    bool IsRealMediaFile() const { return item_.RealMedia; }
     int FileStamp() const;
-    bool IsAddingItems() const { return addingItems_; }
-    bool IsGraphStarting() const { return graphStarting_; }
-    WPARAM CopyDataSender() const { return copyDataSender_; }
-    bool HasPendingArguments() const { return pendingArguments_ != nullptr; }
     QString ViewerPath() const { return viewerPath_; }
     void SetViewerPath(const QString& path) { viewerPath_ = path; }
     QString OpenedPath() const { return openedPath_; }
     QString InitialDir() const { return settings_.InitialDir; }
-    bool DvdRequested() const { return dvdRequested_; }
-    bool CdRequested() const { return cdRequested_; }
-    bool AppendToList() const { return appendToList_; }
     bool IsFullScreen() const { return fullScreen_; }
     bool IsDialogOpen() const { return dialogOpen_; }
     void SetDialogOpen(bool open) { dialogOpen_ = open; }
+    // State kept on components, by what it means.
+    bool SlideShowRunning() const;       // BtnStart shows its pause image (2)
+    int KeptSortKey() const;             // BtnStart's Tag: the sort key kept for the next list
+    bool ScanGoesOn() const;             // miFolderSerch's Tag: a folder scan goes on while set
+    void SetScanGoesOn(bool on);         // cleared by Stop: the scan ends at its next entry
+    int VolumeBarValue() const;          // TrackBarVolume's Tag: 0..100
+    bool SoundMuted() const;             // BtnSound's Tag
 
     // Tool windows (null while closed).
     QPointer<QWidget> EndingWindow, CaptureWindow, ListEditWindow, LibraryEditWindow, FileBrowserWindow,
         BookmarkWindow;
     QPointer<QWidget> LibraryViewer, FolderViewer, ListViewer;
+
+    // ---- test probes: guards and hand-over state, read by the tests only ----
+    bool IsAddingItems() const { return addingItems_; }
+    bool IsGraphStarting() const { return item_.GraphStarting; }
+    WPARAM CopyDataSender() const { return copyDataSender_; }
+    bool HasPendingArguments() const { return pendingArguments_ != nullptr; }
+    bool DvdRequested() const { return dvd_.Requested; }
+    bool CdRequested() const { return cd_.Requested; }
+    bool AppendToList() const { return appendToList_; }
+    bool IsScanning() const { return scanDepth_ > 0; }
+    int HeldMessageCount() const { return static_cast<int>(held_.size()); }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -181,6 +285,23 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    // Marks a folder scan (or a whole intake) for its lifetime; the messages
+    // held meanwhile are posted again when the outermost one ends.
+    class ScanScope {
+    public:
+        explicit ScanScope(TZoMain* window);
+        ~ScanScope();
+        ScanScope(const ScanScope&) = delete;
+        ScanScope& operator=(const ScanScope&) = delete;
+
+    private:
+        TZoMain* window_;
+    };
+    // True when `message` must wait for the scan that runs the event loop.
+    bool HoldWhileScanning(const TMessage& message);
+    void ReleaseHeldMessages();
+    void ScanEvents();
+
     void ConnectHandlers();
     void ApplySettingsToControls();
     void ReadControlsIntoSettings();
@@ -199,7 +320,7 @@ private:
     int ClientWidth() const;
     int ClientHeight() const;
 
-    Ui::TZoMain* ui_ = nullptr;
+    std::unique_ptr<Ui::TZoMain> ui_;
     TMainSettings settings_;
     bool settingsKeyOpened_ = false;
     QStringList arguments_;
@@ -210,18 +331,12 @@ private:
     std::unique_ptr<instance::WindowClassServer> classServer_;
     WPARAM copyDataSender_ = 0;
     std::unique_ptr<QStringList> pendingArguments_;
-    bool dvdRequested_ = false;
-    bool cdRequested_ = false;
 
-    // Re-entry guards and per-item flags.
-    bool addingItems_ = false;
-    bool graphStarting_ = false;
-    bool openingMedia_ = false;
-    bool appendToList_ = false;
+    // Guards of the window (the opened item's own are in item_).
+    bool addingItems_ = false;        // paths are being taken: drops and second starts are refused
+    bool appendToList_ = false;       // the paths being taken join the playing list
     bool mouseButtonHeld_ = false;
-    bool endDeferred_ = false;
-    bool firstPauseSeen_ = false;
-    bool bufferingShown_ = false;
+    bool endDeferred_ = false;        // the end of media waits for the held button's release
     bool dialogOpen_ = false;
     bool keepInBackground_ = false;
     bool repaintAtNextPress_ = false;
@@ -229,34 +344,23 @@ private:
     bool cannotPlayAgain_ = false;
     bool destroyed_ = false;
     bool placedWithFrame_ = false;
+    // Re-entry: the depth of the running scans and what waits for them.
+    int scanDepth_ = 0;
+    std::vector<TMessage> held_;
 
-    // Opened item.
+    TOpenedItem item_;
+    TDvdState dvd_;
+    TCdState cd_;
     QString viewerPath_;
-    QString openedPath_;
-    bool isMpegFile_ = false;
-    bool isMp3File_ = false;
-    bool isWindowsMediaFile_ = false;
-    bool isRealMedia_ = false;
-    bool stillPicture_ = false;
-    bool audioOnly_ = false;
-    bool noDuration_ = false;
-    bool urlStream_ = false;
-    bool mpegDecodersFound_ = false;
-    int mpegSplitterKind_ = 0;
-    REFERENCE_TIME duration_ = 0;
+    QString openedPath_;              // the first argument path taken while it was empty
     int playState_ = psNothing;
-    double playbackRate_ = 1.0;
-    bool dvdMode_ = false;
-    bool dvdPlaying_ = false;
     bool fullScreen_ = false;
 
     // Seek bar.
     bool ignoreNextSeekChange_ = false;
-    bool seekBarMoved_ = false;
 
     // Video rectangle inside the view panel.
     int videoRectTop_ = 0, videoRectLeft_ = 0, videoRectHeight_ = 0, videoRectWidth_ = 0;
-    long videoWidth_ = 0, videoHeight_ = 0;
 
     TPlayList playList_;
     std::unique_ptr<media::FilterGraph> graph_;

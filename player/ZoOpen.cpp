@@ -55,24 +55,19 @@ void TZoMain::BringToForeground()
 
 void TZoMain::OpenFileActivated(const QString& path)
 {
-    // 1. File mode.
-    dvdMode_ = false;
-    if (playList_.Count() == 1) {
-        ui_->TBtnNextTrack->setEnabled(false);
-        ui_->TBtnPreviousTrack->setEnabled(false);
-    }
-    // 2.
-    graphStarting_ = true;
-    openingMedia_ = true;
-    // 3.
+    dvd_.Mode = false;
+    item_.Path = path;
+    UpdateTransportControls();
+    // Stop, the step commands, drops and second starts wait until the graph
+    // has started (or the item turned out unplayable).
+    item_.GraphStarting = true;
+    item_.Opening = true;
     if (!dialogOpen_ && !keepInBackground_) BringToForeground();
     repaint();
-    // 4.
+    // The previous item's tag texts must not stand over this one.
     ui_->LblTitle->clear();
     ui_->LblArtist->clear();
-    isMp3File_ = false;
-    isWindowsMediaFile_ = false;
-    // 5. The file's stamp and its first 16 bytes (zeros when it cannot be read).
+    // The file's stamp and its first 16 bytes (zeros when it cannot be read).
     QByteArray header(16, '\0');
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
@@ -83,56 +78,54 @@ void TZoMain::OpenFileActivated(const QString& path)
     } else {
         SetTag(ui_->N17, -1);
     }
-    // 6.
     OpenByFileType(path, header);
-    openingMedia_ = false;
+    item_.Opening = false;
 }
 
 void TZoMain::OpenByFileType(const QString& path, const QByteArray& header)
 {
-    isMpegFile_ = false;
-    isMp3File_ = false;
-    isWindowsMediaFile_ = false;
-    stillPicture_ = false;
+    item_.Mpeg = false;
+    item_.Mp3 = false;
+    item_.WindowsMedia = false;
+    item_.StillPicture = false;
     bool realMedia = false;
     static const char kAsfHeader[] = {'\x30', '\x26', '\xB2', '\x75', '\x8E', '\x66', '\xCF', '\x11', '\xA6', '\xD9'};
 
     bool decided = true;
     if (StartsWith(header, "\x00\x00\x01\xBA", 4) || StartsWith(header, "\x00\x00\x01\xB3", 4)) {
-        isMpegFile_ = true;
+        item_.Mpeg = true;
     } else if (StartsWith(header, "RIFF", 4)) {
         if (BytesAt(header, 8, "CDXAfmt", 7))
-            isMpegFile_ = true;
+            item_.Mpeg = true;
         else if (BytesAt(header, 8, "RMP3data", 8))
-            isMp3File_ = true;
+            item_.Mp3 = true;
     } else if (StartsWith(header, ".RMF", 4)) {
         realMedia = !settings_.UseRMDSF;
     } else if (StartsWith(header, kAsfHeader, 10)) {
-        isWindowsMediaFile_ = true;
+        item_.WindowsMedia = true;
     } else if (StartsWith(header, "GIF", 3)) {
-        stillPicture_ = true;
+        item_.StillPicture = true;
     } else if (StartsWith(header, "\xFF\xFB", 2) || StartsWith(header, "ID3\x03", 4)) {
-        isMp3File_ = true;
+        item_.Mp3 = true;
     } else {
         decided = false;
     }
     if (!decided) {
         const QString ext = GetFileExtension(path);
         if (ext == QLatin1String("mp3"))
-            isMp3File_ = true;
+            item_.Mp3 = true;
         else if (ext == QLatin1String("mpg") || ext == QLatin1String("mpeg") || ext == QLatin1String("m2p") ||
                  ext == QLatin1String("m1v"))
-            isMpegFile_ = true;
+            item_.Mpeg = true;
         else if (ext == QLatin1String("wmv") || ext == QLatin1String("asf") || ext == QLatin1String("wma") ||
                  ext == QLatin1String("wm"))
-            isWindowsMediaFile_ = true;
+            item_.WindowsMedia = true;
         else if (ext == QLatin1String("rm") || ext == QLatin1String("ra") || ext == QLatin1String("rmvb"))
             realMedia = !settings_.UseRMDSF;
     }
-    isRealMedia_ = realMedia;
-    // 8.
-    if (!isMp3File_ && !(isWindowsMediaFile_ && settings_.ReadWmvTag)) UpdateCaption(EntryTitle(playList_.ListIndex()));
-    // 10.
+    item_.RealMedia = realMedia;
+    // Sound files and tagged Windows Media files name themselves once their tags are read.
+    if (!item_.Mp3 && !(item_.WindowsMedia && settings_.ReadWmvTag)) UpdateCaption(EntryTitle(playList_.ListIndex()));
     if (realMedia) {
         PlayRealMedia(path);
         return;
@@ -148,30 +141,23 @@ void TZoMain::PlayRealMedia(const QString& path)
 
 void TZoMain::CloseMedia()
 {
-    // 1. Timers.
-    KillTimer(15);
+    // No timer of the item may fire into the next one.
+    KillTimer(kColorControlsTimer);
     Timer->stop();
     RMTimer->stop();
-    KillTimer(5);
-    KillTimer(11);
+    KillTimer(kStillPictureTimer);
+    KillTimer(kHeldRepeatTimer);
     DVDTimer->stop();
-    // 6. Positions and per-item flags.
-    duration_ = 0;
-    ui_->TrackBarForSeek->setEnabled(false);
-    isMp3File_ = false;
-    stillPicture_ = false;
-    audioOnly_ = false;
-    // 7-9. The graph with everything it holds.
     if (graph_) {
         graph_->SetNotifyWindow(nullptr, 0, 0);
         graph_->Stop();
         graph_.reset();
     }
-    playbackRate_ = 1.0;
-    // 10.
+    // Every flag of the item in one step: nothing reaches the next item.
+    item_ = TOpenedItem();
     playList_.FreeSmallShuffleOrder();
-    // 12. The window back to its empty state.
-    if (Tag(ui_->BtnSound) == 1) ui_->TrackBarVolume->setValue(50);
+    // The window back to its empty state.
+    if (SoundMuted()) ui_->TrackBarVolume->setValue(50);
     ui_->miAudio->menuAction()->setVisible(false);
     ui_->LblTitle->clear();
     ui_->LblArtist->clear();
@@ -179,27 +165,35 @@ void TZoMain::CloseMedia()
     ui_->tnTime->setText(QStringLiteral("0:00:00"));
     ui_->taTime->setText(QStringLiteral("0:00:00"));
     lastShownHours_ = lastShownMinutes_ = lastShownSeconds_ = 0;
-    for (QWidget* w : {static_cast<QWidget*>(ui_->BtnStart), static_cast<QWidget*>(ui_->BtnStop),
-                       static_cast<QWidget*>(ui_->TBtnFastforward), static_cast<QWidget*>(ui_->TBtnRewind),
-                       static_cast<QWidget*>(ui_->BtnSkip), static_cast<QWidget*>(ui_->BtnStepFrame),
-                       static_cast<QWidget*>(ui_->TBtnNextTrack), static_cast<QWidget*>(ui_->TBtnPreviousTrack),
-                       static_cast<QWidget*>(ui_->tnTime), static_cast<QWidget*>(ui_->taTime),
-                       static_cast<QWidget*>(ui_->STxtbai)})
-        w->setEnabled(true);
+    UpdateTransportControls();
     ignoreNextSeekChange_ = true;
     ui_->TrackBarForSeek->setMaximum(0);
     ignoreNextSeekChange_ = false;
-    graphStarting_ = false;
-    firstPauseSeen_ = false;
-    bufferingShown_ = false;
-    noDuration_ = false;
-    urlStream_ = false;
-    mpegDecodersFound_ = false;
-    isRealMedia_ = false;
-    seekBarMoved_ = false;
-    videoWidth_ = videoHeight_ = 0;
     ResetVideoRect();
     if (playState_ != psNothing) SetPlayState(psStopped);
+}
+
+void TZoMain::UpdateTransportControls()
+{
+    const TOpenedItem& it = item_;
+    const bool still = it.StillPicture;
+    // A still picture has no time: only a slide show of several entries plays and pauses.
+    ui_->BtnStart->setEnabled(!still || (ui_->NContinuousPlay->isChecked() && playList_.Count() >= 2));
+    ui_->BtnStop->setEnabled(!still);
+    for (QWidget* w : {static_cast<QWidget*>(ui_->tnTime), static_cast<QWidget*>(ui_->taTime),
+                       static_cast<QWidget*>(ui_->STxtbai)})
+        w->setEnabled(!still);
+    // Without a duration nothing seeks.
+    for (QWidget* w : {static_cast<QWidget*>(ui_->TBtnFastforward), static_cast<QWidget*>(ui_->TBtnRewind),
+                       static_cast<QWidget*>(ui_->BtnSkip)})
+        w->setEnabled(!still && !it.NoDuration);
+    ui_->TrackBarForSeek->setEnabled(it.Rendered && !still && !it.NoDuration && it.Duration > 0);
+    ui_->BtnStepFrame->setEnabled(!still && (!it.Rendered || it.CanStep));
+    // An opened item that is the only entry has nothing to step to.
+    const bool single = !it.Path.isEmpty() && playList_.Count() == 1;
+    ui_->TBtnNextTrack->setEnabled(!single);
+    ui_->TBtnPreviousTrack->setEnabled(!single);
+    if (still) ui_->TrackBarVolume->hide();
 }
 
 void TZoMain::UpdateControlsForMedia(bool resetWindow)
@@ -215,10 +209,10 @@ void TZoMain::UpdateControlsForMedia(bool resetWindow)
         move(p);
     }
     SetPlayState(psNothing);
-    if (dvdMode_) {
-        dvdMode_ = false;
-        dvdPlaying_ = false;
-        KillTimer(2);
+    if (dvd_.Mode) {
+        dvd_.Mode = false;
+        dvd_.Playing = false;
+        KillTimer(kDvdSeekTimer);
         ui_->BtnOpen->setToolTip(QStringLiteral("ファイルの選択"));
         ui_->TBtnNextTrack->setToolTip(QStringLiteral("次のファイル"));
         ui_->TBtnPreviousTrack->setToolTip(QStringLiteral("前のファイル"));
@@ -230,16 +224,16 @@ void TZoMain::UpdateControlsForMedia(bool resetWindow)
 
 void TZoMain::HandleEndOfMedia()
 {
-    // 1-2.
+    // Only an item that plays (or a picture that is shown) can end.
     if (!graph_) return;
-    if (playState_ != psPaused && playState_ != psPlaying && !stillPicture_) return;
-    // 3. Continuous play moves on.
+    if (playState_ != psPaused && playState_ != psPlaying && !item_.StillPicture) return;
+    // Continuous play moves on; after the last entry the list is rewound as below.
     if (ui_->NContinuousPlay->isChecked() && playList_.Count() > 1) {
         const bool wasLast = playList_.IsAtLastPosition(ui_->MShuffle->isChecked());
         PlayNextFile();
         if (!wasLast) return;
     }
-    // 4. Back to the start, paused.
+    // Back to the start, paused (stopped when it cannot pause there).
     if (graph_) {
         bool paused = false;
         if (SUCCEEDED(SeekTo(0)) && ui_->TrackBarForSeek->maximum() > 0) paused = SUCCEEDED(graph_->Pause());
@@ -250,15 +244,18 @@ void TZoMain::HandleEndOfMedia()
         ui_->tnTime->setText(QStringLiteral("0:00:00"));
         lastShownHours_ = lastShownMinutes_ = lastShownSeconds_ = 0;
     }
-    // 5. The after-playback power action follows once its window exists.
+    // The after-playback power action follows once its window exists.
     SetPlayState(psStopped);
 }
 
 void TZoMain::BtnOpenClick()
 {
+    // Inside a running intake (its scan runs the event loop) a second one
+    // would fill the list under it.
+    if (addingItems_) return;
     TOpenDialogEx dialog(this);
     dialog.SetFolderChecked(settings_.SerchFiles);
-    dialog.SetAppendVisible(!dvdMode_);
+    dialog.SetAppendVisible(!dvd_.Mode);
     if (IsExistingFolder(settings_.InitialDir)) dialog.SetInitialDir(settings_.InitialDir);
     dialog.SetFilter(OpenDialogFilter(ReadExtensionList()));
     dialogOpen_ = true;
@@ -273,48 +270,38 @@ void TZoMain::BtnOpenClick()
         StartDvd();
         return;
     }
-    appendToList_ = dialog.AppendChecked() && !dvdMode_;
-    if (appendToList_) {
-        for (const QString& f : files) AddPathOrPlayList(f);
-        if (files.size() == 1 && dialog.FolderChecked()) AddFolderMediaFiles(files.first(), false);
-        appendToList_ = false;
-        return;
+    const bool append = dialog.AppendChecked() && !dvd_.Mode;
+    if (!append) {
+        CloseMedia();
+        UpdateControlsForMedia(false);
     }
-    CloseMedia();
-    UpdateControlsForMedia(false);
-    addingItems_ = true;
-    for (const QString& f : files) AddPathOrPlayList(f);
-    if (files.size() == 1 && dialog.FolderChecked()) AddFolderMediaFiles(files.first(), false);
-    if (!playList_.IsEmpty())
-        PlayListItem(true, true);
-    else
-        ShowNoFileNotice();
-    addingItems_ = false;
+    TPathIntake how;
+    how.reader = TPathIntake::Reader::FileOrList;
+    how.siblings = dialog.FolderChecked();
+    how.append = append;
+    TakePaths(files, how);
 }
 
 void TZoMain::OpenUrl(const QString& address)
 {
-    // 1.
     if (playState_ != psNothing || !playList_.IsEmpty()) {
         CloseMedia();
         UpdateControlsForMedia(false);
     }
-    // 3. The address ends at its first line break; blanks go.
+    // The address ends at its first line break; blanks go.
     QString url = address;
     const qsizetype cut = url.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
     if (cut >= 0) url.truncate(cut);
     url = url.trimmed();
-    // 4.
     UpdateCaption(url);
-    // 5.
     AddPathOrPlayList(url);
     if (playList_.IsEmpty()) {
         ShowNoFileNotice();
         return;
     }
     PlayListItem(false, false);
-    // 2. Marked as a stream for the transport (closing clears it).
-    if (graph_) urlStream_ = true;
+    // Marked as a stream for the transport (closing clears it).
+    if (graph_) item_.UrlStream = true;
 }
 
 void TZoMain::StartDvd()

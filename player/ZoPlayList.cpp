@@ -59,7 +59,7 @@ void TZoMain::PlayListItem(bool sortFirst, bool keepFirst)
                 first = playList_.Item(0).Path;
                 remembered = true;
             }
-            const int key = settings_.KeepSortType ? Tag(ui_->BtnStart) : static_cast<int>(settings_.DefaultSort);
+            const int key = settings_.KeepSortType ? KeptSortKey() : static_cast<int>(settings_.DefaultSort);
             if (key > 0) SortPlayList(key);
         }
         if (ui_->MShuffle->isChecked()) {
@@ -122,7 +122,7 @@ void TZoMain::ShowCannotPlay()
         RemoveCurrentAndMoveOn();
     } while (cannotPlayAgain_);
     inCannotPlay_ = false;
-    openingMedia_ = false;
+    item_.Opening = false;
 }
 
 void TZoMain::RemoveCurrentAndMoveOn()
@@ -194,7 +194,7 @@ void TZoMain::MShuffleClick()
         ui_->MShuffle->setChecked(true);
     }
     if (!playList_.IsEmpty()) {
-        if (isWindowsMediaFile_ && settings_.ReadWmvTag && !ui_->LblTitle->text().isEmpty())
+        if (item_.WindowsMedia && settings_.ReadWmvTag && !ui_->LblTitle->text().isEmpty())
             UpdateCaption(ui_->LblTitle->text());
         else
             UpdateCaption(EntryTitle(playList_.ListIndex()));

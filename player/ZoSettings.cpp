@@ -48,7 +48,7 @@ void TZoMain::ReadControlsIntoSettings()
     settings_.AdjustWindowSize = ui_->miWindowFix->isChecked();
     settings_.AlwaysOnTop = ui_->PMForeground->isChecked();
     settings_.PowerControl = ui_->TBPowerState->isChecked();
-    settings_.Volume = static_cast<DWORD>(std::max(0, Tag(ui_->TrackBarVolume)));
+    settings_.Volume = static_cast<DWORD>(std::max(0, VolumeBarValue()));
     settings_.AspectRatio = static_cast<DWORD>(Tag(ui_->miAspectRatio));
     const QPoint p = pos();
     settings_.Left = p.x();

@@ -13,10 +13,6 @@
 
 #include <cmath>
 
-namespace {
-constexpr REFERENCE_TIME kUnitsPerSecond = 10000000;
-}
-
 void TZoMain::SetPlayState(int state)
 {
     playState_ = state;
@@ -48,22 +44,23 @@ void TZoMain::BtnStartClick()
 
 void TZoMain::TogglePlayPause()
 {
-    // 1. Nothing open: the list plays from its first entry.
+    // Nothing open: the list plays from its first entry (not while an intake
+    // fills it: the intake plays it when it is done).
     if (!graph_) {
-        if (!playList_.IsEmpty()) {
+        if (!playList_.IsEmpty() && !addingItems_) {
             playList_.SetListIndex(0);
             OpenEntry(0);
         }
         return;
     }
-    // 6. A still picture: the slide show runs or stops.
-    if (stillPicture_) {
-        if (ui_->BtnStart->isEnabled()) SetPlayState(ButtonImageIndex(ui_->BtnStart) == 0 ? psPlaying : psStopped);
+    // A still picture: the slide show runs or stops (the picture timer follows the state).
+    if (item_.StillPicture) {
+        if (ui_->BtnStart->isEnabled()) SetPlayState(SlideShowRunning() ? psStopped : psPlaying);
         return;
     }
-    // 7.
     if (playState_ == psStopped || playState_ == psPaused || playState_ == psScan) {
-        if (urlStream_ && playState_ == psStopped) SeekTo(0);
+        // A stopped stream starts again from its beginning.
+        if (item_.UrlStream && playState_ == psStopped) SeekTo(0);
         if (SUCCEEDED(graph_->Run())) SetPlayState(psPlaying);
     } else if (SUCCEEDED(graph_->Pause())) {
         SetPlayState(psPaused);
@@ -72,17 +69,20 @@ void TZoMain::TogglePlayPause()
 
 void TZoMain::BtnStopClick()
 {
-    if (openingMedia_) return;
-    SetTag(ui_->miFolderSerch, 0);
-    if (!graph_) return;
+    if (item_.Opening) return;
+    // Stop ends a running folder scan; while one runs, that is all it does
+    // (closing the item would pull it from under the intake).
+    const bool scanning = IsScanning();
+    SetScanGoesOn(false);
+    if (!graph_ || scanning) return;
     // A second stop closes the media.
     if (playState_ == psStopped || !ui_->BtnStart->isEnabled()) {
-        if ((settings_.ResumeFile || settings_.OpenSpecificFile) && !urlStream_) SaveLastList(false);
+        if ((settings_.ResumeFile || settings_.OpenSpecificFile) && !item_.UrlStream) SaveLastList(false);
         CloseMedia();
         UpdateControlsForMedia(true);
         return;
     }
-    if (noDuration_ || urlStream_) {
+    if (item_.NoDuration || item_.UrlStream) {
         graph_->Stop();
     } else if (FAILED(SeekTo(0))) {
         graph_->Stop();
@@ -103,7 +103,8 @@ void TZoMain::TBtnPreviousTrackClick() { StepEntry(false); }
 void TZoMain::StepEntry(bool forward)
 {
     // The new entry keeps the play state of the one it replaces.
-    if (!graph_ || playList_.Count() < 2 || openingMedia_) return;
+    // Not while an item opens or an intake fills the list.
+    if (!graph_ || playList_.Count() < 2 || item_.Opening || addingItems_) return;
     const int state = playState_;
     if (forward)
         PlayNextFile();
@@ -126,42 +127,46 @@ void TZoMain::TrackBarForSeekChange()
 {
     QSlider* bar = ui_->TrackBarForSeek;
     if (ignoreNextSeekChange_) return;
-    if (!bar->isSliderDown() || bar->maximum() <= 0 || !graph_ || noDuration_) return;
-    REFERENCE_TIME target = duration_ * bar->value() / bar->maximum();
-    const REFERENCE_TIME last = mpegDecodersFound_ ? duration_ - 15000000 : duration_;
+    if (!bar->isSliderDown() || bar->maximum() <= 0 || !graph_ || item_.NoDuration) return;
+    const REFERENCE_TIME duration = item_.Duration;
+    REFERENCE_TIME target = duration * bar->value() / bar->maximum();
+    const REFERENCE_TIME last = item_.MpegDecodersFound ? duration - kMpegSeekEndMargin : duration;
     target = std::clamp<REFERENCE_TIME>(target, 0, std::max<REFERENCE_TIME>(last, 0));
-    if (!settings_.ReduceSeekingLoad && !audioOnly_) {
+    if (!settings_.ReduceSeekingLoad && !item_.AudioOnly) {
         if (FAILED(SeekTo(target))) return;
     } else {
-        seekBarMoved_ = true;
+        // Sound only (or with ReduceSeekingLoad) the position timer seeks once the bar is let go.
+        item_.SeekBarMoved = true;
     }
     FormatTime(static_cast<int>(target / kUnitsPerSecond));
 }
 
 void TZoMain::TimerTimer()
 {
-    if (!graph_) return;
+    // During a folder scan the next tick after it does the work.
+    if (!graph_ || IsScanning()) return;
     QSlider* bar = ui_->TrackBarForSeek;
     if (bar->isSliderDown()) return;
-    if (seekBarMoved_) {
-        // A drag of a sound-only item seeks once the bar is let go.
-        if (bar->maximum() > 0 && duration_ > 0) {
-            REFERENCE_TIME target = duration_ * bar->value() / bar->maximum();
-            if (mpegDecodersFound_) target = std::min<REFERENCE_TIME>(target, duration_ - 15000000);
+    if (item_.SeekBarMoved) {
+        // The deferred seek of a drag: where the bar was let go.
+        const REFERENCE_TIME duration = item_.Duration;
+        if (bar->maximum() > 0 && duration > 0) {
+            REFERENCE_TIME target = duration * bar->value() / bar->maximum();
+            if (item_.MpegDecodersFound) target = std::min<REFERENCE_TIME>(target, duration - kMpegSeekEndMargin);
             SeekTo(std::max<REFERENCE_TIME>(target, 0));
         }
-        seekBarMoved_ = false;
+        item_.SeekBarMoved = false;
         if (playState_ == psPlaying) graph_->Run();
     }
     REFERENCE_TIME position = 0;
     if (FAILED(graph_->GetCurrentPosition(&position))) return;
     if (bar->maximum() > 0) {
         ignoreNextSeekChange_ = true;
-        bar->setValue(static_cast<int>(position / 1000000));
+        bar->setValue(static_cast<int>(position / kUnitsPerSeekStep));
         ignoreNextSeekChange_ = false;
     }
     FormatTime(static_cast<int>(position / kUnitsPerSecond));
-    if (bufferingShown_) ShowStatusText(QStringLiteral("バッファリング中"));
+    if (item_.BufferingShown) ShowStatusText(QStringLiteral("バッファリング中"));
 }
 
 void TZoMain::ShowStatusText(const QString& text)
@@ -169,7 +174,7 @@ void TZoMain::ShowStatusText(const QString& text)
     QLabel* label = ui_->TxtInfo;
     const int fontHeight = QFontMetrics(label->font()).height();
     if (ui_->ViewPanel->height() < fontHeight) return;
-    SetTimer(13, 2000);
+    SetTimer(kStatusTextTimer, 2000);
     label->setText(text);
     label->adjustSize();
     const int right = ui_->ViewPanel->geometry().right();
@@ -188,7 +193,9 @@ void TZoMain::SaveLastList(bool takePosition)
 void TZoMain::SetAudioVolume()
 {
     if (!graph_) return;
-    const int v = Tag(ui_->TrackBarVolume);
+    // The bar's 0..100 as a level in hundredths of dB: 20 log10 of the bar's
+    // share of the 16-bit full scale, less the 96.329 dB of that scale.
+    const int v = VolumeBarValue();
     long level;
     if (v <= 0) {
         level = -10000;

@@ -44,7 +44,7 @@ void TZoMain::ResetVideoRect()
 
 void TZoMain::ApplyWindowSize(bool force)
 {
-    if (videoWidth_ <= 0 || videoHeight_ <= 0 || fullScreen_ || isMaximized()) return;
+    if (item_.VideoWidth <= 0 || item_.VideoHeight <= 0 || fullScreen_ || isMaximized()) return;
     int width = 0;
     int height = 0;
     if (ui_->miKeepSize->isChecked() && !force) {
@@ -65,17 +65,17 @@ void TZoMain::ApplyWindowSize(bool force)
             width = 324;
             break;
         default:
-            height = static_cast<int>(videoHeight_) + 60;
-            width = static_cast<int>(videoWidth_) + 4;
+            height = static_cast<int>(item_.VideoHeight) + 60;
+            width = static_cast<int>(item_.VideoWidth) + 4;
             break;
         }
     }
     const int mode = static_cast<int>(settings_.AspectRatio);
     if ((ui_->miWindowFix->isChecked() && mode != 4) || (ui_->NSouce->isChecked() && (mode == 2 || mode == 3))) {
-        if (videoHeight_ > videoWidth_)
-            width = static_cast<int>((height - 60) * videoWidth_ / videoHeight_) + 4;
+        if (item_.VideoHeight > item_.VideoWidth)
+            width = static_cast<int>((height - 60) * item_.VideoWidth / item_.VideoHeight) + 4;
         else
-            height = static_cast<int>((width - 4) * videoHeight_ / videoWidth_) + 60;
+            height = static_cast<int>((width - 4) * item_.VideoHeight / item_.VideoWidth) + 60;
     }
     SetClientSize(width, height);
 }
@@ -83,7 +83,7 @@ void TZoMain::ApplyWindowSize(bool force)
 void TZoMain::LayoutVideoWindow()
 {
     QWidget* panel = ui_->ViewPanel;
-    if (!graph_ || videoWidth_ <= 0 || videoHeight_ <= 0) return;
+    if (!graph_ || item_.VideoWidth <= 0 || item_.VideoHeight <= 0) return;
     const QRect area = panel->rect();
     const int mode = static_cast<int>(settings_.AspectRatio);
     QRect video = area;
@@ -92,7 +92,7 @@ void TZoMain::LayoutVideoWindow()
         switch (mode) {
         case 2: r = 0.75; break;
         case 3: r = 0.5625; break;
-        default: r = static_cast<double>(videoHeight_) / static_cast<double>(videoWidth_); break;
+        default: r = static_cast<double>(item_.VideoHeight) / static_cast<double>(item_.VideoWidth); break;
         }
         if (static_cast<double>(area.height()) / area.width() >= r) {
             const int h = static_cast<int>(area.width() * r);
@@ -103,11 +103,11 @@ void TZoMain::LayoutVideoWindow()
         }
     }
     // A still picture that fits is shown at its own size.
-    if (stillPicture_ && !ui_->NPictureSize->isChecked() && videoWidth_ <= area.width() &&
-        videoHeight_ <= area.height()) {
-        video = QRect((area.width() - static_cast<int>(videoWidth_)) / 2,
-                      (area.height() - static_cast<int>(videoHeight_)) / 2, static_cast<int>(videoWidth_),
-                      static_cast<int>(videoHeight_));
+    if (item_.StillPicture && !ui_->NPictureSize->isChecked() && item_.VideoWidth <= area.width() &&
+        item_.VideoHeight <= area.height()) {
+        video = QRect((area.width() - static_cast<int>(item_.VideoWidth)) / 2,
+                      (area.height() - static_cast<int>(item_.VideoHeight)) / 2, static_cast<int>(item_.VideoWidth),
+                      static_cast<int>(item_.VideoHeight));
     }
     videoRectLeft_ = video.left();
     videoRectTop_ = video.top();

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -62,15 +63,18 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Zoravel"));
     gst_init(nullptr, nullptr);
     try {
-        auto* window = new TZoMain(args);
+        // The window goes before the application object (its destruction
+        // writes the settings and needs the widgets).
+        auto window = std::make_unique<TZoMain>(args);
         entryMutex.reset();
         window->show();
-        app.exec();
-        delete window;
+        const int status = app.exec();
+        window.reset();
+        return status;
     } catch (const std::exception& e) {
         MessageBox(nullptr, QString::fromLocal8Bit(e.what()), QStringLiteral("Zoravel"), MB_OK | MB_ICONERROR);
     } catch (...) {
         MessageBox(nullptr, QString(), QStringLiteral("Zoravel"), MB_OK | MB_ICONERROR);
     }
-    return 0;
+    return 1;
 }

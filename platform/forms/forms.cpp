@@ -18,6 +18,7 @@
 #include <QWindow>
 
 #include <csignal>
+#include <memory>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -317,15 +318,12 @@ void TForm::dropEvent(QDropEvent* e)
     }
     e->acceptProposedAction();
     // The drop is handled after the drag source has finished, as a posted
-    // message would be; the handler owns the names until DragFinish.
-    auto* drop = new TDropFiles{names, false};
-    QPointer<TForm> self(this);
+    // message would be; the handler reads the names until DragFinish. The
+    // queued call owns the record: when the form dies first, Qt drops the
+    // call and the record goes with it.
+    auto drop = std::make_shared<TDropFiles>(TDropFiles{names, false});
     QMetaObject::invokeMethod(
-        this,
-        [self, drop] {
-            if (self) self->SendMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
-            delete drop;
-        },
+        this, [this, drop] { SendMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(drop.get()), 0); },
         Qt::QueuedConnection);
 }
 

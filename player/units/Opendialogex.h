@@ -70,7 +70,7 @@ public:
     QString FileName() const { return files_.isEmpty() ? QString() : files_.first(); }
     bool FolderChecked() const { return request_.folderChecked; }
     bool AppendChecked() const { return request_.appendChecked; }
-    // 1-based index of the filter last chosen.
+    // Index of the filter last chosen, counted from 1.
     int FilterIndex() const { return request_.filterIndex; }
 
     // The filter text converted to Qt name filters ("name (patterns)").

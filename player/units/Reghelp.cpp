@@ -75,3 +75,21 @@ HRESULT RegWriteBinary16(HKEY key, const char* name, const BYTE data[16])
     if (!data) return E_FAIL;
     return RegSetValueEx(key, name, 0, REG_BINARY, data, 16) == ERROR_SUCCESS ? S_OK : E_FAIL;
 }
+
+RegKey RegKey::Open(HKEY parent, const char* subKey, REGSAM access, LONG* status)
+{
+    HKEY key = nullptr;
+    const LONG result = RegOpenKeyEx(parent, subKey, 0, access, &key);
+    if (status) *status = result;
+    return RegKey(result == ERROR_SUCCESS ? key : nullptr);
+}
+
+RegKey RegKey::Create(HKEY parent, const char* subKey, REGSAM access, LONG* status)
+{
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    const LONG result =
+        RegCreateKeyEx(parent, subKey, 0, "", REG_OPTION_NON_VOLATILE, access, nullptr, &key, &disposition);
+    if (status) *status = result;
+    return RegKey(result == ERROR_SUCCESS ? key : nullptr);
+}

@@ -1,11 +1,13 @@
-// Typed reads and writes of single values on an open registry key, and the
-// keys of the player's settings branch. None of the functions opens or
-// closes a key.
+// Typed reads and writes of single values on an open registry key, the
+// keys of the player's settings branch, and RegKey, the owner of an open key.
+// None of the value functions opens or closes a key.
 #pragma once
 
 #include "platform/registry/registry.h"
 
 #include <QString>
+
+#include <utility>
 
 // The settings branch under HKEY_CURRENT_USER and its sub-keys.
 inline constexpr char kBruvoKey[] = "Software\\Bruvo";
@@ -44,3 +46,40 @@ bool RegWriteBool(HKEY key, const char* name, bool value);
 LONG RegReadBinary16(HKEY key, const char* name, BYTE out[16], const BYTE def[16]);
 // Writes 16 bytes as REG_BINARY: S_OK, or E_FAIL when the write fails.
 HRESULT RegWriteBinary16(HKEY key, const char* name, const BYTE data[16]);
+
+// An open registry key, closed (RegCloseKey) when its holder goes: no return
+// path can leave a key open. Move-only; main thread, like the registry calls.
+class RegKey {
+public:
+    RegKey() = default;
+    // Takes over `key` (null: holds nothing).
+    explicit RegKey(HKEY key) : key_(key) {}
+    ~RegKey() { Close(); }
+    RegKey(RegKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
+    RegKey& operator=(RegKey&& other) noexcept
+    {
+        if (this != &other) {
+            Close();
+            key_ = std::exchange(other.key_, nullptr);
+        }
+        return *this;
+    }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+
+    // RegOpenKeyEx: an empty holder when the key does not open; *status
+    // (when given) receives the registry status.
+    static RegKey Open(HKEY parent, const char* subKey, REGSAM access, LONG* status = nullptr);
+    // RegCreateKeyEx (non-volatile, no class): opens the key or creates it.
+    static RegKey Create(HKEY parent, const char* subKey, REGSAM access, LONG* status = nullptr);
+
+    HKEY get() const { return key_; }
+    explicit operator bool() const { return key_ != nullptr; }
+    void Close()
+    {
+        if (key_) RegCloseKey(std::exchange(key_, nullptr));
+    }
+
+private:
+    HKEY key_ = nullptr;
+};

@@ -2,16 +2,121 @@
 
 #include "Reghelp.h"
 
+#include <algorithm>
+#include <iterator>
+
 const char* const kDefaultExtensionList =
     "*.asf;*.wm;*.wma;*.wmv;*.avi;*.mpg;*.mpeg;*.m2p;*.m1v;*.wav;*.mpa;*.mp2;*.mp3;*.au;*.aif;*.aiff;*.snd;"
     "*.rm;*.ra;*.rmvb;*.mid;*.midi;*.rmi;*.jpg;*.jpeg;*.bmp;*.gif;*.tga;*.dib;*.zol;*.m3u;*.ifo;*.wpl";
 
 namespace {
 
-int ReadInt(HKEY key, const char* name, int def)
+using K = TSettingField::Kind;
+using S = TSettingField::Save;
+using M = TMainSettings;
+
+constexpr TSettingField D(const char* name, DWORD M::*member, S save = S::No, int order = 0)
 {
-    return static_cast<int>(RegReadDword(key, name, static_cast<DWORD>(def)));
+    return {name, K::Dword, member, 0, save, order};
 }
+constexpr TSettingField I(const char* name, int M::*member, S save = S::No, int order = 0)
+{
+    return {name, K::Int, member, 0, save, order};
+}
+constexpr TSettingField B(const char* name, bool M::*member, S save = S::No, int order = 0)
+{
+    return {name, K::Bool, member, 0, save, order};
+}
+
+const TSettingField kFields[] = {
+    I("Left", &M::Left, S::WithPosition, 1),
+    I("Top", &M::Top, S::WithPosition, 2),
+    D("Volume", &M::Volume, S::Always, 4),
+    D("SkipLength", &M::SkipLength),
+    D("SeekInterval", &M::SeekInterval),
+    B("DVDAutoResize", &M::DVDAutoResize),
+    B("DVDResumeEnable", &M::DVDResumeEnable),
+    B("DVDStretchVideo", &M::DVDStretchVideo),
+    D("Renderer", &M::Renderer),
+    D("ColorCtlWait", &M::ColorCtlWait),
+    D("ShowPictureLength", &M::ShowPictureLength),
+    D("FastForwardLength", &M::FastForwardLength),
+    D("MouseCtlLength", &M::MouseCtlLength),
+    B("UseNewASFReader", &M::UseNewASFReader),
+    B("MPEG-2 Splitter", &M::Mpeg2Splitter),
+    B("UseSelectedAudioRenderer", &M::UseSelectedAudioRenderer),
+    D("LastSelectedFolder", &M::LastSelectedFolder, S::Always, 8),
+    D("ViewerFontSize", &M::ViewerFontSize),
+    D("ViewerMax", &M::ViewerMax),
+    B("Loop", &M::Loop, S::Always, 9),
+    B("ScreenSaver", &M::ScreenSaver),
+    B("MonitorPower", &M::MonitorPower),
+    B("ShowPowerState", &M::ShowPowerState),
+    B("PowerControl", &M::PowerControl, S::Always, 12),
+    D("PowerState", &M::PowerState, S::Always, 5),
+    B("ShowHint", &M::ShowHint),
+    B("MakeNewWindow", &M::MakeNewWindow),
+    B("SerchFiles", &M::SerchFiles),
+    B("ContinuousPlay", &M::ContinuousPlay, S::Always, 11),
+    B("ActivateWindow", &M::ActivateWindow),
+    B("StillSeek", &M::StillSeek),
+    B("Shuffle", &M::Shuffle, S::Always, 13),
+    B("ResumeFile", &M::ResumeFile),
+    B("ResumePosition", &M::ResumePosition),
+    B("OpenSpecificFile", &M::OpenSpecificFile),
+    B("ReadWmvTag", &M::ReadWmvTag),
+    B("ShowExtension", &M::ShowExtension),
+    B("ShowStatus", &M::ShowStatus),
+    B("VolumeAuto", &M::VolumeAuto),
+    B("UseColorCtrl", &M::UseColorCtrl),
+    B("Mpeg2OverlayMixer", &M::Mpeg2OverlayMixer),
+    B("UseRMDSF", &M::UseRMDSF),
+    B("UseVideoReversal", &M::UseVideoReversal),
+    B("CheckSeekability", &M::CheckSeekability),
+    B("ShowLibraryIcon", &M::ShowLibraryIcon),
+    B("IndexFontBold", &M::IndexFontBold),
+    B("LockMLWidth", &M::LockMLWidth),
+    B("ResetColor", &M::ResetColor),
+    B("KeepSize", &M::KeepSize, S::Always, 15),
+    D("LastHeight", &M::LastHeight, S::Always, 16),
+    D("LastWidth", &M::LastWidth, S::Always, 17),
+    D("AspectRatio", &M::AspectRatio, S::Always, 10),
+    B("AdjustWindowSize", &M::AdjustWindowSize, S::Always, 14),
+    B("GetVideoSize", &M::GetVideoSize),
+    D("WindowSize", &M::WindowSize, S::Always, 6),
+    D("SelectedSize", &M::SelectedSize, S::Always, 7),
+    B("ReadID3v2", &M::ReadID3v2),
+    B("UseBookmark", &M::UseBookmark),
+    B("UseViewer", &M::UseViewer),
+    D("IndexFontColor", &M::IndexFontColor),
+    D("WindowMousePos", &M::WindowMousePos),
+    B("ResetAudioMixer", &M::ResetAudioMixer),
+    I("MouseDouble", &M::MouseDouble),
+    I("MouseMiddle", &M::MouseMiddle),
+    I("WheelUp", &M::WheelUp),
+    I("WheelDown", &M::WheelDown),
+    I("MouseX1", &M::MouseX1),
+    I("MouseX2", &M::MouseX2),
+    D("LibrarySort", &M::LibrarySort, S::Always, 18),
+    D("FolderSort", &M::FolderSort, S::Always, 19),
+    B("SetTopItem", &M::SetTopItem, S::Always, 21),
+    B("KeepSortType", &M::KeepSortType, S::Always, 22),
+    D("DefaultSort", &M::DefaultSort, S::Always, 23),
+    B("ReduceSeekingLoad", &M::ReduceSeekingLoad),
+    B("AdjustVBR", &M::AdjustVBR),
+    B("AlwaysOnTop", &M::AlwaysOnTop, S::Always, 24),
+    D("DriveSpeed", &M::DriveSpeed),
+    D("ListSort", &M::ListSort, S::Always, 20),
+    {"MPEG1Video", K::DecoderName, &M::MPEG1Video},
+    {"MPEG1Audio", K::DecoderName, &M::MPEG1Audio},
+    {"MPEG2Video", K::DecoderName, &M::MPEG2Video},
+    {"MPEG2Audio", K::DecoderName, &M::MPEG2Audio},
+    {"InitialDir", K::Text, &M::InitialDir, 260, S::WhenNotEmpty, 3},
+    {"ViewerFont", K::Text, &M::ViewerFont, 32},
+    B("ModifyKey", &M::ModifyKey),
+    B("UseArrowKeyInMenu", &M::UseArrowKeyInMenu),
+};
+static_assert(std::size(kFields) == 86, "the Main key holds 86 values");
 
 // A decoder choice: read only when the stored value is larger than one byte,
 // into a buffer of exactly its size.
@@ -24,156 +129,91 @@ QString ReadDecoderName(HKEY key, const char* name)
     return text;
 }
 
+void ReadField(HKEY key, const TSettingField& f, TMainSettings* s)
+{
+    switch (f.kind) {
+    case K::Dword: {
+        DWORD& v = s->*std::get<DWORD M::*>(f.Member);
+        v = RegReadDword(key, f.Name, v);
+        break;
+    }
+    case K::Int: {
+        int& v = s->*std::get<int M::*>(f.Member);
+        v = static_cast<int>(RegReadDword(key, f.Name, static_cast<DWORD>(v)));
+        break;
+    }
+    case K::Bool: {
+        bool& v = s->*std::get<bool M::*>(f.Member);
+        v = RegReadBool(key, f.Name, v);
+        break;
+    }
+    case K::Text:
+        RegReadString(key, f.Name, &(s->*std::get<QString M::*>(f.Member)), f.TextLimit);
+        break;
+    case K::DecoderName:
+        s->*std::get<QString M::*>(f.Member) = ReadDecoderName(key, f.Name);
+        break;
+    }
+}
+
+void WriteField(HKEY key, const TSettingField& f, const TMainSettings& s)
+{
+    switch (f.kind) {
+    case K::Dword: RegWriteDword(key, f.Name, s.*std::get<DWORD M::*>(f.Member)); break;
+    case K::Int: RegWriteDword(key, f.Name, static_cast<DWORD>(s.*std::get<int M::*>(f.Member))); break;
+    case K::Bool: RegWriteBool(key, f.Name, s.*std::get<bool M::*>(f.Member)); break;
+    case K::Text:
+    case K::DecoderName: RegWriteString(key, f.Name, s.*std::get<QString M::*>(f.Member)); break;
+    }
+}
+
 }  // namespace
+
+std::span<const TSettingField> MainSettingFields() { return kFields; }
 
 bool LoadMainSettings(TMainSettings* s)
 {
     *s = TMainSettings();
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    if (RegCreateKeyEx(HKEY_CURRENT_USER, kMainKey, 0, "", REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &key,
-                       &disposition) != ERROR_SUCCESS)
-        return false;
-
-    s->Left = ReadInt(key, "Left", s->Left);
-    s->Top = ReadInt(key, "Top", s->Top);
-    s->Volume = RegReadDword(key, "Volume", s->Volume);
-    s->SkipLength = RegReadDword(key, "SkipLength", s->SkipLength);
-    s->SeekInterval = RegReadDword(key, "SeekInterval", s->SeekInterval);
-    s->DVDAutoResize = RegReadBool(key, "DVDAutoResize", s->DVDAutoResize);
-    s->DVDResumeEnable = RegReadBool(key, "DVDResumeEnable", s->DVDResumeEnable);
-    s->DVDStretchVideo = RegReadBool(key, "DVDStretchVideo", s->DVDStretchVideo);
-    s->Renderer = RegReadDword(key, "Renderer", s->Renderer);
-    s->ColorCtlWait = RegReadDword(key, "ColorCtlWait", s->ColorCtlWait);
-    s->ShowPictureLength = RegReadDword(key, "ShowPictureLength", s->ShowPictureLength);
-    s->FastForwardLength = RegReadDword(key, "FastForwardLength", s->FastForwardLength);
-    s->MouseCtlLength = RegReadDword(key, "MouseCtlLength", s->MouseCtlLength);
-    s->UseNewASFReader = RegReadBool(key, "UseNewASFReader", s->UseNewASFReader);
-    s->Mpeg2Splitter = RegReadBool(key, "MPEG-2 Splitter", s->Mpeg2Splitter);
-    s->UseSelectedAudioRenderer = RegReadBool(key, "UseSelectedAudioRenderer", s->UseSelectedAudioRenderer);
-    s->LastSelectedFolder = RegReadDword(key, "LastSelectedFolder", s->LastSelectedFolder);
-    s->ViewerFontSize = RegReadDword(key, "ViewerFontSize", s->ViewerFontSize);
-    s->ViewerMax = RegReadDword(key, "ViewerMax", s->ViewerMax);
-    s->Loop = RegReadBool(key, "Loop", s->Loop);
-    s->ScreenSaver = RegReadBool(key, "ScreenSaver", s->ScreenSaver);
-    s->MonitorPower = RegReadBool(key, "MonitorPower", s->MonitorPower);
-    s->ShowPowerState = RegReadBool(key, "ShowPowerState", s->ShowPowerState);
-    s->PowerControl = RegReadBool(key, "PowerControl", s->PowerControl);
-    s->PowerState = RegReadDword(key, "PowerState", s->PowerState);
-    s->ShowHint = RegReadBool(key, "ShowHint", s->ShowHint);
-    s->MakeNewWindow = RegReadBool(key, "MakeNewWindow", s->MakeNewWindow);
-    s->SerchFiles = RegReadBool(key, "SerchFiles", s->SerchFiles);
-    s->ContinuousPlay = RegReadBool(key, "ContinuousPlay", s->ContinuousPlay);
-    s->ActivateWindow = RegReadBool(key, "ActivateWindow", s->ActivateWindow);
-    s->StillSeek = RegReadBool(key, "StillSeek", s->StillSeek);
-    s->Shuffle = RegReadBool(key, "Shuffle", s->Shuffle);
-    s->ResumeFile = RegReadBool(key, "ResumeFile", s->ResumeFile);
-    s->ResumePosition = RegReadBool(key, "ResumePosition", s->ResumePosition);
-    s->OpenSpecificFile = RegReadBool(key, "OpenSpecificFile", s->OpenSpecificFile);
-    s->ReadWmvTag = RegReadBool(key, "ReadWmvTag", s->ReadWmvTag);
-    s->ShowExtension = RegReadBool(key, "ShowExtension", s->ShowExtension);
-    s->ShowStatus = RegReadBool(key, "ShowStatus", s->ShowStatus);
-    s->VolumeAuto = RegReadBool(key, "VolumeAuto", s->VolumeAuto);
-    s->UseColorCtrl = RegReadBool(key, "UseColorCtrl", s->UseColorCtrl);
-    s->Mpeg2OverlayMixer = RegReadBool(key, "Mpeg2OverlayMixer", s->Mpeg2OverlayMixer);
-    s->UseRMDSF = RegReadBool(key, "UseRMDSF", s->UseRMDSF);
-    s->UseVideoReversal = RegReadBool(key, "UseVideoReversal", s->UseVideoReversal);
-    s->CheckSeekability = RegReadBool(key, "CheckSeekability", s->CheckSeekability);
-    s->ShowLibraryIcon = RegReadBool(key, "ShowLibraryIcon", s->ShowLibraryIcon);
-    s->IndexFontBold = RegReadBool(key, "IndexFontBold", s->IndexFontBold);
-    s->LockMLWidth = RegReadBool(key, "LockMLWidth", s->LockMLWidth);
-    s->ResetColor = RegReadBool(key, "ResetColor", s->ResetColor);
-    s->KeepSize = RegReadBool(key, "KeepSize", s->KeepSize);
-    s->LastHeight = RegReadDword(key, "LastHeight", s->LastHeight);
-    s->LastWidth = RegReadDword(key, "LastWidth", s->LastWidth);
-    s->AspectRatio = RegReadDword(key, "AspectRatio", s->AspectRatio);
+    const RegKey key = RegKey::Create(HKEY_CURRENT_USER, kMainKey, KEY_READ);
+    if (!key) return false;
+    for (const TSettingField& f : kFields) ReadField(key.get(), f, s);
+    // Out-of-range choices take their defaults; the list's sort follows the
+    // default sort unless the kept one is wanted.
     if (s->AspectRatio > 4) s->AspectRatio = 0;
-    s->AdjustWindowSize = RegReadBool(key, "AdjustWindowSize", s->AdjustWindowSize);
-    s->GetVideoSize = RegReadBool(key, "GetVideoSize", s->GetVideoSize);
-    s->WindowSize = RegReadDword(key, "WindowSize", s->WindowSize);
     if (s->WindowSize > 3) s->WindowSize = 3;
-    s->SelectedSize = RegReadDword(key, "SelectedSize", s->SelectedSize);
-    s->ReadID3v2 = RegReadBool(key, "ReadID3v2", s->ReadID3v2);
-    s->UseBookmark = RegReadBool(key, "UseBookmark", s->UseBookmark);
-    s->UseViewer = RegReadBool(key, "UseViewer", s->UseViewer);
-    s->IndexFontColor = RegReadDword(key, "IndexFontColor", s->IndexFontColor);
-    s->WindowMousePos = RegReadDword(key, "WindowMousePos", s->WindowMousePos);
-    s->ResetAudioMixer = RegReadBool(key, "ResetAudioMixer", s->ResetAudioMixer);
-    s->MouseDouble = ReadInt(key, "MouseDouble", s->MouseDouble);
-    s->MouseMiddle = ReadInt(key, "MouseMiddle", s->MouseMiddle);
-    s->WheelUp = ReadInt(key, "WheelUp", s->WheelUp);
-    s->WheelDown = ReadInt(key, "WheelDown", s->WheelDown);
-    s->MouseX1 = ReadInt(key, "MouseX1", s->MouseX1);
-    s->MouseX2 = ReadInt(key, "MouseX2", s->MouseX2);
-    s->LibrarySort = RegReadDword(key, "LibrarySort", s->LibrarySort);
-    s->FolderSort = RegReadDword(key, "FolderSort", s->FolderSort);
-    s->SetTopItem = RegReadBool(key, "SetTopItem", s->SetTopItem);
-    s->KeepSortType = RegReadBool(key, "KeepSortType", s->KeepSortType);
-    s->DefaultSort = RegReadDword(key, "DefaultSort", s->DefaultSort);
-    s->ReduceSeekingLoad = RegReadBool(key, "ReduceSeekingLoad", s->ReduceSeekingLoad);
-    s->AdjustVBR = RegReadBool(key, "AdjustVBR", s->AdjustVBR);
-    s->AlwaysOnTop = RegReadBool(key, "AlwaysOnTop", s->AlwaysOnTop);
-    s->DriveSpeed = RegReadDword(key, "DriveSpeed", s->DriveSpeed);
-    s->ListSort = s->KeepSortType ? RegReadDword(key, "ListSort", s->ListSort) : s->DefaultSort;
-    s->MPEG1Video = ReadDecoderName(key, "MPEG1Video");
-    s->MPEG1Audio = ReadDecoderName(key, "MPEG1Audio");
-    s->MPEG2Video = ReadDecoderName(key, "MPEG2Video");
-    s->MPEG2Audio = ReadDecoderName(key, "MPEG2Audio");
-    RegReadString(key, "InitialDir", &s->InitialDir, 260);
-    RegReadString(key, "ViewerFont", &s->ViewerFont, 32);
-    s->ModifyKey = RegReadBool(key, "ModifyKey", s->ModifyKey);
-    s->UseArrowKeyInMenu = RegReadBool(key, "UseArrowKeyInMenu", s->UseArrowKeyInMenu);
-
-    RegCloseKey(key);
+    if (!s->KeepSortType) s->ListSort = s->DefaultSort;
     return true;
 }
 
 void SaveMainSettings(const TMainSettings& s, bool writePosition)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, kMainKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
-    {
-        // One write of the store for the whole set.
-        registry::WriteBatch batch;
-        if (writePosition) {
-            RegWriteDword(key, "Left", static_cast<DWORD>(s.Left));
-            RegWriteDword(key, "Top", static_cast<DWORD>(s.Top));
+    const RegKey key = RegKey::Open(HKEY_CURRENT_USER, kMainKey, KEY_WRITE);
+    if (!key) return;
+    const TSettingField* ordered[std::size(kFields)] = {};
+    int count = 0;
+    for (const TSettingField& f : kFields) {
+        if (f.SaveOrder > 0) {
+            ordered[f.SaveOrder - 1] = &f;
+            count = std::max(count, f.SaveOrder);
         }
-        if (!s.InitialDir.isEmpty()) RegWriteString(key, "InitialDir", s.InitialDir);
-        RegWriteDword(key, "Volume", s.Volume);
-        RegWriteDword(key, "PowerState", s.PowerState);
-        RegWriteDword(key, "WindowSize", s.WindowSize);
-        RegWriteDword(key, "SelectedSize", s.SelectedSize);
-        RegWriteDword(key, "LastSelectedFolder", s.LastSelectedFolder);
-        RegWriteBool(key, "Loop", s.Loop);
-        RegWriteDword(key, "AspectRatio", s.AspectRatio);
-        RegWriteBool(key, "ContinuousPlay", s.ContinuousPlay);
-        RegWriteBool(key, "PowerControl", s.PowerControl);
-        RegWriteBool(key, "Shuffle", s.Shuffle);
-        RegWriteBool(key, "AdjustWindowSize", s.AdjustWindowSize);
-        RegWriteBool(key, "KeepSize", s.KeepSize);
-        RegWriteDword(key, "LastHeight", s.LastHeight);
-        RegWriteDword(key, "LastWidth", s.LastWidth);
-        RegWriteDword(key, "LibrarySort", s.LibrarySort);
-        RegWriteDword(key, "FolderSort", s.FolderSort);
-        RegWriteDword(key, "ListSort", s.ListSort);
-        RegWriteBool(key, "SetTopItem", s.SetTopItem);
-        RegWriteBool(key, "KeepSortType", s.KeepSortType);
-        RegWriteDword(key, "DefaultSort", s.DefaultSort);
-        RegWriteBool(key, "AlwaysOnTop", s.AlwaysOnTop);
     }
-    RegCloseKey(key);
+    // One write of the store for the whole set.
+    registry::WriteBatch batch;
+    for (int i = 0; i < count; ++i) {
+        const TSettingField& f = *ordered[i];
+        if (f.save == S::WithPosition && !writePosition) continue;
+        if (f.save == S::WhenNotEmpty && (s.*std::get<QString M::*>(f.Member)).isEmpty()) continue;
+        WriteField(key.get(), f, s);
+    }
 }
 
 QString ReadExtensionListValue()
 {
     QString list;
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, kMainKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (const RegKey key = RegKey::Open(HKEY_CURRENT_USER, kMainKey, KEY_READ)) {
         DWORD size = 0;
-        if (RegQueryValueEx(key, "Extension", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size >= 2)
-            RegReadString(key, "Extension", &list, size);
-        RegCloseKey(key);
+        if (RegQueryValueEx(key.get(), "Extension", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size >= 2)
+            RegReadString(key.get(), "Extension", &list, size);
     }
     if (list.isEmpty()) list = QString::fromLatin1(kDefaultExtensionList);
     return list;

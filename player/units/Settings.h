@@ -8,6 +8,9 @@
 
 #include <QString>
 
+#include <span>
+#include <variant>
+
 struct TMainSettings {
     int Left = 100;                       // window position (clamped by the window)
     int Top = 100;
@@ -96,6 +99,36 @@ struct TMainSettings {
     bool ModifyKey = false;               // the shortcut keys were changed and are stored
     bool UseArrowKeyInMenu = true;
 };
+
+// One value of the Main key: its stored name, the member it fills and how it
+// is stored. Reading, writing and the options dialog all go through
+// kMainSettingFields, so a name is written once.
+struct TSettingField {
+    enum class Kind {
+        Dword,       // REG_DWORD into a DWORD member
+        Int,         // REG_DWORD read as a signed int (positions, command numbers)
+        Bool,        // REG_DWORD, non-zero is true; written as 0 or 1
+        Text,        // REG_SZ of at most TextLimit bytes
+        DecoderName, // REG_SZ read only when stored larger than one byte
+    };
+    // How the main window writes it back at destruction.
+    enum class Save {
+        No,
+        Always,
+        WithPosition,   // only in the normal window state (Left, Top)
+        WhenNotEmpty,   // text written only when not empty (InitialDir)
+    };
+    const char* Name;
+    Kind kind;
+    std::variant<DWORD TMainSettings::*, int TMainSettings::*, bool TMainSettings::*, QString TMainSettings::*>
+        Member;
+    DWORD TextLimit = 0;    // Text: the largest value read, its zero included
+    Save save = Save::No;
+    int SaveOrder = 0;      // position among the written values (1 first); 0 when not written
+};
+
+// The 86 values of the Main key in the order they are read.
+std::span<const TSettingField> MainSettingFields();
 
 // Reads the 86 values from the Main key, which is created when missing.
 // Missing, mistyped or out-of-range values take their defaults. False when

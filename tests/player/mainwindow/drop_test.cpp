@@ -4,6 +4,9 @@
 #include "window_test_util.h"
 
 #include <QAction>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QToolButton>
 
 using namespace mwtest;
@@ -38,6 +41,31 @@ TEST_F(Drops, DropReplacesTheListAndPlaysTheFirstName)
     EXPECT_TRUE(ui()->MShuffle->isEnabled());
     EXPECT_EQ(Tag(ui()->miFolderSerch), 0);
     EXPECT_FALSE(w->IsAddingItems());
+}
+
+TEST_F(Drops, RealDropIsTakenOnceTheEventLoopRunsAndGoesWithItsWindow)
+{
+    MW_REQUIRE_FIXTURES();
+    const QString a = Sound("real/a.wav");
+    Open();
+    auto drop = [&] {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(a)});
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        // Straight to the window, as the drag manager delivers it at the end of a drag.
+        static_cast<QObject*>(w.get())->event(&event);
+        return event.isAccepted();
+    };
+    ASSERT_TRUE(drop());
+    // Taken after the drag source has finished, not inside the event.
+    EXPECT_TRUE(w->PlayList().IsEmpty());
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Paths() == QStringList({a}); }));
+    EXPECT_TRUE(WaitPlaying());
+    // A window that goes before its queued drop runs takes the record with
+    // it; nothing runs into the dead window.
+    ASSERT_TRUE(drop());
+    Close();
+    Spin(50);
 }
 
 TEST_F(Drops, DropWhileAGraphStartsIsReleasedUnread)
