@@ -34,6 +34,9 @@ void TZoMain::OnCopyData(TMessage& message)
     // While paths are taken or a graph starts, a record would replace the
     // list under them: it is dropped.
     if (addingItems_ || item_.GraphStarting) return;
+    // This start's own command line goes before anything a second start hands over.
+    RunStartupIntake();
+    if (addingItems_ || item_.GraphStarting) return;
     const WPARAM sender = message.WParam;
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(message.LParam);
     if (!data) return;
@@ -107,6 +110,14 @@ void TZoMain::OnCopyDataSenderGone(WPARAM sender)
     dvd_.Requested = cd_.Requested = false;
 }
 
+void TZoMain::RunStartupIntake()
+{
+    if (!startupIntake_) return;
+    const std::function<void()> intake = std::move(startupIntake_);
+    startupIntake_ = nullptr;
+    intake();
+}
+
 void TZoMain::HandleCommandLine()
 {
     const QStringList& args = arguments_;
@@ -119,7 +130,7 @@ void TZoMain::HandleCommandLine()
         } else if (word == QLatin1String("/cd")) {
             if (args.size() > 1 && !args[1].isEmpty()) {
                 viewerPath_ = args[1];
-                StartAudioCd();
+                startupIntake_ = [this] { StartAudioCd(); };
             }
         } else {
             bool plain = true;
@@ -129,24 +140,30 @@ void TZoMain::HandleCommandLine()
                 plain = args.size() > 1 && !args[1].isEmpty();
             }
             if (plain) {
-                const QString& first = args.first();
+                // The words and the DVD folder are taken now; reading the
+                // paths (a huge list or folder takes a while) and opening the
+                // first waits for the window's first paint.
+                const QString first = args.first();
                 if (GetFileExtension(first) == QLatin1String("ifo")) {
                     viewerPath_ = ExtractFileDir(first);
-                    StartDvd();
-                } else if (!addingItems_) {
-                    addingItems_ = true;
-                    if (first.startsWith(QLatin1String("http://")) || first.startsWith(QLatin1String("ftp://"))) {
-                        OpenUrl(first);
-                    } else {
-                        // Ctrl held at the start inverts SerchFiles for this start.
-                        TPathIntake how;
-                        how.showSearchWindow = true;
-                        how.skipIndex = word == QLatin1String("/fb") ? 0 : -1;
-                        how.siblings = settings_.SerchFiles != IsCtrlHeld();
-                        how.remember = TPathIntake::Remember::FirstPath;
-                        TakePaths(args, how);
-                    }
-                    addingItems_ = false;
+                    startupIntake_ = [this] { StartDvd(); };
+                } else {
+                    startupIntake_ = [this, args, first, word] {
+                        if (addingItems_) return;
+                        addingItems_ = true;
+                        if (first.startsWith(QLatin1String("http://")) || first.startsWith(QLatin1String("ftp://"))) {
+                            OpenUrl(first);
+                        } else {
+                            // Ctrl held at the start inverts SerchFiles for this start.
+                            TPathIntake how;
+                            how.showSearchWindow = true;
+                            how.skipIndex = word == QLatin1String("/fb") ? 0 : -1;
+                            how.siblings = settings_.SerchFiles != IsCtrlHeld();
+                            how.remember = TPathIntake::Remember::FirstPath;
+                            TakePaths(args, how);
+                        }
+                        addingItems_ = false;
+                    };
                 }
             }
         }

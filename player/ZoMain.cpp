@@ -157,6 +157,17 @@ void TZoMain::showEvent(QShowEvent* e)
     }
 }
 
+void TZoMain::paintEvent(QPaintEvent* e)
+{
+    TForm::paintEvent(e);
+    // The window is on the screen now: the command line's paths are taken
+    // once this paint has reached it.
+    if (!firstPaintSeen_) {
+        firstPaintSeen_ = true;
+        if (startupIntake_) PostMessage(WM_STARTUPINTAKE, 0, 0);
+    }
+}
+
 bool TZoMain::eventFilter(QObject* watched, QEvent* e)
 {
     if (watched == ui_->ViewPanel && e->type() == QEvent::Resize) LayoutVideoWindow();
@@ -180,6 +191,9 @@ void TZoMain::Dispatch(TMessage& message)
         return;
     case WM_GRAPHNOTIFY:
         OnGraphEvent();
+        return;
+    case WM_STARTUPINTAKE:
+        RunStartupIntake();
         return;
     default:
         TForm::Dispatch(message);

@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,9 @@ constexpr UINT WM_GRAPHNOTIFY = WM_USER + 53;
 constexpr UINT WM_DVDNOTIFY = WM_USER + 54;
 constexpr UINT WM_TOOLNOTIFY = WM_USER + 55;
 constexpr UINT WM_DVDTIMEUPDATE = WM_USER + 56;
+// Posted to itself after the window's first paint: takes in the command
+// line's paths and opens the first one.
+constexpr UINT WM_STARTUPINTAKE = WM_USER + 57;
 
 // The name of the single-instance mutex and the window class a second start looks for.
 extern const char* const kAppMutexName;
@@ -278,9 +282,11 @@ public:
     bool AppendToList() const { return appendToList_; }
     bool IsScanning() const { return scanDepth_ > 0; }
     int HeldMessageCount() const { return static_cast<int>(held_.size()); }
+    bool StartupIntakePending() const { return static_cast<bool>(startupIntake_); }
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
@@ -324,6 +330,11 @@ private:
     TMainSettings settings_;
     bool settingsKeyOpened_ = false;
     QStringList arguments_;
+    // The command line's intake and first open, waiting for the first paint
+    // so that the window shows at once whatever the arguments hold.
+    std::function<void()> startupIntake_;
+    bool firstPaintSeen_ = false;
+    void RunStartupIntake();
     QString extensionCache_;
 
     // Single instance.

@@ -1,6 +1,7 @@
 #include "window_test_util.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -120,6 +121,11 @@ TZoMain* WindowTest::Open(const QStringList& args)
     Close();
     w = std::make_unique<TZoMain>(args);
     w->show();
+    // The command line is taken after the first paint.
+    QElapsedTimer clock;
+    clock.start();
+    while (w->StartupIntakePending() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return w.get();
 }
 
