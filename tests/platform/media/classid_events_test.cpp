@@ -2,7 +2,7 @@
 // Windows Media attribute reader.
 #include "media_test_util.h"
 
-#include "platform/media/graph_internal.h"
+#include "platform/media/events.h"
 #include "player/units/Wmvinfo.h"
 
 #include <QThread>
@@ -38,7 +38,7 @@ TEST(FactoryClassId, ResolvesThroughTheRegistry)
 
 TEST(EventQueue, AnnouncesOnceUntilTheWindowTakes)
 {
-    auto queue = std::make_shared<detail::EventQueue>();
+    auto queue = std::make_shared<EventQueue>();
     RecordingForm form;
     queue->Push(EC_PAUSED, 0, 0);
     queue->SetWindow(&form, WM_GRAPHNOTIFY, 0);   // queued before: announced now
@@ -51,7 +51,7 @@ TEST(EventQueue, AnnouncesOnceUntilTheWindowTakes)
     EXPECT_EQ(form.notifications, 1);
     EXPECT_EQ(queue->Size(), 52u);
 
-    detail::GraphEvent e;
+    GraphEvent e;
     ASSERT_TRUE(queue->Take(&e, 0));
     EXPECT_EQ(e.code, EC_PAUSED);
     queue->Push(EC_COMPLETE, 0, 0);   // the window has looked: a new message
@@ -78,12 +78,12 @@ TEST(EventQueue, AnnouncesOnceUntilTheWindowTakes)
 
 TEST(EventQueue, DestroyedWindowIsNeverPosted)
 {
-    auto queue = std::make_shared<detail::EventQueue>();
+    auto queue = std::make_shared<EventQueue>();
     auto form = std::make_unique<RecordingForm>();
     queue->SetWindow(form.get(), WM_GRAPHNOTIFY, 0);
     std::atomic<bool> stop{false};
     std::thread pusher([&] {
-        detail::GraphEvent e;
+        GraphEvent e;
         while (!stop) {
             queue->Push(EC_PAUSED, 0, 0);
             queue->Take(&e, 0);

@@ -3,7 +3,7 @@
 // when the tests run on an X display (QT_QPA_PLATFORM=xcb, e.g. under Xvfb).
 #include "media_test_util.h"
 
-#include "platform/media/graph_internal.h"
+#include "platform/media/renderers.h"
 
 #include <gst/video/video.h>
 
