@@ -7,6 +7,8 @@
 #include <gst/base/gstbaseparse.h>
 #include <gst/tag/tag.h>
 
+#include <QTimer>
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -15,6 +17,12 @@ namespace media {
 
 namespace {
 
+// Dragged seeks go out at most this often: each one gets the time to show
+// its picture before the next one cuts its preroll short.
+constexpr gint64 kSeekSpacingUs = 250'000;
+// A flushing seek whose completion never came (the pipeline changed state
+// under it) stops holding the next one back after this long.
+constexpr gint64 kSeekGiveUpUs = 5'000'000;
 
 }  // namespace
 
@@ -101,14 +109,62 @@ bool GraphPrivate::SendSeek(const QueuedSeek& seek)
 
 HRESULT GraphPrivate::RequestSeek(const QueuedSeek& seek)
 {
+    gint64 waitUs = 0;
     {
         std::lock_guard<std::mutex> lock(shared->mutex);
-        shared->seekTargetNs = seek.startNs;
+        BusShared& s = *shared;
+        const gint64 now = g_get_monotonic_time();
+        if (s.seekInFlight && now - s.seekSentUs > kSeekGiveUpUs) s.seekInFlight = false;
+        s.seekTargetNs = seek.startNs;
+        if (s.seekInFlight || s.seekQueued || now - s.seekSentUs < kSeekSpacingUs) {
+            // The newest target replaces the one waiting.
+            s.seekQueued = true;
+            s.queuedSeek = seek;
+            if (!s.seekInFlight) waitUs = std::max<gint64>(s.seekSentUs + kSeekSpacingUs - now, 1000);
+        }
+    }
+    if (waitUs > 0 && !seekTimerArmed) {
+        seekTimerArmed = true;
+        QTimer::singleShot(static_cast<int>(waitUs / 1000), this, [this] {
+            seekTimerArmed = false;
+            SendQueuedSeek();
+        });
+    }
+    {
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        if (shared->seekQueued) return S_OK;
     }
     return SendSeek(seek) ? S_OK : E_FAIL;
 }
 
-void GraphPrivate::SendQueuedSeek() {}
+void GraphPrivate::SendQueuedSeek()
+{
+    if (!pipeline || !shared || WindowGone()) return;
+    QueuedSeek seek;
+    gint64 waitUs = 0;
+    {
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        BusShared& s = *shared;
+        const gint64 now = g_get_monotonic_time();
+        if (s.seekInFlight && now - s.seekSentUs > kSeekGiveUpUs) s.seekInFlight = false;
+        if (!s.seekQueued || s.seekInFlight) return;   // ASYNC_DONE sends it
+        waitUs = s.seekSentUs + kSeekSpacingUs - now;
+        if (waitUs <= 0) {
+            seek = s.queuedSeek;
+            s.seekQueued = false;
+        }
+    }
+    if (waitUs > 0) {
+        if (seekTimerArmed) return;
+        seekTimerArmed = true;
+        QTimer::singleShot(static_cast<int>(std::max<gint64>(waitUs / 1000, 1)), this, [this] {
+            seekTimerArmed = false;
+            SendQueuedSeek();
+        });
+        return;
+    }
+    SendSeek(seek);
+}
 
 void GraphPrivate::ForgetSeeks()
 {
@@ -254,6 +310,8 @@ HRESULT FilterGraph::SetPositions(REFERENCE_TIME* current, DWORD currentFlags, R
     if (SUCCEEDED(hr) && stopType == GST_SEEK_TYPE_SET) d->stopNs = stopNs;
     return hr;
 }
+
+quint64 FilterGraph::SeeksSent() const { return d->seeksSent; }
 
 HRESULT FilterGraph::SetRate(double rate)
 {

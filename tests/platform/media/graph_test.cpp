@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 using namespace media;
 using namespace mediatest;
@@ -233,6 +234,56 @@ TEST_F(MediaTest, SeeksClampToTheItemAndKeepPosition)
     double fps = 0;
     EXPECT_EQ(graph.GetFrameRate(&fps), S_OK);
     EXPECT_DOUBLE_EQ(fps, 25.0);
+}
+
+// A seek bar dragged over the item: while a flushing seek is in flight the
+// newest position waits, and it goes out once the seek has completed.
+TEST_F(MediaTest, DraggedSeekBarSendsTheNewestPositionWhenTheSeekInFlightCompletes)
+{
+    FilterGraph graph;
+    RecordingForm form;
+    form.drain = &graph;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(graph.RenderFile(F("bench720.mp4")), S_OK);
+    graph.SetNotifyWindow(&form, WM_GRAPHNOTIFY, 0);
+    REFERENCE_TIME duration = 0, pos = -1;
+    ASSERT_EQ(graph.GetDuration(&duration), S_OK);
+
+    // Faster than any picture can follow: one seek goes out, the rest wait
+    // as one target, which is what the position reads.
+    constexpr int kSteps = 200;
+    REFERENCE_TIME last = 0;
+    for (int i = 1; i <= kSteps; ++i) {
+        last = duration / 2 * i / kSteps;
+        ASSERT_EQ(graph.SetPositions(&last, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+        ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
+        ASSERT_EQ(pos, last);
+    }
+    EXPECT_EQ(graph.SeeksSent(), 1u);
+    EXPECT_TRUE(WaitUntil([&] { return graph.SeeksSent() == 2; }));
+
+    // At a hand's pace, with the event loop running: the seeks go out as the
+    // earlier ones complete, each showing its picture, and the last wins.
+    const quint64 framesBefore = graph.FramesShown();
+    QTimer drag;
+    int step = 0;
+    QObject::connect(&drag, &QTimer::timeout, [&] {
+        last = duration / 2 + duration / 3 * ++step / 150;
+        graph.SetPositions(&last, AM_SEEKING_AbsolutePositioning, nullptr, 0);
+        if (step == 150) drag.stop();
+    });
+    drag.start(10);
+    ASSERT_TRUE(WaitUntil([&] { return !drag.isActive(); }, 20000));
+    EXPECT_GE(graph.SeeksSent(), 4u);
+    EXPECT_LT(graph.SeeksSent(), 2u + 150 / 4);
+    EXPECT_GE(graph.FramesShown(), framesBefore + 2) << "no pictures on the way";
+
+    // Played from the last position, the item ends within its last sixth.
+    const REFERENCE_TIME released = last;
+    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return graph.GetCurrentPosition(&pos) == S_OK && pos > released; }, 10000));
+    EXPECT_LT(pos, released + duration / 6);
+    EXPECT_TRUE(WaitUntil([&] { return !form.codes.empty() && form.codes.back() == EC_COMPLETE; }, 10000));
 }
 
 TEST_F(MediaTest, StopPositionEndsPlaybackEarly)
