@@ -1,6 +1,7 @@
 // The playback graph on real GStreamer with the generated media.
 #include "media_test_util.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -57,7 +58,7 @@ TEST_P(GraphKinds, RendersWithItsStreams)
         long w = 0, h = 0;
         EXPECT_EQ(graph.GetNativeVideoSize(&w, &h), S_OK);
         EXPECT_GT(w, 0);
-        EXPECT_TRUE(WaitUntil([&] { return graph.FramesShown() > 0; }, 3000)) << "no frame painted";
+        EXPECT_TRUE(WaitUntil([&] { return graph.FramesShown() > 0; })) << "no frame painted";
         EXPECT_EQ(graph.CurrentImage().width(), w);
     } else {
         EXPECT_EQ(graph.CanStep(), S_FALSE);
@@ -94,7 +95,7 @@ TEST_F(MediaTest, UnplayableInputFailsQuicklyAndLeavesNothing)
         timer.start();
         const HRESULT hr = graph.RenderFile(F(name));
         EXPECT_TRUE(FAILED(hr)) << name;
-        EXPECT_LT(timer.elapsed(), 3000) << name;
+        EXPECT_LT(timer.elapsed(), 5000) << name;   // well before the build's limit
         EXPECT_TRUE(graph.ElementNames().isEmpty());
         EXPECT_EQ(graph.Run(), VFW_E_WRONG_STATE);
         EXPECT_TRUE(panel.findChildren<QWidget*>().isEmpty()) << "renderer widget left behind";
@@ -185,7 +186,7 @@ TEST_F(MediaTest, AddressesPlayAndUnreachableOnesFail)
     QElapsedTimer timer;
     timer.start();
     EXPECT_TRUE(FAILED(none.RenderFile(QStringLiteral("http://127.0.0.1:%1/x.mp3").arg(nobody))));
-    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_LT(timer.elapsed(), 5000);
 }
 
 TEST_F(MediaTest, SeeksClampToTheItemAndKeepPosition)
@@ -295,11 +296,12 @@ TEST_F(MediaTest, StopPositionEndsPlaybackEarly)
     graph.SetNotifyWindow(&form, WM_GRAPHNOTIFY, 0);
     REFERENCE_TIME start = 0, stop = kSecond / 4;
     ASSERT_EQ(graph.SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning), S_OK);
-    QElapsedTimer timer;
-    timer.start();
     ASSERT_EQ(graph.Run(), S_OK);
     ASSERT_TRUE(WaitUntil([&] { return std::count(form.codes.begin(), form.codes.end(), EC_COMPLETE) == 1; }));
-    EXPECT_LT(timer.elapsed(), 1500);
+    // It ended at the stop position, not at the end of its two seconds.
+    REFERENCE_TIME pos = 0;
+    ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
+    EXPECT_NEAR(pos, stop, kSecond / 10);
 }
 
 TEST_F(MediaTest, EventsReachTheWindowByOnePostedMessagePerBatch)
@@ -358,8 +360,9 @@ TEST_F(MediaTest, DestroyingWhilePlayingOrWithQueuedEventsIsSafe)
         ASSERT_EQ(graph.Run(), S_OK);
         ASSERT_TRUE(WaitUntil([&] { return graph.FramesShown() > 5; }));
     }   // playing, with the pause event queued and its message posted
-    testutil::WaitUntil([] { return false; }, 100);
-    EXPECT_EQ(form->notifications, 1);   // the message still arrives, harmlessly
+    EXPECT_TRUE(WaitUntil([&] { return form->notifications >= 1; }));   // it still arrives, harmlessly
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(form->notifications, 1);
 
     // The window goes first; the graph goes on queueing without a window.
     FilterGraph graph;
@@ -372,7 +375,7 @@ TEST_F(MediaTest, DestroyingWhilePlayingOrWithQueuedEventsIsSafe)
     long code = 0;
     LPARAM p1, p2;
     bool complete = false;
-    while (!complete && graph.GetEvent(&code, &p1, &p2, 3000) == S_OK) complete = code == EC_COMPLETE;
+    while (!complete && graph.GetEvent(&code, &p1, &p2, 10000) == S_OK) complete = code == EC_COMPLETE;
     EXPECT_TRUE(complete);
 
     // The panel goes first under a painted renderer.
@@ -381,9 +384,35 @@ TEST_F(MediaTest, DestroyingWhilePlayingOrWithQueuedEventsIsSafe)
     FilterGraph painted;
     painted.AddVideoRenderer(RendererWindowless9, own.get());
     ASSERT_EQ(painted.RenderFile(F("clip.avi")), S_OK);
-    painted.Run();
+    ASSERT_TRUE(painted.IsVideoVisible());
+    ASSERT_EQ(painted.Run(), S_OK);
     own.reset();
-    testutil::WaitUntil([] { return false; }, 200);
+    // Nothing is painted any more; the item plays on to its end and its
+    // last picture can still be taken.
+    EXPECT_FALSE(painted.IsVideoVisible());
+    EXPECT_EQ(painted.SetVideoPosition(QRect(0, 0, 10, 10)), VFW_E_NOT_CONNECTED);
+    complete = false;
+    while (!complete && painted.GetEvent(&code, &p1, &p2, 10000) == S_OK) complete = code == EC_COMPLETE;
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(painted.State(), GraphState::Running);
+    EXPECT_FALSE(painted.CurrentImage().isNull());
+}
+
+// Window sinks that do not open (on an X display; elsewhere they are not
+// tried): the item plays with the painted renderer.
+TEST_F(MediaTest, WindowSinksThatDoNotOpenGiveWayToThePaintedRenderer)
+{
+    qputenv("ZORAVEL_BROKEN_SINKS", "xvimagesink,ximagesink,glimagesink");
+    for (int renderer : {RendererOverlay, RendererWindowless7}) {
+        FilterGraph graph;
+        graph.AddVideoRenderer(renderer, &panel);
+        ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK) << renderer;
+        const QStringList names = graph.ElementNames();
+        EXPECT_TRUE(names.contains("appsink")) << renderer;
+        EXPECT_FALSE(names.contains("ximagesink") || names.contains("glimagesink")) << renderer;
+        EXPECT_TRUE(WaitUntil([&] { return graph.FramesShown() > 0; })) << renderer;
+    }
+    qunsetenv("ZORAVEL_BROKEN_SINKS");
 }
 
 TEST_F(MediaTest, WithoutVideoRendererNoPictureIsMade)
