@@ -86,14 +86,8 @@ void OnBusMessage(BusShared& s, GstMessage* message)
         if (GST_MESSAGE_SRC(message) == GST_OBJECT(s.pipeline)) {
             std::lock_guard<std::mutex> lock(s.mutex);
             s.asyncDone = true;
-            s.seekInFlight = false;
             s.wake.notify_all();
-            // The newest target of a drag goes out now, from the main thread:
-            // a flushing seek from a streaming thread would wait for itself.
-            if (s.seekQueued && s.receiver && !s.closed) {
-                auto* graph = static_cast<GraphPrivate*>(s.receiver);
-                QMetaObject::invokeMethod(s.receiver, [graph] { graph->SendQueuedSeek(); }, Qt::QueuedConnection);
-            }
+            if (!s.closed && s.seeks) s.seeks->Completed();
         }
         break;
     case GST_MESSAGE_BUFFERING: {
@@ -274,6 +268,11 @@ GraphPrivate::Outcome GraphPrivate::Build(const QString& uri, const OutputFallba
     pipeline = MakeOwnedElement("playbin");
     if (!pipeline) return outcome;
     shared->pipeline = pipeline;
+    seeks = std::make_unique<SeekPacer>([this](const SeekPacer::Seek& seek) {
+        return pipeline && gst_element_seek(pipeline, rate, GST_FORMAT_TIME, seek.flags, GST_SEEK_TYPE_SET,
+                                            seek.startNs, seek.stopType, seek.stopNs);
+    });
+    shared->seeks = seeks.get();
     g_object_set(pipeline, "uri", uri.toUtf8().constData(), nullptr);
 
     guint flags = 0;
@@ -376,6 +375,7 @@ void GraphPrivate::Teardown()
         shared->receiver = nullptr;
     }
     if (video) video->Detach();
+    if (seeks) seeks->Close();
     if (pipeline) {
         gst_element_set_state(pipeline, GST_STATE_NULL);
         bus.Detach();
@@ -385,11 +385,11 @@ void GraphPrivate::Teardown()
     video.reset();
     audio.reset();
     shared.reset();
+    seeks.reset();
     network = live = false;
     target = GraphState::Stopped;
     rate = 1.0;
     stopNs = -1;
-    seeksSent = 0;
 }
 
 // ---- applying values ----

@@ -7,24 +7,11 @@
 #include <gst/base/gstbaseparse.h>
 #include <gst/tag/tag.h>
 
-#include <QTimer>
-
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 
 namespace media {
-
-namespace {
-
-// Dragged seeks go out at most this often: each one gets the time to show
-// its picture before the next one cuts its preroll short.
-constexpr gint64 kSeekSpacingUs = 250'000;
-// A flushing seek whose completion never came (the pipeline changed state
-// under it) stops holding the next one back after this long.
-constexpr gint64 kSeekGiveUpUs = 5'000'000;
-
-}  // namespace
 
 // ---- the pipeline's properties ----
 
@@ -89,89 +76,9 @@ bool GraphPrivate::CurrentVideoFormat(VideoFormat* format) const
 
 // ---- seeks ----
 
-bool GraphPrivate::SendSeek(const QueuedSeek& seek)
+HRESULT GraphPrivate::RequestSeek(const SeekPacer::Seek& seek)
 {
-    {
-        std::lock_guard<std::mutex> lock(shared->mutex);
-        shared->seekInFlight = true;
-        shared->seekSentUs = g_get_monotonic_time();
-    }
-    ++seeksSent;
-    // Without the lock: the seek's own messages reach the bus handler on
-    // this thread.
-    if (gst_element_seek(pipeline, rate, GST_FORMAT_TIME, seek.flags, GST_SEEK_TYPE_SET, seek.startNs, seek.stopType,
-                         seek.stopNs))
-        return true;
-    std::lock_guard<std::mutex> lock(shared->mutex);
-    shared->seekInFlight = false;
-    return false;
-}
-
-HRESULT GraphPrivate::RequestSeek(const QueuedSeek& seek)
-{
-    gint64 waitUs = 0;
-    {
-        std::lock_guard<std::mutex> lock(shared->mutex);
-        BusShared& s = *shared;
-        const gint64 now = g_get_monotonic_time();
-        if (s.seekInFlight && now - s.seekSentUs > kSeekGiveUpUs) s.seekInFlight = false;
-        s.seekTargetNs = seek.startNs;
-        if (s.seekInFlight || s.seekQueued || now - s.seekSentUs < kSeekSpacingUs) {
-            // The newest target replaces the one waiting.
-            s.seekQueued = true;
-            s.queuedSeek = seek;
-            if (!s.seekInFlight) waitUs = std::max<gint64>(s.seekSentUs + kSeekSpacingUs - now, 1000);
-        }
-    }
-    if (waitUs > 0 && !seekTimerArmed) {
-        seekTimerArmed = true;
-        QTimer::singleShot(static_cast<int>(waitUs / 1000), this, [this] {
-            seekTimerArmed = false;
-            SendQueuedSeek();
-        });
-    }
-    {
-        std::lock_guard<std::mutex> lock(shared->mutex);
-        if (shared->seekQueued) return S_OK;
-    }
-    return SendSeek(seek) ? S_OK : E_FAIL;
-}
-
-void GraphPrivate::SendQueuedSeek()
-{
-    if (!pipeline || !shared || WindowGone()) return;
-    QueuedSeek seek;
-    gint64 waitUs = 0;
-    {
-        std::lock_guard<std::mutex> lock(shared->mutex);
-        BusShared& s = *shared;
-        const gint64 now = g_get_monotonic_time();
-        if (s.seekInFlight && now - s.seekSentUs > kSeekGiveUpUs) s.seekInFlight = false;
-        if (!s.seekQueued || s.seekInFlight) return;   // ASYNC_DONE sends it
-        waitUs = s.seekSentUs + kSeekSpacingUs - now;
-        if (waitUs <= 0) {
-            seek = s.queuedSeek;
-            s.seekQueued = false;
-        }
-    }
-    if (waitUs > 0) {
-        if (seekTimerArmed) return;
-        seekTimerArmed = true;
-        QTimer::singleShot(static_cast<int>(std::max<gint64>(waitUs / 1000, 1)), this, [this] {
-            seekTimerArmed = false;
-            SendQueuedSeek();
-        });
-        return;
-    }
-    SendSeek(seek);
-}
-
-void GraphPrivate::ForgetSeeks()
-{
-    if (!shared) return;
-    std::lock_guard<std::mutex> lock(shared->mutex);
-    shared->seekInFlight = false;
-    shared->seekQueued = false;
+    return seeks ? seeks->Request(seek) : VFW_E_WRONG_STATE;
 }
 
 // ---- control ----
@@ -213,7 +120,7 @@ HRESULT FilterGraph::Stop()
     // position is kept); a stream lets go of its connection, and a seek on
     // it will not complete.
     const bool release = d->network || d->live;
-    if (release) d->ForgetSeeks();
+    if (release && d->seeks) d->seeks->Forget();
     return gst_element_set_state(d->pipeline, release ? GST_STATE_READY : GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE
                ? E_FAIL
                : S_OK;
@@ -243,12 +150,10 @@ HRESULT FilterGraph::GetCurrentPosition(REFERENCE_TIME* position) const
     if (!position) return E_POINTER;
     *position = 0;
     if (!d->pipeline) return VFW_E_WRONG_STATE;
-    {
-        std::lock_guard<std::mutex> lock(d->shared->mutex);
-        if (d->shared->seekInFlight || d->shared->seekQueued) {
-            *position = ToReference(d->shared->seekTargetNs);
-            return S_OK;
-        }
+    gint64 targetNs = 0;
+    if (d->seeks && d->seeks->PendingTarget(&targetNs)) {
+        *position = ToReference(targetNs);
+        return S_OK;
     }
     if (d->StillPicture()) return S_OK;
     gint64 ns = -1;
@@ -298,7 +203,7 @@ HRESULT FilterGraph::SetPositions(REFERENCE_TIME* current, DWORD currentFlags, R
         GetCurrentPosition(&now);
         target += now;
     }
-    QueuedSeek seek;
+    SeekPacer::Seek seek;
     seek.startNs = ToNs(clamp(target));
     seek.flags = static_cast<GstSeekFlags>(
         GST_SEEK_FLAG_FLUSH
@@ -311,7 +216,7 @@ HRESULT FilterGraph::SetPositions(REFERENCE_TIME* current, DWORD currentFlags, R
     return hr;
 }
 
-quint64 FilterGraph::SeeksSent() const { return d->seeksSent; }
+quint64 FilterGraph::SeeksSent() const { return d->seeks ? d->seeks->Sent() : 0; }
 
 HRESULT FilterGraph::SetRate(double rate)
 {
@@ -323,7 +228,7 @@ HRESULT FilterGraph::SetRate(double rate)
     GetCurrentPosition(&now);
     const double before = d->rate;
     d->rate = rate;   // a seek sent later goes at the newest rate
-    QueuedSeek seek;
+    SeekPacer::Seek seek;
     seek.flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
     seek.startNs = ToNs(now);
     seek.stopType = d->stopNs >= 0 ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE;

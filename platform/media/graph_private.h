@@ -8,6 +8,7 @@
 #include "platform/media/events.h"
 #include "platform/media/graph.h"
 #include "platform/media/output.h"
+#include "platform/media/seeking.h"
 
 #include <gst/gst.h>
 
@@ -26,14 +27,6 @@ namespace media {
 
 inline REFERENCE_TIME ToReference(gint64 ns) { return ns / 100; }
 inline gint64 ToNs(REFERENCE_TIME t) { return t * 100; }
-
-// A flushing seek waiting for the one in flight to complete.
-struct QueuedSeek {
-    GstSeekFlags flags = GST_SEEK_FLAG_NONE;
-    gint64 startNs = 0;
-    GstSeekType stopType = GST_SEEK_TYPE_NONE;
-    gint64 stopNs = -1;
-};
 
 // What the bus handler and the streaming threads share with the main thread,
 // under `mutex`. One per build; the handlers hold it by shared_ptr.
@@ -62,13 +55,7 @@ struct BusShared {
     std::string containerType;
     GstTagList* tags = nullptr;
 
-    // Seeks (SetPositions): one flushing seek in flight until the
-    // pipeline's ASYNC_DONE, and at most one queued behind it, the newest.
-    bool seekInFlight = false;
-    gint64 seekSentUs = 0;   // g_get_monotonic_time() when the last one was sent
-    bool seekQueued = false;
-    QueuedSeek queuedSeek;
-    gint64 seekTargetNs = 0;   // what the position reads while one is in flight or queued
+    SeekPacer* seeks = nullptr;   // identity; told of ASYNC_DONE until closed
 
     ~BusShared()
     {
@@ -95,6 +82,7 @@ public:
     std::unique_ptr<AudioOutput> audio;
     BusWatch bus;
     std::shared_ptr<BusShared> shared;
+    std::unique_ptr<SeekPacer> seeks;
     std::shared_ptr<EventQueue> events = std::make_shared<EventQueue>();
     bool network = false;
     bool live = false;
@@ -105,8 +93,6 @@ public:
     gint64 stopNs = -1;
     long volume = 0;
     long balanceValue = 0;
-    quint64 seeksSent = 0;
-    bool seekTimerArmed = false;
 
     struct Outcome {
         HRESULT hr = E_FAIL;
@@ -128,13 +114,8 @@ public:
     // The current video stream's format as decoded.
     bool CurrentVideoFormat(VideoFormat* format) const;
 
-    // Seeks: a flushing seek is sent at once unless one is in flight or the
-    // last went out less than kSeekSpacing ago; then it waits, replacing any
-    // other waiting one, until ASYNC_DONE (or the spacing) lets it go.
-    HRESULT RequestSeek(const QueuedSeek& seek);
-    void SendQueuedSeek();   // main thread
-    bool SendSeek(const QueuedSeek& seek);
-    void ForgetSeeks();      // the pipeline will not complete them (it left PAUSED/PLAYING)
+    // A flushing seek through the pacer, at the current rate.
+    HRESULT RequestSeek(const SeekPacer::Seek& seek);
 };
 
 }  // namespace media
