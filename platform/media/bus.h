@@ -1,4 +1,4 @@
-// The bus of one pipeline, shared by the pieces that build it: the pipeline's
+// The bus of one pipeline, shared by the parts of the code that build it: the pipeline's
 // own logic and its output stage (the video output sets its window handle
 // there) each add a handler. Handlers run on the thread that posted the
 // message (GStreamer's streaming threads or the caller of a state change),

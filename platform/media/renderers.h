@@ -1,4 +1,4 @@
-// Pieces of the video output (output.cpp): the counters of the renderer, the
+// The video output's helpers (output.cpp): the counters of the renderer, the
 // frames of the painted renderer, the two kinds of picture widgets in the view
 // panel, and the scaling bin in front of a sink that cannot scale.
 #pragma once
