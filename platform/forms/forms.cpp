@@ -118,12 +118,10 @@ bool TForm::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 
 LRESULT TForm::SendMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    // Waiting here for the form's thread could deadlock (see the header).
+    if (QThread::currentThread() != thread()) return 0;
     TMessage m{msg, wParam, lParam, 0};
-    if (QThread::currentThread() == thread()) {
-        WndProc(m);
-    } else {
-        QMetaObject::invokeMethod(this, [this, &m] { WndProc(m); }, Qt::BlockingQueuedConnection);
-    }
+    WndProc(m);
     return m.Result;
 }
 

@@ -36,10 +36,15 @@ public:
     explicit TForm(QWidget* owner = nullptr);
     ~TForm() override;
 
-    // Queues the message; safe from any thread.
+    // Queues the message; safe from any thread. Other threads (GStreamer's
+    // streaming threads, a disc's command thread) reach a form only this way.
     bool PostMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-    // Runs the message now through WndProc and returns its result; from
-    // another thread it waits until the form's thread has handled it.
+    // Runs the message now through WndProc and returns its result, on the
+    // form's own thread only. From another thread it is refused (returns 0,
+    // the form never sees it): a thread that waited for the form's thread
+    // would deadlock whenever that thread waits for it in turn, as the main
+    // thread does while it changes a pipeline's state and the pipeline waits
+    // for its streaming threads.
     LRESULT SendMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     // Window timers by id: a timer with the same id is replaced.

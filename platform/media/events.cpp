@@ -1,14 +1,17 @@
-#include "platform/media/graph_internal.h"
+#include "platform/media/events.h"
 
 #include "platform/forms/forms.h"
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QThread>
+
+#include <atomic>
 
 #include <chrono>
 
-namespace media::detail {
+namespace media {
 
 namespace {
 
@@ -38,12 +41,15 @@ public:
     }
     void Announce()
     {
-        if (window) window->PostMessage(message, 0, lParam);
+        if (!window) return;
+        window->PostMessage(message, 0, lParam);
+        posted.fetch_add(1);
     }
     QPointer<TForm> window;
     quint64 generation = 0;
     UINT message = 0;
     LPARAM lParam = 0;
+    std::atomic<quint64> posted{0};
 };
 
 EventQueue::EventQueue() : ownedRelay_(new Relay)
@@ -124,4 +130,7 @@ std::size_t EventQueue::Size() const
     return queue_.size();
 }
 
-}  // namespace media::detail
+quint64 EventQueue::Announcements() const { return ownedRelay_->posted.load(); }
+
+}  // namespace media
+

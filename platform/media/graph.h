@@ -127,8 +127,15 @@ public:
     HRESULT GetDuration(REFERENCE_TIME* duration) const;
     HRESULT GetCurrentPosition(REFERENCE_TIME* position) const;
     // Positions are limited to 0 .. duration. The seek completes in the
-    // background; GetCurrentPosition reports its target meanwhile.
+    // background; GetCurrentPosition reports its target meanwhile. While a
+    // flushing seek is in flight (until the pipeline has prerolled at its
+    // target), a new position waits, replacing any other waiting one, and
+    // goes out when the one in flight has completed, at most every 250 ms:
+    // a dragged seek bar shows pictures on the way, and the last position wins.
     HRESULT SetPositions(REFERENCE_TIME* current, DWORD currentFlags, REFERENCE_TIME* stop, DWORD stopFlags);
+    // Flushing seeks sent to the pipeline of this item (not those that
+    // were replaced while waiting).
+    quint64 SeeksSent() const;
     HRESULT SetRate(double rate);   // above 0; the position is kept
     HRESULT GetRate(double* rate) const;
     // Frame positions for a backward step; E_NOTIMPL when the frame rate is unknown.

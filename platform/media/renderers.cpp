@@ -1,4 +1,4 @@
-#include "platform/media/graph_internal.h"
+#include "platform/media/renderers.h"
 
 #include <gst/video/video.h>
 

@@ -1,16 +1,19 @@
-// Class identifiers of factories, the event queue on its own, and the
-// Windows Media attribute reader.
+// Class identifiers of factories, the event queue on its own, and messages
+// from other threads to a window.
 #include "media_test_util.h"
 
-#include "platform/media/graph_internal.h"
-#include "player/units/Wmvinfo.h"
+#include "platform/media/events.h"
 
-#include <QThread>
+#include <gst/gst.h>
 
+#include <QCoreApplication>
+
+#include <atomic>
 #include <thread>
 
 using namespace media;
 using namespace mediatest;
+using testutil::WaitUntil;
 
 namespace {
 
@@ -36,9 +39,16 @@ TEST(FactoryClassId, ResolvesThroughTheRegistry)
     EXPECT_TRUE(FactoryForClassId(QByteArray(15, '\1')).isEmpty());
 }
 
+// Delivers what is posted to the main thread, including what that posts in
+// turn (a wake-up of the relay posts the window's message).
+void DeliverPosted()
+{
+    for (int i = 0; i < 3; ++i) QCoreApplication::sendPostedEvents();
+}
+
 TEST(EventQueue, AnnouncesOnceUntilTheWindowTakes)
 {
-    auto queue = std::make_shared<detail::EventQueue>();
+    auto queue = std::make_shared<EventQueue>();
     RecordingForm form;
     queue->Push(EC_PAUSED, 0, 0);
     queue->SetWindow(&form, WM_GRAPHNOTIFY, 0);   // queued before: announced now
@@ -47,24 +57,28 @@ TEST(EventQueue, AnnouncesOnceUntilTheWindowTakes)
         for (int i = 0; i < 50; ++i) queue->Push(EC_OLE_EVENT, 1, i);
     });
     other.join();
-    testutil::WaitUntil([] { return false; }, 50);
+    DeliverPosted();
     EXPECT_EQ(form.notifications, 1);
+    EXPECT_EQ(queue->Announcements(), 1u);
     EXPECT_EQ(queue->Size(), 52u);
 
-    detail::GraphEvent e;
+    GraphEvent e;
     ASSERT_TRUE(queue->Take(&e, 0));
     EXPECT_EQ(e.code, EC_PAUSED);
     queue->Push(EC_COMPLETE, 0, 0);   // the window has looked: a new message
-    testutil::WaitUntil([] { return false; }, 50);
+    ASSERT_TRUE(WaitUntil([&] { return form.notifications == 2; }));
+    DeliverPosted();
     EXPECT_EQ(form.notifications, 2);
 
     // Waiting with a time-out picks up an event pushed meanwhile.
     while (queue->Take(&e, 0)) {}
+    std::atomic<bool> taking{false};
     std::thread late([&] {
-        QThread::msleep(30);
+        while (!taking) std::this_thread::yield();
         queue->Push(EC_USERABORT, 7, 8);
     });
-    ASSERT_TRUE(queue->Take(&e, 2000));
+    taking = true;
+    ASSERT_TRUE(queue->Take(&e, 10000));
     late.join();
     EXPECT_EQ(e.code, EC_USERABORT);
     EXPECT_EQ(e.param2, 8);
@@ -78,47 +92,72 @@ TEST(EventQueue, AnnouncesOnceUntilTheWindowTakes)
 
 TEST(EventQueue, DestroyedWindowIsNeverPosted)
 {
-    auto queue = std::make_shared<detail::EventQueue>();
+    auto queue = std::make_shared<EventQueue>();
     auto form = std::make_unique<RecordingForm>();
     queue->SetWindow(form.get(), WM_GRAPHNOTIFY, 0);
     std::atomic<bool> stop{false};
+    std::atomic<int> pushed{0}, taken{0};
     std::thread pusher([&] {
-        detail::GraphEvent e;
+        GraphEvent e;
         while (!stop) {
             queue->Push(EC_PAUSED, 0, 0);
-            queue->Take(&e, 0);
+            ++pushed;
+            taken += queue->Take(&e, 0);
         }
     });
-    QThread::msleep(20);
+    // The window is told while it lives ...
+    ASSERT_TRUE(WaitUntil([&] { return form->notifications >= 3; }));
     form.reset();
-    QThread::msleep(20);
+    const quint64 whileAlive = queue->Announcements();
+    // ... and never once it has gone, however much is pushed meanwhile.
+    const int before = pushed;
+    ASSERT_TRUE(WaitUntil([&] {
+        DeliverPosted();
+        return pushed > before + 1000;
+    }));
     stop = true;
     pusher.join();
-    testutil::WaitUntil([] { return false; }, 50);
-    SUCCEED();
+    DeliverPosted();
+    EXPECT_EQ(queue->Announcements(), whileAlive);
+    // Each event was taken once and none is left.
+    EXPECT_EQ(taken.load(), pushed.load());
+    EXPECT_EQ(queue->Size(), 0u);
 }
 
-TEST_F(MediaTest, WmvInfoReadsTheRenderedItem)
+// Other threads only post to a window. A send from a streaming thread is
+// refused: had it waited for the main thread, the main thread's stop of the
+// pipeline (which waits for that streaming thread) would never return.
+TEST(WindowMessages, StreamingThreadsPostAndTheirSendsAreRefused)
 {
-    CWmvInfo info;
-    EXPECT_EQ(info.ReadHeader(nullptr), E_FAIL);
-    FilterGraph graph;
-    graph.AddVideoRenderer(RendererWindowless9, &panel);
-    graph.UseWindowsMediaSource(false);
-    ASSERT_EQ(graph.RenderFile(F("clip.wmv")), S_OK);
-    ASSERT_EQ(info.ReadHeader(&graph), S_OK);
-    EXPECT_EQ(info.title, "WMV Title");
-    EXPECT_EQ(info.author, "WMV Author");
-    EXPECT_EQ(info.album, "WMV Album");
-    EXPECT_EQ(info.seekable, 1);
-    EXPECT_EQ(info.hasVideo, 1);
-
-    CWmvInfo sound;
-    FilterGraph audio;
-    ASSERT_EQ(audio.RenderFile(F("sound.wma")), S_OK);
-    ASSERT_EQ(sound.ReadHeader(&audio), S_OK);
-    EXPECT_EQ(sound.hasVideo, 0);
-    EXPECT_TRUE(sound.title.isEmpty());
+    RecordingForm form;
+    struct Calls {
+        RecordingForm* form;
+        std::atomic<int> sends{0};
+        std::atomic<int> nonZero{0};
+    } calls{&form};
+    GstElement* pipeline = gst_parse_launch("audiotestsrc is-live=true ! fakesink name=sink sync=true", nullptr);
+    ASSERT_TRUE(pipeline);
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+    GstPad* pad = gst_element_get_static_pad(sink, "sink");
+    gst_pad_add_probe(
+        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer data) {
+            auto* c = static_cast<Calls*>(data);
+            if (c->form->SendMessage(WM_GRAPHNOTIFY, 0, 0) != 0) ++c->nonZero;
+            if (++c->sends == 1) c->form->PostMessage(WM_GRAPHNOTIFY, 0, 0);
+            return GST_PAD_PROBE_OK;
+        },
+        &calls, nullptr);
+    gst_object_unref(pad);
+    gst_object_unref(sink);
+    ASSERT_NE(gst_element_set_state(pipeline, GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+    ASSERT_TRUE(WaitUntil([&] { return calls.sends >= 5; }));
+    // Stopped while a send may be under way on the streaming thread.
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    DeliverPosted();
+    EXPECT_EQ(calls.nonZero.load(), 0);
+    EXPECT_EQ(form.notifications, 1) << "only the posted message arrives";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The playback graph on real GStreamer with the generated media.
 #include "media_test_util.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 using namespace media;
 using namespace mediatest;
@@ -56,7 +58,7 @@ TEST_P(GraphKinds, RendersWithItsStreams)
         long w = 0, h = 0;
         EXPECT_EQ(graph.GetNativeVideoSize(&w, &h), S_OK);
         EXPECT_GT(w, 0);
-        EXPECT_TRUE(WaitUntil([&] { return graph.FramesShown() > 0; }, 3000)) << "no frame painted";
+        EXPECT_TRUE(WaitUntil([&] { return graph.FramesShown() > 0; })) << "no frame painted";
         EXPECT_EQ(graph.CurrentImage().width(), w);
     } else {
         EXPECT_EQ(graph.CanStep(), S_FALSE);
@@ -93,7 +95,7 @@ TEST_F(MediaTest, UnplayableInputFailsQuicklyAndLeavesNothing)
         timer.start();
         const HRESULT hr = graph.RenderFile(F(name));
         EXPECT_TRUE(FAILED(hr)) << name;
-        EXPECT_LT(timer.elapsed(), 3000) << name;
+        EXPECT_LT(timer.elapsed(), 5000) << name;   // well before the build's limit
         EXPECT_TRUE(graph.ElementNames().isEmpty());
         EXPECT_EQ(graph.Run(), VFW_E_WRONG_STATE);
         EXPECT_TRUE(panel.findChildren<QWidget*>().isEmpty()) << "renderer widget left behind";
@@ -184,7 +186,7 @@ TEST_F(MediaTest, AddressesPlayAndUnreachableOnesFail)
     QElapsedTimer timer;
     timer.start();
     EXPECT_TRUE(FAILED(none.RenderFile(QStringLiteral("http://127.0.0.1:%1/x.mp3").arg(nobody))));
-    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_LT(timer.elapsed(), 5000);
 }
 
 TEST_F(MediaTest, SeeksClampToTheItemAndKeepPosition)
@@ -235,6 +237,56 @@ TEST_F(MediaTest, SeeksClampToTheItemAndKeepPosition)
     EXPECT_DOUBLE_EQ(fps, 25.0);
 }
 
+// A seek bar dragged over the item: while a flushing seek is in flight the
+// newest position waits, and it goes out once the seek has completed.
+TEST_F(MediaTest, DraggedSeekBarSendsTheNewestPositionWhenTheSeekInFlightCompletes)
+{
+    FilterGraph graph;
+    RecordingForm form;
+    form.drain = &graph;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(graph.RenderFile(F("bench720.mp4")), S_OK);
+    graph.SetNotifyWindow(&form, WM_GRAPHNOTIFY, 0);
+    REFERENCE_TIME duration = 0, pos = -1;
+    ASSERT_EQ(graph.GetDuration(&duration), S_OK);
+
+    // Faster than any picture can follow: one seek goes out, the rest wait
+    // as one target, which is what the position reads.
+    constexpr int kSteps = 200;
+    REFERENCE_TIME last = 0;
+    for (int i = 1; i <= kSteps; ++i) {
+        last = duration / 2 * i / kSteps;
+        ASSERT_EQ(graph.SetPositions(&last, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+        ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
+        ASSERT_EQ(pos, last);
+    }
+    EXPECT_EQ(graph.SeeksSent(), 1u);
+    EXPECT_TRUE(WaitUntil([&] { return graph.SeeksSent() == 2; }));
+
+    // At a hand's pace, with the event loop running: the seeks go out as the
+    // earlier ones complete, each showing its picture, and the last wins.
+    const quint64 framesBefore = graph.FramesShown();
+    QTimer drag;
+    int step = 0;
+    QObject::connect(&drag, &QTimer::timeout, [&] {
+        last = duration / 2 + duration / 3 * ++step / 150;
+        graph.SetPositions(&last, AM_SEEKING_AbsolutePositioning, nullptr, 0);
+        if (step == 150) drag.stop();
+    });
+    drag.start(10);
+    ASSERT_TRUE(WaitUntil([&] { return !drag.isActive(); }, 20000));
+    EXPECT_GE(graph.SeeksSent(), 4u);
+    EXPECT_LT(graph.SeeksSent(), 2u + 150 / 4);
+    EXPECT_GE(graph.FramesShown(), framesBefore + 2) << "no pictures on the way";
+
+    // Played from the last position, the item ends within its last sixth.
+    const REFERENCE_TIME released = last;
+    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return graph.GetCurrentPosition(&pos) == S_OK && pos > released; }, 10000));
+    EXPECT_LT(pos, released + duration / 6);
+    EXPECT_TRUE(WaitUntil([&] { return !form.codes.empty() && form.codes.back() == EC_COMPLETE; }, 10000));
+}
+
 TEST_F(MediaTest, StopPositionEndsPlaybackEarly)
 {
     FilterGraph graph;
@@ -244,11 +296,12 @@ TEST_F(MediaTest, StopPositionEndsPlaybackEarly)
     graph.SetNotifyWindow(&form, WM_GRAPHNOTIFY, 0);
     REFERENCE_TIME start = 0, stop = kSecond / 4;
     ASSERT_EQ(graph.SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning), S_OK);
-    QElapsedTimer timer;
-    timer.start();
     ASSERT_EQ(graph.Run(), S_OK);
     ASSERT_TRUE(WaitUntil([&] { return std::count(form.codes.begin(), form.codes.end(), EC_COMPLETE) == 1; }));
-    EXPECT_LT(timer.elapsed(), 1500);
+    // It ended at the stop position, not at the end of its two seconds.
+    REFERENCE_TIME pos = 0;
+    ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
+    EXPECT_NEAR(pos, stop, kSecond / 10);
 }
 
 TEST_F(MediaTest, EventsReachTheWindowByOnePostedMessagePerBatch)
@@ -307,8 +360,9 @@ TEST_F(MediaTest, DestroyingWhilePlayingOrWithQueuedEventsIsSafe)
         ASSERT_EQ(graph.Run(), S_OK);
         ASSERT_TRUE(WaitUntil([&] { return graph.FramesShown() > 5; }));
     }   // playing, with the pause event queued and its message posted
-    testutil::WaitUntil([] { return false; }, 100);
-    EXPECT_EQ(form->notifications, 1);   // the message still arrives, harmlessly
+    EXPECT_TRUE(WaitUntil([&] { return form->notifications >= 1; }));   // it still arrives, harmlessly
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(form->notifications, 1);
 
     // The window goes first; the graph goes on queueing without a window.
     FilterGraph graph;
@@ -321,7 +375,7 @@ TEST_F(MediaTest, DestroyingWhilePlayingOrWithQueuedEventsIsSafe)
     long code = 0;
     LPARAM p1, p2;
     bool complete = false;
-    while (!complete && graph.GetEvent(&code, &p1, &p2, 3000) == S_OK) complete = code == EC_COMPLETE;
+    while (!complete && graph.GetEvent(&code, &p1, &p2, 10000) == S_OK) complete = code == EC_COMPLETE;
     EXPECT_TRUE(complete);
 
     // The panel goes first under a painted renderer.
@@ -330,9 +384,35 @@ TEST_F(MediaTest, DestroyingWhilePlayingOrWithQueuedEventsIsSafe)
     FilterGraph painted;
     painted.AddVideoRenderer(RendererWindowless9, own.get());
     ASSERT_EQ(painted.RenderFile(F("clip.avi")), S_OK);
-    painted.Run();
+    ASSERT_TRUE(painted.IsVideoVisible());
+    ASSERT_EQ(painted.Run(), S_OK);
     own.reset();
-    testutil::WaitUntil([] { return false; }, 200);
+    // Nothing is painted any more; the item plays on to its end and its
+    // last picture can still be taken.
+    EXPECT_FALSE(painted.IsVideoVisible());
+    EXPECT_EQ(painted.SetVideoPosition(QRect(0, 0, 10, 10)), VFW_E_NOT_CONNECTED);
+    complete = false;
+    while (!complete && painted.GetEvent(&code, &p1, &p2, 10000) == S_OK) complete = code == EC_COMPLETE;
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(painted.State(), GraphState::Running);
+    EXPECT_FALSE(painted.CurrentImage().isNull());
+}
+
+// Window sinks that do not open (on an X display; elsewhere they are not
+// tried): the item plays with the painted renderer.
+TEST_F(MediaTest, WindowSinksThatDoNotOpenGiveWayToThePaintedRenderer)
+{
+    qputenv("ZORAVEL_BROKEN_SINKS", "xvimagesink,ximagesink,glimagesink");
+    for (int renderer : {RendererOverlay, RendererWindowless7}) {
+        FilterGraph graph;
+        graph.AddVideoRenderer(renderer, &panel);
+        ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK) << renderer;
+        const QStringList names = graph.ElementNames();
+        EXPECT_TRUE(names.contains("appsink")) << renderer;
+        EXPECT_FALSE(names.contains("ximagesink") || names.contains("glimagesink")) << renderer;
+        EXPECT_TRUE(WaitUntil([&] { return graph.FramesShown() > 0; })) << renderer;
+    }
+    qunsetenv("ZORAVEL_BROKEN_SINKS");
 }
 
 TEST_F(MediaTest, WithoutVideoRendererNoPictureIsMade)

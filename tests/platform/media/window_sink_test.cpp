@@ -3,7 +3,7 @@
 // when the tests run on an X display (QT_QPA_PLATFORM=xcb, e.g. under Xvfb).
 #include "media_test_util.h"
 
-#include "platform/media/graph_internal.h"
+#include "platform/media/renderers.h"
 
 #include <gst/video/video.h>
 
@@ -127,9 +127,9 @@ TEST(ScalingSinkBin, MovingPictureFollowsTheWindowSize)
                       "framerate=50/1 ! videoscale name=last");
     EXPECT_TRUE(detail::SetScaledFrameSize(p.bin_, 80, 60));
     ASSERT_TRUE(p.Settle(GST_STATE_PLAYING));
-    EXPECT_TRUE(WaitUntil([&] { return p.Frame().size() == QSize(80, 60); }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return p.Frame().size() == QSize(80, 60); }));
     EXPECT_TRUE(detail::SetScaledFrameSize(p.bin_, 200, 100));
-    EXPECT_TRUE(WaitUntil([&] { return p.Frame().size() == QSize(200, 100); }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return p.Frame().size() == QSize(200, 100); }));
 }
 
 namespace {
@@ -191,7 +191,7 @@ protected:
     }
     bool Shows(const QRect& rect, const QImage& expected, double tolerance)
     {
-        return WaitUntil([&] { return Difference(Screen(rect), expected) < tolerance; }, 3000);
+        return WaitUntil([&] { return Difference(Screen(rect), expected) < tolerance; });
     }
 
     QWidget window;

@@ -1,67 +1,21 @@
-// Pieces of the playback graph shared between its source files: the event
-// queue that GStreamer's threads fill and the window drains, the counters of
-// the video renderer, and the two kinds of picture widgets in the view panel.
+// The video output's helpers (output.cpp): the counters of the renderer, the
+// frames of the painted renderer, the two kinds of picture widgets in the view
+// panel, and the scaling bin in front of a sink that cannot scale.
 #pragma once
 
-#include "platform/media/graph.h"
+#include "platform/wintypes.h"
 
 #include <gst/gst.h>
 
-#include <QMetaObject>
-#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 
 namespace media::detail {
-
-struct GraphEvent {
-    long code = 0;
-    LPARAM param1 = 0;
-    LPARAM param2 = 0;
-};
-
-// Events of one graph. Push runs on any thread; the window is told by one
-// posted message while no announcement is outstanding (an announcement stays
-// outstanding until the window next calls Take). A pushing thread never
-// touches the window: it wakes a relay object on the main thread, which posts
-// the message to the window if the window still exists.
-class EventQueue {
-public:
-    EventQueue();   // on the main thread
-    ~EventQueue();
-    EventQueue(const EventQueue&) = delete;
-    EventQueue& operator=(const EventQueue&) = delete;
-
-    void Push(long code, LPARAM param1, LPARAM param2);
-    // True with an event, false when none came within timeoutMs (negative:
-    // wait without limit).
-    bool Take(GraphEvent* event, long timeoutMs);
-    // Main thread.
-    void SetWindow(TForm* window, UINT message, LPARAM lParam);
-    // Drops queued events and stops announcing; later pushes are ignored.
-    void Close();
-    void Clear();   // drops queued events
-    std::size_t Size() const;
-
-private:
-    class Relay;
-
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<GraphEvent> queue_;
-    Relay* relay_ = nullptr;   // null once closed
-    Relay* ownedRelay_ = nullptr;
-    quint64 generation_ = 0;   // counts SetWindow calls
-    bool announced_ = false;
-    bool closed_ = false;
-};
 
 // Frames that reached the screen (window sinks: the sink's input; painted
 // renderer: a paint that showed a new frame).

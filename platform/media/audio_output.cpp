@@ -1,0 +1,112 @@
+// The audio output: the chosen sink, else the automatic one, else a sink that
+// only keeps time; the balance filter in front of it.
+#include "platform/media/output.h"
+
+#include <initializer_list>
+
+namespace media {
+
+namespace {
+
+GstElement* SilentSink()
+{
+    GstElement* sink = MakeOwnedElement("fakesink");
+    if (sink) g_object_set(sink, "sync", TRUE, nullptr);
+    return sink;
+}
+
+// Whether autoaudiosink found a real device (it falls back to a fake sink).
+bool AutoSinkHasDevice(GstElement* autoSink)
+{
+    bool device = false;
+    g_autoptr(GstIterator) it = gst_bin_iterate_elements(GST_BIN(autoSink));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* child = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(child);
+        if (factory && g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "fakesink") != 0)
+            device = true;
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    return device;
+}
+
+// A sink of the factory that opened a real device; null otherwise.
+GstElement* OpenedDeviceSink(const QString& factory)
+{
+    GstElement* sink = MakeOwnedElement(factory.toUtf8().constData());
+    if (!sink) return nullptr;
+    const bool automatic = factory == QLatin1String("autoaudiosink");
+    if (OpenSink(sink) && (!automatic || AutoSinkHasDevice(sink))) return sink;
+    gst_element_set_state(sink, GST_STATE_NULL);
+    gst_object_unref(sink);
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<AudioOutput> AudioOutput::Create(const QString& factoryName, bool silent)
+{
+    std::unique_ptr<AudioOutput> out(new AudioOutput);
+    QString chosen = QString::fromUtf8(qgetenv("ZORAVEL_AUDIO_SINK")).trimmed();
+    if (chosen.isEmpty()) chosen = factoryName;
+    if (chosen == QLatin1String("fakesink")) {
+        // Asked for no sound: a sink that keeps time, as without a device.
+        silent = true;
+    }
+    if (!silent) {
+        for (const QString& factory : {chosen, QStringLiteral("autoaudiosink")}) {
+            if (factory.isEmpty()) continue;
+            if ((out->sink_ = OpenedDeviceSink(factory))) break;
+        }
+    }
+    out->silent_ = out->sink_ == nullptr;
+    if (!out->sink_) out->sink_ = SilentSink();
+    if (!out->sink_) return nullptr;
+
+    g_autoptr(GstElement) bin = MakeOwnedElement("bin");
+    g_autoptr(GstElement) convert = MakeOwnedElement("audioconvert");
+    g_autoptr(GstElement) panorama = MakeOwnedElement("audiopanorama");
+    if (bin && convert && panorama) {
+        // Balance as a plain attenuation of the other side.
+        gst_util_set_object_arg(G_OBJECT(panorama), "method", "simple");
+        gst_bin_add_many(GST_BIN(bin), convert, panorama, nullptr);
+        gst_element_link(convert, panorama);
+        g_autoptr(GstPad) sinkPad = gst_element_get_static_pad(convert, "sink");
+        g_autoptr(GstPad) srcPad = gst_element_get_static_pad(panorama, "src");
+        gst_element_add_pad(bin, gst_ghost_pad_new("sink", sinkPad));
+        gst_element_add_pad(bin, gst_ghost_pad_new("src", srcPad));
+        out->filter_ = static_cast<GstElement*>(g_steal_pointer(&bin));
+        out->panorama_ = static_cast<GstElement*>(g_steal_pointer(&panorama));
+    }
+    return out;
+}
+
+AudioOutput::~AudioOutput()
+{
+    for (GstElement** e : {&sink_, &filter_}) {
+        if (!*e) continue;
+        gst_element_set_state(*e, GST_STATE_NULL);
+        gst_object_unref(*e);
+        *e = nullptr;
+    }
+    if (panorama_) gst_object_unref(panorama_);
+}
+
+void AudioOutput::SetBalance(long balance)
+{
+    if (panorama_) g_object_set(panorama_, "panorama", static_cast<gfloat>(balance / 10000.0), nullptr);
+}
+
+bool SoundDeviceAvailable()
+{
+    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+    GstElement* sink = OpenedDeviceSink(QStringLiteral("autoaudiosink"));
+    if (!sink) return false;
+    gst_element_set_state(sink, GST_STATE_NULL);
+    gst_object_unref(sink);
+    return true;
+}
+
+}  // namespace media

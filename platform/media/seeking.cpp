@@ -1,0 +1,127 @@
+#include "platform/media/seeking.h"
+
+#include <QTimer>
+
+#include <algorithm>
+
+namespace media {
+
+namespace {
+
+constexpr gint64 kSpacingUs = 250'000;
+// A seek whose completion never came (the pipeline changed state under it)
+// stops holding the next one back after this long.
+constexpr gint64 kGiveUpUs = 5'000'000;
+
+}  // namespace
+
+SeekPacer::SeekPacer(std::function<bool(const Seek&)> send) : send_(std::move(send)) {}
+
+bool SeekPacer::Send(const Seek& seek)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (closed_) return false;
+        inFlight_ = true;
+        sentUs_ = g_get_monotonic_time();
+        ++sent_;
+    }
+    if (send_(seek)) return true;
+    std::lock_guard<std::mutex> lock(mutex_);
+    inFlight_ = false;
+    return false;
+}
+
+HRESULT SeekPacer::Request(const Seek& seek)
+{
+    gint64 waitUs = 0;
+    bool wait = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (closed_) return E_FAIL;
+        const gint64 now = g_get_monotonic_time();
+        if (inFlight_ && now - sentUs_ > kGiveUpUs) inFlight_ = false;
+        targetNs_ = seek.startNs;
+        wait = inFlight_ || waiting_ || now - sentUs_ < kSpacingUs;
+        if (wait) {
+            // The newest target replaces the one waiting.
+            waiting_ = true;
+            waitingSeek_ = seek;
+            if (!inFlight_) waitUs = std::max<gint64>(sentUs_ + kSpacingUs - now, 1000);
+        }
+    }
+    if (wait) {
+        if (waitUs > 0) ArmTimer(waitUs);
+        return S_OK;
+    }
+    return Send(seek) ? S_OK : E_FAIL;
+}
+
+void SeekPacer::Completed()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    inFlight_ = false;
+    // Sent from the main thread: a flushing seek from a streaming thread
+    // would wait for itself.
+    if (waiting_ && !closed_) QMetaObject::invokeMethod(&context_, [this] { SendWaiting(); }, Qt::QueuedConnection);
+}
+
+void SeekPacer::SendWaiting()
+{
+    Seek seek;
+    gint64 waitUs = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const gint64 now = g_get_monotonic_time();
+        if (inFlight_ && now - sentUs_ > kGiveUpUs) inFlight_ = false;
+        if (closed_ || !waiting_ || inFlight_) return;   // Completed sends it
+        waitUs = sentUs_ + kSpacingUs - now;
+        if (waitUs <= 0) {
+            seek = waitingSeek_;
+            waiting_ = false;
+        }
+    }
+    if (waitUs > 0)
+        ArmTimer(waitUs);
+    else
+        Send(seek);
+}
+
+void SeekPacer::ArmTimer(gint64 waitUs)
+{
+    if (timerArmed_) return;
+    timerArmed_ = true;
+    QTimer::singleShot(static_cast<int>(std::max<gint64>(waitUs / 1000, 1)), &context_, [this] {
+        timerArmed_ = false;
+        SendWaiting();
+    });
+}
+
+bool SeekPacer::PendingTarget(gint64* startNs) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!inFlight_ && !waiting_) return false;
+    *startNs = targetNs_;
+    return true;
+}
+
+void SeekPacer::Forget()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    inFlight_ = waiting_ = false;
+}
+
+void SeekPacer::Close()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+    inFlight_ = waiting_ = false;
+}
+
+quint64 SeekPacer::Sent() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sent_;
+}
+
+}  // namespace media
