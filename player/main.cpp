@@ -3,6 +3,7 @@
 // and ends.
 #include "platform/dialogs/dialogs.h"
 #include "platform/instance/instance.h"
+#include "platform/media/preload.h"
 #include "player/ZoMain.h"
 
 #include <gst/gst.h>
@@ -59,6 +60,8 @@ int main(int argc, char** argv)
     }
 
     CatchSessionEndSignals();
+    // GStreamer and the plug-ins of the first graph load while Qt makes the window.
+    media::Preloader preloader(args.isEmpty() ? QString() : args.first());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zoravel"));
     gst_init(nullptr, nullptr);

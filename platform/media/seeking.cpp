@@ -32,6 +32,20 @@ bool SeekPacer::Send(const Seek& seek)
     return false;
 }
 
+void SeekPacer::GiveUpStaleLocked(gint64 now)
+{
+    if (inFlight_ && now - sentUs_ > kGiveUpUs) inFlight_ = false;
+    if (stateChangeInFlight_ && now - stateChangeUs_ > kGiveUpUs) stateChangeInFlight_ = false;
+}
+
+void SeekPacer::StateChangeStarted()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_ || inFlight_) return;   // the seek's own ASYNC_DONE covers the state change
+    stateChangeInFlight_ = true;
+    stateChangeUs_ = g_get_monotonic_time();
+}
+
 HRESULT SeekPacer::Request(const Seek& seek)
 {
     gint64 waitUs = 0;
@@ -40,14 +54,15 @@ HRESULT SeekPacer::Request(const Seek& seek)
         std::lock_guard<std::mutex> lock(mutex_);
         if (closed_) return E_FAIL;
         const gint64 now = g_get_monotonic_time();
-        if (inFlight_ && now - sentUs_ > kGiveUpUs) inFlight_ = false;
+        GiveUpStaleLocked(now);
         targetNs_ = seek.startNs;
-        wait = inFlight_ || waiting_ || now - sentUs_ < kSpacingUs;
+        const bool busy = inFlight_ || stateChangeInFlight_;
+        wait = busy || waiting_ || now - sentUs_ < kSpacingUs;
         if (wait) {
             // The newest target replaces the one waiting.
             waiting_ = true;
             waitingSeek_ = seek;
-            if (!inFlight_) waitUs = std::max<gint64>(sentUs_ + kSpacingUs - now, 1000);
+            if (!busy) waitUs = std::max<gint64>(sentUs_ + kSpacingUs - now, 1000);
         }
     }
     if (wait) {
@@ -60,7 +75,12 @@ HRESULT SeekPacer::Request(const Seek& seek)
 void SeekPacer::Completed()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    inFlight_ = false;
+    // One ASYNC_DONE ends what was in flight: the state change, when no seek
+    // was sent after it started, else the seek.
+    if (stateChangeInFlight_ && !inFlight_)
+        stateChangeInFlight_ = false;
+    else
+        inFlight_ = false;
     // Sent from the main thread: a flushing seek from a streaming thread
     // would wait for itself.
     if (waiting_ && !closed_) QMetaObject::invokeMethod(&context_, [this] { SendWaiting(); }, Qt::QueuedConnection);
@@ -73,8 +93,8 @@ void SeekPacer::SendWaiting()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const gint64 now = g_get_monotonic_time();
-        if (inFlight_ && now - sentUs_ > kGiveUpUs) inFlight_ = false;
-        if (closed_ || !waiting_ || inFlight_) return;   // Completed sends it
+        GiveUpStaleLocked(now);
+        if (closed_ || !waiting_ || inFlight_ || stateChangeInFlight_) return;   // Completed sends it
         waitUs = sentUs_ + kSpacingUs - now;
         if (waitUs <= 0) {
             seek = waitingSeek_;
@@ -108,14 +128,14 @@ bool SeekPacer::PendingTarget(gint64* startNs) const
 void SeekPacer::Forget()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    inFlight_ = waiting_ = false;
+    inFlight_ = waiting_ = stateChangeInFlight_ = false;
 }
 
 void SeekPacer::Close()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     closed_ = true;
-    inFlight_ = waiting_ = false;
+    inFlight_ = waiting_ = stateChangeInFlight_ = false;
 }
 
 quint64 SeekPacer::Sent() const

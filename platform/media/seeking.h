@@ -35,6 +35,11 @@ public:
     // Main thread. S_OK when sent or waiting; E_FAIL when the pipeline did
     // not take it.
     HRESULT Request(const Seek& seek);
+    // Main thread: the pipeline has started an asynchronous state change (a
+    // pause that prerolls again) with no seek in flight. Its ASYNC_DONE is
+    // not a seek's: a seek requested meanwhile waits for it, else that
+    // ASYNC_DONE would end the seek before the pipeline reached its target.
+    void StateChangeStarted();
     // Any thread, from the pipeline's bus: the pipeline's ASYNC_DONE.
     void Completed();
     // Any thread: while a seek is in flight or waiting, its target, which is
@@ -49,12 +54,15 @@ public:
 
 private:
     void SendWaiting();   // main thread
+    void GiveUpStaleLocked(gint64 now);
     void ArmTimer(gint64 waitUs);
     bool Send(const Seek& seek);
 
     std::function<bool(const Seek&)> send_;
     mutable std::mutex mutex_;
     bool inFlight_ = false;
+    bool stateChangeInFlight_ = false;
+    gint64 stateChangeUs_ = 0;
     gint64 sentUs_ = 0;   // g_get_monotonic_time() when the last went out
     bool waiting_ = false;
     Seek waitingSeek_;

@@ -1,0 +1,74 @@
+#include "platform/media/preload.h"
+
+#include <gst/base/gsttypefindhelper.h>
+#include <gst/gst.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <thread>
+
+namespace media {
+
+namespace {
+
+// Plug-ins that every file graph loads: the playback bin and type finding,
+// conversion and the colour elements, the sinks the renderers try, and the
+// decoders' library, the costliest of all to load.
+constexpr const char* kCommonPlugins[] = {
+    "coreelements", "playback", "typefindfunctions", "videoconvertscale", "audioconvert", "audioresample",
+    "volume",       "videofilter", "app",          "ximagesink",        "xvimagesink",  "autodetect",
+    "pulseaudio",   "alsa",     "libav",
+};
+
+void LoadPlugin(const char* name)
+{
+    g_autoptr(GstPlugin) plugin = gst_plugin_load_by_name(name);
+}
+
+// The best demuxer, parser or decoder for the file's container, as the type
+// finder sees its head.
+void LoadForContainer(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile()) return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return;
+    const QByteArray head = file.read(64 * 1024);
+    if (head.isEmpty()) return;
+    g_autoptr(GstCaps) caps = gst_type_find_helper_for_data(
+        nullptr, reinterpret_cast<const guint8*>(head.constData()), static_cast<gsize>(head.size()), nullptr);
+    if (!caps) return;
+    GList* all = gst_element_factory_list_get_elements(
+        GST_ELEMENT_FACTORY_TYPE_DEMUXER | GST_ELEMENT_FACTORY_TYPE_PARSER | GST_ELEMENT_FACTORY_TYPE_DECODER,
+        GST_RANK_MARGINAL);
+    GList* fitting = gst_element_factory_list_filter(all, caps, GST_PAD_SINK, FALSE);
+    fitting = g_list_sort(fitting, gst_plugin_feature_rank_compare_func);
+    if (fitting) {
+        g_autoptr(GstPluginFeature) loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(fitting->data));
+    }
+    gst_plugin_feature_list_free(fitting);
+    gst_plugin_feature_list_free(all);
+}
+
+}  // namespace
+
+struct Preloader::Thread {
+    std::thread thread;
+};
+
+Preloader::Preloader(const QString& firstMedia) : thread_(std::make_unique<Thread>())
+{
+    thread_->thread = std::thread([firstMedia] {
+        gst_init(nullptr, nullptr);
+        for (const char* name : kCommonPlugins) LoadPlugin(name);
+        LoadForContainer(firstMedia);
+    });
+}
+
+Preloader::~Preloader()
+{
+    if (thread_->thread.joinable()) thread_->thread.join();
+}
+
+}  // namespace media

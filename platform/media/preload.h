@@ -1,0 +1,29 @@
+// Loading GStreamer ahead of the first graph. Loading the plug-ins of a
+// playback graph (the decoders' libraries above all) takes longer than the
+// rest of building it; done on a thread of its own while the window is being
+// made, it is over by the time the first graph is built.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+namespace media {
+
+class Preloader {
+public:
+    // Starts a thread that initialises GStreamer, loads the plug-ins every
+    // playback graph uses and those that `firstMedia` (a file path, may be
+    // empty) needs for its container. gst_init on another thread waits for it.
+    explicit Preloader(const QString& firstMedia);
+    // Waits for the thread.
+    ~Preloader();
+    Preloader(const Preloader&) = delete;
+    Preloader& operator=(const Preloader&) = delete;
+
+private:
+    struct Thread;
+    std::unique_ptr<Thread> thread_;
+};
+
+}  // namespace media
