@@ -103,9 +103,10 @@ HRESULT FilterGraph::Pause()
     d->target = GraphState::Paused;
     GstState current = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
     gst_element_get_state(d->pipeline, &current, &pending, 0);
+    if (d->seeks) d->seeks->StateChangeStarting();
     const GstStateChangeReturn change = gst_element_set_state(d->pipeline, GST_STATE_PAUSED);
+    if (d->seeks) d->seeks->StateChangeMade(change == GST_STATE_CHANGE_ASYNC);
     if (change == GST_STATE_CHANGE_FAILURE) return E_FAIL;
-    if (change == GST_STATE_CHANGE_ASYNC && d->seeks) d->seeks->StateChangeStarted();
     // From our stopped state the pipeline is already paused, and no state
     // change will announce the pause.
     if (before == GraphState::Stopped && current == GST_STATE_PAUSED && pending == GST_STATE_VOID_PENDING)

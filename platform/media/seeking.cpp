@@ -38,12 +38,25 @@ void SeekPacer::GiveUpStaleLocked(gint64 now)
     if (stateChangeInFlight_ && now - stateChangeUs_ > kGiveUpUs) stateChangeInFlight_ = false;
 }
 
-void SeekPacer::StateChangeStarted()
+void SeekPacer::StateChangeStarting()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (closed_ || inFlight_) return;   // the seek's own ASYNC_DONE covers the state change
     stateChangeInFlight_ = true;
     stateChangeUs_ = g_get_monotonic_time();
+}
+
+void SeekPacer::StateChangeMade(bool async)
+{
+    if (async) return;
+    bool send = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!stateChangeInFlight_) return;
+        stateChangeInFlight_ = false;
+        send = waiting_ && !inFlight_;
+    }
+    if (send) SendWaiting();
 }
 
 HRESULT SeekPacer::Request(const Seek& seek)
@@ -66,7 +79,9 @@ HRESULT SeekPacer::Request(const Seek& seek)
         }
     }
     if (wait) {
-        if (waitUs > 0) ArmTimer(waitUs);
+        // Behind a seek or state change in flight: Completed sends it, or the
+        // timer once the one in flight is given up.
+        ArmTimer(waitUs > 0 ? waitUs : kGiveUpUs + 1000);
         return S_OK;
     }
     return Send(seek) ? S_OK : E_FAIL;
@@ -109,10 +124,13 @@ void SeekPacer::SendWaiting()
 
 void SeekPacer::ArmTimer(gint64 waitUs)
 {
-    if (timerArmed_) return;
+    // The earliest wake-up wins; a later one still armed only finds nothing to do.
+    const gint64 due = g_get_monotonic_time() + waitUs;
+    if (timerArmed_ && timerDueUs_ <= due) return;
     timerArmed_ = true;
-    QTimer::singleShot(static_cast<int>(std::max<gint64>(waitUs / 1000, 1)), &context_, [this] {
-        timerArmed_ = false;
+    timerDueUs_ = due;
+    QTimer::singleShot(static_cast<int>(std::max<gint64>(waitUs / 1000, 1)), &context_, [this, due] {
+        if (timerDueUs_ == due) timerArmed_ = false;
         SendWaiting();
     });
 }

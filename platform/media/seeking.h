@@ -35,11 +35,14 @@ public:
     // Main thread. S_OK when sent or waiting; E_FAIL when the pipeline did
     // not take it.
     HRESULT Request(const Seek& seek);
-    // Main thread: the pipeline has started an asynchronous state change (a
-    // pause that prerolls again) with no seek in flight. Its ASYNC_DONE is
-    // not a seek's: a seek requested meanwhile waits for it, else that
+    // Main thread, around a state change of the pipeline (a pause, which
+    // prerolls again) made while no seek is in flight: its ASYNC_DONE is not
+    // a seek's, so a seek requested meanwhile waits for it, else that
     // ASYNC_DONE would end the seek before the pipeline reached its target.
-    void StateChangeStarted();
+    // Marked before the change (its ASYNC_DONE can come before the call
+    // returns); `async` says whether an ASYNC_DONE will follow at all.
+    void StateChangeStarting();
+    void StateChangeMade(bool async);
     // Any thread, from the pipeline's bus: the pipeline's ASYNC_DONE.
     void Completed();
     // Any thread: while a seek is in flight or waiting, its target, which is
@@ -70,6 +73,7 @@ private:
     quint64 sent_ = 0;
     bool closed_ = false;
     bool timerArmed_ = false;   // main thread
+    gint64 timerDueUs_ = 0;     // main thread
     QObject context_;   // queued work and timers die with the pacer
 };
 

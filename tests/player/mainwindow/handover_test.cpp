@@ -114,6 +114,15 @@ struct OwnWindowStart {
         const QString prefix = QStringLiteral("TZoMain.%1.").arg(process.processId());
         return !QDir(instance::RuntimeFolder()).entryList({prefix + "*"}, QDir::System | QDir::Files).isEmpty();
     }
+    // The program has the file open: it is playing it.
+    bool HasOpened(const QString& path) const
+    {
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(process.processId());
+        const QString file = QFileInfo(path).canonicalFilePath();
+        for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System | QDir::Files))
+            if (fd.symLinkTarget() == file) return true;
+        return false;
+    }
 };
 
 TEST_F(Handover, SingleArgumentTravelsAsMinusOneAndBringsItsFolder)
@@ -276,6 +285,8 @@ TEST_F(Handover, ProgramEndedByTheSessionWritesItsSettingsForTheNextStart)
         // The program is the first start here; it plays its argument.
         OwnWindowStart first({dir + "/a.wav"});
         ASSERT_TRUE(testutil::WaitUntil([&] { return first.HasOwnWindow(); }, 15000));
+        // The window shows before it takes its arguments.
+        ASSERT_TRUE(testutil::WaitUntil([&] { return first.HasOpened(dir + "/a.wav"); }, 15000));
         first.process.terminate();   // SIGTERM: the session ends
         ASSERT_TRUE(testutil::WaitUntil([&] { return first.process.state() == QProcess::NotRunning; }, 15000));
         EXPECT_EQ(first.process.exitStatus(), QProcess::NormalExit);
