@@ -3,6 +3,7 @@
 #include "player/ZoMain.h"
 
 #include "platform/paths/paths.h"
+#include "player/units/Clistsort.h"
 #include "player/units/Entrytitle.h"
 #include "ui_ZoMain.h"
 
@@ -38,9 +39,16 @@ void TZoMain::AddPathOrPlayList(const QString& path)
 
 void TZoMain::SortPlayList(int key)
 {
-    // Sorting by title, extension or date belongs to the list sorter; until
-    // it is part of the player the list keeps its order.
-    Q_UNUSED(key);
+    Clistsort::SetListSortKey(key);
+    int current = playList_.ListIndex();
+    if (!Clistsort::SortList(playList_.Items(), &current)) return;
+    // The entries moved, not the current one: ListIndex follows its entry.
+    // A shuffle order names entries by their old indexes, so it is built
+    // anew, starting from the current entry.
+    const bool reshuffle = playList_.HasShuffleOrder();
+    if (reshuffle) playList_.ClearShuffleOrder();
+    playList_.SetListIndex(current);
+    if (reshuffle) playList_.BuildShuffleOrderFromCurrent();
 }
 
 void TZoMain::OpenEntry(int index)
@@ -60,7 +68,13 @@ void TZoMain::PlayListItem(bool sortFirst, bool keepFirst)
                 remembered = true;
             }
             const int key = settings_.KeepSortType ? KeptSortKey() : static_cast<int>(settings_.DefaultSort);
-            if (key > 0) SortPlayList(key);
+            if (key > 0) {
+                // The caller's ListIndex says where in the sorted list to
+                // start (the top, as a rule), not which entry to follow.
+                const int start = playList_.ListIndex();
+                SortPlayList(key);
+                playList_.SetListIndex(start);
+            }
         }
         if (ui_->MShuffle->isChecked()) {
             playList_.BuildShuffleOrder();
