@@ -2,6 +2,7 @@
 // output stage (output.h) and watched on its bus.
 #include "platform/media/graph.h"
 
+#include "platform/media/decoders.h"
 #include "platform/media/graph_private.h"
 
 #include <gst/audio/streamvolume.h>
@@ -190,6 +191,7 @@ void DeleteHooks(gpointer data, GClosure*) { delete static_cast<BuildHooks*>(dat
 void OnDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data)
 {
     auto* hooks = static_cast<BuildHooks*>(data);
+    LimitDecoderThreads(element);
     GstElementFactory* factory = gst_element_get_factory(element);
     if (!factory || g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "decodebin") != 0) return;
     // Only the first decodebin finds the container's type.
