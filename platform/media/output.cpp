@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
+#include <string>
 
 namespace media {
 
@@ -160,6 +162,27 @@ bool ReadVideoFormat(const GstCaps* caps, VideoFormat* format)
     return true;
 }
 
+namespace {
+
+// Window sinks that could not open on this display, learnt once per process.
+std::mutex g_failedSinksMutex;
+std::vector<std::string> g_failedSinks;
+
+bool KnownToFail(const char* factory)
+{
+    std::lock_guard<std::mutex> lock(g_failedSinksMutex);
+    return std::find(g_failedSinks.begin(), g_failedSinks.end(), factory) != g_failedSinks.end();
+}
+
+void RememberFailure(const char* factory)
+{
+    std::lock_guard<std::mutex> lock(g_failedSinksMutex);
+    if (std::find(g_failedSinks.begin(), g_failedSinks.end(), factory) == g_failedSinks.end())
+        g_failedSinks.emplace_back(factory);
+}
+
+}  // namespace
+
 bool OpenSink(GstElement* sink)
 {
     if (!sink) return false;
@@ -207,6 +230,23 @@ QStringList VideoOutput::WindowSinksFor(int renderer)
     return names;
 }
 
+void VideoOutput::ProbeWindowSinks()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (qgetenv("DISPLAY").isEmpty() || (!platform.isEmpty() && !platform.startsWith("xcb"))) return;
+    for (const RendererSinks& row : kWindowSinks)
+        for (const char* const* name = row.sinks; name[0] && name[1]; ++name) {
+            if (KnownToFail(*name)) continue;
+            GstElement* sink = MakeOwnedElement(*name);
+            if (!sink) continue;
+            if (OpenSink(sink))
+                gst_element_set_state(sink, GST_STATE_NULL);
+            else if (!IsBroken(sink))
+                RememberFailure(*name);
+            gst_object_unref(sink);
+        }
+}
+
 std::unique_ptr<VideoOutput> VideoOutput::Create(const Options& options)
 {
     std::unique_ptr<VideoOutput> out(new VideoOutput);
@@ -245,9 +285,11 @@ bool VideoOutput::MakeFakeSink(const QString& factory)
 
 bool VideoOutput::MakeWindowSink(const char* factory)
 {
+    if (KnownToFail(factory)) return false;
     GstElement* sink = MakeOwnedElement(factory);
     if (!sink) return false;
     if (!OpenSink(sink)) {
+        if (!IsBroken(sink)) RememberFailure(factory);
         gst_object_unref(sink);
         return false;
     }

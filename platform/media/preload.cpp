@@ -1,5 +1,7 @@
 #include "platform/media/preload.h"
 
+#include "platform/media/output.h"
+
 #include <gst/base/gsttypefindhelper.h>
 #include <gst/gst.h>
 
@@ -63,6 +65,7 @@ Preloader::Preloader(const QString& firstMedia) : thread_(std::make_unique<Threa
         gst_init(nullptr, nullptr);
         for (const char* name : kCommonPlugins) LoadPlugin(name);
         LoadForContainer(firstMedia);
+        VideoOutput::ProbeWindowSinks();
     });
 }
 

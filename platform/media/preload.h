@@ -14,7 +14,9 @@ class Preloader {
 public:
     // Starts a thread that initialises GStreamer, loads the plug-ins every
     // playback graph uses and those that `firstMedia` (a file path, may be
-    // empty) needs for its container. gst_init on another thread waits for it.
+    // empty) needs for its container, and tries the window sinks once
+    // (VideoOutput::ProbeWindowSinks). gst_init on another thread waits for
+    // the initialisation.
     explicit Preloader(const QString& firstMedia);
     // Waits for the thread.
     ~Preloader();
