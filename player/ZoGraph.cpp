@@ -243,8 +243,9 @@ void TZoMain::SkipSeconds(int seconds)
 {
     if (!graph_ || item_.NoDuration) return;
     const bool playing = playState_ == psPlaying;
-    // The pause lets the seek land on a still graph.
-    if (FAILED(graph_->Pause())) return;
+    // The pause lets the seek land on a still graph (a held repeat finds it
+    // paused already).
+    if (graph_->State() != media::GraphState::Paused && FAILED(graph_->Pause())) return;
     // A playing item plays on from the target (or from where it was, when the
     // seek fails), unless a held button repeats the step: the end of the hold runs it.
     const bool held = heldButtons_.Repeating();

@@ -351,14 +351,14 @@ bool TZoMain::AcquireFrameStepper()
 void TZoMain::FrameStep(bool forward)
 {
     if (!graph_ || dvd_.Mode || !AcquireFrameStepper()) return;
-    if (playState_ != psPaused) {
-        if (FAILED(graph_->Pause())) return;
-        SetPlayState(psPaused);
-    }
+    const bool wasPaused = playState_ == psPaused;
     HRESULT hr = S_OK;
     if (forward) {
+        // The step pauses a running graph itself and waits for the pause:
+        // a step sent while the graph is still running would skip frames.
         hr = graph_->Step(1);
     } else {
+        if (!wasPaused && FAILED(graph_->Pause())) return;
         REFERENCE_TIME position = 0;
         hr = graph_->GetCurrentPosition(&position);
         if (SUCCEEDED(hr)) {
@@ -369,6 +369,8 @@ void TZoMain::FrameStep(bool forward)
                                       media::AM_SEEKING_NoPositioning);
         }
     }
+    // Paused even when the step itself failed after the pause.
+    if (!wasPaused && graph_->State() != media::GraphState::Running) SetPlayState(psPaused);
     if (FAILED(hr) || item_.NoDuration) return;
     REFERENCE_TIME position = 0;
     if (SUCCEEDED(graph_->GetCurrentPosition(&position))) ShowPosition(position);
