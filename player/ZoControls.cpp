@@ -1,5 +1,5 @@
-// The window's controls: their handlers, their places when the window is
-// resized, and the pop-up menus.
+// The window's controls: their handlers, the presses the transport takes
+// from them, their places when the window is resized, and the pop-up menus.
 #include "player/ZoMain.h"
 
 #include "ui_ZoMain.h"
@@ -8,35 +8,52 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QProxyStyle>
+#include <QMouseEvent>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QToolButton>
 
-namespace {
-
-// A click on the seek bar's channel jumps to the point clicked.
-class SeekBarStyle : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override
-    {
-        if (hint == QStyle::SH_Slider_AbsoluteSetButtons) return Qt::LeftButton;
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
-
-}  // namespace
+QRect SliderPart(const QSlider* slider, QStyle::SubControl part)
+{
+    QStyleOptionSlider opt;
+    opt.initFrom(slider);
+    opt.orientation = slider->orientation();
+    opt.minimum = slider->minimum();
+    opt.maximum = slider->maximum();
+    opt.sliderPosition = slider->sliderPosition();
+    opt.sliderValue = slider->value();
+    opt.singleStep = slider->singleStep();
+    opt.pageStep = slider->pageStep();
+    opt.upsideDown = slider->invertedAppearance();
+    opt.tickPosition = slider->tickPosition();
+    opt.tickInterval = slider->tickInterval();
+    opt.subControls = QStyle::SC_All;
+    return slider->style()->subControlRect(QStyle::CC_Slider, &opt, part, slider);
+}
 
 void TZoMain::ConnectHandlers()
 {
-    auto* seekStyle = new SeekBarStyle;
-    seekStyle->setParent(ui_->TrackBarForSeek);
-    ui_->TrackBarForSeek->setStyle(seekStyle);
+    // Clicks beside the seek bar's handle, and the right button on the skip
+    // and frame-step buttons, go through TransportEvent.
+    for (QWidget* w : {static_cast<QWidget*>(ui_->TrackBarForSeek), static_cast<QWidget*>(ui_->BtnSkip),
+                       static_cast<QWidget*>(ui_->BtnStepFrame)})
+        w->installEventFilter(this);
     connect(ui_->BtnOpen, &QToolButton::clicked, this, [this] { BtnOpenClick(); });
     connect(ui_->BtnStart, &QToolButton::clicked, this, [this] { BtnStartClick(); });
     connect(ui_->BtnStop, &QToolButton::clicked, this, [this] { BtnStopClick(); });
     connect(ui_->TBtnNextTrack, &QToolButton::clicked, this, [this] { TBtnNextTrackClick(); });
     connect(ui_->TBtnPreviousTrack, &QToolButton::clicked, this, [this] { TBtnPreviousTrackClick(); });
+    // The held buttons step at the press and repeat until the release; a
+    // button that is disabled while held is released too.
+    connect(ui_->TBtnFastforward, &QToolButton::pressed, this, [this] { TBtnFastforwardMouseDown(); });
+    connect(ui_->TBtnFastforward, &QToolButton::released, this, [this] { TBtnFastforwardMouseUp(); });
+    connect(ui_->TBtnRewind, &QToolButton::pressed, this, [this] { TBtnRewindMouseDown(); });
+    connect(ui_->TBtnRewind, &QToolButton::released, this, [this] { TBtnRewindMouseUp(); });
+    connect(ui_->BtnSkip, &QToolButton::pressed, this, [this] { BtnSkipMouseDown(true); });
+    connect(ui_->BtnSkip, &QToolButton::released, this, [this] { BtnSkipMouseUp(); });
+    connect(ui_->BtnStepFrame, &QToolButton::pressed, this, [this] { BtnStepFrameMouseDown(true); });
+    connect(ui_->BtnStepFrame, &QToolButton::released, this, [this] { BtnStepFrameMouseUp(); });
     connect(ui_->TrackBarForSeek, &QSlider::valueChanged, this, [this] { TrackBarForSeekChange(); });
     connect(ui_->TrackBarVolume, &QSlider::valueChanged, this, [this](int value) {
         if (SoundMuted()) return;
@@ -70,6 +87,43 @@ void TZoMain::ConnectHandlers()
     ui_->TrackBarForSeek->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui_->TrackBarForSeek, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { ui_->TrackBarPopupMenu->popup(ui_->TrackBarForSeek->mapToGlobal(p)); });
+}
+
+bool TZoMain::TransportEvent(QObject* watched, QEvent* e)
+{
+    const QEvent::Type type = e->type();
+    QSlider* bar = ui_->TrackBarForSeek;
+    if (watched == bar) {
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick) return false;
+        auto* me = static_cast<QMouseEvent*>(e);
+        if (me->button() != Qt::LeftButton || !bar->isEnabled()) return false;
+        // On the handle the bar drags as usual.
+        const QRect handle = SliderPart(bar, QStyle::SC_SliderHandle);
+        const QPoint p = me->position().toPoint();
+        if (handle.contains(p)) return false;
+        TrackBarForSeekEnter(p.x());
+        return true;
+    }
+    // The right button steps backward; the left one is the buttons' own press.
+    auto* button = qobject_cast<QToolButton*>(watched);
+    if (button != ui_->BtnSkip && button != ui_->BtnStepFrame) return false;
+    if (type == QEvent::ContextMenu) return true;   // no window menu over a held button
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease)
+        return false;
+    if (static_cast<QMouseEvent*>(e)->button() != Qt::RightButton || !button->isEnabled()) return false;
+    const bool press = type != QEvent::MouseButtonRelease;
+    button->setDown(press);
+    if (button == ui_->BtnSkip) {
+        if (press)
+            BtnSkipMouseDown(false);
+        else
+            BtnSkipMouseUp();
+    } else if (press) {
+        BtnStepFrameMouseDown(false);
+    } else {
+        BtnStepFrameMouseUp();
+    }
+    return true;
 }
 
 void TZoMain::contextMenuEvent(QContextMenuEvent* e)

@@ -172,7 +172,8 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     repaint();
     if (!item_.AudioOnly) graph_->SetVideoVisible(true);
     if (!item_.StillPicture) {
-        item_.CanStep = !item_.AudioOnly && graph_->CanStep() == S_OK;
+        item_.CanStep = false;
+        AcquireFrameStepper();
         if (hasSound) SetAudioVolume();
         if (item_.Duration > 0 && !item_.NoDuration) {
             if (ui_->TrackBarForSeek->maximum() == 0) {
@@ -241,25 +242,25 @@ void TZoMain::FormatTime(int seconds)
 void TZoMain::SkipSeconds(int seconds)
 {
     if (!graph_ || item_.NoDuration) return;
-    if (FAILED(graph_->Pause())) return;
+    const bool playing = playState_ == psPlaying;
+    // The pause lets the seek land on a still graph (a held repeat finds it
+    // paused already).
+    if (graph_->State() != media::GraphState::Paused && FAILED(graph_->Pause())) return;
+    // A playing item plays on from the target (or from where it was, when the
+    // seek fails), unless a held button repeats the step: the end of the hold runs it.
+    const bool held = heldButtons_.Repeating();
+    if (playing && held) heldButtons_.SeekPaused = true;
     REFERENCE_TIME position = 0;
-    if (FAILED(graph_->GetCurrentPosition(&position))) return;
-    REFERENCE_TIME target = position + static_cast<REFERENCE_TIME>(seconds) * kUnitsPerSecond;
-    // Never before the start or past the end; with the MPEG decoders, not
-    // within the last second either.
-    const REFERENCE_TIME duration = item_.Duration;
-    const REFERENCE_TIME last = item_.MpegDecodersFound ? duration - kUnitsPerSecond : duration;
-    target = std::clamp<REFERENCE_TIME>(target, 0, std::max<REFERENCE_TIME>(last, 0));
-    if (FAILED(SeekTo(target))) return;
-    // The pause only lets the seek land on a still graph: a playing item plays
-    // on from the target, unless a held button repeats the step (its release
-    // runs the graph).
-    if (playState_ == psPlaying && !mouseButtonHeld_) graph_->Run();
-    if (playState_ != psPlaying && duration != 0) {
-        ignoreNextSeekChange_ = true;
-        ui_->TrackBarForSeek->setValue(static_cast<int>(target * ui_->TrackBarForSeek->maximum() / duration));
-        ignoreNextSeekChange_ = false;
-        FormatTime(static_cast<int>(target / kUnitsPerSecond));
+    REFERENCE_TIME target = 0;
+    bool moved = false;
+    if (SUCCEEDED(graph_->GetCurrentPosition(&position))) {
+        // Never before the start or past the end; with the MPEG decoders, not
+        // within the last second either.
+        target = transport::SkipTarget(position, seconds, item_.Duration, item_.MpegDecodersFound);
+        moved = SUCCEEDED(SeekTo(target));
     }
+    if (playing && !held) graph_->Run();
+    if (!moved) return;
+    if (!playing && item_.Duration != 0) ShowPosition(target);
     if (fullScreen_ && settings_.ShowStatus) ShowStatusText(ui_->tnTime->text() + QLatin1Char('/') + ui_->taTime->text());
 }

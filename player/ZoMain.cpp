@@ -171,6 +171,7 @@ void TZoMain::paintEvent(QPaintEvent* e)
 bool TZoMain::eventFilter(QObject* watched, QEvent* e)
 {
     if (watched == ui_->ViewPanel && e->type() == QEvent::Resize) LayoutVideoWindow();
+    if (TransportEvent(watched, e)) return true;
     return TForm::eventFilter(watched, e);
 }
 
@@ -210,20 +211,12 @@ void TZoMain::WndProc(TMessage& message)
         LayoutVideoWindow();
         break;
     case WM_KILLFOCUS:
-        if (graph_ && playState_ == psPlaying && mouseButtonHeld_) graph_->Run();
-        mouseButtonHeld_ = false;
-        KillTimer(kHeldRepeatTimer);
-        KillTimer(kFrameStepTimer);
-        SetButtonImage(ui_->BtnSkip, 5);
-        SetButtonImage(ui_->BtnStepFrame, 4);
+        // A button held while the window lost the focus gets no release.
+        StopHeldCommands();
         repaintAtNextPress_ = true;
         break;
     case WM_CAPTURECHANGED:
-        KillTimer(kHeldRepeatTimer);
-        KillTimer(kFrameStepTimer);
-        if (graph_ && playState_ == psPlaying && mouseButtonHeld_) graph_->Run();
-        SetButtonImage(ui_->BtnSkip, 5);
-        SetButtonImage(ui_->BtnStepFrame, 4);
+        StopHeldCommands();
         ui_->TrackBarVolume->hide();
         ui_->BtnSound->hide();
         break;
@@ -274,9 +267,17 @@ void TZoMain::OnWindowTimer(UINT id)
         }
         break;
     }
-    case kDvdSeekTimer:
-    case kFrameStepTimer:
     case kHeldRepeatTimer:
+        RepeatHeldStep();
+        break;
+    case kFrameStepTimer:
+        // The button's image tells the direction.
+        if (heldButtons_.StepFrame)
+            FrameStep(ButtonImageIndex(ui_->BtnStepFrame) == ToolImage::StepForward);
+        else
+            KillTimer(kFrameStepTimer);
+        break;
+    case kDvdSeekTimer:
     case kRealMediaEndTimer:
     case kColorControlsTimer:
     case kCdNotifyTimer:
@@ -473,7 +474,7 @@ void TZoMain::OnGraphEvent()
                 break;
             }
             graph_->FreeEventParams(code, p1, p2);
-            if (mouseButtonHeld_ && ui_->NContinuousPlay->isChecked()) {
+            if (heldButtons_.Any() && ui_->NContinuousPlay->isChecked()) {
                 endDeferred_ = true;
                 PostMessage(WM_LBUTTONDOWN, 0, 0);
             } else {
@@ -541,9 +542,10 @@ void TZoMain::GoToNextEntryOrEnd()
 void TZoMain::OnLeftButton(TMessage& message)
 {
     Q_UNUSED(message);
-    mouseButtonHeld_ = false;
     if (endDeferred_) {
         endDeferred_ = false;
+        // The item ended under a held button: its repeat ends with it.
+        if (heldButtons_.Any()) StopHeldCommands();
         if (!dvd_.Mode) GoToNextEntryOrEnd();
         return;
     }

@@ -12,9 +12,11 @@
 #include "player/units/Creadlist.h"
 #include "player/units/Playlist.h"
 #include "player/units/Settings.h"
+#include "player/units/Transport.h"
 
 #include <QPointer>
 #include <QStringList>
+#include <QStyle>
 #include <QTimer>
 
 #include <functional>
@@ -68,12 +70,15 @@ enum : UINT {
 };
 
 // Graph positions and durations are in 100 ns units.
-inline constexpr REFERENCE_TIME kUnitsPerSecond = 10'000'000;
+inline constexpr REFERENCE_TIME kUnitsPerSecond = transport::kUnitsPerSecond;
 // The seek bar counts tenths of a second: a position divided by this is its bar value.
-inline constexpr REFERENCE_TIME kUnitsPerSeekStep = 1'000'000;
+inline constexpr REFERENCE_TIME kUnitsPerSeekStep = transport::kUnitsPerTenth;
 // With the MPEG decoders a seek-bar seek stays 1.5 s before the end: a seek
 // into the last frames leaves them without a picture to show.
-inline constexpr REFERENCE_TIME kMpegSeekEndMargin = 15'000'000;
+inline constexpr REFERENCE_TIME kMpegSeekEndMargin = transport::kMpegBarSeekMargin;
+// The interval of window timer 11 for the skip button and of timer 3.
+inline constexpr UINT kSkipRepeatMs = 250;
+inline constexpr UINT kFrameStepRepeatMs = 170;
 
 // DVD state of the window (the DVD issue fills it). Not reset by CloseMedia:
 // the mode ends in UpdateControlsForMedia or when a file opens.
@@ -116,6 +121,25 @@ struct TOpenedItem {
     double PlaybackRate = 1.0;
     bool BufferingShown = false;      // the position timer shows "buffering"
     bool SeekBarMoved = false;        // a drag waits for the position timer to seek
+    // Where Stop rewound from, in tenths of a second (with ResumePosition on):
+    // the resume file keeps it; 0 when it could not be read.
+    std::int64_t StoppedAt = 0;
+};
+
+// Transport buttons held down with the mouse. While one of the repeat
+// buttons is held, window timer 11 repeats its step; while the frame-step
+// button is held, timer 3 repeats the frame step.
+struct THeldButtons {
+    bool FastForward = false;
+    bool Rewind = false;
+    bool SkipForward = false;
+    bool SkipBackward = false;
+    bool StepFrame = false;
+    // A relative seek under a held button paused a playing file; the end of
+    // the hold runs it again.
+    bool SeekPaused = false;
+    bool Repeating() const { return FastForward || Rewind || SkipForward || SkipBackward; }
+    bool Any() const { return Repeating() || StepFrame; }
 };
 
 // How TZoMain::TakePaths brings a set of paths into the play list.
@@ -215,13 +239,37 @@ public:
 
     // ---- transport ----
     void SetPlayState(int state);
+    // Playing again after a DVD command: the play image, no status text.
+    void ResumePlay();
     void BtnStartClick();
     void TogglePlayPause();
     void BtnStopClick();
     void TBtnNextTrackClick();
     void TBtnPreviousTrackClick();
     void TrackBarForSeekChange();
+    // A click at `x` (the seek bar's coordinates) beside the handle.
+    void TrackBarForSeekEnter(int x);
+    void SeekToBar();
     void TimerTimer();
+    // Held buttons: a press steps once and starts the repeat, the release
+    // (or StopHeldCommands) ends it.
+    void TBtnFastforwardMouseDown();
+    void TBtnRewindMouseDown();
+    void BtnSkipMouseDown(bool forward);
+    void BtnStepFrameMouseDown(bool forward);
+    void TBtnFastforwardMouseUp() { StopHeldCommands(); }
+    void TBtnRewindMouseUp() { StopHeldCommands(); }
+    void BtnSkipMouseUp() { StopHeldCommands(); }
+    void BtnStepFrameMouseUp();
+    // Ends every held repeat: the timers go, a file paused by the repeat
+    // plays on, the skip and frame-step buttons show their normal images.
+    void StopHeldCommands();
+    void RepeatHeldStep();
+    void SkipStep(bool forward);
+    void BtnSkipClick();
+    void FrameStep(bool forward);
+    bool AcquireFrameStepper();
+    HRESULT SetRate(double rate);
     HRESULT SeekTo(REFERENCE_TIME position, const REFERENCE_TIME* stop = nullptr);
     void ShowStatusText(const QString& text);
     void SaveLastList(bool takePosition);
@@ -283,6 +331,8 @@ public:
     bool IsScanning() const { return scanDepth_ > 0; }
     int HeldMessageCount() const { return static_cast<int>(held_.size()); }
     bool StartupIntakePending() const { return static_cast<bool>(startupIntake_); }
+    const THeldButtons& HeldButtons() const { return heldButtons_; }
+    bool IsSeekBarBusy() const { return seekBarBusy_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -309,6 +359,14 @@ private:
     void ScanEvents();
 
     void ConnectHandlers();
+    // Presses the transport takes from its controls before they do: clicks
+    // beside the seek bar's handle, the right button on the skip and
+    // frame-step buttons (backward). True when the event is taken.
+    bool TransportEvent(QObject* watched, QEvent* e);
+    void ApplyPlayState(int state, bool announce);
+    // The seek bar and the time text at `position`.
+    void ShowPosition(REFERENCE_TIME position);
+    int SkipLength() const;
     void ApplySettingsToControls();
     void ReadControlsIntoSettings();
     void SetOpenControlsEnabled(bool enabled);
@@ -346,7 +404,7 @@ private:
     // Guards of the window (the opened item's own are in item_).
     bool addingItems_ = false;        // paths are being taken: drops and second starts are refused
     bool appendToList_ = false;       // the paths being taken join the playing list
-    bool mouseButtonHeld_ = false;
+    THeldButtons heldButtons_;        // a held button is the window's held mouse button
     bool endDeferred_ = false;        // the end of media waits for the held button's release
     bool dialogOpen_ = false;
     bool keepInBackground_ = false;
@@ -368,7 +426,8 @@ private:
     bool fullScreen_ = false;
 
     // Seek bar.
-    bool ignoreNextSeekChange_ = false;
+    bool ignoreNextSeekChange_ = false;   // set around the program's own moves of the bar
+    bool seekBarBusy_ = false;            // a click is being turned into a position
 
     // Video rectangle inside the view panel.
     int videoRectTop_ = 0, videoRectLeft_ = 0, videoRectHeight_ = 0, videoRectWidth_ = 0;
@@ -388,6 +447,10 @@ private:
 
 // The one main window of the process.
 extern TZoMain* ZoMain;
+
+// One part of a slider (its groove or handle) where its style draws it, in
+// the slider's coordinates.
+QRect SliderPart(const QSlider* slider, QStyle::SubControl part);
 
 // Component "Tag" values (integers kept on the component).
 int Tag(const QObject* component);

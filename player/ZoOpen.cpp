@@ -146,13 +146,14 @@ void TZoMain::CloseMedia()
     Timer->stop();
     RMTimer->stop();
     KillTimer(kStillPictureTimer);
-    KillTimer(kHeldRepeatTimer);
     DVDTimer->stop();
     if (graph_) {
         graph_->SetNotifyWindow(nullptr, 0, 0);
         graph_->Stop();
         graph_.reset();
     }
+    // A held button's repeat ends with its item (after the graph: nothing to run again).
+    StopHeldCommands();
     // Every flag of the item in one step: nothing reaches the next item.
     item_ = TOpenedItem();
     playList_.FreeSmallShuffleOrder();

@@ -28,6 +28,7 @@ void TZoMain::ApplySettingsToControls()
     ui_->TBtnShowLibrary->setVisible(settings_.UseViewer);
     SetTag(ui_->TrackBarVolume, static_cast<int>(std::min<DWORD>(settings_.Volume, 100)));
     ui_->TrackBarVolume->setValue(Tag(ui_->TrackBarVolume));
+    SetTag(ui_->BtnSkip, static_cast<int>(settings_.SkipLength));
 
     QAction* aspects[] = {ui_->MIOriginalAspect, ui_->miSizeRatio, ui_->MIAspect43, ui_->miAspect169,
                           ui_->MIUnlockAspect};

@@ -1,5 +1,6 @@
-// Play, pause and stop, next and previous entry, the seek bar, the position
-// display, the volume and the status text.
+// Play, pause and stop, next and previous entry, the seek bar (drag, click
+// and the deferred seek), the position display, the held fast forward,
+// rewind, skip and frame step, the playback rate, the volume and the status text.
 #include "player/ZoMain.h"
 
 #include "player/units/Imagelist.h"
@@ -9,21 +10,47 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QSlider>
+#include <QStyle>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
-void TZoMain::SetPlayState(int state)
+namespace {
+
+// Clears a flag on every way out of a scope.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+void TZoMain::SetPlayState(int state) { ApplyPlayState(state, true); }
+
+void TZoMain::ResumePlay()
+{
+    if (graph_ && playState_ != psScan) graph_->Run();
+    ApplyPlayState(psPlaying, false);
+}
+
+void TZoMain::ApplyPlayState(int state, bool announce)
 {
     playState_ = state;
     if (state == psPlaying) {
-        SetButtonImage(ui_->BtnStart, 2);
+        SetButtonImage(ui_->BtnStart, StartImage::Pause);
         ui_->BtnStart->setToolTip(QStringLiteral("一時停止"));
     } else {
-        SetButtonImage(ui_->BtnStart, 0);
+        SetButtonImage(ui_->BtnStart, StartImage::Play);
         ui_->BtnStart->setToolTip(QStringLiteral("再生"));
     }
-    if (fullScreen_ && settings_.ShowStatus) {
+    if (announce && fullScreen_ && settings_.ShowStatus) {
         switch (state) {
         case psStopped: ShowStatusText(QStringLiteral("停止")); break;
         case psPaused: ShowStatusText(QStringLiteral("一時停止")); break;
@@ -47,7 +74,7 @@ void TZoMain::TogglePlayPause()
     // Nothing open: the list plays from its first entry (not while an intake
     // fills it: the intake plays it when it is done).
     if (!graph_) {
-        if (!playList_.IsEmpty() && !addingItems_) {
+        if (!dvd_.Mode && !playList_.IsEmpty() && !addingItems_) {
             playList_.SetListIndex(0);
             OpenEntry(0);
         }
@@ -59,9 +86,14 @@ void TZoMain::TogglePlayPause()
         return;
     }
     if (playState_ == psStopped || playState_ == psPaused || playState_ == psScan) {
+        const bool fromStop = playState_ == psStopped;
         // A stopped stream starts again from its beginning.
-        if (item_.UrlStream && playState_ == psStopped) SeekTo(0);
-        if (SUCCEEDED(graph_->Run())) SetPlayState(psPlaying);
+        if (item_.UrlStream && fromStop) SeekTo(0);
+        if (FAILED(graph_->Run())) return;
+        SetPlayState(psPlaying);
+        // A stopped MPEG overlay has lost its colour values.
+        if (fromStop && item_.MpegDecodersFound && settings_.UseColorCtrl && !item_.AudioOnly)
+            OnWindowTimer(kColorControlsTimer);
     } else if (SUCCEEDED(graph_->Pause())) {
         SetPlayState(psPaused);
     }
@@ -84,14 +116,19 @@ void TZoMain::BtnStopClick()
     }
     if (item_.NoDuration || item_.UrlStream) {
         graph_->Stop();
-    } else if (FAILED(SeekTo(0))) {
-        graph_->Stop();
     } else {
-        if (ui_->TrackBarForSeek->maximum() > 0) graph_->Pause();
-        ignoreNextSeekChange_ = true;
-        ui_->TrackBarForSeek->setValue(0);
-        ignoreNextSeekChange_ = false;
-        FormatTime(0);
+        // The resume file takes the stopped position in its own field: the
+        // A point of a repeat section stays where it was.
+        if (settings_.ResumePosition) {
+            REFERENCE_TIME position = 0;
+            item_.StoppedAt = SUCCEEDED(graph_->GetCurrentPosition(&position)) ? position / kUnitsPerSeekStep : 0;
+        }
+        if (FAILED(SeekTo(0))) {
+            graph_->Stop();
+        } else {
+            if (ui_->TrackBarForSeek->maximum() > 0) graph_->Pause();
+            ShowPosition(0);
+        }
     }
     SetPlayState(psStopped);
 }
@@ -116,29 +153,78 @@ void TZoMain::StepEntry(bool forward)
 HRESULT TZoMain::SeekTo(REFERENCE_TIME position, const REFERENCE_TIME* stop)
 {
     if (!graph_) return E_FAIL;
-    REFERENCE_TIME current = position;
+    REFERENCE_TIME current = std::max<REFERENCE_TIME>(position, 0);
     REFERENCE_TIME stopAt = stop ? *stop : 0;
     return graph_->SetPositions(&current, media::AM_SEEKING_AbsolutePositioning | media::AM_SEEKING_SeekToKeyFrame,
                                 stop ? &stopAt : nullptr,
                                 stop ? media::AM_SEEKING_AbsolutePositioning : media::AM_SEEKING_NoPositioning);
 }
 
+void TZoMain::ShowPosition(REFERENCE_TIME position)
+{
+    QSlider* bar = ui_->TrackBarForSeek;
+    if (bar->maximum() > 0) {
+        const auto value = transport::BarValue(position, bar->maximum(), item_.Duration);
+        ignoreNextSeekChange_ = true;
+        bar->setValue(static_cast<int>(std::clamp<std::int64_t>(value, 0, bar->maximum())));
+        ignoreNextSeekChange_ = false;
+    }
+    FormatTime(static_cast<int>(std::max<REFERENCE_TIME>(position, 0) / kUnitsPerSecond));
+}
+
 void TZoMain::TrackBarForSeekChange()
 {
     QSlider* bar = ui_->TrackBarForSeek;
-    if (ignoreNextSeekChange_) return;
-    if (!bar->isSliderDown() || bar->maximum() <= 0 || !graph_ || item_.NoDuration) return;
-    const REFERENCE_TIME duration = item_.Duration;
-    REFERENCE_TIME target = duration * bar->value() / bar->maximum();
-    const REFERENCE_TIME last = item_.MpegDecodersFound ? duration - kMpegSeekEndMargin : duration;
-    target = std::clamp<REFERENCE_TIME>(target, 0, std::max<REFERENCE_TIME>(last, 0));
+    // The program's own moves and a click being converted are not drags.
+    if (ignoreNextSeekChange_ || seekBarBusy_) return;
+    if (!bar->isSliderDown() || bar->maximum() <= 0 || !graph_) return;
+    if (item_.UrlStream && playState_ == psStopped) return;
+    // A DVD seeks through its navigator (transport::DvdBarTime gives the time it asks for).
+    if (dvd_.Mode || item_.NoDuration) return;
+    const REFERENCE_TIME target = transport::LimitSeek(
+        transport::BarTarget(item_.Duration, bar->value(), bar->maximum()), item_.Duration, item_.MpegDecodersFound,
+        kMpegSeekEndMargin);
     if (!settings_.ReduceSeekingLoad && !item_.AudioOnly) {
         if (FAILED(SeekTo(target))) return;
     } else {
-        // Sound only (or with ReduceSeekingLoad) the position timer seeks once the bar is let go.
+        // Sound only (or with ReduceSeekingLoad) the position timer seeks.
         item_.SeekBarMoved = true;
     }
     FormatTime(static_cast<int>(target / kUnitsPerSecond));
+}
+
+void TZoMain::TrackBarForSeekEnter(int x)
+{
+    // Every way out clears the flag: a refused click must not block the drags after it.
+    FlagScope busy(seekBarBusy_);
+    QSlider* bar = ui_->TrackBarForSeek;
+    const int max = bar->maximum();
+    if (max < 1) return;
+    if (item_.UrlStream && playState_ == psStopped) return;
+    if (!graph_ || dvd_.Mode || item_.NoDuration) return;
+    const QRect groove = SliderPart(bar, QStyle::SC_SliderGroove);
+    const auto clicked = transport::ClickValue(max, x, groove.left(), groove.left() + groove.width());
+    if (!clicked) return;
+    const int value = static_cast<int>(std::clamp<std::int64_t>(*clicked, 0, max));
+    // A playing item pauses for the seek; the position timer runs it again.
+    if (playState_ == psPlaying) graph_->Pause();
+    ignoreNextSeekChange_ = true;
+    bar->setValue(value);
+    ignoreNextSeekChange_ = false;
+    item_.SeekBarMoved = true;
+    const REFERENCE_TIME target = transport::LimitSeek(transport::BarTarget(item_.Duration, value, max),
+                                                       item_.Duration, item_.MpegDecodersFound, kMpegSeekEndMargin);
+    // Sound only, the position timer seeks (SeekToBar).
+    if (!item_.AudioOnly && FAILED(SeekTo(target))) return;
+    FormatTime(static_cast<int>(target / kUnitsPerSecond));
+}
+
+void TZoMain::SeekToBar()
+{
+    QSlider* bar = ui_->TrackBarForSeek;
+    if (!graph_ || bar->maximum() <= 0) return;
+    SeekTo(transport::LimitSeek(transport::BarTarget(item_.Duration, bar->value(), bar->maximum()), item_.Duration,
+                                item_.MpegDecodersFound, kMpegSeekEndMargin));
 }
 
 void TZoMain::TimerTimer()
@@ -146,27 +232,158 @@ void TZoMain::TimerTimer()
     // During a folder scan the next tick after it does the work.
     if (!graph_ || IsScanning()) return;
     QSlider* bar = ui_->TrackBarForSeek;
-    if (bar->isSliderDown()) return;
-    if (item_.SeekBarMoved) {
-        // The deferred seek of a drag: where the bar was let go.
-        const REFERENCE_TIME duration = item_.Duration;
-        if (bar->maximum() > 0 && duration > 0) {
-            REFERENCE_TIME target = duration * bar->value() / bar->maximum();
-            if (item_.MpegDecodersFound) target = std::min<REFERENCE_TIME>(target, duration - kMpegSeekEndMargin);
-            SeekTo(std::max<REFERENCE_TIME>(target, 0));
+    if (bar->isSliderDown()) {
+        // With ReduceSeekingLoad a drag seeks at most once a tick, and only when the bar moved.
+        if (item_.SeekBarMoved && settings_.ReduceSeekingLoad && !item_.AudioOnly && bar->value() != Tag(bar)) {
+            SetTag(bar, bar->value());
+            SeekToBar();
         }
-        item_.SeekBarMoved = false;
-        if (playState_ == psPlaying) graph_->Run();
+        return;
+    }
+    if (item_.SeekBarMoved) {
+        // The deferred seek of a drag or click: where the bar was let go.
+        if (item_.AudioOnly || settings_.ReduceSeekingLoad) SeekToBar();
+        if (playState_ != psPlaying || SUCCEEDED(graph_->Run())) item_.SeekBarMoved = false;
     }
     REFERENCE_TIME position = 0;
     if (FAILED(graph_->GetCurrentPosition(&position))) return;
-    if (bar->maximum() > 0) {
-        ignoreNextSeekChange_ = true;
-        bar->setValue(static_cast<int>(position / kUnitsPerSeekStep));
-        ignoreNextSeekChange_ = false;
-    }
-    FormatTime(static_cast<int>(position / kUnitsPerSecond));
+    ShowPosition(position);
     if (item_.BufferingShown) ShowStatusText(QStringLiteral("バッファリング中"));
+}
+
+// ---- held buttons ----
+
+int TZoMain::SkipLength() const { return Tag(ui_->BtnSkip); }
+
+void TZoMain::TBtnFastforwardMouseDown()
+{
+    // The DVD's scan speeds come with its navigator.
+    if (heldButtons_.Repeating() || !graph_ || dvd_.Mode || item_.NoDuration || item_.StillPicture) return;
+    // Held before the first step, so that the step leaves the file paused.
+    heldButtons_.FastForward = true;
+    SkipSeconds(static_cast<int>(settings_.FastForwardLength));
+    SetTimer(kHeldRepeatTimer, std::max<UINT>(settings_.SeekInterval, 10));
+}
+
+void TZoMain::TBtnRewindMouseDown()
+{
+    if (heldButtons_.Repeating() || !graph_ || dvd_.Mode || item_.NoDuration || item_.StillPicture) return;
+    heldButtons_.Rewind = true;
+    SkipSeconds(-static_cast<int>(settings_.FastForwardLength));
+    SetTimer(kHeldRepeatTimer, std::max<UINT>(settings_.SeekInterval, 10));
+}
+
+void TZoMain::BtnSkipMouseDown(bool forward)
+{
+    if (heldButtons_.Repeating() || !graph_ || dvd_.Mode || item_.NoDuration || item_.StillPicture) return;
+    // The image tells the direction to the timer and to BtnSkipClick.
+    SetButtonImage(ui_->BtnSkip, forward ? ToolImage::SkipForward : ToolImage::SkipBackward);
+    (forward ? heldButtons_.SkipForward : heldButtons_.SkipBackward) = true;
+    SkipStep(forward);
+    SetTimer(kHeldRepeatTimer, kSkipRepeatMs);
+}
+
+void TZoMain::BtnStepFrameMouseDown(bool forward)
+{
+    if (heldButtons_.StepFrame || !graph_ || dvd_.Mode || item_.StillPicture) return;
+    SetButtonImage(ui_->BtnStepFrame, forward ? ToolImage::StepForward : ToolImage::StepBackward);
+    heldButtons_.StepFrame = true;
+    FrameStep(forward);
+    SetTimer(kFrameStepTimer, kFrameStepRepeatMs);
+}
+
+void TZoMain::BtnStepFrameMouseUp()
+{
+    heldButtons_.StepFrame = false;
+    SetButtonImage(ui_->BtnStepFrame, ToolImage::StepForward);
+    KillTimer(kFrameStepTimer);
+}
+
+void TZoMain::StopHeldCommands()
+{
+    if (heldButtons_.SeekPaused && playState_ == psPlaying && graph_) graph_->Run();
+    KillTimer(kHeldRepeatTimer);
+    KillTimer(kFrameStepTimer);
+    heldButtons_ = THeldButtons();
+    SetButtonImage(ui_->BtnSkip, ToolImage::SkipForward);
+    SetButtonImage(ui_->BtnStepFrame, ToolImage::StepForward);
+}
+
+void TZoMain::RepeatHeldStep()
+{
+    // A drag of the seek bar has the position meanwhile.
+    if (ui_->TrackBarForSeek->isSliderDown()) return;
+    if (!graph_) {
+        StopHeldCommands();
+        return;
+    }
+    const int fast = static_cast<int>(settings_.FastForwardLength);
+    if (heldButtons_.FastForward)
+        SkipSeconds(fast);
+    else if (heldButtons_.Rewind)
+        SkipSeconds(-fast);
+    else if (heldButtons_.SkipForward)
+        SkipSeconds(SkipLength());
+    else if (heldButtons_.SkipBackward)
+        SkipSeconds(-SkipLength());
+    else
+        KillTimer(kHeldRepeatTimer);
+}
+
+void TZoMain::SkipStep(bool forward)
+{
+    // A DVD skips through its navigator (transport::DvdSkipTime gives its target).
+    if (!graph_ || dvd_.Mode) return;
+    SkipSeconds(forward ? SkipLength() : -SkipLength());
+}
+
+void TZoMain::BtnSkipClick() { SkipStep(ButtonImageIndex(ui_->BtnSkip) == ToolImage::SkipForward); }
+
+// ---- frame step and rate ----
+
+bool TZoMain::AcquireFrameStepper()
+{
+    if (!item_.CanStep && graph_ && !item_.AudioOnly && !item_.StillPicture)
+        item_.CanStep = graph_->CanStep() == S_OK;
+    return item_.CanStep;
+}
+
+void TZoMain::FrameStep(bool forward)
+{
+    if (!graph_ || dvd_.Mode || !AcquireFrameStepper()) return;
+    const bool wasPaused = playState_ == psPaused;
+    HRESULT hr = S_OK;
+    if (forward) {
+        // The step pauses a running graph itself and waits for the pause:
+        // a step sent while the graph is still running would skip frames.
+        hr = graph_->Step(1);
+    } else {
+        if (!wasPaused && FAILED(graph_->Pause())) return;
+        REFERENCE_TIME position = 0;
+        hr = graph_->GetCurrentPosition(&position);
+        if (SUCCEEDED(hr)) {
+            double fps = 0;
+            if (FAILED(graph_->GetFrameRate(&fps))) fps = 0;
+            REFERENCE_TIME target = transport::StepBackTarget(position, fps, item_.Mpeg);
+            hr = graph_->SetPositions(&target, media::AM_SEEKING_AbsolutePositioning, nullptr,
+                                      media::AM_SEEKING_NoPositioning);
+        }
+    }
+    // Paused even when the step itself failed after the pause.
+    if (!wasPaused && graph_->State() != media::GraphState::Running) SetPlayState(psPaused);
+    if (FAILED(hr) || item_.NoDuration) return;
+    REFERENCE_TIME position = 0;
+    if (SUCCEEDED(graph_->GetCurrentPosition(&position))) ShowPosition(position);
+}
+
+HRESULT TZoMain::SetRate(double rate)
+{
+    if (!graph_) return VFW_E_WRONG_STATE;
+    const HRESULT hr = graph_->SetRate(rate);
+    if (FAILED(hr)) return hr;
+    ui_->STxtbai->setText(transport::RateText(rate));
+    item_.PlaybackRate = rate;
+    return hr;
 }
 
 void TZoMain::ShowStatusText(const QString& text)

@@ -1,14 +1,20 @@
 // The transport through the real window on the fixture media: a seek-bar
-// drag that seeks where the bar is let go, Stop (rewind, then close), the
-// volume curve, a relative seek while playing, an error after playback has
-// started, and graph events that arrive while a folder scan runs.
+// drag that seeks where the bar is let go, a click on the bar, Stop (rewind,
+// then close), play and pause, held fast forward, rewind and skip with their
+// repeat and its cancellation, frame steps, the rate label, the volume
+// curve, a relative seek while playing, an error after playback has started,
+// and graph events that arrive while a folder scan runs.
+#include "player/units/Imagelist.h"
 #include "player/units/Opendialogex.h"
 #include "window_test_util.h"
 
 #include <gst/base/gstbasesink.h>
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QSlider>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -70,7 +76,282 @@ protected:
         return p;
     }
     double Seconds() const { return static_cast<double>(Position()) / kSecond; }
+    // A silent sound file of `seconds` in the home (8 kHz, 16-bit mono):
+    // long enough for the steps that the fixtures are too short for.
+    QString LongClip(int seconds = 60) const
+    {
+        const QString path = Home(QStringLiteral("long.wav"));
+        const quint32 data = static_cast<quint32>(seconds) * 8000 * 2;
+        QByteArray wav;
+        auto u32 = [&wav](quint32 v) { for (int i = 0; i < 4; ++i) wav.append(static_cast<char>(v >> (8 * i))); };
+        auto u16 = [&wav](quint16 v) { wav.append(static_cast<char>(v)).append(static_cast<char>(v >> 8)); };
+        wav.append("RIFF");
+        u32(36 + data);
+        wav.append("WAVEfmt ");
+        u32(16);
+        u16(1);
+        u16(1);
+        u32(8000);
+        u32(16000);
+        u16(2);
+        u16(16);
+        wav.append("data");
+        u32(data);
+        wav.append(QByteArray(static_cast<qsizetype>(data), '\0'));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(wav);
+        return path;
+    }
+    bool Running() const { return w->Graph() && w->Graph()->State() == media::GraphState::Running; }
+    // The position has settled near `seconds` (a seek in flight reads as its target).
+    bool WaitAt(double seconds, double tolerance = 0.15)
+    {
+        return testutil::WaitUntil([&] { return std::abs(Seconds() - seconds) < tolerance; }, 10000);
+    }
 };
+
+TEST_F(TransportWindow, PlayPauseAndStopFollowTheStateAndStopKeepsItsPositionApart)
+{
+    SetMainDword("ResumePosition", 1);
+    Open({LongClip()});
+    ASSERT_TRUE(WaitPlaying());
+    QToolButton* start = ui()->BtnStart;
+    EXPECT_EQ(ButtonImageIndex(start), StartImage::Pause);
+    EXPECT_EQ(start->toolTip(), "一時停止");
+
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_EQ(w->PlayState(), psPaused);
+    EXPECT_FALSE(Running());
+    EXPECT_EQ(ButtonImageIndex(start), StartImage::Play);
+    EXPECT_EQ(start->toolTip(), "再生");
+
+    // Stopped at 12.3 s: the resume file's position is kept in tenths, the
+    // item rewinds to its start, paused.
+    ASSERT_TRUE(SUCCEEDED(w->SeekTo(123 * kSecond / 10)));
+    ASSERT_TRUE(WaitAt(12.3, 0.01));
+    QTest::mouseClick(ui()->BtnStop, Qt::LeftButton);
+    EXPECT_EQ(w->PlayState(), psStopped);
+    EXPECT_EQ(w->Item().StoppedAt, 123);
+    EXPECT_TRUE(WaitAt(0));
+    EXPECT_EQ(ui()->tnTime->text(), "0:00:00");
+
+    // Play from the stop plays from the start.
+    QTest::mouseClick(start, Qt::LeftButton);
+    ASSERT_TRUE(WaitPlaying());
+    EXPECT_LT(Seconds(), 1.0);
+    EXPECT_EQ(ButtonImageIndex(start), StartImage::Pause);
+}
+
+TEST_F(TransportWindow, HeldFastForwardRepeatsEveryIntervalUntilReleasedOrTheFocusGoes)
+{
+    SetMainDword("FastForwardLength", 2);
+    SetMainDword("SeekInterval", 100);
+    Open({LongClip()});
+    ASSERT_TRUE(WaitPlaying());
+    QToolButton* ff = ui()->TBtnFastforward;
+    ASSERT_TRUE(ff->isEnabled());
+
+    // The press steps at once; the file stays paused while the button is held.
+    QElapsedTimer held;
+    held.start();
+    QTest::mousePress(ff, Qt::LeftButton);
+    EXPECT_TRUE(w->HeldButtons().FastForward);
+    EXPECT_TRUE(w->IsTimerSet(kHeldRepeatTimer));
+    EXPECT_GE(Seconds(), 2.0);
+    EXPECT_LT(Seconds(), 2.8);
+    EXPECT_EQ(w->PlayState(), psPlaying);
+    EXPECT_FALSE(Running());
+    // Four more steps of 2 s take at least three intervals.
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Seconds() >= 10.0; }, 10000)) << Seconds();
+    EXPECT_GE(held.elapsed(), 300);
+    EXPECT_FALSE(Running());
+
+    // Released: no more steps, and the file plays on from where it got to.
+    QTest::mouseRelease(ff, Qt::LeftButton);
+    EXPECT_FALSE(w->HeldButtons().Any());
+    EXPECT_FALSE(w->IsTimerSet(kHeldRepeatTimer));
+    ASSERT_TRUE(WaitPlaying());
+    EXPECT_LT(Seconds(), 11.0);
+
+    // Rewind held, then the window loses the focus: the repeat ends there and
+    // the file plays on; the release that follows changes nothing.
+    w->TogglePlayPause();
+    ASSERT_EQ(w->PlayState(), psPaused);
+    ASSERT_TRUE(SUCCEEDED(w->SeekTo(20 * kSecond)));
+    ASSERT_TRUE(WaitAt(20, 0.01));
+    w->TogglePlayPause();
+    ASSERT_TRUE(WaitPlaying());
+    const double before = Seconds();
+    QTest::mousePress(ui()->TBtnRewind, Qt::LeftButton);
+    EXPECT_TRUE(w->HeldButtons().Rewind);
+    EXPECT_NEAR(Seconds(), before - 2.0, 0.3);
+    w->SendMessage(WM_KILLFOCUS, 0, 0);
+    EXPECT_FALSE(w->HeldButtons().Any());
+    EXPECT_FALSE(w->IsTimerSet(kHeldRepeatTimer));
+    EXPECT_TRUE(Running());
+    const double released = Seconds();
+    QTest::mouseRelease(ui()->TBtnRewind, Qt::LeftButton);
+    EXPECT_TRUE(Running());
+    EXPECT_GE(Seconds(), released);
+}
+
+TEST_F(TransportWindow, SkipMovesBySkipLengthBothWaysAndNotBeforeTheStart)
+{
+    SetMainDword("SkipLength", 10);
+    Open({LongClip()});
+    ASSERT_TRUE(WaitPlaying());
+    QToolButton* skip = ui()->BtnSkip;
+    EXPECT_EQ(Tag(skip), 10);
+    QTest::mouseClick(ui()->BtnStart, Qt::LeftButton);
+    ASSERT_EQ(w->PlayState(), psPaused);
+    ASSERT_TRUE(SUCCEEDED(w->SeekTo(5 * kSecond)));
+    ASSERT_TRUE(WaitAt(5, 0.01));
+
+    // The left button skips forward; paused, the bar and the time follow.
+    QTest::mouseClick(skip, Qt::LeftButton);
+    EXPECT_TRUE(WaitAt(15, 0.01));
+    EXPECT_EQ(ui()->tnTime->text(), "0:00:15");
+    EXPECT_NEAR(ui()->TrackBarForSeek->value(), 150, 1);
+    EXPECT_EQ(w->PlayState(), psPaused);
+    // The right button skips backward, showing the backward image while held,
+    // and never before the start.
+    QTest::mousePress(skip, Qt::RightButton);
+    EXPECT_EQ(ButtonImageIndex(skip), ToolImage::SkipBackward);
+    EXPECT_TRUE(WaitAt(5, 0.01));
+    QTest::mouseRelease(skip, Qt::RightButton);
+    EXPECT_EQ(ButtonImageIndex(skip), ToolImage::SkipForward);
+    QTest::mouseClick(skip, Qt::RightButton);
+    EXPECT_TRUE(WaitAt(0, 0.01));
+    EXPECT_EQ(ui()->tnTime->text(), "0:00:00");
+
+    // Held while playing it repeats; a lost capture ends the repeat and the file plays on.
+    QTest::mouseClick(ui()->BtnStart, Qt::LeftButton);
+    ASSERT_TRUE(WaitPlaying());
+    QTest::mousePress(skip, Qt::LeftButton);
+    EXPECT_TRUE(w->HeldButtons().SkipForward);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Seconds() >= 30.0; }, 10000)) << Seconds();
+    EXPECT_FALSE(Running());
+    w->SendMessage(WM_CAPTURECHANGED, 0, 0);
+    EXPECT_FALSE(w->IsTimerSet(kHeldRepeatTimer));
+    EXPECT_FALSE(w->HeldButtons().Any());
+    ASSERT_TRUE(WaitPlaying());
+    QTest::mouseRelease(skip, Qt::LeftButton);
+    EXPECT_LT(Seconds(), 45.0);
+}
+
+TEST_F(TransportWindow, ClickOnTheSeekBarLandsWhereClicked)
+{
+    Open({LongClip()});
+    ASSERT_TRUE(WaitPlaying());
+    QSlider* bar = ui()->TrackBarForSeek;
+    const int max = bar->maximum();
+    ASSERT_EQ(max, 600);
+    const QRect groove = SliderPart(bar, QStyle::SC_SliderGroove);
+    const int travel = groove.width() - 7;
+    ASSERT_GT(travel, 100);
+    const int x = groove.left() + 3 + travel * 3 / 4;
+
+    // Playing sound: the click pauses and moves the bar, the position timer
+    // seeks there and plays on.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(x, bar->height() / 2));
+    EXPECT_NEAR(bar->value(), 450, max / travel + 1);
+    EXPECT_FALSE(w->IsSeekBarBusy());
+    ASSERT_TRUE(testutil::WaitUntil([&] { return std::abs(Seconds() - 45.0) < 1.0 && Running(); }, 10000))
+        << Seconds();
+    EXPECT_EQ(w->PlayState(), psPlaying);
+
+    // Left of the groove is the start.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(0, bar->height() / 2));
+    EXPECT_EQ(bar->value(), 0);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Seconds() < 1.0 && Running(); }, 10000)) << Seconds();
+
+    // A click that cannot be converted (no groove to speak of) leaves the
+    // bar free: the drag after it still seeks.
+    bar->resize(6, bar->height());
+    w->TrackBarForSeekEnter(3);
+    EXPECT_FALSE(w->IsSeekBarBusy());
+    w->LayoutControls();
+    bar->setSliderDown(true);
+    bar->setValue(max / 2);
+    bar->setSliderDown(false);
+    EXPECT_TRUE(testutil::WaitUntil([&] { return std::abs(Seconds() - 30.0) < 1.0; }, 10000)) << Seconds();
+}
+
+TEST_F(TransportWindow, FrameStepMovesOneFrameEachWayAndRepeatsWhileHeld)
+{
+    Open({Fixture("mpeg1.mpg")});
+    ASSERT_TRUE(WaitPlaying());
+    QToolButton* step = ui()->BtnStepFrame;
+    ASSERT_TRUE(step->isEnabled());
+    constexpr REFERENCE_TIME kFrame = kSecond / 25;
+
+    // A step pauses first. Each step shows one more frame, one frame later.
+    const quint64 playedFrames = w->Graph()->FramesShown();
+    QTest::mouseClick(step, Qt::LeftButton);
+    EXPECT_EQ(w->PlayState(), psPaused);
+    EXPECT_FALSE(Running());
+    ASSERT_TRUE(testutil::WaitUntil([&] { return w->Graph()->FramesShown() > playedFrames; }, 10000));
+    auto stepOnce = [&](Qt::MouseButton button) {
+        const quint64 shown = w->Graph()->FramesShown();
+        const REFERENCE_TIME before = Position();
+        QTest::mouseClick(step, button);
+        return testutil::WaitUntil([&] { return w->Graph()->FramesShown() > shown && Position() != before; }, 10000);
+    };
+    ASSERT_TRUE(stepOnce(Qt::LeftButton));
+    const REFERENCE_TIME at = Position();
+    ASSERT_TRUE(stepOnce(Qt::LeftButton));
+    EXPECT_NEAR(static_cast<double>(Position() - at), kFrame, kFrame / 4);
+    const REFERENCE_TIME next = Position();
+    // The right button steps back one frame.
+    QTest::mouseClick(step, Qt::RightButton);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Position() < next; }, 10000));
+    EXPECT_NEAR(static_cast<double>(next - Position()), kFrame, kFrame / 4);
+    EXPECT_EQ(ButtonImageIndex(step), ToolImage::StepForward);
+    // At the start a backward step stays there.
+    ASSERT_TRUE(SUCCEEDED(w->SeekTo(0)));
+    ASSERT_TRUE(WaitAt(0, 0.001));
+    QTest::mouseClick(step, Qt::RightButton);
+    Spin(100);
+    EXPECT_EQ(Position(), 0);
+
+    // Held, the steps repeat until the release.
+    QTest::mousePress(step, Qt::LeftButton);
+    EXPECT_TRUE(w->HeldButtons().StepFrame);
+    EXPECT_TRUE(w->IsTimerSet(kFrameStepTimer));
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Position() >= 3 * kFrame; }, 10000)) << Seconds();
+    QTest::mouseRelease(step, Qt::LeftButton);
+    EXPECT_FALSE(w->HeldButtons().StepFrame);
+    EXPECT_FALSE(w->IsTimerSet(kFrameStepTimer));
+    EXPECT_EQ(w->PlayState(), psPaused);
+}
+
+TEST_F(TransportWindow, RateShowsInTheRateLabelUntilTheItemCloses)
+{
+    Open({LongClip()});
+    ASSERT_TRUE(WaitPlaying());
+    QLabel* label = ui()->STxtbai;
+    EXPECT_EQ(label->text(), "1x");
+    ASSERT_EQ(w->SetRate(2.0), S_OK);
+    EXPECT_EQ(label->text(), "2x");
+    double rate = 0;
+    ASSERT_EQ(w->Graph()->GetRate(&rate), S_OK);
+    EXPECT_EQ(rate, 2.0);
+    ASSERT_EQ(w->SetRate(0.5), S_OK);
+    EXPECT_EQ(label->text(), "0.5x");
+    EXPECT_EQ(w->Item().PlaybackRate, 0.5);
+    // A rate the graph refuses changes nothing.
+    EXPECT_TRUE(FAILED(w->SetRate(0)));
+    EXPECT_EQ(label->text(), "0.5x");
+    EXPECT_EQ(w->Item().PlaybackRate, 0.5);
+    EXPECT_TRUE(WaitPlaying());
+
+    w->BtnStopClick();
+    w->BtnStopClick();
+    EXPECT_EQ(w->Graph(), nullptr);
+    EXPECT_EQ(label->text(), "1x");
+    EXPECT_TRUE(FAILED(w->SetRate(2.0)));
+}
 
 TEST_F(TransportWindow, SeekBarDragSeeksOnceWhereTheBarIsLetGo)
 {
