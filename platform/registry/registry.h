@@ -83,6 +83,30 @@ std::string StorePath();
 // Points the store at another file (tests); an empty path returns to the default.
 void SetStorePath(const std::string& path);
 
+// A problem with the store's file, to be told to the user once.
+struct StoreProblem {
+    enum Kind {
+        kNone,
+        kMovedAside,    // the file was not a registry file: moved to movedTo, the registry starts empty
+        kCannotRead,    // the file cannot be read (a folder at its place, no permission, too large)
+        kCannotWrite,   // changes cannot be saved (no permission, a read-only file, a full disk)
+    };
+    Kind kind = kNone;
+    std::string path;      // the store
+    std::string movedTo;   // with kMovedAside
+    // The text for the user (Japanese, UTF-8), naming the file; empty with kNone.
+    std::string Message() const;
+};
+
+// Run once at start-up: removes the temporaries that killed writers left
+// beside the store, reads the store (moving a file that is not ours aside)
+// and checks that changes can be saved (the file and its folder writable,
+// room on the disk). Returns the first problem met since the process
+// started, once; later calls return kNone. The registry goes on either way:
+// on an empty tree when the file cannot be read, without saving when it
+// cannot be written.
+StoreProblem CheckStore();
+
 // Groups the changes made while it lives (in this process) into one write of
 // the file: the exclusive lock is taken at the first change and held until
 // the outermost batch ends, so keep a batch short (a run of value writes).

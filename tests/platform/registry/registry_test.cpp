@@ -397,18 +397,75 @@ TEST(Registry, HandWrittenFileWithOddSpacingAndBadLines)
     ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &software), ERROR_SUCCESS);
     EXPECT_EQ(KeyNames(software), std::vector<std::string>{"Bruvo"});
 
-    // A change rewrites the file in the canonical form without the bad lines.
+    // A change rewrites the file in the canonical form, and every line the
+    // reader did not understand stays where it stood: comments, values of
+    // unknown form, sections of other roots and broken headers.
     ASSERT_EQ(SetDword(key, "New", 1), ERROR_SUCCESS);
     const std::string text = StoreText();
     EXPECT_EQ(text.rfind("REGEDIT4\n\n", 0), 0u);
-    EXPECT_EQ(text.find("Unterminated"), std::string::npos);
     EXPECT_NE(text.find("\"Wrapped\"=hex:01,02,03,04\n"), std::string::npos);
     EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Odd]\n@=\"root default\"\n"), std::string::npos);
+    EXPECT_EQ(text,
+              "REGEDIT4\n\n"
+              "\"Orphan\"=dword:00000001\n"
+              "; a comment\n\n"
+              "[HKEY_CURRENT_USER\\Software]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Bruvo]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Bruvo\\ZoDVD]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Bruvo\\ZoDVD\\Main]\n"
+              "\"Volume\"=dword:00000064\n"
+              "\"Name\"=\"spaced \\\\q\"\n"
+              "\"Unterminated\"=\"abc\n"
+              "\"BadHex\"=hex:0a,zz\n"
+              "\"TooLong\"=dword:123456789\n"
+              "\"NoEquals\" dword:00000001\n"
+              "\"Garbage\"=str:abc\n"
+              "\"Removed\"=-\n"
+              "\"Expand\"=hex(2):25,00\n"
+              "\"Wrapped\"=hex:01,02,03,04\n"
+              "\"Trailing\"=\"x\" junk\n"
+              "random words\n"
+              "\"After\"=dword:00000002\n"
+              "\"Merged\"=dword:00000003\n"
+              "\"New\"=dword:00000001\n\n"
+              "[HKEY_USERS\\Other]\n"
+              "\"Lost\"=dword:1\n\n"
+              "[-HKEY_CURRENT_USER\\Software\\Gone]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Unclosed\n"
+              "\"InUnclosed\"=dword:1\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Odd]\n"
+              "@=\"root default\"\n\n");
+
+    // Deleting values and keys moves the kept lines to their neighbours
+    // instead of dropping them; only the sections of the deleted key go.
+    ASSERT_EQ(RegDeleteValue(key, "Expand"), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteValue(key, "After"), ERROR_SUCCESS);
+    HKEY zo = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Bruvo\\ZoDVD", 0, KEY_WRITE, &zo), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKey(zo, "Main"), ERROR_SUCCESS);
+    EXPECT_EQ(StoreText(),
+              "REGEDIT4\n\n"
+              "\"Orphan\"=dword:00000001\n"
+              "; a comment\n\n"
+              "[HKEY_CURRENT_USER\\Software]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Bruvo]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Bruvo\\ZoDVD]\n\n"
+              "[HKEY_USERS\\Other]\n"
+              "\"Lost\"=dword:1\n\n"
+              "[-HKEY_CURRENT_USER\\Software\\Gone]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Unclosed\n"
+              "\"InUnclosed\"=dword:1\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Odd]\n"
+              "@=\"root default\"\n\n");
+    RegCloseKey(zo);
     for (HKEY k : {key, odd, software}) RegCloseKey(k);
 }
 
-// Files made of random fragments of the format: reading never fails, and what
-// is written from them reads back to the same file.
+// Files made of random fragments of the format, most of them after a header:
+// reading never fails, and what is written from them reads back to the same
+// file (those without a header are moved aside, and the registry starts empty).
 TEST(Registry, GarbageFilesReadAndRewriteStably)
 {
     IsolatedHome home;
@@ -433,7 +490,7 @@ TEST(Registry, GarbageFilesReadAndRewriteStably)
         return StoreText();
     };
     for (int round = 0; round < 200; ++round) {
-        std::string text;
+        std::string text = round % 4 ? "REGEDIT4\n" : "";
         const unsigned count = next() % 60;
         for (unsigned i = 0; i < count; ++i) text += fragments[next() % std::size(fragments)];
         const QString path = home.File(QString("g%1.reg").arg(round));
