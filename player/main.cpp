@@ -2,13 +2,17 @@
 // for its own. A second start with arguments hands them to the running window
 // and ends.
 #include "platform/dialogs/dialogs.h"
+#include "platform/files/statefile.h"
 #include "platform/instance/instance.h"
+#include "platform/paths/paths.h"
+#include "platform/registry/registry.h"
 #include "player/ZoMain.h"
 
 #include <gst/gst.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <exception>
@@ -61,6 +65,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zoravel"));
     gst_init(nullptr, nullptr);
+    // Leftovers of writers that were killed go; a settings file that cannot
+    // be used is told once, and the program goes on with what it has.
+    statefile::RemoveStaleTemporaries(QFile::encodeName(GetUserDataFolder()).toStdString(), {}, true);
+    if (const registry::StoreProblem problem = registry::CheckStore(); problem.kind != registry::StoreProblem::kNone)
+        MessageBox(nullptr, QString::fromStdString(problem.Message()), QStringLiteral("エラー"), MB_OK | MB_ICONERROR);
     try {
         auto* window = new TZoMain(args);
         entryMutex.reset();

@@ -10,6 +10,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <vector>
 
 namespace statefile {
 
@@ -148,16 +149,18 @@ int WriteAtomically(const std::string& path, std::string_view content, const Wri
     return 0;
 }
 
-int RemoveStaleTemporaries(const std::string& folder, const std::string& name)
+int RemoveStaleTemporaries(const std::string& folder, const std::string& name, bool subFolders)
 {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return 0;
+    std::vector<std::string> below;
     const std::string wanted = name.empty() ? std::string() : BaseInName(name);
     const pid_t self = getpid();
     int removed = 0;
     while (const dirent* e = readdir(dir)) {
         std::string_view base;
         pid_t pid = 0;
+        if (subFolders && e->d_type == DT_DIR && e->d_name[0] != '.') below.push_back(e->d_name);
         if (!SplitTemporaryName(e->d_name, &base, &pid)) continue;
         if (!wanted.empty() && base != wanted) continue;
         if (pid == self || ProcessRuns(pid)) continue;
@@ -175,6 +178,7 @@ int RemoveStaleTemporaries(const std::string& folder, const std::string& name)
         close(fd);
     }
     closedir(dir);
+    for (const std::string& sub : below) removed += RemoveStaleTemporaries(folder + "/" + sub, name, false);
     return removed;
 }
 

@@ -33,9 +33,11 @@ int WriteAtomically(const std::string& path, std::string_view content, const Wri
                     struct stat* written = nullptr);
 
 // Removes, in `folder`, the temporaries of writers that no longer run. With
-// `name` given, only those of that target file; else all of them. Returns
-// how many were removed.
-int RemoveStaleTemporaries(const std::string& folder, const std::string& name = std::string());
+// `name` given, only those of that target file; else all of them, and with
+// `subFolders` those in the folders directly below too. Returns how many
+// were removed.
+int RemoveStaleTemporaries(const std::string& folder, const std::string& name = std::string(),
+                           bool subFolders = false);
 
 // Whether a file name is one of our temporaries; its writer's process id.
 bool IsTemporaryName(std::string_view fileName, pid_t* pid = nullptr);

@@ -25,6 +25,7 @@
 #include <ctime>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <unordered_set>
 
 using registry::detail::FoldName;
@@ -100,10 +101,10 @@ struct Store {
     bool batchDirty = false;
     std::string batchPath;
 
-    // The first problem with the file since the last report, and whether
-    // one was reported: the user hears of a broken store once per run.
+    // The first problem with the file not yet reported, and the files whose
+    // problems were reported: the user hears of a broken store once per run.
     registry::StoreProblem problem;
-    bool reported = false;
+    std::set<std::string> reported;
 };
 
 Store& TheStore()
@@ -173,7 +174,7 @@ void Flock(int fd, int op)
 void NoteProblem(Store& s, registry::StoreProblem::Kind kind, const std::string& path,
                  const std::string& movedTo = std::string())
 {
-    if (s.reported || s.problem.kind != registry::StoreProblem::kNone) return;
+    if (s.reported.count(path) || (s.problem.kind != registry::StoreProblem::kNone && s.problem.path == path)) return;
     s.problem.kind = kind;
     s.problem.path = path;
     s.problem.movedTo = movedTo;
@@ -759,8 +760,8 @@ StoreProblem CheckStore()
     if (SyncForRead(s) == ERROR_SUCCESS && !StoreLooksWritable(path))
         NoteProblem(s, StoreProblem::kCannotWrite, path);
     StoreProblem problem;
-    if (!s.reported) problem = s.problem;
-    s.reported = true;
+    if (!s.reported.count(path) && s.problem.path == path) problem = s.problem;
+    s.reported.insert(path);
     s.problem = StoreProblem();
     return problem;
 }

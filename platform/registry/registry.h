@@ -101,8 +101,8 @@ struct StoreProblem {
 // Run once at start-up: removes the temporaries that killed writers left
 // beside the store, reads the store (moving a file that is not ours aside)
 // and checks that changes can be saved (the file and its folder writable,
-// room on the disk). Returns the first problem met since the process
-// started, once; later calls return kNone. The registry goes on either way:
+// room on the disk). Returns the first problem met with the current file,
+// once: later calls for the same file return kNone. The registry goes on either way:
 // on an empty tree when the file cannot be read, without saving when it
 // cannot be written.
 StoreProblem CheckStore();
