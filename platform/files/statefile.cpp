@@ -111,19 +111,19 @@ int WriteAtomically(const std::string& path, std::string_view content, const Wri
         char resolved[PATH_MAX];
         if (realpath(path.c_str(), resolved)) target = resolved;   // a dangling link is replaced
     }
-    mode_t mode = options.mode;
+    bool keepMode = false;
     struct stat old;
     if (stat(target.c_str(), &old) == 0) {
         if (!S_ISREG(old.st_mode)) return EISDIR;
         // A file its owner made read-only is not replaced behind their back.
         if (access(target.c_str(), W_OK) != 0) return EACCES;
-        mode = old.st_mode & 07777;
+        keepMode = true;
     }
 
     const std::string folder = FolderOf(target);
     const std::string tmp = folder + "/." + BaseInName(NameOf(target)) + "." + std::to_string(getpid()) + "-" +
                             std::to_string(g_sequence.fetch_add(1)) + std::string(kSuffix);
-    const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, options.mode);
     if (fd < 0) return errno;
     // Held until the rename: a cleaner that gets the lock knows the writer is gone.
     while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
@@ -134,7 +134,7 @@ int WriteAtomically(const std::string& path, std::string_view content, const Wri
         return err;
     };
     if (const int err = WriteAll(fd, content)) return fail(err);
-    if (fchmod(fd, mode) != 0) return fail(errno);
+    if (keepMode && fchmod(fd, old.st_mode & 07777) != 0) return fail(errno);
     if (options.mtime) {
         const timespec times[2] = {{0, UTIME_OMIT}, *options.mtime};
         if (futimens(fd, times) != 0) return fail(errno);

@@ -18,8 +18,8 @@
 namespace statefile {
 
 struct WriteOptions {
-    // Permissions of a new file; an existing target keeps its own.
-    mode_t mode = 0600;
+    // Permissions of a new file, less the umask; an existing target keeps its own.
+    mode_t mode = 0666;
     // Modification time the new version is given; null for the current time.
     const timespec* mtime = nullptr;
 };

@@ -353,6 +353,7 @@ LONG WriteStore(Store& s, const std::string& path)
         }
     }
     statefile::WriteOptions options;
+    options.mode = 0600;   // settings are the user's own
     options.mtime = &now;
     struct stat st;
     if (const int err = statefile::WriteAtomically(path, text, options, &st)) {
