@@ -13,9 +13,18 @@ packages=(
   libdvdnav-dev libdvdread-dev libcdio-dev libgsf-1-dev libjpeg62-turbo-dev libicu-dev libasound2-dev
   fonts-noto-cjk
 )
-if [ "${1:-}" = "--test" ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps)
-fi
+# --test: what the tests need; --sanitize: also clang and its fuzzing and
+# sanitizer runtimes, for scripts/sanitize.sh.
+for arg in "$@"; do
+  case "$arg" in
+    --test|--sanitize)
+      packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps)
+      ;;&
+    --sanitize)
+      packages+=(clang libclang-rt-14-dev)
+      ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -201,10 +201,11 @@ bool IsHeader(std::string_view line)
     return false;
 }
 
-// A line as kept: its text without the line end.
+// A line as kept: its text without the line end ("\r" before "\n" too, as
+// the file is written with "\n" alone).
 std::string KeptLine(std::string_view line)
 {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return std::string(line);
 }
 
