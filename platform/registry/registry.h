@@ -4,7 +4,10 @@
 // is made under an exclusive lock on the file, after re-reading it when another
 // process changed it, and written to a temporary file that is renamed over the
 // old one, so two processes can write at once and a crash never leaves half a
-// file.
+// file. A file at the path that is not a registry file is never written
+// over: it is moved aside and the registry starts empty (see CheckStore).
+// Lines of the file the reader does not understand are written back as they
+// stood.
 //
 // The file is $XDG_CONFIG_HOME/Zoravel/registry.reg (~/.config when unset), or
 // the path in ZORAVEL_REGISTRY.
