@@ -2,14 +2,18 @@
 // for its own. A second start with arguments hands them to the running window
 // and ends.
 #include "platform/dialogs/dialogs.h"
+#include "platform/files/statefile.h"
 #include "platform/instance/instance.h"
 #include "platform/media/preload.h"
+#include "platform/paths/paths.h"
+#include "platform/registry/registry.h"
 #include "player/ZoMain.h"
 
 #include <gst/gst.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <exception>
@@ -65,6 +69,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zoravel"));
     gst_init(nullptr, nullptr);
+    // Leftovers of writers that were killed go; a settings file that cannot
+    // be used is told once, and the program goes on with what it has.
+    statefile::RemoveStaleTemporaries(QFile::encodeName(GetUserDataFolder()).toStdString(), {}, true);
+    if (const registry::StoreProblem problem = registry::CheckStore(); problem.kind != registry::StoreProblem::kNone)
+        MessageBox(nullptr, QString::fromStdString(problem.Message()), QStringLiteral("エラー"), MB_OK | MB_ICONERROR);
     try {
         // The window goes before the application object (its destruction
         // writes the settings and needs the widgets).

@@ -13,11 +13,22 @@ packages=(
   libdvdnav-dev libdvdread-dev libcdio-dev libgsf-1-dev libjpeg62-turbo-dev libicu-dev libasound2-dev
   fonts-noto-cjk
 )
-case "${1:-}" in
-  --test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps) ;;
-  # The start-up benchmark times the program beside mpv.
-  --bench) packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps mpv) ;;
-esac
+# --test: what the tests need; --bench: also mpv, which the start-up
+# benchmark times beside the program; --sanitize: also clang and its fuzzing
+# and sanitizer runtimes, for scripts/sanitize.sh.
+for arg in "$@"; do
+  case "$arg" in
+    --test|--bench|--sanitize)
+      packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps)
+      ;;&
+    --bench)
+      packages+=(mpv)
+      ;;
+    --sanitize)
+      packages+=(clang libclang-rt-14-dev)
+      ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@
 namespace registry::detail {
 
 const char* const kRootNames[kRootCount] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT"};
+const char* const kHeaders[2] = {"REGEDIT4", "Windows Registry Editor Version 5.00"};
 
 namespace {
 
@@ -192,6 +193,30 @@ bool ParseHexBytes(std::string_view s, std::vector<BYTE>* out)
     }
 }
 
+bool IsHeader(std::string_view line)
+{
+    for (const char* header : kHeaders) {
+        if (FoldName(line) == FoldName(header)) return true;
+    }
+    return false;
+}
+
+// A line as kept: its text without the line end ("\r" before "\n" too, as
+// the file is written with "\n" alone).
+std::string KeptLine(std::string_view line)
+{
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return std::string(line);
+}
+
+// A kept line that, read again, would take the next line as the rest of a
+// hex list; the writer puts a blank line after it, which ends that list.
+bool ContinuesOnNextLine(std::string_view line)
+{
+    line = Trim(line);
+    return !line.empty() && (line.front() == '"' || line.front() == '@') && line.back() == '\\';
+}
+
 class Parser {
 public:
     Parser(std::string_view text, Tree* tree) : tree_(tree)
@@ -206,38 +231,70 @@ public:
         }
     }
 
-    void Run()
+    bool Run()
     {
-        for (next_ = 0; next_ < lines_.size();) {
+        next_ = 0;
+        while (next_ < lines_.size() && Trim(lines_[next_]).empty()) ++next_;
+        if (next_ == lines_.size()) return true;   // blanks only: an empty registry
+        if (!IsHeader(Trim(lines_[next_]))) return false;
+        tree_->header = std::string(Trim(lines_[next_++]));
+        keepTo_ = &tree_->preamble;
+        while (next_ < lines_.size()) {
+            const size_t first = next_;
             const std::string_view line = Trim(lines_[next_++]);
-            if (line.empty() || line.front() == ';') continue;
+            if (line.empty()) continue;
             if (line.front() == '[') {
-                Section(line);
-            } else if (line.front() == '"' || line.front() == '@') {
-                if (current_) ValueLine(line);
+                Section(line, first);
+            } else if (!current_ || !ValueLine(line)) {
+                for (size_t i = first; i < next_; ++i) keepTo_->push_back(KeptLine(lines_[i]));
             }
-            // Anything else (the header, stray text) is skipped.
         }
+        EndSection();
+        return true;
     }
 
 private:
-    void Section(std::string_view line)
+    // Kept lines after the last value of a section are its trailing lines.
+    void EndSection()
     {
-        current_ = nullptr;
+        if (current_ && !pending_.empty()) {
+            current_->trailing.insert(current_->trailing.end(), pending_.begin(), pending_.end());
+        }
+        pending_.clear();
+    }
+
+    void Section(std::string_view line, size_t index)
+    {
+        EndSection();
+        Node* node = KnownSection(line);
+        if (!node) {
+            // Another root, a deletion request or a broken header: the section
+            // and its lines are kept after the key read before it.
+            keepTo_ = lastKnown_ ? &lastKnown_->following : &tree_->preamble;
+            current_ = nullptr;
+            keepTo_->push_back(KeptLine(lines_[index]));
+            return;
+        }
+        current_ = lastKnown_ = node;
+        keepTo_ = &pending_;
+    }
+
+    Node* KnownSection(std::string_view line)
+    {
         const size_t close = line.rfind(']');
-        if (close == std::string_view::npos || close == 0) return;
+        if (close == std::string_view::npos || close == 0) return nullptr;
         std::string_view path = line.substr(1, close - 1);
-        if (!path.empty() && path.front() == '-') return;   // a deletion request, not a key
+        if (!path.empty() && path.front() == '-') return nullptr;   // a deletion request, not a key
         const size_t sep = path.find('\\');
-        const std::string_view rootName = Trim(path.substr(0, sep));
+        const std::string rootName = FoldName(Trim(path.substr(0, sep)));
         int root = -1;
         for (int r = 0; r < kRootCount; ++r) {
-            if (FoldName(rootName) == FoldName(kRootNames[r])) root = r;
+            if (rootName == FoldName(kRootNames[r])) root = r;
         }
-        if (FoldName(rootName) == "hkcu") root = kCurrentUser;
-        if (FoldName(rootName) == "hklm") root = kLocalMachine;
-        if (FoldName(rootName) == "hkcr") root = kClassesRoot;
-        if (root < 0) return;
+        if (rootName == "hkcu") root = kCurrentUser;
+        if (rootName == "hklm") root = kLocalMachine;
+        if (rootName == "hkcr") root = kClassesRoot;
+        if (root < 0) return nullptr;
         Node* node = &tree_->roots[root];
         if (sep != std::string_view::npos) {
             std::string_view rest = path.substr(sep + 1);
@@ -249,20 +306,22 @@ private:
                 rest.remove_prefix(next + 1);
             }
         }
-        current_ = node;
+        return node;
     }
 
-    void ValueLine(std::string_view line)
+    // False when the line (with the lines it took as its continuation) is
+    // not a value we understand.
+    bool ValueLine(std::string_view line)
     {
         size_t pos = 0;
         std::string name;
         if (line.front() == '@') {
             pos = 1;
-        } else if (!ParseQuoted(line, &pos, &name)) {
-            return;
+        } else if (line.front() != '"' || !ParseQuoted(line, &pos, &name)) {
+            return false;
         }
         while (pos < line.size() && IsSpace(line[pos])) ++pos;
-        if (pos >= line.size() || line[pos] != '=') return;
+        if (pos >= line.size() || line[pos] != '=') return false;
         ++pos;
         while (pos < line.size() && IsSpace(line[pos])) ++pos;
         std::string_view data = line.substr(pos);
@@ -272,17 +331,17 @@ private:
         if (!data.empty() && data.front() == '"') {
             size_t end = 0;
             std::string text;
-            if (!ParseQuoted(data, &end, &text) || !Trim(data.substr(end)).empty()) return;
+            if (!ParseQuoted(data, &end, &text) || !Trim(data.substr(end)).empty()) return false;
             type = REG_SZ;
             bytes.assign(text.begin(), text.end());
             bytes.push_back(0);
         } else if (StartsWithNoCase(data, "dword:")) {
             const std::string_view digits = Trim(data.substr(6));
-            if (digits.empty() || digits.size() > 8) return;
+            if (digits.empty() || digits.size() > 8) return false;
             DWORD v = 0;
             for (char c : digits) {
                 const int d = HexDigit(c);
-                if (d < 0) return;
+                if (d < 0) return false;
                 v = v * 16 + static_cast<DWORD>(d);
             }
             type = REG_DWORD;
@@ -292,41 +351,52 @@ private:
             type = REG_BINARY;
             if (p < data.size() && data[p] == '(') {
                 const size_t close = data.find(')', p);
-                if (close == std::string_view::npos) return;
+                if (close == std::string_view::npos) return false;
                 const std::string_view digits = Trim(data.substr(p + 1, close - p - 1));
-                if (digits.empty() || digits.size() > 8) return;
+                if (digits.empty() || digits.size() > 8) return false;
                 type = 0;
                 for (char c : digits) {
                     const int d = HexDigit(c);
-                    if (d < 0) return;
+                    if (d < 0) return false;
                     type = type * 16 + static_cast<DWORD>(d);
                 }
                 p = close + 1;
             }
             while (p < data.size() && IsSpace(data[p])) ++p;
-            if (p >= data.size() || data[p] != ':') return;
+            if (p >= data.size() || data[p] != ':') return false;
             std::string list(data.substr(p + 1));
-            // A list ending in "\" goes on in the following lines.
+            // A list ending in "\" goes on in the following lines; a blank
+            // line or the start of another entry ends it unfinished.
             while (!Trim(list).empty() && Trim(list).back() == '\\') {
                 list = std::string(Trim(list));
                 list.pop_back();
-                if (next_ >= lines_.size()) return;
+                if (next_ >= lines_.size()) return false;
                 const std::string_view more = Trim(lines_[next_]);
-                if (!more.empty() && (more.front() == '[' || more.front() == '"' || more.front() == '@')) return;
+                if (more.empty() || more.front() == '[' || more.front() == '"' || more.front() == '@') return false;
                 ++next_;
                 list += more;
             }
-            if (!ParseHexBytes(list, &bytes)) return;
+            if (!ParseHexBytes(list, &bytes)) return false;
         } else {
-            return;   // "-" (deletion) or an unknown form
+            return false;   // "-" (deletion) or an unknown form
         }
-        current_->SetValue(name, FoldName(name), type, std::move(bytes));
+        const std::string folded = FoldName(name);
+        const bool existed = current_->FindValue(folded) != nullptr;
+        current_->SetValue(name, folded, type, std::move(bytes));
+        if (!existed && !pending_.empty()) {
+            current_->values.back().before = std::move(pending_);
+            pending_.clear();
+        }
+        return true;
     }
 
     Tree* tree_;
     std::vector<std::string_view> lines_;
     size_t next_ = 0;
-    Node* current_ = nullptr;
+    Node* current_ = nullptr;     // the key of the section being read
+    Node* lastKnown_ = nullptr;   // the key of the last section of ours
+    RawLines pending_;            // kept lines not yet placed before a value
+    RawLines* keepTo_ = nullptr;  // where a line not understood goes
 };
 
 // ---- writing ----
@@ -374,8 +444,18 @@ bool IsPlainText(const std::vector<BYTE>& data)
     return text.find('\0') == std::string_view::npos && IsValidUtf8(text);
 }
 
+void WriteKept(std::string* out, const RawLines& lines)
+{
+    for (const std::string& line : lines) {
+        out->append(line);
+        out->push_back('\n');
+        if (ContinuesOnNextLine(line)) out->push_back('\n');
+    }
+}
+
 void WriteValue(std::string* out, const Value& v)
 {
+    WriteKept(out, v.before);
     if (v.name.empty()) {
         out->push_back('@');
     } else {
@@ -406,14 +486,35 @@ void WriteValue(std::string* out, const Value& v)
     out->push_back('\n');
 }
 
-void WriteNode(std::string* out, const Node& node, const std::string& path)
+void WriteSection(std::string* out, const Node& node, const std::string& path)
 {
     out->push_back('[');
     out->append(path);
     out->append("]\n");
     for (const Value& v : node.values) WriteValue(out, v);
+    WriteKept(out, node.trailing);
     out->push_back('\n');
+    // The sections of others, each after a blank line as a file would have them.
+    for (size_t i = 0; i < node.following.size(); ++i) {
+        const std::string_view line = Trim(node.following[i]);
+        if (i > 0 && !line.empty() && line.front() == '[') out->push_back('\n');
+        WriteKept(out, {node.following[i]});
+    }
+    if (!node.following.empty()) out->push_back('\n');
+}
+
+void WriteNode(std::string* out, const Node& node, const std::string& path)
+{
+    WriteSection(out, node, path);
     for (const auto& child : node.children) WriteNode(out, *child, path + "\\" + child->name);
+}
+
+// Appends the sections of others kept after the keys of the subtree, in
+// the order they are written.
+void CollectFollowing(const Node& node, RawLines* out)
+{
+    out->insert(out->end(), node.following.begin(), node.following.end());
+    for (const auto& child : node.children) CollectFollowing(*child, out);
 }
 
 }  // namespace
@@ -490,10 +591,12 @@ bool Node::SetValue(std::string_view n, std::string_view f, DWORD type, std::vec
 bool Node::RemoveValue(std::string_view f)
 {
     for (auto it = values.begin(); it != values.end(); ++it) {
-        if (it->folded == f) {
-            values.erase(it);
-            return true;
-        }
+        if (it->folded != f) continue;
+        RawLines kept = std::move(it->before);
+        const auto next = values.erase(it);
+        RawLines& to = next != values.end() ? next->before : trailing;
+        to.insert(to.begin(), kept.begin(), kept.end());
+        return true;
     }
     return false;
 }
@@ -501,31 +604,45 @@ bool Node::RemoveValue(std::string_view f)
 bool Node::RemoveChild(std::string_view f)
 {
     for (auto it = children.begin(); it != children.end(); ++it) {
-        if ((*it)->folded == f) {
-            children.erase(it);
-            return true;
+        if ((*it)->folded != f) continue;
+        RawLines others;
+        CollectFollowing(**it, &others);
+        Node* before = this;
+        if (it != children.begin()) {
+            before = std::prev(it)->get();
+            while (!before->children.empty()) before = before->children.back().get();
         }
+        children.erase(it);
+        before->following.insert(before->following.end(), others.begin(), others.end());
+        return true;
     }
     return false;
 }
 
-void ParseTree(std::string_view text, Tree* tree)
+bool ParseTree(std::string_view text, Tree* tree)
 {
-    Parser(text, tree).Run();
+    if (Parser(text, tree).Run()) return true;
+    *tree = Tree();
+    return false;
 }
 
 std::string WriteTree(const Tree& tree)
 {
-    std::string out = "REGEDIT4\n\n";
-    for (int r = 0; r < kRootCount; ++r) {
-        if (!tree.roots[r].values.empty()) {
-            out.push_back('[');
-            out.append(kRootNames[r]);
-            out.append("]\n");
-            for (const Value& v : tree.roots[r].values) WriteValue(&out, v);
-            out.push_back('\n');
+    std::string out = tree.header + "\n\n";
+    if (!tree.preamble.empty()) {
+        for (size_t i = 0; i < tree.preamble.size(); ++i) {
+            const std::string_view line = Trim(tree.preamble[i]);
+            if (i > 0 && !line.empty() && line.front() == '[') out.push_back('\n');
+            WriteKept(&out, {tree.preamble[i]});
         }
-        for (const auto& child : tree.roots[r].children)
+        out.push_back('\n');
+    }
+    for (int r = 0; r < kRootCount; ++r) {
+        const Node& root = tree.roots[r];
+        // A root's own section holds its values, or the lines kept there.
+        if (!root.values.empty() || !root.trailing.empty() || !root.following.empty())
+            WriteSection(&out, root, kRootNames[r]);
+        for (const auto& child : root.children)
             WriteNode(&out, *child, std::string(kRootNames[r]) + "\\" + child->name);
     }
     return out;

@@ -1,25 +1,30 @@
 // The registry functions over one text file shared by every process of the
 // user. The parsed tree stays cached; it is read again only when the file's
 // identity (device, inode, size, modification time) differs from the one last
-// read. Writers give every new version a modification time later than the
-// one it replaces, so a version never looks like an older one.
+// read, so a run of reads costs one stat each and the file is opened once.
+// Writers give every new version a modification time later than the one it
+// replaces, so a version never looks like an older one, and replace the file
+// whole by a rename, so a reader that opens it always sees a complete version.
 #include "platform/registry/registry.h"
 
+#include "platform/files/statefile.h"
 #include "platform/registry/regtree.h"
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <unordered_set>
 
 using registry::detail::FoldName;
@@ -94,6 +99,11 @@ struct Store {
     int batchLockFd = -1;
     bool batchDirty = false;
     std::string batchPath;
+
+    // The first problem with the file not yet reported, and the files whose
+    // problems were reported: the user hears of a broken store once per run.
+    registry::StoreProblem problem;
+    std::set<std::string> reported;
 };
 
 Store& TheStore()
@@ -160,10 +170,69 @@ void Flock(int fd, int op)
     }
 }
 
-// Brings the cached tree up to the file at `path`. A missing file is an empty
-// registry; a file that exists but cannot be read is an error (and is then
-// never overwritten).
+void NoteProblem(Store& s, registry::StoreProblem::Kind kind, const std::string& path,
+                 const std::string& movedTo = std::string())
+{
+    if (s.reported.count(path) || (s.problem.kind != registry::StoreProblem::kNone && s.problem.path == path)) return;
+    s.problem.kind = kind;
+    s.problem.path = path;
+    s.problem.movedTo = movedTo;
+}
+
+// "20240131-093005": the local time, for the name of a file moved aside.
+std::string TimeStamp()
+{
+    const time_t now = time(nullptr);
+    struct tm local;
+    char buf[32] = "unknown";
+    if (localtime_r(&now, &local)) strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", &local);
+    return buf;
+}
+
+// Renames the file at `path` to a free name beside it; the new name, or
+// empty (errno set) when it could not be moved.
+std::string MoveAside(const std::string& path)
+{
+    const std::string base = path + ".unreadable-" + TimeStamp();
+    for (int n = 1; n < 100; ++n) {
+        const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
+        if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+        if (errno == EEXIST) continue;
+        if (errno != EINVAL) return std::string();
+        // A file system without RENAME_NOREPLACE: a hard link never replaces either.
+        if (link(path.c_str(), aside.c_str()) == 0) {
+            if (unlink(path.c_str()) == 0) return aside;
+            const int err = errno;
+            unlink(aside.c_str());
+            errno = err;
+            return std::string();
+        }
+        if (errno != EEXIST) return std::string();
+    }
+    errno = EEXIST;
+    return std::string();
+}
+
+LONG SyncOnce(Store& s, const std::string& path, bool* again);
+
+// Brings the cached tree up to the file at `path`, under the file's lock. A
+// missing file is an empty registry; a file that exists but cannot be read is
+// an error (and is then never overwritten). A file that is not a registry
+// file is not ours: it is moved aside, never written over, and the registry
+// starts empty.
 LONG Sync(Store& s, const std::string& path)
+{
+    LONG status = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        bool again = false;
+        status = SyncOnce(s, path, &again);
+        if (!again) break;
+    }
+    if (status != ERROR_SUCCESS) NoteProblem(s, registry::StoreProblem::kCannotRead, path);
+    return status;
+}
+
+LONG SyncOnce(Store& s, const std::string& path, bool* again)
 {
     if (s.cached && s.cachedPath != path) s.cached = false;
     struct stat st;
@@ -220,7 +289,18 @@ LONG Sync(Store& s, const std::string& path)
     close(fd);
     text.resize(got);
     auto tree = std::make_unique<Tree>();
-    registry::detail::ParseTree(text, tree.get());
+    if (!registry::detail::ParseTree(text, tree.get())) {
+        s.cached = false;
+        const std::string aside = MoveAside(path);
+        if (aside.empty()) {
+            if (errno != ENOENT) return ERROR_BADDB;
+            *again = true;   // another process moved it first
+            return ERROR_SUCCESS;
+        }
+        NoteProblem(s, registry::StoreProblem::kMovedAside, path, aside);
+        *again = true;   // read what stands there now (nothing, or another's new file)
+        return ERROR_SUCCESS;
+    }
     s.tree = std::move(tree);
     s.id = FileId::Of(fst);
     s.cached = true;
@@ -230,11 +310,22 @@ LONG Sync(Store& s, const std::string& path)
 
 bool BatchHolds(const Store& s, const std::string& path) { return s.batchLockFd >= 0 && s.batchPath == path; }
 
-// Brings the tree up to date under a shared lock, for a read.
+// Whether the cached tree is the file now at `path`, by one stat.
+bool CacheIsCurrent(const Store& s, const std::string& path)
+{
+    if (!s.cached || s.cachedPath != path) return false;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return !s.id.exists && (errno == ENOENT || errno == ENOTDIR);
+    return S_ISREG(st.st_mode) && s.id == FileId::Of(st);
+}
+
+// Brings the tree up to date, for a read: re-read under a shared lock when
+// another process changed the file.
 LONG SyncForRead(Store& s)
 {
     const std::string path = CurrentPath(s);
     if (BatchHolds(s, path)) return ERROR_SUCCESS;   // our own lock: nobody else writes
+    if (CacheIsCurrent(s, path)) return ERROR_SUCCESS;
     const std::string lockPath = path + ".lock";
     int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
@@ -244,38 +335,11 @@ LONG SyncForRead(Store& s)
     return status;
 }
 
-// Writes the tree to a temporary file beside the store and renames it over
-// the store. The store keeps its old contents when any step fails.
+// Writes the tree through the state-file writer. The store keeps its old
+// contents when any step fails.
 LONG WriteStore(Store& s, const std::string& path)
 {
-    std::string target = path;
-    struct stat lst;
-    if (lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-        char resolved[PATH_MAX];
-        if (realpath(path.c_str(), resolved)) target = resolved;
-    }
-    const std::string dir = ParentDir(target);
-    const std::string base = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
-    std::string tmp = dir + "/." + base + ".XXXXXX";
-    const int fd = mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0) return WriteErrorOf(errno);
-
     const std::string text = registry::detail::WriteTree(*s.tree);
-    auto fail = [&](int err) {
-        close(fd);
-        unlink(tmp.c_str());
-        return WriteErrorOf(err);
-    };
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail(n < 0 ? errno : ENOSPC);
-        done += static_cast<size_t>(n);
-    }
-    struct stat old;
-    if (stat(target.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
-
     // Later than both the clock and the version replaced.
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
@@ -287,19 +351,12 @@ LONG WriteStore(Store& s, const std::string& path)
             ++now.tv_sec;
         }
     }
-    const timespec times[2] = {{0, UTIME_OMIT}, now};
-    futimens(fd, times);
-    if (fsync(fd) != 0) return fail(errno);
+    statefile::WriteOptions options;
+    options.mode = 0600;   // settings are the user's own
+    options.mtime = &now;
     struct stat st;
-    if (fstat(fd, &st) != 0) return fail(errno);
-    if (close(fd) != 0) {
-        const int err = errno;
-        unlink(tmp.c_str());
-        return WriteErrorOf(err);
-    }
-    if (rename(tmp.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        unlink(tmp.c_str());
+    if (const int err = statefile::WriteAtomically(path, text, options, &st)) {
+        NoteProblem(s, registry::StoreProblem::kCannotWrite, path);
         return WriteErrorOf(err);
     }
     s.id = FileId::Of(st);
@@ -337,10 +394,16 @@ LONG Change(Store& s, const std::function<LONG(Tree&, bool*)>& change)
         return status;
     }
     if (s.batchLockFd >= 0) EndBatch(s);   // the store moved during a batch: finish the old file first
-    if (const int err = MakeDirs(ParentDir(path))) return WriteErrorOf(err);
+    if (const int err = MakeDirs(ParentDir(path))) {
+        NoteProblem(s, registry::StoreProblem::kCannotWrite, path);
+        return WriteErrorOf(err);
+    }
     const std::string lockPath = path + ".lock";
     const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return WriteErrorOf(errno);
+    if (fd < 0) {
+        NoteProblem(s, registry::StoreProblem::kCannotWrite, path);
+        return WriteErrorOf(errno);
+    }
     Flock(fd, LOCK_EX);
     LONG status = Sync(s, path);
     if (status != ERROR_SUCCESS) {
@@ -646,6 +709,61 @@ void SetStorePath(const std::string& path)
     Store& s = TheStore();
     std::lock_guard lock(s.mu);
     s.overridePath = path;
+}
+
+std::string StoreProblem::Message() const
+{
+    switch (kind) {
+    case kNone: return std::string();
+    case kMovedAside:
+        return "設定ファイル \"" + path + "\" は設定ファイルの形式ではないため、\"" + movedTo +
+               "\" に移しました。\n既定の設定で始めます。";
+    case kCannotRead:
+        return "設定ファイル \"" + path + "\" を読み込めません。\n既定の設定で続けます。設定の変更は保存されません。";
+    case kCannotWrite:
+        return "設定ファイル \"" + path + "\" に書き込めません。\n設定の変更は保存されません。";
+    }
+    return std::string();
+}
+
+namespace {
+
+// Whether a change of the store could be saved, short of writing it: the
+// file (when there) and the nearest existing folder writable, and room for
+// two copies of the file on that disk.
+bool StoreLooksWritable(const std::string& path)
+{
+    struct stat st;
+    off_t size = 0;
+    if (stat(path.c_str(), &st) == 0) {
+        if (access(path.c_str(), W_OK) != 0) return false;
+        size = st.st_size;
+    }
+    std::string folder = ParentDir(path);
+    while (stat(folder.c_str(), &st) != 0 && folder != "/" && folder != ".") folder = ParentDir(folder);
+    if (!S_ISDIR(st.st_mode) || access(folder.c_str(), W_OK | X_OK) != 0) return false;
+    struct statvfs vfs;
+    if (statvfs(folder.c_str(), &vfs) != 0) return true;
+    const unsigned long long room = static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize;
+    return room >= 2ull * static_cast<unsigned long long>(size) + 64 * 1024;
+}
+
+}  // namespace
+
+StoreProblem CheckStore()
+{
+    Store& s = TheStore();
+    std::lock_guard lock(s.mu);
+    const std::string path = CurrentPath(s);
+    const size_t slash = path.rfind('/');
+    statefile::RemoveStaleTemporaries(ParentDir(path), slash == std::string::npos ? path : path.substr(slash + 1));
+    if (SyncForRead(s) == ERROR_SUCCESS && !StoreLooksWritable(path))
+        NoteProblem(s, StoreProblem::kCannotWrite, path);
+    StoreProblem problem;
+    if (!s.reported.count(path) && s.problem.path == path) problem = s.problem;
+    s.reported.insert(path);
+    s.problem = StoreProblem();
+    return problem;
 }
 
 WriteBatch::WriteBatch()

@@ -4,7 +4,10 @@
 // is made under an exclusive lock on the file, after re-reading it when another
 // process changed it, and written to a temporary file that is renamed over the
 // old one, so two processes can write at once and a crash never leaves half a
-// file.
+// file. A file at the path that is not a registry file is never written
+// over: it is moved aside and the registry starts empty (see CheckStore).
+// Lines of the file the reader does not understand are written back as they
+// stood.
 //
 // The file is $XDG_CONFIG_HOME/Zoravel/registry.reg (~/.config when unset), or
 // the path in ZORAVEL_REGISTRY.
@@ -82,6 +85,30 @@ namespace registry {
 std::string StorePath();
 // Points the store at another file (tests); an empty path returns to the default.
 void SetStorePath(const std::string& path);
+
+// A problem with the store's file, to be told to the user once.
+struct StoreProblem {
+    enum Kind {
+        kNone,
+        kMovedAside,    // the file was not a registry file: moved to movedTo, the registry starts empty
+        kCannotRead,    // the file cannot be read (a folder at its place, no permission, too large)
+        kCannotWrite,   // changes cannot be saved (no permission, a read-only file, a full disk)
+    };
+    Kind kind = kNone;
+    std::string path;      // the store
+    std::string movedTo;   // with kMovedAside
+    // The text for the user (Japanese, UTF-8), naming the file; empty with kNone.
+    std::string Message() const;
+};
+
+// Run once at start-up: removes the temporaries that killed writers left
+// beside the store, reads the store (moving a file that is not ours aside)
+// and checks that changes can be saved (the file and its folder writable,
+// room on the disk). Returns the first problem met with the current file,
+// once: later calls for the same file return kNone. The registry goes on either way:
+// on an empty tree when the file cannot be read, without saving when it
+// cannot be written.
+StoreProblem CheckStore();
 
 // Groups the changes made while it lives (in this process) into one write of
 // the file: the exclusive lock is taken at the first change and held until

@@ -17,11 +17,18 @@ namespace registry::detail {
 // not valid UTF-8 are kept as they are.
 std::string FoldName(std::string_view name);
 
+// Lines of the file that the reader does not understand (comments, values
+// of unknown form, sections of other roots) are kept where they stood and
+// written back unchanged, so that our write changes only what we changed.
+// Each is one line without its line end.
+using RawLines = std::vector<std::string>;
+
 struct Value {
     std::string name;     // as first written; empty for the default value
     std::string folded;
     DWORD type = 0;
     std::vector<BYTE> data;
+    RawLines before;      // kept lines just before this value
 };
 
 struct Node {
@@ -29,6 +36,8 @@ struct Node {
     std::string folded;
     std::vector<Value> values;                  // in stored order
     std::vector<std::unique_ptr<Node>> children; // in stored order
+    RawLines trailing;    // kept lines after the last value of the key's section
+    RawLines following;   // sections we do not own, written after the key's section
 
     Node* Child(std::string_view folded) const;
     // The child with this name, created (appended) when missing.
@@ -36,7 +45,10 @@ struct Node {
     Value* FindValue(std::string_view folded);
     // Sets (replaces or appends) a value; false when it already held this type and data.
     bool SetValue(std::string_view name, std::string_view folded, DWORD type, std::vector<BYTE> data);
+    // A removed value's kept lines go to the next value (or the key's end).
     bool RemoveValue(std::string_view folded);
+    // The removed key's kept lines go with it, except the sections of others
+    // that followed it: they stay, after the key written before it.
     bool RemoveChild(std::string_view folded);
 };
 
@@ -45,17 +57,23 @@ constexpr int kRootCount = 3;
 enum RootIndex { kCurrentUser = 0, kLocalMachine = 1, kClassesRoot = 2 };
 extern const char* const kRootNames[kRootCount];
 
+// The first line of a file of ours, as the two export formats write it.
+extern const char* const kHeaders[2];
+
 struct Tree {
+    std::string header = kHeaders[0];   // as the file read had it
+    RawLines preamble;                  // kept lines before the first section
     std::array<Node, kRootCount> roots;
 };
 
-// Fills a fresh tree from the file's text. Lines that cannot be understood
-// are skipped; so are sections under an unknown root and the values that
-// follow them.
-void ParseTree(std::string_view text, Tree* tree);
-// The file's text for the tree: "REGEDIT4", a blank line, then every key
-// below the roots (parents before children) with its values, each section
-// followed by a blank line.
+// Fills a fresh tree from the file's text. False, with the tree left empty,
+// when the text is not a registry file: its first line that is not blank is
+// not an export header (a text of blanks only is an empty registry).
+bool ParseTree(std::string_view text, Tree* tree);
+// The file's text for the tree: the header, a blank line, the kept lines
+// before the first section, then every key below the roots (parents before
+// children) with its values and kept lines, each section followed by a blank
+// line and by the sections of others that followed it.
 std::string WriteTree(const Tree& tree);
 
 }  // namespace registry::detail

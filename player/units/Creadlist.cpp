@@ -2,16 +2,17 @@
 #include "Creadlist.h"
 
 #include "Ctag.h"
+#include "platform/files/statefile.h"
 #include "platform/paths/paths.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QUrl>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -77,8 +78,16 @@ std::unique_ptr<QIODevice> OpenSource(const QString& path)
     return file;
 }
 
-// Splits the content into lines of any length at "\n", "\r\n" or "\r"; a
-// last line without a line end is whole. A UTF-8 byte-order mark is dropped.
+// A line longer than this is no path or address, only a broken or hostile
+// file; a list longer than the other is read up to it. Both keep the memory
+// and the time of a read bounded by what is kept.
+constexpr qsizetype kMaxLineBytes = 64 * 1024;
+constexpr qint64 kMaxListBytes = 64 * 1024 * 1024;
+
+// Splits the content into lines at "\n", "\r\n" or "\r"; a last line without
+// a line end is whole. A UTF-8 byte-order mark is dropped. A line longer
+// than kMaxLineBytes is passed over without being copied, and reading ends
+// after kMaxListBytes.
 class LineReader {
 public:
     explicit LineReader(QIODevice* device) : device_(device) {}
@@ -87,8 +96,9 @@ public:
     {
         line->clear();
         bool any = false;
+        bool tooLong = false;
         for (;;) {
-            if (pos_ >= buffer_.size() && !Fill()) return any;
+            if (pos_ >= buffer_.size() && !Fill()) return any && !tooLong;
             if (skipLf_) {
                 skipLf_ = false;
                 if (buffer_[pos_] == '\n') {
@@ -98,14 +108,24 @@ public:
             }
             const char* start = buffer_.constData() + pos_;
             const qsizetype n = buffer_.size() - pos_;
-            qsizetype i = 0;
-            while (i < n && start[i] != '\n' && start[i] != '\r') ++i;
-            line->append(start, i);
+            const char* end = start;
+            const char* const limit = start + n;
+            while (end < limit && *end != '\n' && *end != '\r') ++end;
+            const qsizetype i = end - start;
             any = true;
+            if (!tooLong && line->size() + i > kMaxLineBytes) {
+                tooLong = true;
+                line->clear();
+                line->squeeze();
+            }
+            if (!tooLong) line->append(start, i);
             if (i < n) {
                 skipLf_ = start[i] == '\r';
                 pos_ += i + 1;
-                return true;
+                if (!tooLong) return true;
+                tooLong = false;   // the over-long line is over: on to the next one
+                any = false;
+                continue;
             }
             pos_ = buffer_.size();
         }
@@ -114,7 +134,10 @@ public:
 private:
     bool Fill()
     {
-        buffer_ = device_->read(64 * 1024);
+        const qint64 room = kMaxListBytes - consumed_;
+        if (room <= 0) return false;
+        buffer_ = device_->read(std::min<qint64>(64 * 1024, room));
+        consumed_ += buffer_.size();
         pos_ = 0;
         if (first_) {
             first_ = false;
@@ -127,6 +150,7 @@ private:
     QIODevice* device_;
     QByteArray buffer_;
     qsizetype pos_ = 0;
+    qint64 consumed_ = 0;
     bool skipLf_ = false;
     bool first_ = true;
 };
@@ -417,18 +441,12 @@ int ListKindForExtension(const QString& extension)
 
 bool WritePlayListFile(const QString& path, const QStringList& paths)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
     QByteArray content;
     for (const QString& entry : paths) {
         if (entry.contains(QLatin1Char('\n')) || entry.contains(QLatin1Char('\r'))) continue;
         content += entry.toUtf8();
         content += '\n';
-        if (content.size() >= 64 * 1024) {
-            if (file.write(content) != content.size()) return false;
-            content.clear();
-        }
     }
-    if (!content.isEmpty() && file.write(content) != content.size()) return false;
-    return file.commit();
+    return statefile::WriteAtomically(QFile::encodeName(path).toStdString(),
+                                      std::string_view(content.constData(), size_t(content.size()))) == 0;
 }

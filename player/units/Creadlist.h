@@ -8,6 +8,8 @@
 // is; any other line is relative to the list's folder ("\" read as "/");
 // network paths ("\\..." or "//...") and drive paths ("X:...") of lists
 // written elsewhere are skipped. Text that is not valid UTF-8 is CP932.
+// A line of more than 64 KiB is no entry and is skipped whole; of a list
+// larger than 64 MiB the first 64 MiB are read.
 #pragma once
 
 #include <QByteArray>
@@ -53,8 +55,8 @@ private:
 // Kind of a list file by its extension (lower case): 0..5, or -1 for none.
 int ListKindForExtension(const QString& extension);
 
-// Writes the paths one per line, each followed by "\n", through a temporary
-// file renamed over the old one. A path holding a line end cannot be written
+// Writes the paths one per line, each followed by "\n", through the state-file
+// writer (a flushed temporary file renamed over the old one). A path holding a line end cannot be written
 // as a line and is left out. False when the file cannot be written.
 bool WritePlayListFile(const QString& path, const QStringList& paths);
 

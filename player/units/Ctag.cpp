@@ -417,6 +417,10 @@ int MeasureDuration(TagFile& file, qint64 start)
 
 // ---------------------------------------------------------------------------
 
+namespace {
+constexpr qint64 kMaxTagRead = 16 * 1024 * 1024;
+}  // namespace
+
 CMP3Info::CMP3Info(bool readDuration) : readDuration(readDuration) {}
 
 bool CMP3Info::ReadTag(const QString& path, bool allowId3v2)
@@ -438,7 +442,9 @@ bool CMP3Info::ReadTag(const QString& path, bool allowId3v2)
             audioStart = 10 + qint64(size) + ((h[3] == 4 && (h[5] & 0x10)) ? 10 : 0);
             if (allowId3v2) {
                 try {
-                    const QByteArray body = file.ReadBlock(10, size);
+                    // Title, artist and album stand near the start; a tag that
+                    // claims more than this is read up to it, not allocated whole.
+                    const QByteArray body = file.ReadBlock(10, std::min<qint64>(size, kMaxTagRead));
                     found = true;
                     ReadId3v2Frames(body, h[3], h[5], &tag);
                 } catch (const std::bad_alloc&) {

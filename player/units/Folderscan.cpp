@@ -3,12 +3,14 @@
 
 #include "platform/paths/paths.h"
 
+#include <QCollator>
 #include <QFile>
 #include <QSet>
 
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <utility>
@@ -42,6 +44,30 @@ struct Entry {
     QByteArray name;
     unsigned char type;
 };
+
+// Puts the entries in name order as the user's locale compares names, with
+// the numbers in names compared as numbers ("track2" before "track10"), as
+// the original platform's file system lists a folder. Names the collation
+// holds equal ("01", "1") keep the order of their bytes.
+void SortByName(std::vector<Entry>* entries)
+{
+    if (entries->size() < 2) return;
+    QCollator collator;
+    collator.setNumericMode(true);
+    std::vector<std::pair<QCollatorSortKey, size_t>> keys;
+    keys.reserve(entries->size());
+    for (size_t i = 0; i < entries->size(); ++i)
+        keys.emplace_back(collator.sortKey(QFile::decodeName((*entries)[i].name)), i);
+    std::sort(keys.begin(), keys.end(), [entries](const auto& a, const auto& b) {
+        const int order = a.first.compare(b.first);
+        if (order != 0) return order < 0;
+        return (*entries)[a.second].name < (*entries)[b.second].name;
+    });
+    std::vector<Entry> sorted;
+    sorted.reserve(entries->size());
+    for (const auto& key : keys) sorted.push_back(std::move((*entries)[key.second]));
+    *entries = std::move(sorted);
+}
 
 // Whether the entry is a folder (links followed); its identity when it is.
 bool IsFolderEntry(const QByteArray& full, unsigned char type, FolderId* id)
@@ -79,6 +105,7 @@ public:
             }
             closedir(dir);
         }
+        SortByName(&entries);
         for (const Entry& entry : entries) {
             if (keepGoing_ && !keepGoing_()) return false;
             const QByteArray full = JoinEncoded(folder, entry.name.constData());
@@ -139,16 +166,23 @@ QStringList FolderMediaFiles(const QString& path, bool isFolder, const QString& 
     const QByteArray encodedFolder = QFile::encodeName(folder);
     DIR* dir = opendir(encodedFolder.constData());
     if (!dir) return result;
+    std::vector<Entry> candidates;
     while (const dirent* e = readdir(dir)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
         if (!isFolder && skipName == e->d_name) continue;
-        const QString name = QFile::decodeName(e->d_name);
-        const QString extension = GetFileExtension(name);
+        const QString extension = GetFileExtension(QFile::decodeName(e->d_name));
         if (extension.isEmpty() || extension == QLatin1String("ifo")) continue;
         if (!extensions.contains(extension)) continue;
-        const QByteArray full = JoinEncoded(encodedFolder, e->d_name);
+        candidates.push_back({QByteArray(e->d_name), e->d_type});
+    }
+    closedir(dir);
+    SortByName(&candidates);
+    for (const Entry& entry : candidates) {
+        const QString name = QFile::decodeName(entry.name);
+        const QString extension = GetFileExtension(name);
+        const QByteArray full = JoinEncoded(encodedFolder, entry.name.constData());
         FolderId id;
-        if (IsFolderEntry(full, e->d_type, &id)) continue;   // a folder is never a media entry
+        if (IsFolderEntry(full, entry.type, &id)) continue;   // a folder is never a media entry
         const QString entryPath = JoinPath(folder, name);
         if (IsShortcutExtension(extension)) {
             QString target;
@@ -157,6 +191,5 @@ QStringList FolderMediaFiles(const QString& path, bool isFolder, const QString& 
         }
         result.append(entryPath);
     }
-    closedir(dir);
     return result;
 }

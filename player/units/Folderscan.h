@@ -8,15 +8,15 @@
 #include <functional>
 
 // All sub-folders below `folder`, depth first, each listed before its own
-// sub-folders, in the order the file system enumerates them; paths without a
-// trailing "/". `keepGoing` is called between entries; the scan stops when it
+// sub-folders, siblings in name order (the user's locale collation, numbers in
+// names compared as numbers); paths without a trailing "/". `keepGoing` is called between entries; the scan stops when it
 // returns false (what was collected so far is returned). Each folder is
 // entered once: a symbolic link to a folder already met (the tree itself
 // included) is not followed again, so link loops end.
 QStringList ScanFolder(const QString& folder, const std::function<bool()>& keepGoing);
 
-// The media files of one folder (not its sub-folders), in the order the file
-// system enumerates them. `extensionList` is the displayed-file-types text
+// The media files of one folder (not its sub-folders), in name order as
+// ScanFolder's sub-folders. `extensionList` is the displayed-file-types text
 // ("*.avi;*.mpg;..."); an entry is taken when its lower-cased extension equals
 // one of the listed extensions exactly. With isFolder true `path` is the
 // folder; with isFolder false it is a file whose folder is scanned and whose

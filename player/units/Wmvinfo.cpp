@@ -2,14 +2,20 @@
 
 #include "platform/media/graph.h"
 
+#include <algorithm>
+
 namespace {
 
 // The attribute texts had room for 1023 bytes and a terminating zero.
 QString Limited(const QString& text)
 {
     constexpr qsizetype kMaxBytes = 1023;
-    QByteArray bytes = text.toUtf8();
-    if (bytes.size() <= kMaxBytes) return text;
+    // Each UTF-16 unit gives at least one byte: more units than bytes are
+    // never needed, so a huge attribute is not converted whole.
+    qsizetype units = std::min(text.size(), kMaxBytes + 1);
+    if (units < text.size() && text.at(units - 1).isHighSurrogate()) --units;
+    QByteArray bytes = QStringView(text).left(units).toUtf8();
+    if (bytes.size() <= kMaxBytes) return units == text.size() ? text : QString::fromUtf8(bytes);
     qsizetype cut = kMaxBytes;
     while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) --cut;
     bytes.truncate(cut);

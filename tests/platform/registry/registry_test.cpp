@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -397,18 +398,75 @@ TEST(Registry, HandWrittenFileWithOddSpacingAndBadLines)
     ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &software), ERROR_SUCCESS);
     EXPECT_EQ(KeyNames(software), std::vector<std::string>{"Bruvo"});
 
-    // A change rewrites the file in the canonical form without the bad lines.
+    // A change rewrites the file in the canonical form, and every line the
+    // reader did not understand stays where it stood: comments, values of
+    // unknown form, sections of other roots and broken headers.
     ASSERT_EQ(SetDword(key, "New", 1), ERROR_SUCCESS);
     const std::string text = StoreText();
     EXPECT_EQ(text.rfind("REGEDIT4\n\n", 0), 0u);
-    EXPECT_EQ(text.find("Unterminated"), std::string::npos);
     EXPECT_NE(text.find("\"Wrapped\"=hex:01,02,03,04\n"), std::string::npos);
     EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Odd]\n@=\"root default\"\n"), std::string::npos);
+    EXPECT_EQ(text,
+              "REGEDIT4\n\n"
+              "\"Orphan\"=dword:00000001\n"
+              "; a comment\n\n"
+              "[HKEY_CURRENT_USER\\Software]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Bruvo]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Bruvo\\ZoDVD]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Bruvo\\ZoDVD\\Main]\n"
+              "\"Volume\"=dword:00000064\n"
+              "\"Name\"=\"spaced \\\\q\"\n"
+              "\"Unterminated\"=\"abc\n"
+              "\"BadHex\"=hex:0a,zz\n"
+              "\"TooLong\"=dword:123456789\n"
+              "\"NoEquals\" dword:00000001\n"
+              "\"Garbage\"=str:abc\n"
+              "\"Removed\"=-\n"
+              "\"Expand\"=hex(2):25,00\n"
+              "\"Wrapped\"=hex:01,02,03,04\n"
+              "\"Trailing\"=\"x\" junk\n"
+              "random words\n"
+              "\"After\"=dword:00000002\n"
+              "\"Merged\"=dword:00000003\n"
+              "\"New\"=dword:00000001\n\n"
+              "[HKEY_USERS\\Other]\n"
+              "\"Lost\"=dword:1\n\n"
+              "[-HKEY_CURRENT_USER\\Software\\Gone]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Unclosed\n"
+              "\"InUnclosed\"=dword:1\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Odd]\n"
+              "@=\"root default\"\n\n");
+
+    // Deleting values and keys moves the kept lines to their neighbours
+    // instead of dropping them; only the sections of the deleted key go.
+    ASSERT_EQ(RegDeleteValue(key, "Expand"), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteValue(key, "After"), ERROR_SUCCESS);
+    HKEY zo = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Bruvo\\ZoDVD", 0, KEY_WRITE, &zo), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKey(zo, "Main"), ERROR_SUCCESS);
+    EXPECT_EQ(StoreText(),
+              "REGEDIT4\n\n"
+              "\"Orphan\"=dword:00000001\n"
+              "; a comment\n\n"
+              "[HKEY_CURRENT_USER\\Software]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Bruvo]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Bruvo\\ZoDVD]\n\n"
+              "[HKEY_USERS\\Other]\n"
+              "\"Lost\"=dword:1\n\n"
+              "[-HKEY_CURRENT_USER\\Software\\Gone]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Unclosed\n"
+              "\"InUnclosed\"=dword:1\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Odd]\n"
+              "@=\"root default\"\n\n");
+    RegCloseKey(zo);
     for (HKEY k : {key, odd, software}) RegCloseKey(k);
 }
 
-// Files made of random fragments of the format: reading never fails, and what
-// is written from them reads back to the same file.
+// Files made of random fragments of the format, most of them after a header:
+// reading never fails, and what is written from them reads back to the same
+// file (those without a header are moved aside, and the registry starts empty).
 TEST(Registry, GarbageFilesReadAndRewriteStably)
 {
     IsolatedHome home;
@@ -433,7 +491,7 @@ TEST(Registry, GarbageFilesReadAndRewriteStably)
         return StoreText();
     };
     for (int round = 0; round < 200; ++round) {
-        std::string text;
+        std::string text = round % 4 ? "REGEDIT4\n" : "";
         const unsigned count = next() % 60;
         for (unsigned i = 0; i < count; ++i) text += fragments[next() % std::size(fragments)];
         const QString path = home.File(QString("g%1.reg").arg(round));
@@ -576,6 +634,94 @@ TEST(Registry, ConcurrentWritersLoseNothing)
     ReloadFromCopy(home, "copy.reg");
     ASSERT_EQ(RegQueryInfoKey(key, nullptr, &values), ERROR_SUCCESS);
     EXPECT_EQ(values, 2u * kPerChild + 1);
+    RegCloseKey(key);
+}
+
+// A file at the store's path that is not a registry file (here a shell
+// script) is never written over: it is moved aside whole, the user is told
+// once where it went, and the registry starts empty at the old path.
+TEST(Registry, ForeignFileIsMovedAsideAndReportedOnce)
+{
+    IsolatedHome home;
+    const QString path = home.File("script.sh");
+    const QByteArray script = "#!/bin/sh\n[ -d \"$HOME\" ] && echo \"a=1\"\n\"x\"=dword:00000001\n";
+    ASSERT_TRUE(testutil::WriteFile(path, script));
+    qputenv("ZORAVEL_REGISTRY", path.toUtf8());
+
+    const registry::StoreProblem problem = registry::CheckStore();
+    ASSERT_EQ(problem.kind, registry::StoreProblem::kMovedAside);
+    EXPECT_EQ(problem.path, path.toStdString());
+    EXPECT_EQ(problem.movedTo.rfind(path.toStdString() + ".unreadable-", 0), 0u) << problem.movedTo;
+    EXPECT_NE(problem.Message().find(problem.movedTo), std::string::npos);
+    EXPECT_EQ(testutil::ReadFile(QString::fromStdString(problem.movedTo)), script);
+    EXPECT_FALSE(QFile::exists(path));
+
+    HKEY key = Create(HKEY_CURRENT_USER, "Software\\Bruvo\\ZoDVD\\Main");
+    EXPECT_TRUE(ValueNames(key).empty());
+    ASSERT_EQ(SetDword(key, "Volume", 50), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(testutil::ReadFile(QString::fromStdString(problem.movedTo)), script);
+    EXPECT_EQ(registry::CheckStore().kind, registry::StoreProblem::kNone);   // told once
+
+    // Another foreign file later in the run is moved aside too, beside the first.
+    ASSERT_TRUE(testutil::WriteFile(path, QByteArray("\x00\xff\x13random", 9)));
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(QDir(home.Path()).entryList({"script.sh.unreadable-*"}).size(), 2);
+}
+
+TEST(Registry, EmptyFilesAndBothHeadersAreOurs)
+{
+    IsolatedHome home;
+    const QString path = home.File("registry.reg");
+    ASSERT_TRUE(testutil::WriteFile(path, " \n\r\n"));
+    HKEY key = Create(HKEY_CURRENT_USER, "Software\\A");
+    RegCloseKey(key);
+    EXPECT_EQ(StoreText(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n\n[HKEY_CURRENT_USER\\Software\\A]\n\n");
+
+    ASSERT_TRUE(testutil::WriteFile(path, "\nWindows Registry Editor Version 5.00\r\n\r\n"
+                                          "[HKEY_CURRENT_USER\\Software\\A]\r\n\"V\"=dword:00000001\r\n"));
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\A", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(key, "W", 2), ERROR_SUCCESS);
+    EXPECT_EQ(StoreText().rfind("Windows Registry Editor Version 5.00\n\n", 0), 0u) << StoreText();
+    EXPECT_EQ(Query(key, "V")[0], 1);
+    RegCloseKey(key);
+    EXPECT_EQ(registry::CheckStore().kind, registry::StoreProblem::kNone);
+    EXPECT_TRUE(QDir(home.Path()).entryList({"*.unreadable-*"}).isEmpty());
+}
+
+// A folder at the store's path: reported with the path, the registry runs
+// on its defaults and nothing is written.
+TEST(Registry, StoreThatCannotBeUsedIsReported)
+{
+    IsolatedHome home;
+    const QString path = home.File("registry.reg");
+    ASSERT_TRUE(QDir().mkpath(path + "/inside"));
+    const registry::StoreProblem problem = registry::CheckStore();
+    EXPECT_EQ(problem.kind, registry::StoreProblem::kCannotRead);
+    EXPECT_NE(problem.Message().find(path.toStdString()), std::string::npos);
+    EXPECT_EQ(registry::CheckStore().kind, registry::StoreProblem::kNone);
+    EXPECT_TRUE(QFileInfo(path + "/inside").isDir());
+}
+
+// Reads of a file that no one changed cost a stat each: no lock, no read.
+TEST(Registry, ReadsOfAnUnchangedFileTakeNoLock)
+{
+    IsolatedHome home;
+    HKEY key = Create(HKEY_CURRENT_USER, "Software\\Bruvo\\ZoDVD\\Main");
+    SetDword(key, "Volume", 1);
+    const QString lock = QString::fromStdString(registry::StorePath()) + ".lock";
+    ASSERT_TRUE(QFile::remove(lock));
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(Query(key, "Volume")[0], 1);
+    EXPECT_FALSE(QFile::exists(lock));
+
+    // Another process's change is seen at the next read.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) _exit(SetDword(key, "Volume", 2) == ERROR_SUCCESS ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(Query(key, "Volume")[0], 2);
     RegCloseKey(key);
 }
 

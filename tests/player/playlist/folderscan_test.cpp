@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -20,29 +22,11 @@ protected:
     void Folder(const QString& relative) { ASSERT_TRUE(QDir().mkpath(Path(relative))); }
     void File(const QString& relative) { ASSERT_TRUE(testutil::WriteFile(Path(relative), "x")); }
 
-    // The names of a folder in the order the file system hands them out.
-    static QStringList Enumeration(const QString& folder)
+    QStringList Paths(const QStringList& relative) const
     {
-        QStringList names;
-        DIR* dir = opendir(QFile::encodeName(folder).constData());
-        while (const dirent* e = readdir(dir)) {
-            const QByteArray name(e->d_name);
-            if (name != "." && name != "..") names << QFile::decodeName(name);
-        }
-        closedir(dir);
-        return names;
-    }
-
-    // The pre-order listing of a tree of real folders, siblings in
-    // enumeration order.
-    static void Expected(const QString& folder, QStringList* out)
-    {
-        for (const QString& name : Enumeration(folder)) {
-            const QString path = folder + "/" + name;
-            if (!QFileInfo(path).isDir() || QFileInfo(path).isSymLink()) continue;
-            out->append(path);
-            Expected(path, out);
-        }
+        QStringList paths;
+        for (const QString& r : relative) paths << Path(r);
+        return paths;
     }
 
     QTemporaryDir root_;
@@ -54,14 +38,40 @@ TEST_F(FolderScanTest, SubFoldersComeDepthFirstEachBeforeItsOwn)
 {
     for (const char* f : {"a/a1/a11", "a/a1/a12", "a/a2", "b", "c/c1/c11/c111", "d.avi"}) Folder(f);
     for (const char* f : {"x.avi", "a/y.mp3", "a/a1/z.mp3", "c/c1/w"}) File(f);
-    QStringList expected;
-    Expected(root_.path(), &expected);
-    ASSERT_EQ(expected.size(), 11);
+    const QStringList expected = Paths({"a", "a/a1", "a/a1/a11", "a/a1/a12", "a/a2", "b", "c", "c/c1", "c/c1/c11",
+                                        "c/c1/c11/c111", "d.avi"});
     EXPECT_EQ(ScanFolder(root_.path(), nullptr), expected);
     EXPECT_EQ(ScanFolder(root_.path() + "/", [] { return true; }), expected);   // a trailing "/" changes nothing
     EXPECT_TRUE(ScanFolder(Path("b"), nullptr).isEmpty());
     EXPECT_TRUE(ScanFolder(Path("x.avi"), nullptr).isEmpty());
     EXPECT_TRUE(ScanFolder(Path("none"), nullptr).isEmpty());
+}
+
+// Names come as the user's locale orders them, numbers as numbers, whatever
+// order the file system keeps; sub-folders likewise.
+TEST_F(FolderScanTest, EntriesComeInTheLocalesNameOrder)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    for (const char* f : {"track10.mp3", "Track1.mp3", "track2.mp3", "track1.mp3", "eb.mp3", "\xC3\xA9" "a.mp3",
+                          "10.mp3", "9.mp3"})
+        File(f);
+    for (const char* f : {"disc10", "disc2", "Disc1", "disc2/b", "disc2/a10", "disc2/a9"}) Folder(f);
+    EXPECT_EQ(FolderMediaFiles(root_.path(), true, "*.mp3"),
+              Paths({"9.mp3", "10.mp3", QString::fromUtf8("\xC3\xA9" "a.mp3"), "eb.mp3", "track1.mp3",
+                     "Track1.mp3", "track2.mp3", "track10.mp3"}));
+    EXPECT_EQ(ScanFolder(root_.path(), nullptr),
+              Paths({"Disc1", "disc2", "disc2/a9", "disc2/a10", "disc2/b", "disc10"}));
+
+    // A large folder starts with its first name, not with what the file
+    // system happens to hand out first.
+    for (int i = 9999; i >= 0; --i) File(QString("many/track%1.avi").arg(i, 5, 10, QChar('0')));
+    const QStringList many = FolderMediaFiles(Path("many"), true, "*.avi");
+    ASSERT_EQ(many.size(), 10000);
+    EXPECT_EQ(many.front(), Path("many/track00000.avi"));
+    EXPECT_EQ(many[4122], Path("many/track04122.avi"));
+    EXPECT_EQ(many.back(), Path("many/track09999.avi"));
+    QLocale::setDefault(before);
 }
 
 TEST_F(FolderScanTest, StopsWhenAskedBetweenEntries)
@@ -104,18 +114,11 @@ TEST_F(FolderScanTest, MediaFilesOfOneFolder)
     ASSERT_TRUE(QFile::link(Path("a.avi"), Path("alias.avi")));
     const QString list = "*.avi;*.mpg;*.mp3;*.ifo;*.gz";
 
-    auto inEnumerationOrder = [this](QStringList names) {
-        QStringList ordered;
-        for (const QString& name : Enumeration(root_.path()))
-            if (names.contains(name)) ordered << root_.path() + "/" + name;
-        return ordered;
-    };
-    EXPECT_EQ(FolderMediaFiles(root_.path(), true, list),
-              inEnumerationOrder({"a.avi", "b.MPG", "d.mp3", "alias.avi", "f.tar.gz"}));
+    EXPECT_EQ(FolderMediaFiles(root_.path(), true, list), Paths({"a.avi", "alias.avi", "b.MPG", "d.mp3", "f.tar.gz"}));
     EXPECT_EQ(FolderMediaFiles(root_.path() + "/", true, list), FolderMediaFiles(root_.path(), true, list));
     // From a file: its folder, without the file itself.
     EXPECT_EQ(FolderMediaFiles(Path("d.mp3"), false, list),
-              inEnumerationOrder({"a.avi", "b.MPG", "alias.avi", "f.tar.gz"}));
+              Paths({"a.avi", "alias.avi", "b.MPG", "f.tar.gz"}));
     // Extensions of the list are compared exactly: an upper-case item matches nothing.
     EXPECT_TRUE(FolderMediaFiles(root_.path(), true, "*.AVI").isEmpty());
     EXPECT_TRUE(FolderMediaFiles(root_.path(), true, "").isEmpty());

@@ -104,6 +104,37 @@ TEST_F(ReadListTest, LongLinesAndLegacyTextAreReadWhole)
     EXPECT_EQ(Read(list, 1), (QStringList{deep, japanese}));
 }
 
+// A line that cannot be a path (a broken or hostile list) is passed over
+// without harm to its neighbours, whatever its line ends; a list beyond the
+// size limit is read up to it.
+TEST_F(ReadListTest, OverLongLinesAreSkippedAndHugeListsReadUpToTheLimit)
+{
+    const QString a = Make("a.mp3");
+    const QString b = Make("b.mp3");
+    const QString c = Make("c.mp3");
+    const QByteArray huge(200 * 1024, 'x');
+    // The longest line kept: a path of exactly 64 KiB names no file but is read.
+    const QByteArray longest = "./" + QByteArray(64 * 1024 - 2, 'y');
+    const QString list = Make("mixed.m3u", "a.mp3\r\n" + huge + "\r\nb.mp3\r" + huge + "\n" + longest +
+                                              "\nc.mp3\n" + huge);
+    EXPECT_EQ(Read(list, 1), (QStringList{a, b, c}));
+    // One line of a whole file, at its start.
+    EXPECT_EQ(Read(Make("one.zol", huge + "\nc.mp3"), 0), QStringList{c});
+
+    // A list of 1 GiB, nearly all of it one line: entries past 64 MiB are not
+    // read, and the read ends there (it took 10 GB and a minute when lines
+    // were read whole).
+    const QString big = Make("big.zol", "a.mp3\n");
+    {
+        QFile file(big);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.resize(qint64(1) << 30));
+        ASSERT_TRUE(file.seek(file.size()));
+        ASSERT_EQ(file.write("\nb.mp3\n"), 7);
+    }
+    EXPECT_EQ(Read(big, 0), QStringList{a});
+}
+
 TEST_F(ReadListTest, WrittenListsReadBackTheSame)
 {
     const QStringList paths{Make("one.mp3"), Make("two words.ogg"), Make("back\\slash.mp3"),
