@@ -103,9 +103,9 @@ HRESULT FilterGraph::Pause()
     d->target = GraphState::Paused;
     GstState current = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
     gst_element_get_state(d->pipeline, &current, &pending, 0);
-    if (d->seeks) d->seeks->StateChangeStarting();
+    if (d->seeks) d->seeks->OperationStarting();
     const GstStateChangeReturn change = gst_element_set_state(d->pipeline, GST_STATE_PAUSED);
-    if (d->seeks) d->seeks->StateChangeMade(change == GST_STATE_CHANGE_ASYNC);
+    if (d->seeks) d->seeks->OperationMade(change == GST_STATE_CHANGE_ASYNC);
     if (change == GST_STATE_CHANGE_FAILURE) return E_FAIL;
     // From our stopped state the pipeline is already paused, and no state
     // change will announce the pause.
@@ -274,9 +274,12 @@ HRESULT FilterGraph::Step(DWORD frames)
         if (FAILED(Pause())) return E_FAIL;
         gst_element_get_state(d->pipeline, nullptr, nullptr, GST_SECOND);
     }
-    return gst_element_send_event(d->pipeline, gst_event_new_step(GST_FORMAT_BUFFERS, frames, 1.0, TRUE, FALSE))
-               ? S_OK
-               : E_FAIL;
+    // The step ends in an ASYNC_DONE of its own, which is no seek's.
+    if (d->seeks) d->seeks->OperationStarting();
+    const bool sent =
+        gst_element_send_event(d->pipeline, gst_event_new_step(GST_FORMAT_BUFFERS, frames, 1.0, TRUE, FALSE));
+    if (d->seeks) d->seeks->OperationMade(sent);
+    return sent ? S_OK : E_FAIL;
 }
 
 // ---- audio ----

@@ -35,25 +35,25 @@ bool SeekPacer::Send(const Seek& seek)
 void SeekPacer::GiveUpStaleLocked(gint64 now)
 {
     if (inFlight_ && now - sentUs_ > kGiveUpUs) inFlight_ = false;
-    if (stateChangeInFlight_ && now - stateChangeUs_ > kGiveUpUs) stateChangeInFlight_ = false;
+    if (operationInFlight_ && now - operationUs_ > kGiveUpUs) operationInFlight_ = false;
 }
 
-void SeekPacer::StateChangeStarting()
+void SeekPacer::OperationStarting()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || inFlight_) return;   // the seek's own ASYNC_DONE covers the state change
-    stateChangeInFlight_ = true;
-    stateChangeUs_ = g_get_monotonic_time();
+    if (closed_ || inFlight_) return;   // the seek's own ASYNC_DONE covers the operation
+    operationInFlight_ = true;
+    operationUs_ = g_get_monotonic_time();
 }
 
-void SeekPacer::StateChangeMade(bool async)
+void SeekPacer::OperationMade(bool async)
 {
     if (async) return;
     bool send = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!stateChangeInFlight_) return;
-        stateChangeInFlight_ = false;
+        if (!operationInFlight_) return;
+        operationInFlight_ = false;
         send = waiting_ && !inFlight_;
     }
     if (send) SendWaiting();
@@ -69,7 +69,7 @@ HRESULT SeekPacer::Request(const Seek& seek)
         const gint64 now = g_get_monotonic_time();
         GiveUpStaleLocked(now);
         targetNs_ = seek.startNs;
-        const bool busy = inFlight_ || stateChangeInFlight_;
+        const bool busy = inFlight_ || operationInFlight_;
         wait = busy || waiting_ || now - sentUs_ < kSpacingUs;
         if (wait) {
             // The newest target replaces the one waiting.
@@ -79,7 +79,7 @@ HRESULT SeekPacer::Request(const Seek& seek)
         }
     }
     if (wait) {
-        // Behind a seek or state change in flight: Completed sends it, or the
+        // Behind a seek or another operation in flight: Completed sends it, or the
         // timer once the one in flight is given up.
         ArmTimer(waitUs > 0 ? waitUs : kGiveUpUs + 1000);
         return S_OK;
@@ -90,10 +90,10 @@ HRESULT SeekPacer::Request(const Seek& seek)
 void SeekPacer::Completed()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    // One ASYNC_DONE ends what was in flight: the state change, when no seek
-    // was sent after it started, else the seek.
-    if (stateChangeInFlight_ && !inFlight_)
-        stateChangeInFlight_ = false;
+    // One ASYNC_DONE ends what was in flight: the other operation, when no
+    // seek was sent after it started, else the seek.
+    if (operationInFlight_ && !inFlight_)
+        operationInFlight_ = false;
     else
         inFlight_ = false;
     // Sent from the main thread: a flushing seek from a streaming thread
@@ -109,7 +109,7 @@ void SeekPacer::SendWaiting()
         std::lock_guard<std::mutex> lock(mutex_);
         const gint64 now = g_get_monotonic_time();
         GiveUpStaleLocked(now);
-        if (closed_ || !waiting_ || inFlight_ || stateChangeInFlight_) return;   // Completed sends it
+        if (closed_ || !waiting_ || inFlight_ || operationInFlight_) return;   // Completed sends it
         waitUs = sentUs_ + kSpacingUs - now;
         if (waitUs <= 0) {
             seek = waitingSeek_;
@@ -146,14 +146,14 @@ bool SeekPacer::PendingTarget(gint64* startNs) const
 void SeekPacer::Forget()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    inFlight_ = waiting_ = stateChangeInFlight_ = false;
+    inFlight_ = waiting_ = operationInFlight_ = false;
 }
 
 void SeekPacer::Close()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     closed_ = true;
-    inFlight_ = waiting_ = stateChangeInFlight_ = false;
+    inFlight_ = waiting_ = operationInFlight_ = false;
 }
 
 quint64 SeekPacer::Sent() const

@@ -35,14 +35,16 @@ public:
     // Main thread. S_OK when sent or waiting; E_FAIL when the pipeline did
     // not take it.
     HRESULT Request(const Seek& seek);
-    // Main thread, around a state change of the pipeline (a pause, which
-    // prerolls again) made while no seek is in flight: its ASYNC_DONE is not
-    // a seek's, so a seek requested meanwhile waits for it, else that
-    // ASYNC_DONE would end the seek before the pipeline reached its target.
-    // Marked before the change (its ASYNC_DONE can come before the call
-    // returns); `async` says whether an ASYNC_DONE will follow at all.
-    void StateChangeStarting();
-    void StateChangeMade(bool async);
+    // Main thread, around another operation of the pipeline that ends in an
+    // ASYNC_DONE of its own (a pause, which prerolls again, or a frame step)
+    // made while no seek is in flight: that ASYNC_DONE is not a seek's, so a
+    // seek requested meanwhile waits for it, else it would end the seek
+    // before the pipeline reached its target (GStreamer gives ASYNC_DONE no
+    // sequence number to tell them apart). Marked before the operation, whose
+    // ASYNC_DONE can come before the call returns; `async` says whether an
+    // ASYNC_DONE follows at all.
+    void OperationStarting();
+    void OperationMade(bool async);
     // Any thread, from the pipeline's bus: the pipeline's ASYNC_DONE.
     void Completed();
     // Any thread: while a seek is in flight or waiting, its target, which is
@@ -64,8 +66,8 @@ private:
     std::function<bool(const Seek&)> send_;
     mutable std::mutex mutex_;
     bool inFlight_ = false;
-    bool stateChangeInFlight_ = false;
-    gint64 stateChangeUs_ = 0;
+    bool operationInFlight_ = false;
+    gint64 operationUs_ = 0;
     gint64 sentUs_ = 0;   // g_get_monotonic_time() when the last went out
     bool waiting_ = false;
     Seek waitingSeek_;
