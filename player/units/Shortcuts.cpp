@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -117,10 +118,27 @@ void ShowItemShortCuts(QObject* form)
     }
 }
 
+namespace {
+
+// Whether the item is enabled as its own setting says: Qt reports every
+// hidden item as disabled, so a hidden one is shown for the moment of the
+// question (with its signals blocked).
+bool ItemEnabled(QAction* item)
+{
+    if (item->isVisible()) return item->isEnabled();
+    const QSignalBlocker quiet(item);
+    item->setVisible(true);
+    const bool enabled = item->isEnabled();
+    item->setVisible(false);
+    return enabled;
+}
+
+}  // namespace
+
 QAction* FindShortCut(QMenu* menu, WORD code, bool* enabled)
 {
     if (!menu || code == 0) return nullptr;
-    const bool menuEnabled = menu->isEnabled() && menu->menuAction()->isEnabled();
+    const bool menuEnabled = menu->isEnabled() && ItemEnabled(menu->menuAction());
     for (QAction* item : menu->actions()) {
         if (QMenu* sub = item->menu()) {
             bool subEnabled = false;
@@ -131,7 +149,7 @@ QAction* FindShortCut(QMenu* menu, WORD code, bool* enabled)
             continue;
         }
         if (!item->isSeparator() && ItemShortCut(item) == code) {
-            if (enabled) *enabled = menuEnabled && item->isEnabled();
+            if (enabled) *enabled = menuEnabled && ItemEnabled(item);
             return item;
         }
     }
