@@ -137,7 +137,8 @@ bool IsKnownKey(WORD vk)
 QString ShortCutText(WORD code)
 {
     const WORD vk = code & 0xFF;
-    if (vk == 0 || !IsKnownKey(vk)) return {};
+    // Bits outside the key and its modifiers make a code no key press gives.
+    if (vk == 0 || !IsKnownKey(vk) || (code & ~(0xFF | kModifierBits))) return {};
     QString text;
     if (code & kCtrlBit) text += QLatin1String("Ctrl+");
     if (code & kShiftBit) text += QLatin1String("Shift+");
