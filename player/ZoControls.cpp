@@ -79,6 +79,12 @@ void TZoMain::ConnectHandlers()
     });
     connect(ui_->NLoop, &QAction::triggered, this, [this] { NLoopClick(); });
     ConnectKeyItems();
+    // The stream items are made again as the menu opens: the streams' tags
+    // may have arrived since the graph was built.
+    connect(ui_->MainPopupMenu, &QMenu::aboutToShow, this, [this] {
+        const int count = -Tag(ui_->miAudio->menuAction());
+        if (graph_ && count > 1) BuildAudioStreamMenu(count);
+    });
     ui_->TrackBarForSeek->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui_->TrackBarForSeek, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { ui_->TrackBarPopupMenu->popup(ui_->TrackBarForSeek->mapToGlobal(p)); });

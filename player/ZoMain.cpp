@@ -124,6 +124,7 @@ void TZoMain::FormDestroy()
     KillTimer(kDvdSeekTimer);
     KillTimer(kFrameStepTimer);
     playList_.ClearShuffleOrder();
+    DeleteMenuItemsFrom(ui_->miAudio, 0);
     // Tool windows go before the graph and the list they read.
     pendingArguments_.reset();
     for (QPointer<QWidget>* w : {&LibraryViewer, &FolderViewer, &ListViewer, &BookmarkWindow, &CaptureWindow,

@@ -3,6 +3,7 @@
 // user's keys from ShortcutKey, the gesture bindings and their DVD set, the
 // window's own keys and the audio-stream menu.
 #include "platform/keys/keys.h"
+#include "player/units/Languages.h"
 #include "player/units/Shortcuts.h"
 #include "window_test_util.h"
 
@@ -341,4 +342,48 @@ TEST_F(KeysWindow, LatchTableOfTheKeyItems)
         item->trigger();
         EXPECT_EQ(w->KeyLatch, 0) << item->objectName();
     }
+}
+
+TEST_F(KeysWindow, AudioStreamMenuNamesTheStreamsAndSwitchesThem)
+{
+    Open({Fixture("twoaudio.mkv")});
+    ASSERT_TRUE(WaitPlaying());
+    QMenu* menu = ui()->miAudio;
+    EXPECT_TRUE(menu->menuAction()->isVisible());
+    // Opened from the pop-up menu, the captions carry the tagged languages.
+    emit ui()->MainPopupMenu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(Tag(menu->menuAction()), -2);
+    EXPECT_EQ(menu->actions()[0]->text(), "日本語");
+    EXPECT_EQ(menu->actions()[1]->text(), "英語");
+    EXPECT_TRUE(menu->actions()[0]->isChecked());
+    EXPECT_EQ(Tag(menu->actions()[1]), 2);
+    menu->actions()[1]->trigger();
+    EXPECT_TRUE(menu->actions()[1]->isChecked());
+    EXPECT_FALSE(menu->actions()[0]->isChecked());
+    EXPECT_EQ(Tag(ui()->miCurrentAudio), 2);
+    EXPECT_TRUE(testutil::WaitUntil([&] { return w->Graph()->CurrentAudioStream() == 1; }, 5000));
+    // Built again, the items do not pile up; without tags the number is the caption.
+    w->BuildAudioStreamMenu(3);
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions()[2]->text(), "オーディオ 3");
+}
+
+TEST(Languages, DvdLanguageIndexesAndJapaneseNames)
+{
+    const std::tuple<int, DWORD, const char*> table[] = {
+        {0, 0, ""},       {1, 1031, "de"}, {2, 1033, "en"}, {3, 1034, "es"},  {4, 1036, "fr"},
+        {5, 1040, "it"},  {6, 1041, "ja"}, {7, 1042, "ko"}, {8, 1043, "nl"},  {9, 1049, "ru"},
+        {10, 1053, "sv"}, {11, 2052, "zh"}, {12, 2070, "pt"}, {13, 0, ""},    {-1, 0, ""},
+    };
+    for (const auto& [index, lcid, iso] : table) {
+        EXPECT_EQ(LanguageIndexToLcid(index).Lcid, lcid) << index;
+        EXPECT_STREQ(LanguageIndexToLcid(index).Iso639, iso) << index;
+    }
+    EXPECT_EQ(JapaneseLanguageName("jpn"), "日本語");
+    EXPECT_EQ(JapaneseLanguageName("JA"), "日本語");
+    EXPECT_EQ(JapaneseLanguageName("ger"), "ドイツ語");
+    EXPECT_EQ(JapaneseLanguageName("deu"), "ドイツ語");
+    EXPECT_EQ(JapaneseLanguageName("xx"), "");
+    EXPECT_EQ(JapaneseLanguageName(""), "");
 }
