@@ -64,6 +64,7 @@ constexpr UINT WM_DISPLAYCHANGE = 0x007E;
 constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_MOUSEMOVE = 0x0200;

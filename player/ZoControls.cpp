@@ -62,31 +62,104 @@ void TZoMain::ConnectHandlers()
     });
     connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
 
-    connect(ui_->miOpen, &QAction::triggered, this, [this] { BtnOpenClick(); });
-    connect(ui_->miPlay, &QAction::triggered, this, [this] { BtnStartClick(); });
-    connect(ui_->miStop, &QAction::triggered, this, [this] { BtnStopClick(); });
-    connect(ui_->miPlayNext, &QAction::triggered, this, [this] {
-        if (playList_.Count() >= 2 && !item_.Opening) TBtnNextTrackClick();
-    });
-    connect(ui_->miPlayPrevious, &QAction::triggered, this, [this] {
-        if (playList_.Count() >= 2 && !item_.Opening) TBtnPreviousTrackClick();
-    });
-    // The shuffle item's handler decides the check mark itself.
+    // The shuffle and always-on-top items' handlers decide the check marks themselves.
     connect(ui_->MShuffle, &QAction::triggered, this, [this] {
         ui_->MShuffle->setChecked(!ui_->MShuffle->isChecked());
         MShuffleClick();
     });
-    connect(ui_->PMForeground, &QAction::triggered, this, [this](bool on) {
-        ui_->NDVDForeground->setChecked(on);
-        SetWindowTopmost(on);
+    for (QAction* item : {ui_->PMForeground, ui_->NDVDForeground}) {
+        connect(item, &QAction::triggered, this, [this, item] {
+            item->setChecked(!item->isChecked());
+            PMForegroundClick();
+        });
+    }
+    connect(ui_->NContinuousPlay, &QAction::triggered, this, [this] {
+        ui_->NContinuousPlay->setChecked(!ui_->NContinuousPlay->isChecked());
+        NContinuousPlayClick();
     });
-    connect(ui_->NDVDForeground, &QAction::triggered, this, [this](bool on) {
-        ui_->PMForeground->setChecked(on);
-        SetWindowTopmost(on);
+    connect(ui_->NLoop, &QAction::triggered, this, [this] { NLoopClick(); });
+    ConnectKeyItems();
+    // The stream items are made again as the menu opens: the streams' tags
+    // may have arrived since the graph was built.
+    connect(ui_->MainPopupMenu, &QMenu::aboutToShow, this, [this] {
+        const int count = -Tag(ui_->miAudio->menuAction());
+        if (graph_ && count > 1) BuildAudioStreamMenu(count);
     });
     ui_->TrackBarForSeek->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui_->TrackBarForSeek, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { ui_->TrackBarPopupMenu->popup(ui_->TrackBarForSeek->mapToGlobal(p)); });
+}
+
+void TZoMain::ConnectKeyItems()
+{
+    using Handler = void (TZoMain::*)();
+    const std::pair<QAction*, Handler> items[] = {
+        {ui_->miOpen, &TZoMain::BtnOpenClick},
+        {ui_->miPlay, &TZoMain::miPlayClick},
+        {ui_->miStop, &TZoMain::miStopClick},
+        {ui_->miPlayNext, &TZoMain::miPlayNextClick},
+        {ui_->miPlayPrevious, &TZoMain::miPlayPreviousClick},
+        {ui_->miForward, &TZoMain::miForwardClick},
+        {ui_->miRewind, &TZoMain::miRewindClick},
+        {ui_->miSkip, &TZoMain::miSkipClick},
+        {ui_->miSkipBack, &TZoMain::miSkipBackClick},
+        {ui_->miStepFrame, &TZoMain::miStepFrameClick},
+        {ui_->miStepBack, &TZoMain::miStepBackClick},
+        {ui_->miShowPlayList, &TZoMain::miShowPlayListClick},
+        {ui_->miShowLibViewer, &TZoMain::miShowLibViewerClick},
+        {ui_->miFoldeLib, &TZoMain::miFoldeLibClick},
+        {ui_->miVolumeUp, &TZoMain::miVolumeUpClick},
+        {ui_->miVolumeDn, &TZoMain::miVolumeDnClick},
+        {ui_->miVolumeMute, &TZoMain::miVolumeMuteClick},
+        {ui_->miShowBrowser, &TZoMain::miShowBrowserClick},
+        {ui_->miShowEditList, &TZoMain::miShowEditListClick},
+        {ui_->miShowCapDlg, &TZoMain::miShowCapDlgClick},
+        {ui_->miChangeWindow, &TZoMain::miChangeWindowClick},
+        {ui_->miPreviousBmk, &TZoMain::miPreviousBmkClick},
+        {ui_->miNextBmk, &TZoMain::miNextBmkClick},
+        {ui_->miSaveSection, &TZoMain::miSaveSectionClick},
+        {ui_->miChainABSC, &TZoMain::miChainABSCClick},
+        {ui_->miDVDMenuU, &TZoMain::miDVDMenuUClick},
+        {ui_->miDVDMenuD, &TZoMain::miDVDMenuDClick},
+        {ui_->miDVDMenuL, &TZoMain::miDVDMenuLClick},
+        {ui_->miDVDMenuR, &TZoMain::miDVDMenuRClick},
+        {ui_->miDVDForward, &TZoMain::miDVDForwardClick},
+        {ui_->miDVDRewind, &TZoMain::miDVDRewindClick},
+        {ui_->NSelectCurrentSize, &TZoMain::NSelectCurrentSizeClick},
+        {ui_->NFullScreen, &TZoMain::NFullScreenClick},
+        {ui_->MIFullScr, &TZoMain::NFullScreenClick},
+        {ui_->NProperty, &TZoMain::NPropertyClick},
+        {ui_->MIDVDSetup, &TZoMain::NPropertyClick},
+        {ui_->MIColor, &TZoMain::MIColorClick},
+        {ui_->MIDVDColor, &TZoMain::MIColorClick},
+        {ui_->NRootMenu, &TZoMain::NRootMenuClick},
+        {ui_->NTitleMenu, &TZoMain::NTitleMenuClick},
+        {ui_->NDisplaySP, &TZoMain::NDisplaySPClick},
+        {ui_->miMakeBkmrk, &TZoMain::miMakeBkmrkClick},
+        {ui_->N17, &TZoMain::miMakeBkmrkClick},
+        {ui_->miShowBkmrkDlg, &TZoMain::miShowBkmrkDlgClick},
+        {ui_->N18, &TZoMain::miShowBkmrkDlgClick},
+        {ui_->miBookmark2, &TZoMain::miShowBkmrkDlgClick},
+        {ui_->SelTrackS, &TZoMain::SelTrackSClick},
+        {ui_->miSelStart, &TZoMain::SelTrackSClick},
+        {ui_->SelTrackE, &TZoMain::SelTrackEClick},
+        {ui_->miSelEnd, &TZoMain::SelTrackEClick},
+        {ui_->SelTrackC, &TZoMain::SelTrackCClick},
+        {ui_->miSelClear, &TZoMain::SelTrackCClick},
+        {ui_->MiShowLibrary, &TZoMain::MiShowLibraryClick},
+        {ui_->N24, &TZoMain::N24Click},
+        {ui_->miFolderSerch, &TZoMain::miFolderSerchClick},
+        {ui_->miOnePlay, &TZoMain::miOnePlayClick},
+        {ui_->miConnectCDDB, &TZoMain::miConnectCDDBClick},
+        {ui_->miSaveToCDIni, &TZoMain::miSaveToCDIniClick},
+    };
+    for (const auto& [item, handler] : items)
+        connect(item, &QAction::triggered, this, [this, handler = handler] { (this->*handler)(); });
+    connect(ui_->TBtnShowCombo, &QToolButton::clicked, this, [this] { TBtnShowComboClick(); });
+    connect(ui_->TBtnShowLibrary, &QToolButton::clicked, this, [this] { TBtnShowLibraryClick(); });
+    connect(ui_->TBtnShowFolder1, &QToolButton::clicked, this, [this] { TBtnShowFolder1Click(); });
+    connect(ui_->TBPowerState, &QToolButton::clicked, this, [this] { TBPowerStateClick(); });
+    connect(CDTimer, &QTimer::timeout, this, [this] { CDTimerTimer(); });
 }
 
 bool TZoMain::TransportEvent(QObject* watched, QEvent* e)

@@ -4,7 +4,9 @@
 
 #include "platform/paths/paths.h"
 #include "platform/registry/registry.h"
+#include "player/units/Languages.h"
 #include "player/units/Reghelp.h"
+#include "player/units/Shortcuts.h"
 #include "player/units/Wmvinfo.h"
 #include "ui_ZoMain.h"
 
@@ -139,7 +141,8 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
         if (streams > 1) {
             if (FAILED(graph_->SelectAudioStream(0))) return E_FAIL;
             ui_->miAudio->menuAction()->setVisible(true);
-            SetTag(ui_->miAudio->menuAction(), streams);
+            ui_->miAudio->setEnabled(true);
+            BuildAudioStreamMenu(streams);
         }
     }
     // Sound only, and sound at all.
@@ -263,4 +266,32 @@ void TZoMain::SkipSeconds(int seconds)
     if (!moved) return;
     if (!playing && item_.Duration != 0) ShowPosition(target);
     if (fullScreen_ && settings_.ShowStatus) ShowStatusText(ui_->tnTime->text() + QLatin1Char('/') + ui_->taTime->text());
+}
+
+void TZoMain::BuildAudioStreamMenu(int count)
+{
+    QMenu* menu = ui_->miAudio;
+    DeleteMenuItemsFrom(menu, 0);
+    for (QActionGroup* old : menu->findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly)) delete old;
+    SetTag(menu->menuAction(), -count);
+    if (!graph_ || count <= 0) return;
+    auto* group = new QActionGroup(menu);
+    const int current = graph_->CurrentAudioStream();
+    for (int i = 0; i < count; ++i) {
+        // The language's name, else the stream's title, else its number.
+        QString caption = JapaneseLanguageName(graph_->AudioStreamLanguage(i));
+        if (caption.isEmpty()) caption = graph_->AudioStreamTitle(i);
+        if (caption.isEmpty()) caption = QStringLiteral("オーディオ %1").arg(i + 1);
+        auto* item = new QAction(caption, menu);
+        item->setCheckable(true);
+        item->setActionGroup(group);
+        item->setChecked(i == (current >= 0 ? current : 0));
+        SetTag(item, i + 1);
+        connect(item, &QAction::triggered, this, [this, item] {
+            if (!graph_ || FAILED(graph_->SelectAudioStream(Tag(item) - 1))) return;
+            item->setChecked(true);
+            SetTag(ui_->miCurrentAudio, Tag(item));
+        });
+        menu->addAction(item);
+    }
 }

@@ -9,6 +9,7 @@
 #include "platform/registry/registry.h"
 #include "player/units/Imagelist.h"
 #include "player/units/Reghelp.h"
+#include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -69,7 +70,13 @@ TZoMain::TZoMain(const QStringList& arguments) : arguments_(arguments)
     // The settings come before anything that reads them: the mutex
     // (MakeNewWindow), the check marks, the placement and the command line.
     LoadSettings();
-    // Resizes of the view panel re-fit the video rectangle.
+    mouseActions_ = TMouseActions{settings_.MouseDouble, settings_.MouseMiddle, settings_.MouseX1,
+                                  settings_.MouseX2,     settings_.WheelUp,     settings_.WheelDown};
+    // The menus show the form's keys; the user's own replace them all.
+    ShowItemShortCuts(this);
+    if (settings_.ModifyKey) LoadShortcutKeys();
+    // Resizes of the view panel re-fit the video rectangle; its mouse
+    // gestures are the window's.
     ui_->ViewPanel->installEventFilter(this);
     // Without the mutex every start opens its own window; with it a second
     // start hands its arguments to this one.
@@ -117,6 +124,7 @@ void TZoMain::FormDestroy()
     KillTimer(kDvdSeekTimer);
     KillTimer(kFrameStepTimer);
     playList_.ClearShuffleOrder();
+    DeleteMenuItemsFrom(ui_->miAudio, 0);
     // Tool windows go before the graph and the list they read.
     pendingArguments_.reset();
     for (QPointer<QWidget>* w : {&LibraryViewer, &FolderViewer, &ListViewer, &BookmarkWindow, &CaptureWindow,
@@ -170,7 +178,10 @@ void TZoMain::paintEvent(QPaintEvent* e)
 
 bool TZoMain::eventFilter(QObject* watched, QEvent* e)
 {
-    if (watched == ui_->ViewPanel && e->type() == QEvent::Resize) LayoutVideoWindow();
+    if (watched == ui_->ViewPanel) {
+        if (e->type() == QEvent::Resize) LayoutVideoWindow();
+        if (ViewPanelGesture(e)) return true;
+    }
     if (TransportEvent(watched, e)) return true;
     return TForm::eventFilter(watched, e);
 }
@@ -196,7 +207,22 @@ void TZoMain::Dispatch(TMessage& message)
     case WM_STARTUPINTAKE:
         RunStartupIntake();
         return;
+    case WM_KEYDOWN: {
+        const WORD code = static_cast<WORD>(message.WParam);
+        // A menu item's key is that item's; only other keys reach FormKeyDown.
+        if (IsShortCut(code) || FormKeyDown(code)) SetEventHandled(true);
+        return;
+    }
+    case WM_KEYUP:
+        FormKeyUp(static_cast<WORD>(message.WParam));
+        SetEventHandled(true);
+        return;
+    case WM_CHAR:
+        FormKeyPress();
+        SetEventHandled(true);
+        return;
     default:
+        if (MouseGesture(message)) return;
         TForm::Dispatch(message);
     }
 }

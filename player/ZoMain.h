@@ -4,11 +4,14 @@
 // concern (ZoMain.cpp: life cycle and messages; ZoEntry.cpp: command line,
 // second starts and argument intake; ZoOpen.cpp: opening and closing media;
 // ZoGraph.cpp: the file graph; ZoPlayList.cpp: play list steps; ZoTransport.cpp:
-// play, stop, seek and position display; ZoWindowSize.cpp: window and video sizing).
+// play, stop, seek and position display; ZoWindowSize.cpp: window and video sizing;
+// ZoKeys.cpp: keys, shortcut items and mouse gestures; ZoCommands.cpp: the
+// numbered commands and the small menu handlers).
 #pragma once
 
 #include "platform/forms/forms.h"
 #include "platform/media/graph.h"
+#include "player/units/Commands.h"
 #include "player/units/Creadlist.h"
 #include "player/units/Playlist.h"
 #include "player/units/Settings.h"
@@ -21,6 +24,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Ui {
@@ -162,7 +166,7 @@ struct TPathIntake {
     bool lockOpenControls = false;     // the open controls are disabled while the paths are taken
 };
 
-class TZoMain : public TForm, public IListSink {
+class TZoMain : public TForm, public IListSink, public TCommandTarget {
     Q_OBJECT
 public:
     // `arguments` is the command line without the program name.
@@ -207,7 +211,7 @@ public:
     // hidden volume bar) from the opened item and the list.
     void UpdateTransportControls();
     void HandleEndOfMedia();
-    void BtnOpenClick();
+    void BtnOpenClick() override;
     void OpenUrl(const QString& address);
     void StartDvd();
     void StartAudioCd();
@@ -234,14 +238,14 @@ public:
     void ShowNoFileNotice();
     void UpdateCaption(const QString& title);
     void ClearPlayList();
-    void MShuffleClick();
+    void MShuffleClick() override;
     void SortPlayList(int key);
 
     // ---- transport ----
     void SetPlayState(int state);
     // Playing again after a DVD command: the play image, no status text.
     void ResumePlay();
-    void BtnStartClick();
+    void BtnStartClick() override;
     void TogglePlayPause();
     void BtnStopClick();
     void TBtnNextTrackClick();
@@ -282,6 +286,119 @@ public:
     void PlaceWindow();
     void SetWindowTopmost(bool on);
     void LayoutControls();
+
+    // ---- keys, mouse gestures and the numbered commands ----
+    // Runs command `number` of the command table; clears KeyLatch when it ends.
+    void DoMouseAction(int number);
+    // The DVD's own gesture bindings (when a DVD starts); the file-mode set is
+    // kept until the DVD mode ends.
+    void LoadMouseActions();
+    const TMouseActions& MouseActions() const { return mouseActions_; }
+    void SetMouseActions(const TMouseActions& actions) { mouseActions_ = actions; }
+    // The user's keys from `ShortcutKey` (the constructor calls it with ModifyKey on).
+    void LoadShortcutKeys();
+    void AddHiddenShortcutItems();
+    // A pressed key: the current pop-up menus' items first, then FormKeyDown.
+    bool IsShortCut(WORD code);
+    bool FormKeyDown(WORD code);
+    void FormKeyUp(WORD code);
+    void FormKeyPress();
+    void FormDblClick();
+    // The wheel turned one notch with the cursor at screen height `screenY`.
+    void FormMouseWheelUp(int screenY);
+    void FormMouseWheelDown(int screenY);
+    // The status text of a menu toggle (its caption, and ": ON"/": OFF" with withState).
+    void AppendOnOffText(QAction* item, bool withState);
+    // The audio-stream items of miAudio for `count` streams of the graph.
+    void BuildAudioStreamMenu(int count);
+    // Set by commands that must not repeat while their key is held; cleared on key release.
+    BYTE KeyLatch = 0;
+
+    // Commands of the table (TCommandTarget).
+    void miStopClick() override;
+    void miForwardClick() override;
+    void miRewindClick() override;
+    void miPlayNextClick() override;
+    void miPlayPreviousClick() override;
+    void FrameStepForward() override { FrameStep(true); }
+    void FrameStepBackward() override { FrameStep(false); }
+    void SkipCommand() override;
+    void SkipBackCommand() override;
+    void SkipSmallCommand() override;
+    void SkipBackSmallCommand() override;
+    void TBtnShowComboClick() override;
+    void SelectedSizeCommand() override;
+    void Size640Command() override;
+    void Size320Command() override;
+    void SourceSizeCommand() override;
+    void KeepSizeCommand() override;
+    void FitWindowCommand() override;
+    void NSelectCurrentSizeClick() override;
+    void SourceAspectCommand() override;
+    void Aspect43Command() override;
+    void Aspect169Command() override;
+    void UnlockAspectCommand() override;
+    void SizeRatioAspectCommand() override;
+    void NContinuousPlayClick() override;
+    void LoopCommand() override;
+    void PMForegroundClick() override;
+    void NPropertyClick() override;
+    void miVolumeUpClick() override;
+    void miVolumeDnClick() override;
+    void miVolumeMuteClick() override;
+    void miShowCapDlgClick() override;
+    void miShowEditListClick() override;
+    void miShowBrowserClick() override;
+    void miChangeWindowClick() override;
+    void TBtnShowLibraryClick() override;
+    void TBtnShowFolder1Click() override;
+    void MIColorClick() override;
+    void SelTrackSClick() override;
+    void SelTrackEClick() override;
+    void SelTrackCClick() override;
+    void NFullScreenClick() override;
+    void miDVDForwardClick() override;
+    void miDVDRewindClick() override;
+    void miMakeBkmrkClick() override;
+    void miShowBkmrkDlgClick() override;
+    void NRootMenuClick() override;
+    void NTitleMenuClick() override;
+    void NDisplaySPClick() override;
+    void miDVDMenuUClick() override;
+    void miDVDMenuDClick() override;
+    void miDVDMenuLClick() override;
+    void miDVDMenuRClick() override;
+    void miPreviousBmkClick() override;
+    void miNextBmkClick() override;
+    bool MouseSkipAllowed() const override;
+    bool LibraryButtonShown() const override;
+    bool FolderButtonShown() const override;
+
+    // Key items and small handlers.
+    void miPlayClick();
+    void miStepFrameClick();
+    void miStepBackClick();
+    void miSkipClick();
+    void miSkipBackClick();
+    void miShowPlayListClick();
+    void miShowLibViewerClick();
+    void miFoldeLibClick();
+    void miSaveSectionClick();
+    void miChainABSCClick();
+    void NLoopClick();
+    void TBPowerStateClick();
+    void taTimeClick();
+    void miFolderSerchClick();
+    void BtnListMouseUp();
+    void TBtnShowFolder1MouseUp();
+    void TBtnShowLibraryMouseUp();
+    void MiShowLibraryClick();
+    void N24Click();
+    void miOnePlayClick();
+    void CDTimerTimer();
+    void miConnectCDDBClick();
+    void miSaveToCDIniClick();
+    void ShowVolumeBar();
 
     // ---- state the tool windows read and set ----
     TPlayList& PlayList() { return playList_; }
@@ -333,6 +450,14 @@ public:
     bool StartupIntakePending() const { return static_cast<bool>(startupIntake_); }
     const THeldButtons& HeldButtons() const { return heldButtons_; }
     bool IsSeekBarBusy() const { return seekBarBusy_; }
+    bool HasSavedMouseActions() const { return savedMouseActions_.has_value(); }
+    // Marks the kinds that refuse the mouse skips, as their openers will.
+    void SetMediaKindForTest(bool dvd, bool cd, bool realMedia)
+    {
+        dvd_.Mode = dvd;
+        cdOpen_ = cd;
+        item_.RealMedia = realMedia;
+    }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -359,6 +484,15 @@ private:
     void ScanEvents();
 
     void ConnectHandlers();
+    void ConnectKeyItems();
+    // Runs the mouse gesture messages; true when the message was one.
+    bool MouseGesture(TMessage& message);
+    // The view panel's mouse events as the window's gesture messages; true when taken.
+    bool ViewPanelGesture(QEvent* e);
+    void OnMouseWheel(int delta, int screenY);
+    // The skip rows of the command table: by SkipLength or MouseCtlLength.
+    void SkipByCommand(int seconds, bool mouse);
+    void RestoreMouseActions();
     // Presses the transport takes from its controls before they do: clicks
     // beside the seek bar's handle, the right button on the skip and
     // frame-step buttons (backward). True when the event is taken.
@@ -420,6 +554,11 @@ private:
     TOpenedItem item_;
     TDvdState dvd_;
     TCdState cd_;
+    bool cdOpen_ = false;             // an audio CD is open (its player object exists)
+    TMouseActions mouseActions_;
+    // The file-mode bindings while a DVD's own are in use.
+    std::optional<TMouseActions> savedMouseActions_;
+    int wheelDelta_ = 0;              // wheel angle not yet worth a command (120 per notch)
     QString viewerPath_;
     QString openedPath_;              // the first argument path taken while it was empty
     int playState_ = psNothing;

@@ -210,6 +210,8 @@ void TZoMain::UpdateControlsForMedia(bool resetWindow)
         move(p);
     }
     SetPlayState(psNothing);
+    // The file-mode gesture bindings come back from a DVD's own.
+    RestoreMouseActions();
     if (dvd_.Mode) {
         dvd_.Mode = false;
         dvd_.Playing = false;

@@ -213,11 +213,5 @@ void TZoMain::MShuffleClick()
         else
             UpdateCaption(EntryTitle(playList_.ListIndex()));
     }
-    if (settings_.ShowStatus) {
-        QString caption = ui_->MShuffle->text();
-        caption.remove(QLatin1Char('&'));
-        const qsizetype paren = caption.indexOf(QLatin1Char('('));
-        if (paren >= 0) caption.truncate(paren);
-        ShowStatusText(caption + (ui_->MShuffle->isChecked() ? QStringLiteral(": ON") : QStringLiteral(": OFF")));
-    }
+    if (settings_.ShowStatus) AppendOnOffText(ui_->MShuffle, true);
 }

@@ -294,7 +294,9 @@ void TZoMain::BtnStepFrameMouseDown(bool forward)
 
 void TZoMain::BtnStepFrameMouseUp()
 {
+    if (!graph_) return;
     heldButtons_.StepFrame = false;
+    KeyLatch = 0;
     SetButtonImage(ui_->BtnStepFrame, ToolImage::StepForward);
     KillTimer(kFrameStepTimer);
 }
@@ -307,6 +309,11 @@ void TZoMain::StopHeldCommands()
     heldButtons_ = THeldButtons();
     SetButtonImage(ui_->BtnSkip, ToolImage::SkipForward);
     SetButtonImage(ui_->BtnStepFrame, ToolImage::StepForward);
+    if (ui_->TrackBarVolume->isVisible()) {
+        ui_->TrackBarVolume->hide();
+        ui_->BtnSound->hide();
+    }
+    KeyLatch = 0;
 }
 
 void TZoMain::RepeatHeldStep()

@@ -1,10 +1,13 @@
 #include "platform/forms/forms.h"
 
+#include "platform/keys/keys.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
@@ -92,8 +95,49 @@ LPARAM MakePointParam(int x, int y)
 int PointParamX(LPARAM lParam) { return static_cast<std::int16_t>(lParam & 0xFFFF); }
 int PointParamY(LPARAM lParam) { return static_cast<std::int16_t>((lParam >> 16) & 0xFFFF); }
 
+// Takes the key events of a form's widgets before the widgets do: the
+// application's filters see an event before its receiver.
+class TForm::KeyRouter : public QObject {
+public:
+    explicit KeyRouter(TForm* form) : QObject(form), form_(form) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        const QEvent::Type type = e->type();
+        if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || widget->window() != form_) return false;
+        // A key that no widget accepts travels up to the form; it is routed
+        // once, at its first receiver (the focused control, else the form).
+        QWidget* focus = QApplication::focusWidget();
+        if (widget != (focus && focus->window() == form_ ? focus : form_)) return false;
+        return form_->RouteKey(static_cast<QKeyEvent*>(e));
+    }
+
+private:
+    TForm* form_;
+};
+
+bool TForm::RouteKey(QKeyEvent* e)
+{
+    const WPARAM code = keys::ShortCutOf(*e);
+    if (e->type() == QEvent::KeyRelease) {
+        // The X server releases a held key before each repeated press; only
+        // the last release is the key being let go.
+        if (e->isAutoRepeat()) return true;
+        return Deliver(WM_KEYUP, code, kKeyPreviouslyDown | (LPARAM(1) << 31) | 1);
+    }
+    const LPARAM repeat = (e->isAutoRepeat() ? kKeyPreviouslyDown : 0) | 1;
+    if (Deliver(WM_KEYDOWN, code, repeat)) return true;
+    const QString text = e->text();
+    if (text.isEmpty() || !text.at(0).isPrint()) return false;
+    return Deliver(WM_CHAR, text.at(0).unicode(), repeat);
+}
+
 TForm::TForm(QWidget* owner) : QMainWindow(owner)
 {
+    new KeyRouter(this);
     auto watchScreen = [this](QScreen* screen) {
         connect(screen, &QScreen::geometryChanged, this, [this] { PostMessage(WM_DISPLAYCHANGE, 0, 0); });
     };

@@ -9,6 +9,8 @@
 #include <QMainWindow>
 #include <QStringList>
 
+class QKeyEvent;
+
 struct TMessage {
     UINT Msg = 0;
     WPARAM WParam = 0;
@@ -29,6 +31,15 @@ void DragFinish(HDROP drop);
 // Keyboard state at the moment of the call (Shift, Ctrl, Alt held).
 bool IsShiftHeld();
 bool IsCtrlHeld();
+
+// Key messages. WM_KEYDOWN and WM_KEYUP carry the key's shortcut code
+// (platform/keys: the virtual key plus the Shift, Ctrl and Alt bits) in
+// wParam, 0 for a key without a code; bit 30 of lParam is set for a press
+// that repeats a held key and for every release. WM_CHAR carries the typed
+// character. They come from the form and from every control on it before the
+// control sees the key; a held key's press repeats, its release comes once
+// when the key is let go (the X server's releases between repeats are dropped).
+constexpr LPARAM kKeyPreviouslyDown = LPARAM(1) << 30;
 
 class TForm : public QMainWindow {
     Q_OBJECT
@@ -85,6 +96,11 @@ protected:
     bool Deliver(UINT msg, WPARAM wParam, LPARAM lParam);
 
 private:
+    class KeyRouter;
+    friend class KeyRouter;
+    // True when the key event was taken by the form's handlers.
+    bool RouteKey(QKeyEvent* e);
+
     QHash<UINT, int> timers_;   // window timer id -> Qt timer id
     bool acceptFiles_ = false;
     bool eventHandled_ = false;

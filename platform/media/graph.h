@@ -156,6 +156,9 @@ public:
     int CurrentAudioStream() const;
     HRESULT SelectAudioStream(int index);
     QString AudioStreamName(int index) const;   // language or title, may be empty
+    // The stream's language code (as tagged: two or three letters) and title; empty when untagged.
+    QString AudioStreamLanguage(int index) const;
+    QString AudioStreamTitle(int index) const;
 
     // ---- video ----
     bool HasVideo() const;

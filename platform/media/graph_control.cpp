@@ -348,6 +348,31 @@ QString FilterGraph::AudioStreamName(int index) const
     return {};
 }
 
+namespace {
+
+QString AudioTag(GstElement* pipeline, int index, const char* tag)
+{
+    g_autoptr(GstTagList) tags = nullptr;
+    g_signal_emit_by_name(pipeline, "get-audio-tags", index, &tags);
+    g_autofree gchar* text = nullptr;
+    if (!tags || !gst_tag_list_get_string(tags, tag, &text)) return {};
+    return QString::fromUtf8(text);
+}
+
+}  // namespace
+
+QString FilterGraph::AudioStreamLanguage(int index) const
+{
+    if (!d->pipeline || index < 0 || index >= AudioStreamCount()) return {};
+    return AudioTag(d->pipeline, index, GST_TAG_LANGUAGE_CODE);
+}
+
+QString FilterGraph::AudioStreamTitle(int index) const
+{
+    if (!d->pipeline || index < 0 || index >= AudioStreamCount()) return {};
+    return AudioTag(d->pipeline, index, GST_TAG_TITLE);
+}
+
 // ---- video ----
 
 bool FilterGraph::HasVideo() const { return d->IntProperty("n-video") > 0; }

@@ -1,0 +1,328 @@
+// The numbered commands, the key items of the hidden key menus with their
+// KeyLatch rules, and the small menu handlers of the main window.
+#include "player/ZoMain.h"
+
+#include "player/units/Shortcuts.h"
+#include "ui_ZoMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QLabel>
+#include <QMenu>
+#include <QSlider>
+#include <QToolButton>
+
+// ---- skip rows of the command table ----
+
+void TZoMain::SkipByCommand(int seconds, bool mouse)
+{
+    const bool seekable = ui_->TrackBarForSeek->isEnabled();
+    // The key skips need the seek bar; the mouse skips run the graph on in any case.
+    if (!mouse && !seekable) return;
+    if (seekable) SkipSeconds(seconds);
+    // The seek leaves the graph paused.
+    if (graph_ && playState_ == psPlaying) graph_->Run();
+}
+
+void TZoMain::SkipCommand() { SkipByCommand(SkipLength(), false); }
+void TZoMain::SkipBackCommand() { SkipByCommand(-SkipLength(), false); }
+void TZoMain::SkipSmallCommand() { SkipByCommand(static_cast<int>(settings_.MouseCtlLength), true); }
+void TZoMain::SkipBackSmallCommand() { SkipByCommand(-static_cast<int>(settings_.MouseCtlLength), true); }
+
+bool TZoMain::MouseSkipAllowed() const { return !dvd_.Mode && !cdOpen_ && !item_.RealMedia; }
+bool TZoMain::LibraryButtonShown() const { return ui_->TBtnShowLibrary->isVisible(); }
+bool TZoMain::FolderButtonShown() const { return ui_->TBtnShowFolder1->isVisible(); }
+
+// ---- commands that are clicks of their menu items ----
+// The items' own handlers (window size, aspect) run from their triggers.
+
+void TZoMain::SelectedSizeCommand() { ui_->NSelectedSize->trigger(); }
+void TZoMain::Size640Command() { ui_->N640->trigger(); }
+void TZoMain::Size320Command() { ui_->N320->trigger(); }
+void TZoMain::SourceSizeCommand() { ui_->NSouce->trigger(); }
+void TZoMain::KeepSizeCommand() { ui_->miKeepSize->trigger(); }
+void TZoMain::FitWindowCommand() { ui_->miWindowFix->trigger(); }
+void TZoMain::NSelectCurrentSizeClick() {}
+void TZoMain::SourceAspectCommand() { ui_->MIOriginalAspect->trigger(); }
+void TZoMain::Aspect43Command() { ui_->MIAspect43->trigger(); }
+void TZoMain::Aspect169Command() { ui_->miAspect169->trigger(); }
+void TZoMain::UnlockAspectCommand() { ui_->MIUnlockAspect->trigger(); }
+void TZoMain::SizeRatioAspectCommand() { ui_->miSizeRatio->trigger(); }
+void TZoMain::LoopCommand() { ui_->NLoop->trigger(); }
+
+// ---- key items ----
+
+void TZoMain::miPlayClick()
+{
+    if (KeyLatch) return;
+    BtnStartClick();
+    KeyLatch = 1;
+}
+
+void TZoMain::miStopClick()
+{
+    if (KeyLatch) return;
+    BtnStopClick();
+    KeyLatch = 1;
+}
+
+void TZoMain::miStepFrameClick()
+{
+    // The step repeats by timer 3 until the key is let go.
+    if (!item_.StillPicture && !heldButtons_.StepFrame) BtnStepFrameMouseDown(true);
+    KeyLatch = 1;
+}
+
+void TZoMain::miStepBackClick()
+{
+    if (!item_.StillPicture && !heldButtons_.StepFrame) BtnStepFrameMouseDown(false);
+}
+
+// A held key's repeated presses find the repeat running: the press starts it once.
+void TZoMain::miSkipClick() { BtnSkipMouseDown(true); }
+void TZoMain::miSkipBackClick() { BtnSkipMouseDown(false); }
+void TZoMain::miForwardClick() { TBtnFastforwardMouseDown(); }
+void TZoMain::miRewindClick() { TBtnRewindMouseDown(); }
+
+void TZoMain::miShowPlayListClick()
+{
+    TBtnShowComboClick();
+    KeyLatch = 1;
+}
+
+void TZoMain::miShowLibViewerClick()
+{
+    if (LibraryButtonShown()) TBtnShowLibraryClick();
+    KeyLatch = 1;
+}
+
+void TZoMain::miFoldeLibClick()
+{
+    if (FolderButtonShown()) TBtnShowFolder1Click();
+    KeyLatch = 1;
+}
+
+void TZoMain::miPlayNextClick()
+{
+    if (dvd_.Mode) {
+        // Chapters come with the DVD's navigator; one per press.
+    } else if (playList_.Count() >= 2 && !item_.Opening) {
+        // Every repeat of a held key steps on.
+        TBtnNextTrackClick();
+    }
+    KeyLatch = 1;
+}
+
+void TZoMain::miPlayPreviousClick()
+{
+    if (dvd_.Mode) {
+    } else if (playList_.Count() >= 2 && !item_.Opening) {
+        TBtnPreviousTrackClick();
+    }
+    KeyLatch = 1;
+}
+
+void TZoMain::ShowVolumeBar()
+{
+    ui_->TrackBarVolume->show();
+    ui_->BtnSound->show();
+    ui_->TrackBarVolume->raise();
+}
+
+void TZoMain::miVolumeUpClick()
+{
+    ShowVolumeBar();
+    QSlider* bar = ui_->TrackBarVolume;
+    if (bar->value() < bar->maximum()) bar->setValue(bar->value() + 1);
+}
+
+void TZoMain::miVolumeDnClick()
+{
+    ShowVolumeBar();
+    QSlider* bar = ui_->TrackBarVolume;
+    if (bar->value() > 0) bar->setValue(bar->value() - 1);
+}
+
+void TZoMain::miVolumeMuteClick()
+{
+    if (KeyLatch) return;
+    ShowVolumeBar();
+    QSlider* bar = ui_->TrackBarVolume;
+    // The time label keeps the volume from before the mute.
+    if (bar->value() < 1) {
+        bar->setValue(Tag(ui_->taTime));
+        SetTag(ui_->taTime, 0);
+    } else {
+        SetTag(ui_->taTime, bar->value());
+        bar->setValue(0);
+    }
+    KeyLatch = 1;
+}
+
+void TZoMain::miShowBrowserClick()
+{
+    if (KeyLatch) return;
+    // The file browser window comes with the tool windows.
+    KeyLatch = 1;
+}
+
+void TZoMain::miShowEditListClick()
+{
+    if (KeyLatch) return;
+    // The play-list editor comes with the tool windows.
+    KeyLatch = 1;
+}
+
+void TZoMain::miShowCapDlgClick()
+{
+    if (KeyLatch) return;
+    // The capture window comes with the tool windows.
+    KeyLatch = 1;
+}
+
+void TZoMain::miChangeWindowClick()
+{
+    QWidget* target = FileBrowserWindow ? FileBrowserWindow.data()
+                      : ListEditWindow  ? ListEditWindow.data()
+                                        : BookmarkWindow.data();
+    if (target) {
+        target->activateWindow();
+        target->setFocus();
+    }
+}
+
+// The DVD's menu moves, scans and chapters come with its navigator; until
+// then no DVD plays and the items have nothing to act on.
+void TZoMain::miDVDMenuUClick() {}
+void TZoMain::miDVDMenuDClick() {}
+void TZoMain::miDVDMenuLClick() {}
+void TZoMain::miDVDMenuRClick() {}
+
+void TZoMain::miDVDForwardClick()
+{
+    if (KeyLatch) return;
+    KeyLatch = 1;
+}
+
+void TZoMain::miDVDRewindClick()
+{
+    if (KeyLatch) return;
+    KeyLatch = 1;
+}
+
+void TZoMain::NRootMenuClick() {}
+void TZoMain::NTitleMenuClick() {}
+void TZoMain::NDisplaySPClick() {}
+
+// Bookmarks and repeat sections come with the bookmark files.
+void TZoMain::miMakeBkmrkClick() {}
+void TZoMain::miShowBkmrkDlgClick() {}
+void TZoMain::miPreviousBmkClick() {}
+void TZoMain::miNextBmkClick() {}
+void TZoMain::SelTrackSClick() {}
+void TZoMain::SelTrackEClick() {}
+void TZoMain::SelTrackCClick() {}
+
+void TZoMain::miSaveSectionClick()
+{
+    if (KeyLatch) return;
+    KeyLatch = 1;
+}
+
+void TZoMain::miChainABSCClick()
+{
+    if (KeyLatch) return;
+    if (ui_->miChainSections->isEnabled()) ui_->miChainSections->trigger();
+    KeyLatch = 1;
+}
+
+// ---- toggles ----
+
+void TZoMain::NLoopClick() { AppendOnOffText(ui_->NLoop, true); }
+
+void TZoMain::NContinuousPlayClick()
+{
+    ui_->NContinuousPlay->setChecked(!ui_->NContinuousPlay->isChecked());
+    if (settings_.ShowStatus) AppendOnOffText(ui_->NContinuousPlay, true);
+}
+
+void TZoMain::PMForegroundClick()
+{
+    const bool on = !ui_->PMForeground->isChecked();
+    ui_->PMForeground->setChecked(on);
+    ui_->NDVDForeground->setChecked(on);
+    // A tool window that is open keeps the player below it until it closes,
+    // which applies the state then.
+    const bool toolWindowOpen = BookmarkWindow || FileBrowserWindow || ListEditWindow || LibraryEditWindow;
+    if (!on || !toolWindowOpen) SetWindowTopmost(on);
+    if (settings_.ShowStatus) AppendOnOffText(ui_->PMForeground, true);
+}
+
+// ---- tool windows, full screen and the rest ----
+
+void TZoMain::TBtnShowComboClick()
+{
+    // The play-list viewer comes with the media library window.
+}
+
+void TZoMain::TBtnShowLibraryClick()
+{
+    // The media library window comes with the tool windows.
+}
+
+void TZoMain::TBtnShowFolder1Click()
+{
+    // The folder viewer comes with the media library window.
+}
+
+void TZoMain::TBtnShowFolder1MouseUp()
+{
+    if (LibraryEditWindow) return;
+    ui_->MiShowLibrary->setVisible(true);
+    ui_->N24->setVisible(false);
+    ui_->PopupLib->popup(QCursor::pos());
+}
+
+void TZoMain::TBtnShowLibraryMouseUp()
+{
+    if (LibraryEditWindow) return;
+    ui_->MiShowLibrary->setVisible(false);
+    ui_->N24->setVisible(true);
+    ui_->PopupLib->popup(QCursor::pos());
+}
+
+// The list editor in its folder-library (2) and library (1) modes comes with the tool windows.
+void TZoMain::MiShowLibraryClick() {}
+void TZoMain::N24Click() {}
+void TZoMain::NPropertyClick() {}
+void TZoMain::MIColorClick() {}
+void TZoMain::miFolderSerchClick() {}
+
+void TZoMain::NFullScreenClick()
+{
+    // Full screen comes with the window sizes.
+}
+
+void TZoMain::TBPowerStateClick()
+{
+    // The after-playback action and its countdown come with the power-off window.
+}
+
+// The audio CD's player object comes with the CD playback.
+void TZoMain::miOnePlayClick() {}
+void TZoMain::CDTimerTimer() {}
+void TZoMain::miConnectCDDBClick() {}
+void TZoMain::miSaveToCDIniClick() {}
+
+void TZoMain::taTimeClick()
+{
+    ShowVolumeBar();
+    SetTimer(kHidePanelsTimer, 1000);
+}
+
+void TZoMain::BtnListMouseUp()
+{
+    if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
+    ui_->PmWindow->popup(QCursor::pos());
+}
