@@ -371,6 +371,7 @@ GraphPrivate::Outcome GraphPrivate::Build(const QString& uri, const OutputFallba
 
 void GraphPrivate::Teardown()
 {
+    stepped = false;
     if (shared) {
         std::lock_guard<std::mutex> lock(shared->mutex);
         shared->closed = true;

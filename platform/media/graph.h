@@ -136,6 +136,8 @@ public:
     // Flushing seeks sent to the pipeline of this item (not those that
     // were replaced while waiting).
     quint64 SeeksSent() const;
+    // A seek or a frame step has not landed yet.
+    bool IsSettling() const;
     HRESULT SetRate(double rate);   // above 0; the position is kept
     HRESULT GetRate(double* rate) const;
     // Frame positions for a backward step; E_NOTIMPL when the frame rate is unknown.

@@ -78,6 +78,7 @@ bool GraphPrivate::CurrentVideoFormat(VideoFormat* format) const
 
 HRESULT GraphPrivate::RequestSeek(const SeekPacer::Seek& seek)
 {
+    stepped = false;
     return seeks ? seeks->Request(seek) : VFW_E_WRONG_STATE;
 }
 
@@ -87,6 +88,7 @@ HRESULT FilterGraph::Run()
 {
     if (!d->pipeline || d->WindowGone()) return VFW_E_WRONG_STATE;
     d->target = GraphState::Running;
+    d->stepped = false;
     bool buffering = false;
     {
         std::lock_guard<std::mutex> lock(d->shared->mutex);
@@ -160,7 +162,11 @@ HRESULT FilterGraph::GetCurrentPosition(REFERENCE_TIME* position) const
     }
     if (d->StillPicture()) return S_OK;
     gint64 ns = -1;
-    if (!gst_element_query_position(d->pipeline, GST_FORMAT_TIME, &ns) || ns < 0) return S_OK;
+    GstElement* asked = d->stepped && d->video && d->video->Sink() ? d->video->Sink() : d->pipeline;
+    if (!gst_element_query_position(asked, GST_FORMAT_TIME, &ns) || ns < 0) {
+        if (asked == d->pipeline || !gst_element_query_position(d->pipeline, GST_FORMAT_TIME, &ns) || ns < 0)
+            return S_OK;
+    }
     *position = ToReference(ns);
     return S_OK;
 }
@@ -221,6 +227,8 @@ HRESULT FilterGraph::SetPositions(REFERENCE_TIME* current, DWORD currentFlags, R
 
 quint64 FilterGraph::SeeksSent() const { return d->seeks ? d->seeks->Sent() : 0; }
 
+bool FilterGraph::IsSettling() const { return d->seeks && d->seeks->Busy(); }
+
 HRESULT FilterGraph::SetRate(double rate)
 {
     if (!(rate > 0.0) || !std::isfinite(rate)) return E_INVALIDARG;
@@ -279,6 +287,7 @@ HRESULT FilterGraph::Step(DWORD frames)
     const bool sent =
         gst_element_send_event(d->pipeline, gst_event_new_step(GST_FORMAT_BUFFERS, frames, 1.0, TRUE, FALSE));
     if (d->seeks) d->seeks->OperationMade(sent);
+    if (sent) d->stepped = true;
     return sent ? S_OK : E_FAIL;
 }
 

@@ -86,6 +86,10 @@ public:
     std::shared_ptr<EventQueue> events = std::make_shared<EventQueue>();
     bool network = false;
     bool live = false;
+    // Paused on a frame step: the position is the shown frame's, which the
+    // video sink knows (the pipeline answers with its furthest sink, and the
+    // sound runs ahead of a stepped picture). Cleared by seeks and by Run.
+    bool stepped = false;
 
     // control values
     GraphState target = GraphState::Stopped;

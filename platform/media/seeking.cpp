@@ -135,6 +135,12 @@ void SeekPacer::ArmTimer(gint64 waitUs)
     });
 }
 
+bool SeekPacer::Busy() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return inFlight_ || waiting_ || operationInFlight_;
+}
+
 bool SeekPacer::PendingTarget(gint64* startNs) const
 {
     std::lock_guard<std::mutex> lock(mutex_);

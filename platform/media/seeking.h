@@ -56,6 +56,9 @@ public:
     void Close();
     // Seeks given to the pipeline (not those replaced while they waited).
     quint64 Sent() const;
+    // Any thread: a seek is in flight or waiting, or another operation has
+    // not completed yet; positions read meanwhile may be passing values.
+    bool Busy() const;
 
 private:
     void SendWaiting();   // main thread
