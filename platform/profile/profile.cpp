@@ -58,6 +58,15 @@ QString DecodeText(const QByteArray& bytes)
     return DecodeCp932(bytes);
 }
 
+QString TrimBlanks(const QString& text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && (text[start] == QLatin1Char(' ') || text[start] == QLatin1Char('\t'))) ++start;
+    while (end > start && (text[end - 1] == QLatin1Char(' ') || text[end - 1] == QLatin1Char('\t'))) --end;
+    return text.mid(start, end - start);
+}
+
 bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 bool HasLineBreakOrNul(const QString& text)
@@ -80,7 +89,7 @@ QString Unquoted(const QString& value)
 QString Stored(const QString& value)
 {
     if (value.isEmpty()) return value;
-    const bool blankEnds = value.front().isSpace() || value.back().isSpace();
+    const bool blankEnds = TrimBlanks(value).size() != value.size();
     if (blankEnds || Unquoted(value) != value) return QLatin1Char('"') + value + QLatin1Char('"');
     return value;
 }
@@ -278,8 +287,9 @@ std::int64_t TProfile::ReadInteger(const QString& section, const QString& key, s
 
 bool TProfile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    const QString sectionName = section.trimmed();
-    const QString keyName = key.trimmed();
+    // Blanks around a name are not part of it, as on reading.
+    const QString sectionName = TrimBlanks(section);
+    const QString keyName = TrimBlanks(key);
     if (sectionName.isEmpty() || keyName.isEmpty()) return false;
     if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value)) return false;
     if (sectionName.contains(QLatin1Char(']'))) return false;
@@ -292,15 +302,19 @@ bool TProfile::WriteString(const QString& section, const QString& key, const QSt
         Line& line = lines_[static_cast<size_t>(existing)];
         // The key keeps the spelling it has in the file.
         line = ParseLine(line.name.toUtf8() + '=' + Stored(value).toUtf8());
+        finalLineEnd_ = true;
         return true;
     }
     Line added = ParseLine(keyName.toUtf8() + '=' + Stored(value).toUtf8());
     const int header = FindSection(sectionName);
     if (header >= 0) {
-        // After the section's last line that is not blank, so that the blank
-        // lines between sections stay between them.
-        int at = SectionEnd(header);
-        while (at > header + 1 && lines_[static_cast<size_t>(at - 1)].kind == Kind::Blank) --at;
+        // After the section's last key (or its header), so that the blank
+        // lines and comments before the next section stay with it.
+        int at = header + 1;
+        const int end = SectionEnd(header);
+        for (int i = header + 1; i < end; ++i) {
+            if (lines_[static_cast<size_t>(i)].kind == Kind::Key) at = i + 1;
+        }
         lines_.insert(lines_.begin() + at, std::move(added));
     } else {
         lines_.push_back(ParseLine('[' + sectionName.toUtf8() + ']'));
