@@ -178,7 +178,6 @@ void TProfile::SetContent(const QByteArray& bytes)
 {
     lines_.clear();
     lineEnd_ = "\n";
-    finalLineEnd_ = true;
     if (bytes.isEmpty()) return;
     const qsizetype firstBreak = bytes.indexOf('\n');
     if (firstBreak > 0 && bytes[firstBreak - 1] == '\r') lineEnd_ = "\r\n";
@@ -187,10 +186,12 @@ void TProfile::SetContent(const QByteArray& bytes)
         qsizetype end = bytes.indexOf('\n', start);
         const bool last = end < 0;
         if (last) end = bytes.size();
+        // "\r\n" ends a line, and so does a "\r" that ends the file.
         qsizetype textEnd = end;
-        if (!last && textEnd > start && bytes[textEnd - 1] == '\r') --textEnd;
-        lines_.push_back(ParseLine(bytes.mid(start, textEnd - start)));
-        if (last) finalLineEnd_ = false;
+        if (textEnd > start && bytes[textEnd - 1] == '\r') --textEnd;
+        Line line = ParseLine(bytes.mid(start, textEnd - start));
+        line.end = bytes.mid(textEnd, last ? end - textEnd : end + 1 - textEnd);
+        lines_.push_back(std::move(line));
         start = end + 1;
     }
 }
@@ -198,10 +199,7 @@ void TProfile::SetContent(const QByteArray& bytes)
 QByteArray TProfile::Content() const
 {
     QByteArray out;
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        out += lines_[i].raw;
-        if (i + 1 < lines_.size() || finalLineEnd_) out += lineEnd_;
-    }
+    for (const Line& line : lines_) out += line.raw + line.end;
     return out;
 }
 
@@ -239,6 +237,15 @@ int TProfile::FindKey(const QString& section, const QString& key) const
         if (line.kind == Kind::Key && SameName(line.name, key)) return i;
     }
     return -1;
+}
+
+void TProfile::EndEveryLine()
+{
+    // Only the file's last line can lack its end; once written, the file ends with one.
+    for (Line& line : lines_) {
+        if (line.end.isEmpty()) line.end = lineEnd_;
+        if (line.end == "\r") line.end = "\r\n";
+    }
 }
 
 bool TProfile::HasSection(const QString& section) const { return FindSection(section) >= 0; }
@@ -301,11 +308,14 @@ bool TProfile::WriteString(const QString& section, const QString& key, const QSt
     if (existing >= 0) {
         Line& line = lines_[static_cast<size_t>(existing)];
         // The key keeps the spelling it has in the file.
+        const QByteArray end = line.end;
         line = ParseLine(line.name.toUtf8() + '=' + Stored(value).toUtf8());
-        finalLineEnd_ = true;
+        line.end = end;
+        EndEveryLine();
         return true;
     }
     Line added = ParseLine(keyName.toUtf8() + '=' + Stored(value).toUtf8());
+    added.end = lineEnd_;
     const int header = FindSection(sectionName);
     if (header >= 0) {
         // After the section's last key (or its header), so that the blank
@@ -317,10 +327,12 @@ bool TProfile::WriteString(const QString& section, const QString& key, const QSt
         }
         lines_.insert(lines_.begin() + at, std::move(added));
     } else {
-        lines_.push_back(ParseLine('[' + sectionName.toUtf8() + ']'));
+        Line header = ParseLine('[' + sectionName.toUtf8() + ']');
+        header.end = lineEnd_;
+        lines_.push_back(std::move(header));
         lines_.push_back(std::move(added));
     }
-    finalLineEnd_ = true;
+    EndEveryLine();
     return true;
 }
 
@@ -334,7 +346,7 @@ bool TProfile::DeleteKey(const QString& section, const QString& key)
     const int i = FindKey(section, key);
     if (i < 0) return false;
     lines_.erase(lines_.begin() + i);
-    finalLineEnd_ = true;
+    EndEveryLine();
     return true;
 }
 
@@ -343,7 +355,7 @@ bool TProfile::DeleteSection(const QString& section)
     const int header = FindSection(section);
     if (header < 0) return false;
     lines_.erase(lines_.begin() + header, lines_.begin() + SectionEnd(header));
-    finalLineEnd_ = true;
+    EndEveryLine();
     return true;
 }
 

@@ -11,7 +11,8 @@
 //
 // Text is UTF-8; a line that is not valid UTF-8 (old files from elsewhere) is
 // read as CP932 and kept as it was when it is not written. Line ends may be
-// "\n" or "\r\n"; the file's first line end is used for the lines added. A
+// "\n" or "\r\n", each line keeping its own; the file's first line end is
+// used for the lines added. A
 // file larger than kMaxFileSize is not read and never written over.
 // Main thread or any one thread at a time; no locking between processes
 // (the last writer wins).
@@ -71,6 +72,7 @@ private:
     enum class Kind { Other, Blank, Comment, Section, Key };
     struct Line {
         QByteArray raw;   // as read (or as written by us), without its line end
+        QByteArray end;   // its own line end: "\r\n", "\n", or none for a last line without one
         Kind kind = Kind::Other;
         QString name;     // section or key name, trimmed
         QString value;    // a key's value, trimmed and unquoted
@@ -82,9 +84,11 @@ private:
     int SectionEnd(int header) const;
     int FindKey(const QString& section, const QString& key) const;
 
+    // Gives the last line its end before anything changes after it.
+    void EndEveryLine();
+
     std::vector<Line> lines_;
-    QByteArray lineEnd_ = "\n";
-    bool finalLineEnd_ = true;   // a file read without one keeps it so until written
+    QByteArray lineEnd_ = "\n";   // the file's first line end, for the lines added
     int loadError_ = 0;          // set by Load for a file that exists but could not be read
 };
 

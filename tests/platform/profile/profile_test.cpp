@@ -157,6 +157,11 @@ TEST(Profile, LineEndsOfTheFileAreKept)
     TProfile changedLast = Parsed("[A]\nk=1");
     ASSERT_TRUE(changedLast.WriteString("a", "K", "2"));
     EXPECT_EQ(changedLast.Content().toStdString(), "[A]\nk=2\n");
+    // Mixed line ends: each line keeps its own, untouched and after a write.
+    TProfile mixed = Parsed("[A]\r\nk=1\n[B]\r\nj=2\n");
+    EXPECT_EQ(mixed.Content().toStdString(), "[A]\r\nk=1\n[B]\r\nj=2\n");
+    ASSERT_TRUE(mixed.WriteString("A", "k", "3"));
+    EXPECT_EQ(mixed.Content().toStdString(), "[A]\r\nk=3\n[B]\r\nj=2\n");
     TProfile empty;
     ASSERT_TRUE(empty.WriteString("New", "Key", "value"));
     EXPECT_EQ(empty.Content().toStdString(), "[New]\nKey=value\n");
