@@ -6,6 +6,7 @@
 #include "platform/instance/instance.h"
 #include "platform/paths/paths.h"
 #include "platform/power/screensaver.h"
+#include "platform/power/sleep.h"
 #include "platform/registry/registry.h"
 #include "player/units/Imagelist.h"
 #include "player/units/Reghelp.h"
@@ -66,6 +67,9 @@ TZoMain::TZoMain(const QStringList& arguments) : arguments_(arguments)
     // The screen saver and the monitor's power saving are held off while
     // playing (by `ScreenSaver` and `MonitorPower`); the hold follows the play state.
     screenSaverHold_ = std::make_unique<power::ScreenSaverHold>();
+    // A coming suspend is the window's suspend query; the system waits until it is handled.
+    suspendQuery_ = std::make_unique<power::SuspendQuery>(
+        [this] { SendMessage(WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0); });
     DragAcceptFiles(true);
     // The settings come before anything that reads them: the mutex
     // (MakeNewWindow), the check marks, the placement and the command line.
@@ -140,6 +144,7 @@ void TZoMain::FormDestroy()
         graph_.reset();
     }
     screenSaverHold_.reset();
+    suspendQuery_.reset();
     // Released now, so that the next start is a first start even while this
     // window is still being torn down.
     classServer_.reset();

@@ -36,6 +36,7 @@ class WindowClassServer;
 }
 namespace power {
 class ScreenSaverHold;
+class SuspendQuery;
 }
 class QAction;
 class QMenu;
@@ -276,8 +277,15 @@ public:
     HRESULT SetRate(double rate);
     HRESULT SeekTo(REFERENCE_TIME position, const REFERENCE_TIME* stop = nullptr);
     void ShowStatusText(const QString& text);
-    void SaveLastList(bool takePosition);
     void SetAudioVolume();
+
+    // ---- last play list and resume point (ZoResume.cpp) ----
+    // Keeps the list, its index and (with takePosition) the position in
+    // "LastList.zol" and "Resume.rsm", as ResumeFile and OpenSpecificFile say.
+    void SaveLastList(bool takePosition);
+    // Loads them back into the empty list and opens the entry, at the kept
+    // position with ResumePosition on.
+    void LoadLastList();
 
     // ---- window size ----
     void ApplyWindowSize(bool force);
@@ -574,6 +582,7 @@ private:
     TPlayList playList_;
     std::unique_ptr<media::FilterGraph> graph_;
     std::unique_ptr<power::ScreenSaverHold> screenSaverHold_;
+    std::unique_ptr<power::SuspendQuery> suspendQuery_;   // the system's sleep arrives as PBT_APMQUERYSUSPEND
     int lastShownHours_ = -1, lastShownMinutes_ = -1, lastShownSeconds_ = -1;
 
     // Form timers.

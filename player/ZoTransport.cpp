@@ -64,8 +64,13 @@ void TZoMain::ApplyPlayState(int state, bool announce)
 
 void TZoMain::BtnStartClick()
 {
-    // Reloading the last list when nothing is loaded comes with the resume
-    // files; until then Play toggles play and pause.
+    // With nothing loaded, Play brings back the last list (or the specific
+    // file) where it was left; not while an open or an intake is under way.
+    if ((settings_.ResumeFile || settings_.OpenSpecificFile) && !dvd_.Mode && playList_.IsEmpty() &&
+        ui_->BtnStart->isEnabled() && !item_.Opening && !addingItems_ && !IsScanning()) {
+        LoadLastList();
+        return;
+    }
     TogglePlayPause();
 }
 
@@ -118,11 +123,12 @@ void TZoMain::BtnStopClick()
         graph_->Stop();
     } else {
         // The resume file takes the stopped position in its own field: the
-        // A point of a repeat section stays where it was.
-        if (settings_.ResumePosition) {
-            REFERENCE_TIME position = 0;
-            item_.StoppedAt = SUCCEEDED(graph_->GetCurrentPosition(&position)) ? position / kUnitsPerSeekStep : 0;
-        }
+        // A point of a repeat section stays where it was. Without
+        // ResumePosition an earlier stop's position is not the one to keep.
+        item_.StoppedAt = 0;
+        REFERENCE_TIME position = 0;
+        if (settings_.ResumePosition && SUCCEEDED(graph_->GetCurrentPosition(&position)) && position > 0)
+            item_.StoppedAt = position / kUnitsPerSeekStep;
         if (FAILED(SeekTo(0))) {
             graph_->Stop();
         } else {
@@ -405,13 +411,6 @@ void TZoMain::ShowStatusText(const QString& text)
     if (label->geometry().right() > right) label->resize(std::max(0, right - label->x()), label->height());
     label->show();
     label->raise();
-}
-
-void TZoMain::SaveLastList(bool takePosition)
-{
-    // The last list and the resume point are kept once the resume files are
-    // part of the player.
-    Q_UNUSED(takePosition);
 }
 
 void TZoMain::SetAudioVolume()
