@@ -39,6 +39,10 @@ void TZoMain::ConnectHandlers()
     for (QWidget* w : {static_cast<QWidget*>(ui_->TrackBarForSeek), static_cast<QWidget*>(ui_->BtnSkip),
                        static_cast<QWidget*>(ui_->BtnStepFrame)})
         w->installEventFilter(this);
+    for (QWidget* w : {static_cast<QWidget*>(ui_->tnTime), static_cast<QWidget*>(ui_->taTime),
+                       static_cast<QWidget*>(ui_->BtnList), static_cast<QWidget*>(ui_->TBtnShowFolder1),
+                       static_cast<QWidget*>(ui_->TBtnShowLibrary)})
+        w->installEventFilter(this);
     connect(ui_->BtnOpen, &QToolButton::clicked, this, [this] { BtnOpenClick(); });
     connect(ui_->BtnStart, &QToolButton::clicked, this, [this] { BtnStartClick(); });
     connect(ui_->BtnStop, &QToolButton::clicked, this, [this] { BtnStopClick(); });
@@ -195,6 +199,39 @@ bool TZoMain::TransportEvent(QObject* watched, QEvent* e)
         BtnStepFrameMouseDown(false);
     } else {
         BtnStepFrameMouseUp();
+    }
+    return true;
+}
+
+bool TZoMain::SmallControlEvent(QObject* watched, QEvent* e)
+{
+    const QEvent::Type type = e->type();
+    const bool labels = watched == ui_->tnTime || watched == ui_->taTime;
+    const bool buttons = watched == ui_->BtnList || watched == ui_->TBtnShowFolder1 || watched == ui_->TBtnShowLibrary;
+    if (!labels && !buttons) return false;
+    // These buttons open menus of their own: not the window's as well.
+    if (type == QEvent::ContextMenu) return buttons;
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease)
+        return false;
+    auto* me = static_cast<QMouseEvent*>(e);
+    const bool release = type == QEvent::MouseButtonRelease;
+    if (labels) {
+        if (me->button() != Qt::LeftButton) return false;
+        // The press stays with the label: on the window it would drag it.
+        if (release && static_cast<QWidget*>(watched)->rect().contains(me->position().toPoint())) taTimeClick();
+        return true;
+    }
+    if (watched == ui_->BtnList) {
+        if (release) BtnListMouseUp();
+        // The left button still works the button's own look.
+        return me->button() != Qt::LeftButton;
+    }
+    if (me->button() != Qt::RightButton) return false;
+    if (release) {
+        if (watched == ui_->TBtnShowFolder1)
+            TBtnShowFolder1MouseUp();
+        else
+            TBtnShowLibraryMouseUp();
     }
     return true;
 }

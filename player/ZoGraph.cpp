@@ -58,7 +58,9 @@ HRESULT TZoMain::AddAudioRenderer()
     const QByteArray id = ReadFilterClassId(9);
     const QString factory = id.isEmpty() ? QString() : media::FactoryForClassId(id);
     if (factory.isEmpty()) return E_FAIL;
-    return graph_->AddAudioRenderer(factory);
+    // The name is the output device's: without that device the graph keeps
+    // its default sink.
+    return graph_->AddAudioRenderer(factory, name);
 }
 
 void TZoMain::InsertMpegSplitter(const QString& path)

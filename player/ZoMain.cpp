@@ -154,6 +154,17 @@ void TZoMain::FormDestroy()
     SaveSettings();
 }
 
+void TZoMain::FormClose()
+{
+    if (fullScreen_) LeaveFullScreen();
+}
+
+void TZoMain::closeEvent(QCloseEvent* e)
+{
+    FormClose();
+    TForm::closeEvent(e);
+}
+
 void TZoMain::showEvent(QShowEvent* e)
 {
     TForm::showEvent(e);
@@ -187,7 +198,7 @@ bool TZoMain::eventFilter(QObject* watched, QEvent* e)
         if (e->type() == QEvent::Resize) LayoutVideoWindow();
         if (ViewPanelGesture(e)) return true;
     }
-    if (TransportEvent(watched, e)) return true;
+    if (TransportEvent(watched, e) || SmallControlEvent(watched, e)) return true;
     return TForm::eventFilter(watched, e);
 }
 

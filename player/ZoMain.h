@@ -197,6 +197,9 @@ public:
 
     // ---- life cycle and messages ----
     void FormDestroy();
+    // Before the window closes: full screen is left, so that the window's
+    // stored place is its normal one.
+    void FormClose();
     void OnDropFiles(TMessage& message);
     void OnGraphEvent();
     void OnLeftButton(TMessage& message);
@@ -289,6 +292,8 @@ public:
 
     // ---- window size ----
     void ApplyWindowSize(bool force);
+    // Back from full screen to the window as it was.
+    void LeaveFullScreen();
     void LayoutVideoWindow();
     void SetClientSize(int width, int height);
     void PlaceWindow();
@@ -472,6 +477,7 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     // Marks a folder scan (or a whole intake) for its lifetime; the messages
@@ -505,6 +511,9 @@ private:
     // beside the seek bar's handle, the right button on the skip and
     // frame-step buttons (backward). True when the event is taken.
     bool TransportEvent(QObject* watched, QEvent* e);
+    // The mouse on the time labels, the window button and the library
+    // buttons' right button; true when the event is taken.
+    bool SmallControlEvent(QObject* watched, QEvent* e);
     void ApplyPlayState(int state, bool announce);
     // The seek bar and the time text at `position`.
     void ShowPosition(REFERENCE_TIME position);

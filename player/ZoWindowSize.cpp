@@ -115,3 +115,9 @@ void TZoMain::LayoutVideoWindow()
     videoRectHeight_ = video.height();
     graph_->SetVideoPosition(video);
 }
+
+void TZoMain::LeaveFullScreen()
+{
+    // Full screen comes with the window sizes; until then the window never
+    // enters it and there is nothing to undo.
+}

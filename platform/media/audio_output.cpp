@@ -32,21 +32,64 @@ bool AutoSinkHasDevice(GstElement* autoSink)
     return device;
 }
 
-// A sink of the factory that opened a real device; null otherwise.
-GstElement* OpenedDeviceSink(const QString& factory)
+// The sink's element if it opened a real device; else it is released.
+GstElement* KeepIfOpened(GstElement* sink, bool automatic)
 {
-    GstElement* sink = MakeOwnedElement(factory.toUtf8().constData());
     if (!sink) return nullptr;
-    const bool automatic = factory == QLatin1String("autoaudiosink");
     if (OpenSink(sink) && (!automatic || AutoSinkHasDevice(sink))) return sink;
     gst_element_set_state(sink, GST_STATE_NULL);
     gst_object_unref(sink);
     return nullptr;
 }
 
+// A sink of the factory that opened a real device; null otherwise.
+GstElement* OpenedDeviceSink(const QString& factory)
+{
+    return KeepIfOpened(MakeOwnedElement(factory.toUtf8().constData()), factory == QLatin1String("autoaudiosink"));
+}
+
+// The device's own sink (its factory with the device chosen), if it opens.
+GstElement* OpenedDeviceSink(GstDevice* device)
+{
+    GstElement* sink = gst_device_create_element(device, nullptr);
+    if (sink) gst_object_ref_sink(sink);
+    return KeepIfOpened(sink, false);
+}
+
+bool IsOfFactory(GstElement* element, const QString& factoryName)
+{
+    GstElementFactory* factory = gst_element_get_factory(element);
+    return factory && factoryName == QLatin1String(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)));
+}
+
 }  // namespace
 
-std::unique_ptr<AudioOutput> AudioOutput::Create(const QString& factoryName, bool silent)
+DeviceRef FindAudioSinkDevice(const QString& displayName, const QString& factoryName)
+{
+    if (displayName.isEmpty() || factoryName.isEmpty()) return nullptr;
+    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+    g_autoptr(GstDeviceMonitor) monitor = gst_device_monitor_new();
+    gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
+    // Providers that only probe list their devices without being started.
+    const bool started = gst_device_monitor_start(monitor);
+    GList* devices = gst_device_monitor_get_devices(monitor);
+    if (started) gst_device_monitor_stop(monitor);
+    DeviceRef found;
+    for (GList* l = devices; l && !found; l = l->next) {
+        auto* device = GST_DEVICE(l->data);
+        g_autofree gchar* name = gst_device_get_display_name(device);
+        if (displayName != QString::fromUtf8(name)) continue;
+        // The device must be one that the chosen factory drives: two
+        // sound systems may show the same card under one name.
+        g_autoptr(GstElement) probe = gst_device_create_element(device, nullptr);
+        if (probe) gst_object_ref_sink(probe);
+        if (probe && IsOfFactory(probe, factoryName)) found.reset(GST_DEVICE(gst_object_ref(device)));
+    }
+    g_list_free_full(devices, gst_object_unref);
+    return found;
+}
+
+std::unique_ptr<AudioOutput> AudioOutput::Create(const QString& factoryName, GstDevice* device, bool silent)
 {
     std::unique_ptr<AudioOutput> out(new AudioOutput);
     QString chosen = QString::fromUtf8(qgetenv("ZORAVEL_AUDIO_SINK")).trimmed();
@@ -55,7 +98,9 @@ std::unique_ptr<AudioOutput> AudioOutput::Create(const QString& factoryName, boo
         // Asked for no sound: a sink that keeps time, as without a device.
         silent = true;
     }
-    if (!silent) {
+    // The environment's choice stands for the device too.
+    if (!silent && device && chosen == factoryName) out->sink_ = OpenedDeviceSink(device);
+    if (!silent && !out->sink_) {
         for (const QString& factory : {chosen, QStringLiteral("autoaudiosink")}) {
             if (factory.isEmpty()) continue;
             if ((out->sink_ = OpenedDeviceSink(factory))) break;

@@ -310,7 +310,7 @@ GraphPrivate::Outcome GraphPrivate::Build(const QString& uri, const OutputFallba
             g_object_set(pipeline, "video-sink", none, nullptr);
         }
     }
-    audio = AudioOutput::Create(audioSinkName, fallback.silent);
+    audio = AudioOutput::Create(audioSinkName, audioDevice.get(), fallback.silent);
     if (audio) {
         shared->audioSink = audio->Sink();
         g_object_set(pipeline, "audio-sink", audio->Sink(), nullptr);
@@ -443,15 +443,23 @@ HRESULT FilterGraph::AddVideoRenderer(int renderer, QWidget* panel, bool flipAll
     return S_OK;
 }
 
-HRESULT FilterGraph::AddAudioRenderer(const QString& factoryName)
+HRESULT FilterGraph::AddAudioRenderer(const QString& factoryName, const QString& deviceName)
 {
     if (factoryName.isEmpty()) {
         d->audioSinkName.clear();
+        d->audioDevice.reset();
         return S_OK;
     }
     g_autoptr(GstElementFactory) factory = gst_element_factory_find(factoryName.toUtf8().constData());
     if (!factory) return VFW_E_NOT_FOUND;
+    DeviceRef device;
+    if (!deviceName.isEmpty()) {
+        device = FindAudioSinkDevice(deviceName, factoryName);
+        // A device that is not there leaves the sink as it was.
+        if (!device) return VFW_E_NOT_FOUND;
+    }
     d->audioSinkName = factoryName;
+    d->audioDevice = std::move(device);
     return S_OK;
 }
 

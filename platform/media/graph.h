@@ -88,10 +88,12 @@ public:
     // (videoflip) only with `flipAllowed`.
     HRESULT AddVideoRenderer(int renderer, QWidget* panel, bool flipAllowed = false);
     // A chosen audio sink by factory name; empty keeps the automatic one.
-    // VFW_E_NOT_FOUND for an unknown factory. A sink that cannot open its
-    // device gives way to the automatic one, and without any sound device
-    // playback goes on silently.
-    HRESULT AddAudioRenderer(const QString& factoryName);
+    // With `deviceName` the sink is made for the audio output device of that
+    // name (FindAudioSinkDevice, output.h). VFW_E_NOT_FOUND for an unknown
+    // factory or a device that is not there; the sink chosen before stays
+    // then. A sink that cannot open its device gives way to the automatic
+    // one, and without any sound device playback goes on silently.
+    HRESULT AddAudioRenderer(const QString& factoryName, const QString& deviceName = QString());
     // The factory is chosen before any other of its kind while the graph
     // plugs decoders, demuxers and parsers (a preferred filter).
     // VFW_E_NOT_FOUND for an unknown factory.

@@ -71,6 +71,7 @@ public:
     QPointer<QWidget> panel;
     bool flipAllowed = false;
     QString audioSinkName;
+    DeviceRef audioDevice;   // the chosen sink's device; none: the factory's default
     QStringList preferred;
     bool windowsMedia = false;
     bool windowsMediaStreaming = false;

@@ -193,15 +193,28 @@ private:
     QObject context_;   // queued work dies with the output
 };
 
+// An audio output device found by the device monitor; the reference is ours.
+struct DeviceUnref {
+    void operator()(GstDevice* device) const { gst_object_unref(device); }
+};
+using DeviceRef = std::unique_ptr<GstDevice, DeviceUnref>;
+
+// The audio output device (class "Audio/Sink") shown under `displayName`
+// whose sink is of the factory `factoryName`, as the device monitor finds
+// them now; null when there is none. Blocks while the providers probe.
+DeviceRef FindAudioSinkDevice(const QString& displayName, const QString& factoryName);
+
 class AudioOutput {
 public:
-    // The chosen sink by factory name (empty: the automatic one;
-    // ZORAVEL_AUDIO_SINK overrides both). A sink that cannot open its device
-    // gives way to the automatic one, and without any sound device (or with
-    // `silent`, after a sink failed in the pipeline) the sound goes to a sink
-    // that only keeps time (fakesink, sync): missing sound never stops
-    // playback. Null only when not even that sink can be made.
-    static std::unique_ptr<AudioOutput> Create(const QString& factoryName, bool silent = false);
+    // The chosen sink: made for `device` when there is one, else by factory
+    // name (empty: the automatic one); ZORAVEL_AUDIO_SINK overrides both. A
+    // sink that cannot open its device gives way to the automatic one, and
+    // without any sound device (or with `silent`, after a sink failed in the
+    // pipeline) the sound goes to a sink that only keeps time (fakesink,
+    // sync): missing sound never stops playback. Null only when not even that
+    // sink can be made. `device` is only read.
+    static std::unique_ptr<AudioOutput> Create(const QString& factoryName, GstDevice* device = nullptr,
+                                               bool silent = false);
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;

@@ -1,6 +1,8 @@
 // The playback graph on real GStreamer with the generated media.
 #include "media_test_util.h"
 
+#include "platform/media/output.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -516,6 +518,85 @@ TEST_F(MediaTest, MissingSoundDeviceNeverStopsPlayback)
     REFERENCE_TIME pos = 0;
     EXPECT_TRUE(WaitUntil([&] { return graph.GetCurrentPosition(&pos) == S_OK && pos > kSecond / 5; }));
     EXPECT_EQ(graph.AddAudioRenderer("no-such-sink"), VFW_E_NOT_FOUND);
+}
+
+// A sound system with one output device, "Test Speakers", whose sink is a
+// fakeaudiosink: the machines that run the tests have no sound card.
+struct TestSpeakers {
+    GstDevice parent;
+};
+struct TestSpeakersClass {
+    GstDeviceClass parent;
+};
+G_DEFINE_TYPE(TestSpeakers, test_speakers, GST_TYPE_DEVICE)
+
+int testSpeakersSinks = 0;   // sinks made for the device
+
+GstElement* TestSpeakersCreateElement(GstDevice*, const gchar* name)
+{
+    ++testSpeakersSinks;
+    return gst_element_factory_make("fakeaudiosink", name);
+}
+void test_speakers_class_init(TestSpeakersClass* klass) { GST_DEVICE_CLASS(klass)->create_element = TestSpeakersCreateElement; }
+void test_speakers_init(TestSpeakers*) {}
+
+struct TestSoundSystem {
+    GstDeviceProvider parent;
+};
+struct TestSoundSystemClass {
+    GstDeviceProviderClass parent;
+};
+G_DEFINE_TYPE(TestSoundSystem, test_sound_system, GST_TYPE_DEVICE_PROVIDER)
+
+GList* TestSoundSystemProbe(GstDeviceProvider*)
+{
+    g_autoptr(GstCaps) caps = gst_caps_new_empty_simple("audio/x-raw");
+    GObject* device = G_OBJECT(g_object_new(test_speakers_get_type(), "display-name", "Test Speakers", "device-class",
+                                            "Audio/Sink", "caps", caps, nullptr));
+    return g_list_append(nullptr, gst_object_ref_sink(device));
+}
+void test_sound_system_class_init(TestSoundSystemClass* klass)
+{
+    GST_DEVICE_PROVIDER_CLASS(klass)->probe = TestSoundSystemProbe;
+    gst_device_provider_class_set_static_metadata(GST_DEVICE_PROVIDER_CLASS(klass), "Test sound system", "Audio/Sink",
+                                                  "One output device", "Zoravel");
+}
+void test_sound_system_init(TestSoundSystem*) {}
+
+void RegisterTestSoundSystem()
+{
+    static const bool registered = gst_device_provider_register(nullptr, "zoravel-test-sound", GST_RANK_PRIMARY,
+                                                                test_sound_system_get_type());
+    ASSERT_TRUE(registered);
+}
+
+TEST_F(MediaTest, AudioRendererIsMadeForTheNamedDevice)
+{
+    qunsetenv("ZORAVEL_AUDIO_SINK");
+    RegisterTestSoundSystem();
+    EXPECT_NE(FindAudioSinkDevice("Test Speakers", "fakeaudiosink"), nullptr);
+    EXPECT_EQ(FindAudioSinkDevice("Test Speakers", "alsasink"), nullptr);   // not that sound system's
+    EXPECT_EQ(FindAudioSinkDevice("Missing Speakers", "fakeaudiosink"), nullptr);
+    EXPECT_EQ(FindAudioSinkDevice("", "fakeaudiosink"), nullptr);
+
+    // A device that is not there fails, and the sink stays the default one.
+    FilterGraph missing;
+    EXPECT_EQ(missing.AddAudioRenderer("fakeaudiosink", "Missing Speakers"), VFW_E_NOT_FOUND);
+    ASSERT_EQ(missing.RenderFile(F("tone.wav")), S_OK);
+    EXPECT_FALSE(missing.ElementNames().contains("fakeaudiosink"));
+
+    FilterGraph graph;
+    ASSERT_EQ(graph.AddAudioRenderer("fakeaudiosink", "Test Speakers"), S_OK);
+    // A later miss keeps the device chosen before.
+    EXPECT_EQ(graph.AddAudioRenderer("fakeaudiosink", "Missing Speakers"), VFW_E_NOT_FOUND);
+    const int made = testSpeakersSinks;
+    ASSERT_EQ(graph.RenderFile(F("tone.wav")), S_OK);
+    EXPECT_EQ(testSpeakersSinks, made + 1);   // the device's own sink, not a plain one of the factory
+    EXPECT_TRUE(graph.ElementNames().contains("fakeaudiosink"));
+    EXPECT_FALSE(graph.IsSilent());
+    ASSERT_EQ(graph.Run(), S_OK);
+    REFERENCE_TIME pos = 0;
+    EXPECT_TRUE(WaitUntil([&] { return graph.GetCurrentPosition(&pos) == S_OK && pos > kSecond / 5; }));
 }
 
 TEST_F(MediaTest, PreferredFactoryIsPluggedFirst)

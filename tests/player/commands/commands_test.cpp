@@ -259,6 +259,17 @@ TEST(ShortcutItems, FirstMatchInMenuOrderHiddenItemsDisabledMatchesAndTheDvdCopi
         EXPECT_FALSE(a->isVisible());
         EXPECT_TRUE(ItemCaption(a).isEmpty());
     }
+    // Open, the bookmark steps and the section keys are the pop-up menus'
+    // own hidden items: their keys work for files and DVDs without copies.
+    const std::pair<const char*, WORD> beside[] = {
+        {"miOpen", 79}, {"miPreviousBmk", 0x4000 | 'J'}, {"miNextBmk", 0x4000 | 'K'},
+        {"miSaveSection", 0x2000 | 'A'}, {"miChainABSC", 0x2000 | 'C'}};
+    for (const auto& [name, code] : beside) {
+        if (code != 79) SetItemShortCut(f.Item(name), code);
+        EXPECT_TRUE(DispatchShortCut(file, code)) << name;
+        EXPECT_TRUE(DispatchShortCut(dvd, code)) << name;
+        EXPECT_EQ(f.clicks[name], 2) << name;
+    }
     DeleteMenuItemsFrom(f.ui.miDVDShortCut, 6);
     EXPECT_EQ(f.ui.miDVDShortCut->actions().size(), 6);
     DeleteMenuItemsFrom(f.ui.miDVDShortCut, 10);   // nothing beyond the end

@@ -121,6 +121,34 @@ TEST(MainForm, EveryNamedComponentExists)
     EXPECT_EQ(dvd, QStringList({"miDVDMenuR", "miDVDMenuL", "miDVDMenuU", "miDVDMenuD", "miDVDForward",
                                 "miDVDRewind"}));
     for (QAction* a : f.ui.mikey->actions()) EXPECT_FALSE(a->isVisible()) << a->objectName().toStdString();
+    // The rest of mikey in the order of the shortcut table: the key items
+    // that are not the DVD's (the DVD start copies them from index 5 on).
+    QStringList keyItems;
+    for (QAction* a : f.ui.mikey->actions()) keyItems << a->objectName();
+    EXPECT_EQ(keyItems, QStringList({"miForward", "miRewind", "miSkip", "miStepBack", "miSkipBack", "miStepFrame",
+                                     "miShowPlayList", "miShowLibViewer", "miFoldeLib", "miPlay", "miStop",
+                                     "miPlayNext", "miPlayPrevious", "miVolumeUp", "miVolumeDn", "miVolumeMute",
+                                     "miShowBrowser", "miShowEditList", "miShowCapDlg", "miChangeWindow"}));
+    // Open, the bookmark steps and the section keys are hidden items beside
+    // the visible items they belong with, in both pop-up menus, so that
+    // their keys work for files and DVDs alike.
+    for (QMenu* popup : {f.ui.MainPopupMenu, f.ui.DVDPopupMenu}) {
+        const QList<QAction*> items = popup->actions();
+        const auto after = [&](QAction* item, QAction* before) {
+            const int at = items.indexOf(item);
+            return at > 0 && items.at(at - 1) == before;
+        };
+        QAction* bookmarks = (popup == f.ui.MainPopupMenu ? f.ui.MiBookMrk : f.ui.MIDVDBookmark)->menuAction();
+        QAction* fullScreen = popup == f.ui.MainPopupMenu ? f.ui.NFullScreen : f.ui.MIFullScr;
+        const std::string menu = popup->objectName().toStdString();
+        EXPECT_TRUE(after(f.ui.miOpen, fullScreen)) << menu;
+        EXPECT_TRUE(after(f.ui.miPreviousBmk, bookmarks)) << menu;
+        EXPECT_TRUE(after(f.ui.miNextBmk, f.ui.miPreviousBmk)) << menu;
+        EXPECT_TRUE(after(f.ui.miSaveSection, f.ui.miSaveAB->menuAction())) << menu;
+        EXPECT_TRUE(after(f.ui.miChainABSC, f.ui.miChainSections)) << menu;
+    }
+    for (QAction* a : {f.ui.miOpen, f.ui.miPreviousBmk, f.ui.miNextBmk, f.ui.miSaveSection, f.ui.miChainABSC})
+        EXPECT_FALSE(a->isVisible()) << a->objectName().toStdString();
     // Bookmark and section menus start with their three fixed items.
     EXPECT_EQ(f.ui.MiBookMrk->actions().size(), 3);
     EXPECT_EQ(f.ui.miSaveAB->actions().size(), 3);

@@ -9,7 +9,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QSlider>
 #include <QTest>
@@ -341,6 +343,48 @@ TEST_F(KeysWindow, LatchTableOfTheKeyItems)
         w->KeyLatch = 0;
         item->trigger();
         EXPECT_EQ(w->KeyLatch, 0) << item->objectName();
+    }
+}
+
+TEST_F(KeysWindow, SmallControlsOpenTheirOwnMenusAndTheTimeShowsTheVolume)
+{
+    Open();
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    const auto shown = [](QMenu* m) { return testutil::WaitUntil([m] { return m->isVisible(); }); };
+    // The right button on the library buttons: the library menu with only
+    // the one editor item, and not the window's menu.
+    const std::tuple<QToolButton*, QAction*, QAction*> library[] = {
+        {ui()->TBtnShowFolder1, ui()->MiShowLibrary, ui()->N24},
+        {ui()->TBtnShowLibrary, ui()->N24, ui()->MiShowLibrary}};
+    for (const auto& [button, only, hidden] : library) {
+        QContextMenuEvent menuKey(QContextMenuEvent::Mouse, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(button, &menuKey);
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_FALSE(ui()->PopupLib->isVisible());
+        QTest::mouseClick(button, Qt::RightButton);
+        ASSERT_TRUE(shown(ui()->PopupLib)) << button->objectName().toStdString();
+        EXPECT_TRUE(only->isVisible());
+        EXPECT_FALSE(hidden->isVisible());
+        EXPECT_FALSE(ui()->MainPopupMenu->isVisible());
+        ui()->PopupLib->hide();
+    }
+    // The window button opens the window menu with either button.
+    for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton}) {
+        QTest::mouseClick(ui()->BtnList, b);
+        ASSERT_TRUE(shown(ui()->PmWindow));
+        EXPECT_FALSE(ui()->MainPopupMenu->isVisible());
+        ui()->PmWindow->hide();
+    }
+    // A click on either time label shows the volume bar; a press that
+    // leaves the label first is no click.
+    for (QLabel* time : {ui()->tnTime, ui()->taTime}) {
+        ui()->TrackBarVolume->hide();
+        QTest::mousePress(time, Qt::LeftButton);
+        QTest::mouseRelease(time, Qt::LeftButton, {}, QPoint(-5, -5));
+        EXPECT_FALSE(ui()->TrackBarVolume->isVisible());
+        QTest::mouseClick(time, Qt::LeftButton);
+        EXPECT_TRUE(ui()->TrackBarVolume->isVisible()) << time->objectName().toStdString();
     }
 }
 
