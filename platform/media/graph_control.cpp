@@ -214,10 +214,19 @@ HRESULT FilterGraph::SetPositions(REFERENCE_TIME* current, DWORD currentFlags, R
     }
     SeekPacer::Seek seek;
     seek.startNs = ToNs(clamp(target));
-    seek.flags = static_cast<GstSeekFlags>(
-        GST_SEEK_FLAG_FLUSH
-        | ((currentFlags & AM_SEEKING_SeekToKeyFrame) ? (GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_NEAREST)
-                                                      : GST_SEEK_FLAG_ACCURATE));
+    GstSeekFlags mode = GST_SEEK_FLAG_ACCURATE;
+    if (currentFlags & AM_SEEKING_SeekToKeyFrame) {
+        // A key-frame seek snaps in the direction it goes: snapping to the
+        // nearest key frame would, with key frames far apart, bring a skip
+        // forward back to where it started, and a held fast forward would
+        // never get past that key frame.
+        REFERENCE_TIME now = 0;
+        GetCurrentPosition(&now);
+        mode = static_cast<GstSeekFlags>(GST_SEEK_FLAG_KEY_UNIT
+                                         | (ToReference(seek.startNs) >= now ? GST_SEEK_FLAG_SNAP_AFTER
+                                                                             : GST_SEEK_FLAG_SNAP_BEFORE));
+    }
+    seek.flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | mode);
     seek.stopType = stopType;
     seek.stopNs = stopNs;
     const HRESULT hr = d->RequestSeek(seek);

@@ -239,6 +239,31 @@ TEST_F(MediaTest, SeeksClampToTheItemAndKeepPosition)
     EXPECT_DOUBLE_EQ(fps, 25.0);
 }
 
+// Key-frame seeks snap the way they go: with key frames a second apart, a
+// small step forward must not fall back to the key frame it started from.
+TEST_F(MediaTest, KeyFrameSeeksSnapInTheirDirection)
+{
+    FilterGraph graph;
+    ASSERT_EQ(graph.RenderFile(F("bench720.mp4")), S_OK);   // a key frame every second
+    const auto landed = [&graph] {
+        REFERENCE_TIME pos = -1;
+        WaitUntil([&] { return !graph.IsSettling(); }, 10000);
+        graph.GetCurrentPosition(&pos);
+        return pos;
+    };
+    REFERENCE_TIME target = kSecond * 2;
+    ASSERT_EQ(graph.SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+    EXPECT_NEAR(landed(), kSecond * 2, kSecond / 10);
+    target = kSecond * 23 / 10;   // forward: the next key frame, not back to 2 s
+    ASSERT_EQ(graph.SetPositions(&target, AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame, nullptr, 0),
+              S_OK);
+    EXPECT_NEAR(landed(), kSecond * 3, kSecond / 10);
+    target = kSecond * 27 / 10;   // backward: the key frame before it, not forward to 3 s
+    ASSERT_EQ(graph.SetPositions(&target, AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame, nullptr, 0),
+              S_OK);
+    EXPECT_NEAR(landed(), kSecond * 2, kSecond / 10);
+}
+
 // A seek bar dragged over the item: while a flushing seek is in flight the
 // newest position waits, and it goes out once the seek has completed.
 TEST_F(MediaTest, DraggedSeekBarSendsTheNewestPositionWhenTheSeekInFlightCompletes)
