@@ -292,34 +292,9 @@ TEST_F(GraphWindow, SkipNeverGoesBeforeTheStartOrPastTheEnd)
     EXPECT_EQ(ui()->TrackBarForSeek->value(), 0);
 }
 
-// A PCM WAV file of the given length (silence, 8 kHz mono 16 bit).
-QByteArray ShortWav(int milliseconds)
-{
-    const quint32 samples = 8000u * static_cast<quint32>(milliseconds) / 1000u;
-    const quint32 data = samples * 2;
-    QByteArray b;
-    auto u32 = [&b](quint32 v) { for (int i = 0; i < 4; ++i) b.append(static_cast<char>((v >> (8 * i)) & 0xFF)); };
-    auto u16 = [&b](quint16 v) { b.append(static_cast<char>(v & 0xFF)).append(static_cast<char>(v >> 8)); };
-    b.append("RIFF");
-    u32(36 + data);
-    b.append("WAVEfmt ");
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(8000);
-    u32(16000);
-    u16(2);
-    u16(16);
-    b.append("data");
-    u32(data);
-    b.append(QByteArray(static_cast<int>(data), '\0'));
-    return b;
-}
-
 TEST_F(GraphWindow, SkipInAClipShorterThanASecond)
 {
-    const QString clip = Home("short.wav");
-    ASSERT_TRUE(testutil::WriteFile(clip, ShortWav(400)));
+    const QString clip = SilentClip("short.wav", 400);
     Open({clip});
     ASSERT_TRUE(WaitPlaying()) << Caption();
     ASSERT_GT(w->Duration(), 0);

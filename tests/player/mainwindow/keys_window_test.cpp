@@ -76,22 +76,7 @@ protected:
         return testutil::WaitUntil([&] { return std::abs(Seconds() - seconds) < tolerance; }, 10000);
     }
     // A silent 60 s sound file: long enough for skips both ways.
-    QString LongClip() const
-    {
-        const QString path = Home(QStringLiteral("long.wav"));
-        const quint32 data = 60u * 8000 * 2;
-        QByteArray wav("RIFF");
-        auto u32 = [&wav](quint32 v) { for (int i = 0; i < 4; ++i) wav.append(static_cast<char>(v >> (8 * i))); };
-        auto u16 = [&wav](quint16 v) { wav.append(static_cast<char>(v)).append(static_cast<char>(v >> 8)); };
-        u32(36 + data);
-        wav.append("WAVEfmt ");
-        u32(16), u16(1), u16(1), u32(8000), u32(16000), u16(2), u16(16);
-        wav.append("data");
-        u32(data);
-        wav.append(QByteArray(static_cast<qsizetype>(data), '\0'));
-        EXPECT_TRUE(testutil::WriteFile(path, wav));
-        return path;
-    }
+    QString LongClip() const { return SilentClip(QStringLiteral("long.wav"), 60000); }
     void Wheel(int delta, QPoint at)
     {
         QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,

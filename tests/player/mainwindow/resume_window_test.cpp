@@ -19,29 +19,7 @@ constexpr REFERENCE_TIME kSecond = 10000000;
 class ResumeWindow : public WindowTest {
 protected:
     // A silent sound file of `seconds` (8 kHz, 16-bit mono) in the home.
-    QString Clip(const QString& name, int seconds = 60) const
-    {
-        const QString path = Home(name);
-        const quint32 data = static_cast<quint32>(seconds) * 8000 * 2;
-        QByteArray wav;
-        auto u32 = [&wav](quint32 v) { for (int i = 0; i < 4; ++i) wav.append(static_cast<char>(v >> (8 * i))); };
-        auto u16 = [&wav](quint16 v) { wav.append(static_cast<char>(v)).append(static_cast<char>(v >> 8)); };
-        wav.append("RIFF");
-        u32(36 + data);
-        wav.append("WAVEfmt ");
-        u32(16);
-        u16(1);
-        u16(1);
-        u32(8000);
-        u32(16000);
-        u16(2);
-        u16(16);
-        wav.append("data");
-        u32(data);
-        wav.append(QByteArray(static_cast<qsizetype>(data), '\0'));
-        EXPECT_TRUE(testutil::WriteFile(path, wav));
-        return path;
-    }
+    QString Clip(const QString& name, int seconds = 60) const { return SilentClip(name, seconds * 1000); }
     double Seconds() const
     {
         REFERENCE_TIME p = -1;

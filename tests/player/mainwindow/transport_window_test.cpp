@@ -78,31 +78,7 @@ protected:
     double Seconds() const { return static_cast<double>(Position()) / kSecond; }
     // A silent sound file of `seconds` in the home (8 kHz, 16-bit mono):
     // long enough for the steps that the fixtures are too short for.
-    QString LongClip(int seconds = 60) const
-    {
-        const QString path = Home(QStringLiteral("long.wav"));
-        const quint32 data = static_cast<quint32>(seconds) * 8000 * 2;
-        QByteArray wav;
-        auto u32 = [&wav](quint32 v) { for (int i = 0; i < 4; ++i) wav.append(static_cast<char>(v >> (8 * i))); };
-        auto u16 = [&wav](quint16 v) { wav.append(static_cast<char>(v)).append(static_cast<char>(v >> 8)); };
-        wav.append("RIFF");
-        u32(36 + data);
-        wav.append("WAVEfmt ");
-        u32(16);
-        u16(1);
-        u16(1);
-        u32(8000);
-        u32(16000);
-        u16(2);
-        u16(16);
-        wav.append("data");
-        u32(data);
-        wav.append(QByteArray(static_cast<qsizetype>(data), '\0'));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(wav);
-        return path;
-    }
+    QString LongClip(int seconds = 60) const { return SilentClip(QStringLiteral("long.wav"), seconds * 1000); }
     bool Running() const { return w->Graph() && w->Graph()->State() == media::GraphState::Running; }
     // The position has settled near `seconds` (a seek in flight reads as its target).
     bool WaitAt(double seconds, double tolerance = 0.15)

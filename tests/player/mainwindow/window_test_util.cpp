@@ -135,6 +135,29 @@ void WindowTest::Close()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+QString WindowTest::SilentClip(const QString& name, int milliseconds) const
+{
+    const quint32 data = 8000u * static_cast<quint32>(milliseconds) / 1000u * 2u;
+    QByteArray wav("RIFF");
+    auto u32 = [&wav](quint32 v) { for (int i = 0; i < 4; ++i) wav.append(static_cast<char>(v >> (8 * i))); };
+    auto u16 = [&wav](quint16 v) { wav.append(static_cast<char>(v)).append(static_cast<char>(v >> 8)); };
+    u32(36 + data);
+    wav.append("WAVEfmt ");
+    u32(16);
+    u16(1);       // PCM
+    u16(1);       // mono
+    u32(8000);    // samples per second
+    u32(16000);   // bytes per second
+    u16(2);       // bytes per sample
+    u16(16);      // bits per sample
+    wav.append("data");
+    u32(data);
+    wav.append(QByteArray(static_cast<qsizetype>(data), '\0'));
+    const QString path = Home(name);
+    EXPECT_TRUE(testutil::WriteFile(path, wav));
+    return path;
+}
+
 QStringList WindowTest::Paths() const
 {
     QStringList paths;

@@ -76,6 +76,9 @@ protected:
         EXPECT_TRUE(Link(Fixture(fixture), path));
         return path;
     }
+    // A silent sound file of `milliseconds` in the home (PCM WAV, 8 kHz,
+    // 16-bit mono), for lengths the fixtures do not have.
+    QString SilentClip(const QString& name, int milliseconds) const;
     QStringList Paths() const;     // paths of the play list in order
     QString Caption() const { return w->windowTitle(); }
     // The window plays a file: graph built and running, its first pause seen.
