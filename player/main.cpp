@@ -9,8 +9,6 @@
 #include "platform/registry/registry.h"
 #include "player/ZoMain.h"
 
-#include <gst/gst.h>
-
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -64,11 +62,15 @@ int main(int argc, char** argv)
     }
 
     CatchSessionEndSignals();
-    // GStreamer and the plug-ins of the first graph load while Qt makes the window.
-    media::Preloader preloader(args.isEmpty() ? QString() : args.first());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zoravel"));
-    gst_init(nullptr, nullptr);
+    // GStreamer and the plug-ins of the first graph load on a thread of their
+    // own once the window is shown: while the window is mapped and painted,
+    // and beside the building of the first graph. Started any earlier, the
+    // loading holds up the window (some 40 ms: the loader's lock and the
+    // cores are shared with Qt's own start). The first graph waits for the
+    // initialisation when it needs it.
+    std::unique_ptr<media::Preloader> preloader;
     // Leftovers of writers that were killed go; a settings file that cannot
     // be used is told once, and the program goes on with what it has.
     statefile::RemoveStaleTemporaries(QFile::encodeName(GetUserDataFolder()).toStdString(), {}, true);
@@ -80,6 +82,7 @@ int main(int argc, char** argv)
         auto window = std::make_unique<TZoMain>(args);
         entryMutex.reset();
         window->show();
+        preloader = std::make_unique<media::Preloader>(args.isEmpty() ? QString() : args.first());
         const int status = app.exec();
         window.reset();
         return status;

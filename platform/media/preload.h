@@ -1,7 +1,8 @@
 // Loading GStreamer ahead of the first graph. Loading the plug-ins of a
 // playback graph (the decoders' libraries above all) takes longer than the
-// rest of building it; done on a thread of its own while the window is being
-// made, it is over by the time the first graph is built.
+// rest of building it; done on a thread of its own while the window is
+// mapped and painted, much of it is over by the time the first graph is
+// built, and the rest goes on beside the building.
 #pragma once
 
 #include <QString>
