@@ -117,3 +117,14 @@ QString DecodeCdText(const QByteArray& bytes, int characterCode)
         return QString::fromLatin1(bytes);
     }
 }
+
+QString CutUtf8(const QString& text, int maxBytes)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() <= maxBytes) return text;
+    qsizetype end = maxBytes < 0 ? 0 : maxBytes;
+    // Back over continuation bytes to the start of the character that does not fit.
+    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
+    bytes.truncate(end);
+    return QString::fromUtf8(bytes);
+}

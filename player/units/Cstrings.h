@@ -20,3 +20,6 @@ inline constexpr int kCdTextMsJis = 0x80;
 // Text of a CD-TEXT item in its block's character code; an unknown code is
 // read as ISO 8859-1.
 QString DecodeCdText(const QByteArray& bytes, int characterCode);
+
+// The text cut to at most `maxBytes` bytes of UTF-8, at a character boundary.
+QString CutUtf8(const QString& text, int maxBytes);
