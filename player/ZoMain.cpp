@@ -143,6 +143,8 @@ void TZoMain::FormDestroy()
         graph_->SetNotifyWindow(nullptr, 0, 0);
         graph_.reset();
     }
+    // A drive slowed for the media runs at full speed again once they are gone.
+    RestoreDriveSpeed();
     screenSaverHold_.reset();
     suspendQuery_.reset();
     // Released now, so that the next start is a first start even while this

@@ -12,6 +12,7 @@
 #include "platform/forms/forms.h"
 #include "platform/media/graph.h"
 #include "player/units/Commands.h"
+#include "player/units/Cdinfo.h"
 #include "player/units/Creadlist.h"
 #include "player/units/Playlist.h"
 #include "player/units/Settings.h"
@@ -211,6 +212,21 @@ public:
     void OpenByFileType(const QString& path, const QByteArray& header);
     void CloseMedia();
     void UpdateControlsForMedia(bool resetWindow);
+
+    // ---- drive-speed limit ----
+    // Slows the drive (device node, mount point or disc image) by the
+    // `DriveSpeed` setting while media are read from it; audioCd chooses the
+    // audio-CD factor over the other-CD one. RestoreDriveSpeed lets a slowed
+    // drive run at full speed again when the setting asks for it, and
+    // forgets the drive either way.
+    void ApplyDriveSpeed(const QString& drive, bool audioCd = false);
+    void RestoreDriveSpeed();
+    const QString& SpeedLimitedDrive() const { return driveSpeed_.ChangedDrive(); }
+
+private:
+    TDriveSpeedLimit driveSpeed_;
+
+public:
     // Sets every transport control (enabled flags, the still picture's
     // hidden volume bar) from the opened item and the list.
     void UpdateTransportControls();

@@ -3,6 +3,7 @@
 // the end of an item; the open dialog and stream addresses.
 #include "player/ZoMain.h"
 
+#include "platform/cdrom/cdrom.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/paths/paths.h"
 #include "player/units/Opendialogex.h"
@@ -126,6 +127,9 @@ void TZoMain::OpenByFileType(const QString& path, const QByteArray& header)
     item_.RealMedia = realMedia;
     // Sound files and tagged Windows Media files name themselves once their tags are read.
     if (!item_.Mp3 && !(item_.WindowsMedia && settings_.ReadWmvTag)) UpdateCaption(EntryTitle(playList_.ListIndex()));
+    // A file on a disc is read at the limited speed, so the drive stays quiet.
+    const QString drive = cdrom::DriveOfPath(path);
+    if (!drive.isEmpty()) ApplyDriveSpeed(drive);
     if (realMedia) {
         PlayRealMedia(path);
         return;
@@ -154,6 +158,8 @@ void TZoMain::CloseMedia()
     }
     // A held button's repeat ends with its item (after the graph: nothing to run again).
     StopHeldCommands();
+    // The drive is no longer read from.
+    RestoreDriveSpeed();
     // Every flag of the item in one step: nothing reaches the next item.
     item_ = TOpenedItem();
     playList_.FreeSmallShuffleOrder();
@@ -173,6 +179,13 @@ void TZoMain::CloseMedia()
     ResetVideoRect();
     if (playState_ != psNothing) SetPlayState(psStopped);
 }
+
+void TZoMain::ApplyDriveSpeed(const QString& drive, bool audioCd)
+{
+    driveSpeed_.Apply(drive, settings_.DriveSpeed, audioCd);
+}
+
+void TZoMain::RestoreDriveSpeed() { driveSpeed_.Restore(settings_.DriveSpeed); }
 
 void TZoMain::UpdateTransportControls()
 {

@@ -24,8 +24,3 @@ public:
     bool readDuration = false;
     TAG_STRINGS tag;
 };
-
-// Text of 8-bit input from elsewhere: UTF-8 when it is valid UTF-8, else CP932.
-QString DecodeLegacyText(const QByteArray& bytes);
-// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
-bool IsValidUtf8(const char* data, qsizetype size);

@@ -247,16 +247,3 @@ TEST_F(TagTest, DurationWalk)
     noDuration.ReadTag(dir_.filePath("cbr.mp3"), true);
     EXPECT_EQ(noDuration.duration, 0);
 }
-
-TEST(LegacyText, Utf8ElseCp932)
-{
-    EXPECT_EQ(DecodeLegacyText("plain"), "plain");
-    EXPECT_EQ(DecodeLegacyText(QByteArray("\xE6\x97\xA5", 3)), QString::fromUtf8("日"));
-    EXPECT_EQ(DecodeLegacyText(QByteArray("\x83\x65\x83\x58\x83\x67", 6)), QString::fromUtf8("テスト"));
-    // Half-width katakana and an invalid trailing lead byte.
-    EXPECT_EQ(DecodeLegacyText(QByteArray("\xB1\x81", 2)), QString::fromUtf8("ｱ\uFFFD"));
-    EXPECT_FALSE(IsValidUtf8("\xC0\x80", 2));           // overlong
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80", 3));       // surrogate
-    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80", 4));   // beyond U+10FFFF
-    EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x8E\xB5", 4));
-}
