@@ -212,6 +212,10 @@ struct VideoOutput::Shared {
     bool closed = false;
     bool prerolled = false;
     bool stillHeld = false;   // the scaling bin holds the still frame
+    // ximagesink's scaling bin (identity) and whether the window has given
+    // the frames a size yet; until it has, they keep the picture's own size.
+    GstElement* scalingBin = nullptr;
+    bool frameSizeSet = false;
     int videoWidth = 0;
     int videoHeight = 0;
 };
@@ -314,6 +318,8 @@ bool VideoOutput::MakeWindowSink(const char* factory)
         if (GstElement* bin = MakeScalingSinkBin(sink)) {
             gst_object_unref(sink);
             sink_ = scalingBin_ = bin;
+            std::lock_guard<std::mutex> lock(shared_->mutex);
+            shared_->scalingBin = bin;
         }
     }
     kind_ = Kind::Window;
@@ -392,12 +398,22 @@ GstPadProbeReturn VideoOutput::OnSinkPad(GstPad*, GstPadProbeInfo* info, gpointe
     gst_event_parse_caps(event, &caps);
     GstVideoInfo video;
     if (!caps || !gst_video_info_from_caps(&video, caps)) return GST_PAD_PROBE_OK;
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (s.videoWidth && (s.videoWidth != video.width || s.videoHeight != video.height) && !s.closed && s.events)
-        s.events->Push(EC_VIDEO_SIZE_CHANGED,
-                       static_cast<LPARAM>((video.width & 0xFFFF) | ((video.height & 0xFFFF) << 16)), 0);
-    s.videoWidth = video.width;
-    s.videoHeight = video.height;
+    GstElement* unsizedBin = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.videoWidth && (s.videoWidth != video.width || s.videoHeight != video.height) && !s.closed && s.events)
+            s.events->Push(EC_VIDEO_SIZE_CHANGED,
+                           static_cast<LPARAM>((video.width & 0xFFFF) | ((video.height & 0xFFFF) << 16)), 0);
+        s.videoWidth = video.width;
+        s.videoHeight = video.height;
+        if (!s.frameSizeSet && !s.closed) unsizedBin = s.scalingBin;
+    }
+    // ximagesink prefers frames of its window's size, and the window is
+    // still empty while the first frame prerolls: scaled to that, the first
+    // picture would be lost when the window grows to the picture's size. At
+    // the picture's own size it is right once the window has grown to it,
+    // and an expose draws it at once.
+    if (unsizedBin) SetScaledFrameSize(unsizedBin, video.width, video.height);
     return GST_PAD_PROBE_OK;
 }
 
@@ -543,6 +559,10 @@ void VideoOutput::ApplyScaledFrameSize()
     // An empty window (a panel not laid out yet) keeps the last size.
     if (size.isEmpty() || size == scaledFrameSize_) return;
     scaledFrameSize_ = size;
+    {
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->frameSizeSet = true;
+    }
     if (!SetScaledFrameSize(scalingBin_, size.width(), size.height()) || redrawQueued_) return;
     // A window is often laid out several times in one pass: the picture is
     // scaled once, for the last size.

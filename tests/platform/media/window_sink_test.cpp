@@ -259,6 +259,25 @@ TEST_P(WindowSinks, StillPictureIsDrawnInItsRectangleAndRedrawnWhenUncoveredOrMo
     EXPECT_EQ(criticals, 0);
 }
 
+// A video prerolled while the panel has no room yet (the window is laid out
+// once the item is open): when the panel grows to the picture's size, the
+// prerolled frame is on the screen at once, before playback starts.
+TEST_P(WindowSinks, PrerolledVideoShowsWhenTheEmptyPanelGrowsToIt)
+{
+    FilterGraph graph;
+    graph.AddVideoRenderer(GetParam().renderer, panel);
+    panel->setGeometry(0, 0, 320, 0);
+    window.show();
+    ASSERT_TRUE(WaitUntil([&] { return window.isVisible(); }));
+    ASSERT_EQ(graph.RenderFile(testutil::Fixture(QStringLiteral("clip.avi"))), S_OK);   // 320 x 240
+    panel->setGeometry(0, 0, 320, 240);
+    ASSERT_EQ(graph.SetVideoPosition(QRect(0, 0, 320, 240)), S_OK);
+    const QImage frame = graph.CurrentImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(frame.size(), QSize(320, 240));
+    EXPECT_TRUE(Shows(QRect(0, 0, 320, 240), frame, 12));
+    EXPECT_EQ(graph.State(), GraphState::Paused);
+}
+
 INSTANTIATE_TEST_SUITE_P(XSinks, WindowSinks,
                          ::testing::Values(WindowCase{RendererOverlay, true}, WindowCase{RendererOverlay, false},
                                            WindowCase{RendererWindowless7, true},
