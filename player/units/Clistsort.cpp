@@ -107,6 +107,18 @@ void Apply(std::vector<Record>& records, const SortKeys& keys, int key, int* fol
     if (follow && followed >= 0) *follow = followed;
 }
 
+// Keys of records whose title is `title` (a member pointer), read once.
+template <class Record>
+SortKeys TitledKeys(const std::vector<Record>& records, QString Record::*title)
+{
+    SortKeys keys;
+    std::vector<QString> titles;
+    titles.reserve(records.size());
+    for (const Record& record : records) titles.push_back(record.*title);
+    keys.titles = TitleKeys(titles);
+    return keys;
+}
+
 bool IsDateKey(int key) { return key == Clistsort::skDateAscending || key == Clistsort::skDateDescending; }
 
 bool TooLongForDates(size_t count, int key)
@@ -132,11 +144,7 @@ bool Clistsort::SortList(std::vector<TPlayListItem>& list, int* follow)
 {
     const int key = g_sortKey;
     if (TooLongForDates(list.size(), key)) return false;
-    SortKeys keys;
-    std::vector<QString> titles;
-    titles.reserve(list.size());
-    for (const TPlayListItem& item : list) titles.push_back(item.Title);
-    keys.titles = TitleKeys(titles);
+    SortKeys keys = TitledKeys(list, &TPlayListItem::Title);
     if (key == skExtensionAscending || key == skExtensionDescending) {
         keys.byExtension = true;
         keys.extensions.reserve(list.size());
@@ -154,11 +162,7 @@ bool Clistsort::SortLibraryItems(std::vector<TLibraryItem>& items, int* follow)
 {
     const int key = g_sortKey;
     if (TooLongForDates(items.size(), key)) return false;
-    SortKeys keys;
-    std::vector<QString> titles;
-    titles.reserve(items.size());
-    for (const TLibraryItem& item : items) titles.push_back(item.Name);
-    keys.titles = TitleKeys(titles);
+    SortKeys keys = TitledKeys(items, &TLibraryItem::Name);
     keys.numbers.reserve(items.size());
     for (const TLibraryItem& item : items) {
         if (IsDateKey(key))
@@ -172,11 +176,7 @@ bool Clistsort::SortLibraryItems(std::vector<TLibraryItem>& items, int* follow)
 
 void Clistsort::SortItemsByValue(std::vector<TLibraryItem>& items)
 {
-    SortKeys keys;
-    std::vector<QString> titles;
-    titles.reserve(items.size());
-    for (const TLibraryItem& item : items) titles.push_back(item.Name);
-    keys.titles = TitleKeys(titles);
+    SortKeys keys = TitledKeys(items, &TLibraryItem::Name);
     keys.numbers.reserve(items.size());
     for (const TLibraryItem& item : items) keys.numbers.push_back(item.Time);
     // The same comparison as the date keys: 5 ascending, anything else descending.
