@@ -108,8 +108,15 @@ struct Store {
 
 Store& TheStore()
 {
+#ifdef ZORAVEL_REGISTRY_IN_UNLOADED_LIBRARY
+    // Compiled into a library that is unloaded after each use (zodlg): the
+    // store goes with it, or every load would leave one behind.
+    static Store store;
+    return store;
+#else
     static Store* store = new Store;   // never destroyed: handles may be closed at exit
     return *store;
+#endif
 }
 
 LONG ReadErrorOf(int err)

@@ -1,0 +1,73 @@
+// CCddbClient: the CD database's protocol over HTTP/1.0, one TCP connection
+// per command, directly or through an HTTP proxy with Basic authentication.
+// Blocking, on the caller's thread; each receive step waits at most the
+// configured time-out. Failures leave `status` and the thread's last error
+// (CddbLastError) for the caller; nothing is shown here.
+#pragma once
+
+#include "CddbReply.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CCddbClient {
+public:
+    // Reads its settings from the CDDB key; a missing key or value leaves
+    // the default.
+    CCddbClient();
+    virtual ~CCddbClient() = default;
+
+    // "hello=user+host+program+version&proto=level".
+    virtual std::string HelloText();
+    // The effective user's name and the host name, as the hello text carries them.
+    virtual std::string UserPart();
+    virtual std::string HostPart();
+    // Receives one reply on fd into *reply (multi-line: a reply code outside
+    // 210-219 ends it without a terminator).
+    virtual bool ReceiveReply(int fd, bool multiLine, std::string* reply);
+
+    bool Query(const CddbServer& server, std::uint32_t discId, const std::string& query,
+               std::vector<CddbMatch>* matches);
+    // Succeeds only with a complete record; its disc id becomes discId.
+    bool Read(const CddbServer& server, const std::string& category, std::uint32_t discId,
+              CddbReadResult* result);
+    bool GetSites(const CddbServer& server, std::vector<CddbServer>* servers);
+    bool GetMotd(const CddbServer& server, std::string* text);
+    bool Stat(const CddbServer& server, CddbStat* stat);
+
+    // The server of the settings (server, port, path).
+    CddbServer ConfiguredServer() const;
+    // The request text of a command (the value of "cmd=").
+    std::string RequestText(const CddbServer& server, const std::string& command);
+
+    std::string path = "/~cddb/cddb.cgi";
+    std::string server = "gnudb.gnudb.org";
+    std::uint32_t port = 80;
+    int status = -1;   // 1 = connection failed, else the last reply code; -1 none
+    std::string lastReply;
+    std::uint32_t timeout = 5000;   // milliseconds per receive step
+    std::string programName = "Zoravel";
+    std::string version = "2.04";
+    std::uint32_t protocolLevel = 5;
+    std::string proxyHost;
+    std::uint32_t proxyPort = 0;
+    std::string proxyUser;
+    std::string proxyPassword;
+
+private:
+    // Sends the request of one command and receives its reply body (UTF-8).
+    // connectFailStatus is the status a connection that cannot be made leaves.
+    bool Transact(const CddbServer& server, const std::string& command, bool multiLine, int connectFailStatus,
+                  bool protocolErrorOnFailure, std::string* body);
+};
+
+// A part of the hello text: "Unknown" for a missing name or one holding a
+// byte above 0x7F, else the name with every character other than an ASCII
+// letter or digit turned into "_".
+std::string HelloPart(const char* name);
+// Standard base64 with "=" padding, one line.
+std::string Base64(const std::string& bytes);
+// Whether a category from a reply may go into a request: one word of ASCII
+// letters and digits.
+bool IsPlainCategory(const std::string& category);

@@ -1,0 +1,68 @@
+// The look-up exports and the kept result of the last read. The result is
+// an object of the library's own static storage: it is built when the
+// library loads and goes when the player unloads it after the look-up.
+#include "zodlg/zodlg.h"
+
+#include "CddbClient.h"
+#include "CddbMes.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <cstring>
+
+namespace {
+
+CddbReadResult gKept;
+
+// The caller asks with a null buffer for the length and then passes
+// length + 1 bytes.
+int CopyOut(const std::string& text, char* buffer)
+{
+    const int length = static_cast<int>(text.size());
+    if (buffer && length > 0) std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return length;
+}
+
+}  // namespace
+
+extern "C" {
+
+ZODLG_API int InitCDDB2(uint32_t discId, const char* query)
+{
+    CCddbClient client;
+    const CddbServer server = client.ConfiguredServer();
+    std::vector<CddbMatch> matches;
+    if (!client.Query(server, discId, query ? query : "", &matches)) return client.status;
+
+    std::size_t chosen = 0;
+    if (matches.size() > 1) {
+        QWidget* owner = QApplication::activeWindow();
+        CCddbMes choice;
+        for (const CddbMatch& match : matches) choice.AddMatch(match.category, match.artist, match.album);
+        if (!choice.DoModal(owner)) return 2;
+        if (choice.Selected() < 0 || static_cast<std::size_t>(choice.Selected()) >= matches.size())
+            return client.status;
+        chosen = static_cast<std::size_t>(choice.Selected());
+        // The read blocks; show the window without the dialog meanwhile.
+        if (owner) owner->repaint();
+    }
+    // A read that fails keeps the previous result and is reported as a
+    // failure: answering 0 would retitle every track "TRACK n".
+    CddbReadResult result;
+    if (!client.Read(server, matches[chosen].category, matches[chosen].discId, &result)) return -1;
+    gKept = std::move(result);
+    return 0;
+}
+
+ZODLG_API int GetAlbumArtist(char* buffer) { return CopyOut(gKept.artist, buffer); }
+
+ZODLG_API int GetAlbumTitle(char* buffer) { return CopyOut(gKept.album, buffer); }
+
+ZODLG_API int GetTrackTitle(uint32_t track, char* buffer)
+{
+    if (track < 1 || track > gKept.trackTitles.size()) return 0;
+    return CopyOut(gKept.trackTitles[track - 1], buffer);
+}
+
+}  // extern "C"

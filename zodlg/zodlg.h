@@ -1,0 +1,74 @@
+// The exports of libzodlg.so, the library that the player loads by name
+// (dlopen from the program folder), calls once and unloads again. Every
+// export has C linkage and its plain name, so the player finds it with
+// dlsym; the pointer types below are what the player casts the found
+// symbols to. Texts cross as UTF-8 in buffers that the caller owns.
+//
+// An export that is not in the library yet is simply not found, and the
+// player then does nothing for that action.
+#ifndef ZODLG_ZODLG_H
+#define ZODLG_ZODLG_H
+
+#include <stdint.h>
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
+
+#if defined(ZODLG_BUILDING)
+#define ZODLG_API __attribute__((visibility("default")))
+#else
+#define ZODLG_API
+#endif
+
+// The file the player loads from its program folder.
+#define ZODLG_LIBRARY_NAME "libzodlg.so"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Looks an audio CD up in the CD database: discId is the disc's 32-bit
+// identifier, query the whole query command ("cddb+query+..."). Blocks the
+// caller until the server answered or the time-out passed. Results:
+//   0    a match was read; the Get exports hand out its texts
+//   1    no connection could be made (also when the server name does not resolve)
+//   2    the user cancelled the choice among several matches
+//   202  the database knows no such disc
+//   other  the server's reply code, or -1 when nothing usable arrived
+// The last read result is kept until the library is unloaded.
+ZODLG_API int InitCDDB2(uint32_t discId, const char* query);
+
+// The kept texts. Each answers the text's length in bytes without the
+// terminating zero; with a buffer and a length above 0 it also copies the
+// text with its zero, so the caller asks first with a null buffer and then
+// passes length + 1 bytes. Nothing kept: 0.
+ZODLG_API int GetAlbumArtist(char* buffer);
+ZODLG_API int GetAlbumTitle(char* buffer);
+// track counts from 1; 0 for a number below 1 or above the track count.
+ZODLG_API int GetTrackTitle(uint32_t track, char* buffer);
+
+// The dialogs. Each arrives with its own piece of work; until then the
+// library does not define it and dlsym finds nothing.
+ZODLG_API void ShowDecoderDlg(uint8_t firstFamily);
+ZODLG_API void ShowSonicDecoderDlg(void);
+// true when the dialog was closed with OK.
+ZODLG_API bool ShowExtDlg(void);
+// -1 when cancelled, else a code of the two search check boxes; the chosen
+// folder is written to buffer.
+ZODLG_API int GetSerchFolder(char* buffer);
+ZODLG_API void ShowCDDBDlg(void);
+ZODLG_API void ShowParentalCtlDlg(void);
+
+typedef int (*InitCDDB2Proc)(uint32_t, const char*);
+typedef int (*GetAlbumTextProc)(char*);
+typedef int (*GetTrackTitleProc)(uint32_t, char*);
+typedef void (*ShowDecoderDlgProc)(uint8_t);
+typedef void (*ShowDialogProc)(void);
+typedef bool (*ShowExtDlgProc)(void);
+typedef int (*GetSerchFolderProc)(char*);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
