@@ -138,6 +138,7 @@ TEST_F(Client, FixedCommandsAndTheirReplies)
 
 TEST_F(Client, QueryReplies)
 {
+    // The plain outcomes (200, 202, other codes, no code) are covered through InitCDDB2.
     struct Case {
         const char* name;
         std::string body;
@@ -145,15 +146,11 @@ TEST_F(Client, QueryReplies)
         std::vector<std::string> matches;   // category/id/artist/album
     };
     const std::vector<Case> cases = {
-        {"one exact match", "200 rock 7a0b5c09 Artist / Album\r\n", 200, {"rock/7a0b5c09/Artist/Album"}},
         {"no slash", "200 jazz 0000000a   Only Title  \r\n", 200, {"jazz/0000000a/Only Title/"}},
         {"200 too short", "200 rock\r\n", 200, {}},
         {"list", "211 close\r\nrock 00000001 A/B\r\n\r\nbroken\r\nfolk 00000002 C / D / E\r\n.\r\n", 211,
          {"rock/00000001/A/B", "folk/00000002/C/D / E"}},
         {"disc id too long", "211 close\r\nrock 123456789 A / B\r\n.\r\n", 211, {}},
-        {"no match", "202 No match\r\n", 202, {}},
-        {"other code", "500 Command syntax error\r\n", 500, {}},
-        {"no code", "OK 200\r\n", -1, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -229,6 +229,8 @@ TEST_F(LookUp, SeveralMatchesAreOfferedForChoice)
     }
     EXPECT_EQ(server.Requests().size(), before + 1);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // The dialog left nothing behind that holds the library.
+    EXPECT_EQ(dlopen(ZODLG_PATH, RTLD_NOW | RTLD_NOLOAD), nullptr);
 }
 
 TEST_F(LookUp, RequestsThroughTheProxy)
