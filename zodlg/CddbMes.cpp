@@ -23,6 +23,9 @@ bool CCddbMes::DoModal(QWidget* parent)
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (!app || QThread::currentThread() != app->thread()) return false;
 
+    // The row chosen; it outlives the dialog, whose teardown moves the
+    // list's current item as the rows go.
+    int row = 0;
     QDialog dialog(parent);
     dialog.setObjectName("CCddbMes");
     dialog.setWindowTitle("freedb");
@@ -47,15 +50,21 @@ bool CCddbMes::DoModal(QWidget* parent)
     layout->addWidget(buttons);
     dialog.resize(330, 212);
 
-    selected_ = 0;
-    QObject::connect(list, &QTreeWidget::currentItemChanged, &dialog, [this, list](QTreeWidgetItem* item) {
-        if (item) selected_ = list->indexOfTopLevelItem(item);
+    QObject::connect(list, &QTreeWidget::currentItemChanged, &dialog, [&row, list](QTreeWidgetItem* item) {
+        if (item) row = list->indexOfTopLevelItem(item);
     });
-    QObject::connect(list, &QTreeWidget::itemDoubleClicked, &dialog, [this, list, &dialog](QTreeWidgetItem* item) {
+    QObject::connect(list, &QTreeWidget::itemDoubleClicked, &dialog, [&row, list, &dialog](QTreeWidgetItem* item) {
         if (!item) return;
-        selected_ = list->indexOfTopLevelItem(item);
+        list->setCurrentItem(item);
+        row = list->indexOfTopLevelItem(item);
         dialog.accept();
     });
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    return dialog.exec() == QDialog::Accepted;
+    // The first row is current from the start, so that the list taking the
+    // focus later does not move the choice.
+    if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
+    const bool chosen = dialog.exec() == QDialog::Accepted;
+    QObject::disconnect(list, nullptr, &dialog, nullptr);
+    selected_ = row;
+    return chosen;
 }
