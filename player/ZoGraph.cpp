@@ -4,6 +4,7 @@
 
 #include "platform/paths/paths.h"
 #include "platform/registry/registry.h"
+#include "player/units/Dvdpipeline.h"
 #include "player/units/Languages.h"
 #include "player/units/Reghelp.h"
 #include "player/units/Shortcuts.h"
@@ -23,6 +24,8 @@ namespace {
 const char* const kFilterValues[] = {nullptr,       "MPEG1VCLSID", "MPEG1ACLSID", "MPEG2VCLSID", "MPEG2ACLSID",
                                      "DVDVCLSID",   "DVDACLSID",   "MPEG1CCLSID", "MPEG2CCLSID", "AudioRenderer"};
 
+}  // namespace
+
 QByteArray ReadFilterClassId(int kind)
 {
     if (kind < 1 || kind > 9) return {};
@@ -34,8 +37,6 @@ QByteArray ReadFilterClassId(int kind)
     if (memcmp(id, none, 16) == 0) return {};
     return QByteArray(reinterpret_cast<const char*>(id), 16);
 }
-
-}  // namespace
 
 HRESULT TZoMain::AddPreferredFilter(int kind, const QString& name)
 {

@@ -222,6 +222,9 @@ void TZoMain::Dispatch(TMessage& message)
     case WM_GRAPHNOTIFY:
         OnGraphEvent();
         return;
+    case WM_DVDNOTIFY:
+        OnDvdEvent();
+        return;
     case WM_STARTUPINTAKE:
         RunStartupIntake();
         return;

@@ -14,6 +14,7 @@
 #include "player/units/Commands.h"
 #include "player/units/Cdinfo.h"
 #include "player/units/Creadlist.h"
+#include "player/units/Dvdgraph.h"
 #include "player/units/Playlist.h"
 #include "player/units/Settings.h"
 #include "player/units/Transport.h"
@@ -610,6 +611,26 @@ private:
     std::unique_ptr<power::SuspendQuery> suspendQuery_;   // the system's sleep arrives as PBT_APMQUERYSUSPEND
     int lastShownHours_ = -1, lastShownMinutes_ = -1, lastShownSeconds_ = -1;
 
+    // ---- DVD graph ----
+public:
+    HRESULT BuildDvdGraph();
+    void OnDvdEvent();
+    void ReleaseDvdGraph();
+    // The navigator of the running DVD; null without one.
+    dvd::Navigator* DvdControl() const;
+    // The pipeline builder of the next DVD builds (tests give a fake).
+    void SetDvdPipelineBuilder(std::unique_ptr<TDvdPipelineBuilder> builder);
+    const QString& ParentalPassword() const { return parentalPassword_; }
+    bool UsePasswordToUnlock() const { return usePasswordToUnlock_; }
+    int DvdFlipTag() const;
+
+private:
+    std::unique_ptr<TDvdPipelineBuilder> dvdBuilder_;
+    bool dvdBuilt_ = false;
+    QString parentalPassword_;
+    bool usePasswordToUnlock_ = false;
+
+public:
     // Form timers.
     QTimer* Timer = nullptr;
     QTimer* DVDTimer = nullptr;

@@ -1,6 +1,8 @@
 // Window placement and size, and the video rectangle inside the view panel.
 #include "player/ZoMain.h"
 
+#include "player/units/Dvdpipeline.h"
+
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -83,7 +85,8 @@ void TZoMain::ApplyWindowSize(bool force)
 void TZoMain::LayoutVideoWindow()
 {
     QWidget* panel = ui_->ViewPanel;
-    if (!graph_ || item_.VideoWidth <= 0 || item_.VideoHeight <= 0) return;
+    dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr);
+    if ((!graph_ && !dvdPlayer) || item_.VideoWidth <= 0 || item_.VideoHeight <= 0) return;
     const QRect area = panel->rect();
     const int mode = static_cast<int>(settings_.AspectRatio);
     QRect video = area;
@@ -113,7 +116,8 @@ void TZoMain::LayoutVideoWindow()
     videoRectTop_ = video.top();
     videoRectWidth_ = video.width();
     videoRectHeight_ = video.height();
-    graph_->SetVideoPosition(video);
+    if (graph_) graph_->SetVideoPosition(video);
+    else dvdPlayer->SetVideoPosition(video);
 }
 
 void TZoMain::LeaveFullScreen()
