@@ -246,7 +246,7 @@ public:
     HRESULT AddPreferredFilter(int kind, const QString& name);
     HRESULT AddAudioRenderer();
     void InsertMpegSplitter(const QString& path);
-    void AddMpegSplitter(int kind, bool elementaryStream);
+    bool AddMpegSplitter(int kind, const QString& factory);
     bool OpenWindowsMediaFile(const QString& path);
 
     // ---- play list ----
@@ -624,11 +624,21 @@ public:
     bool UsePasswordToUnlock() const { return usePasswordToUnlock_; }
     int DvdFlipTag() const;
 
+    // ---- video operations (flip, aspect mode, points, pan) ----
+    void ConnectVideoOperations();
+    void MiFlipDefaultClick(QAction* sender);
+    void SetRendererAspectMode(bool keepAspect);
+    bool LoadVmr9Color();
+    // A point of the window's client area in the picture's own coordinates.
+    QPoint VideoPointFromClient(const QPoint& client) const;
+    void PanVideo(int dx);
+
 private:
     std::unique_ptr<TDvdPipelineBuilder> dvdBuilder_;
     bool dvdBuilt_ = false;
     QString parentalPassword_;
     bool usePasswordToUnlock_ = false;
+    bool rendererStretched_ = false;   // the picture fills its rectangle, whatever its shape
 
 public:
     // Form timers.

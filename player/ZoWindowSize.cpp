@@ -90,7 +90,7 @@ void TZoMain::LayoutVideoWindow()
     const QRect area = panel->rect();
     const int mode = static_cast<int>(settings_.AspectRatio);
     QRect video = area;
-    if (mode != 4 && area.width() > 0) {
+    if (mode != 4 && !rendererStretched_ && area.width() > 0) {
         double r;
         switch (mode) {
         case 2: r = 0.75; break;
