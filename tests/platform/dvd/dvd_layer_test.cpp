@@ -176,6 +176,31 @@ TEST_F(DvdLayer, TitlesOnlyDiscPlaysItsFirstTitleAndEndsAfterTheLast)
     EXPECT_EQ(domain, DVD_DOMAIN_Stop);
 }
 
+TEST_F(DvdLayer, FastPlayStepsThroughTheTitleUntilAnotherCommand)
+{
+    Open("dvd_titles");
+    ASSERT_TRUE(WaitForChapter(1));
+    DWORD uops = 0;
+    player->GetCurrentUOPS(&uops);
+    EXPECT_FALSE(uops & UOP_FLAG_Play_Forwards);
+    ULONG angles = 0, angle = 0;
+    player->GetCurrentAngle(&angles, &angle);
+    EXPECT_EQ(angles, 1u);
+    EXPECT_EQ(player->SelectAngle(2, 0), E_INVALIDARG);
+
+    ASSERT_EQ(player->PlayForwards(8.0, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_PLAYBACK_RATE_CHANGE, [](const Event& e) { return e.p1 == 80000; }));
+    // Four seconds of the title pass in well under two seconds.
+    QElapsedTimer clock;
+    clock.start();
+    Location at;
+    ASSERT_TRUE(testutil::WaitUntil([&] { return player->GetCurrentLocation(&at) == S_OK && at.time.seconds >= 5; }));
+    EXPECT_LT(clock.elapsed(), 2500);
+    // Any other command plays at normal speed again.
+    ASSERT_EQ(player->PlayChapterInTitle(1, 1, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_PLAYBACK_RATE_CHANGE, [](const Event& e) { return e.p1 == 10000; }));
+}
+
 TEST_F(DvdLayer, NotADvdVolume)
 {
     DvdPlayer::ManualOptions options;
