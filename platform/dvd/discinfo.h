@@ -38,6 +38,14 @@ public:
     // Whether the path holds a DVD-Video volume (a volume manager's IFO that
     // libdvdread reads).
     static bool IsDvdVolume(const QString& path);
+    // A disc known by its titles and identifier, without reading a volume.
+    static DiscInfo FromTitles(std::vector<TitleInfo> titles, std::uint64_t discId)
+    {
+        DiscInfo info;
+        info.titles_ = std::move(titles);
+        info.discId_ = discId;
+        return info;
+    }
 
     const std::vector<TitleInfo>& Titles() const { return titles_; }
     const TitleInfo* Title(ULONG title) const

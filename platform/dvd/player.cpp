@@ -106,6 +106,7 @@ struct Observed {
     bool hasPci = false;
     pci_t pci{};
     int button = 1;
+    bool highlighted = false;   // rsndvdbin has shown the menu's buttons
     ULONG title = 0;
     ULONG chapter = 0;
     gint64 positionNs = 0;
@@ -158,8 +159,10 @@ public:
     media::BusWatch bus;
     std::shared_ptr<media::EventQueue> events = std::make_shared<media::EventQueue>();
     DiscInfo disc;
-    GstFormat titleFormat = GST_FORMAT_UNDEFINED;
-    GstFormat chapterFormat = GST_FORMAT_UNDEFINED;
+    // rsndvdbin's own formats, registered at run time: their values lie
+    // beyond GstFormat's enumerators, so they are kept as numbers.
+    gint titleFormat = GST_FORMAT_UNDEFINED;
+    gint chapterFormat = GST_FORMAT_UNDEFINED;
     double fps = 30.0;
     bool audioDuringFastPlay = false;
     long volumeDb = 0;
@@ -249,9 +252,9 @@ public:
     }
 
     // ---- commands (command thread) ----
-    bool SeekTo(GstFormat format, gint64 value)
+    bool SeekTo(gint format, gint64 value)
     {
-        return format != GST_FORMAT_UNDEFINED && gst_element_seek(pipeline, 1.0, format, GstSeekFlags(GST_SEEK_FLAG_FLUSH), GST_SEEK_TYPE_SET, value,
+        return format != GST_FORMAT_UNDEFINED && gst_element_seek(pipeline, 1.0, static_cast<GstFormat>(format), GstSeekFlags(GST_SEEK_FLAG_FLUSH), GST_SEEK_TYPE_SET, value,
                                 GST_SEEK_TYPE_NONE, -1);
     }
     bool SendNavigation(GstEvent* event)
@@ -262,13 +265,31 @@ public:
         }
         return gst_element_send_event(pipeline, event);
     }
+    // Command thread. rsndvdbin announces a menu's still before it shows the
+    // buttons and ignores button input until then: wait for them a moment.
+    void WaitForButtons()
+    {
+        for (int i = 0; i < 100; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (o.highlighted) return;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    HRESULT ButtonCommand(GstNavigationCommand command)
+    {
+        WaitForButtons();
+        return Command(command);
+    }
     HRESULT Command(GstNavigationCommand command)
     {
         return SendNavigation(gst_navigation_event_new_command(command)) ? S_OK : E_FAIL;
     }
-    bool Query(GstFormat format, gint64* value)
+    bool Query(gint format, gint64* value)
     {
-        return format != GST_FORMAT_UNDEFINED && gst_element_query_position(pipeline, format, value);
+        return format != GST_FORMAT_UNDEFINED &&
+               gst_element_query_position(pipeline, static_cast<GstFormat>(format), value);
     }
     void NormalSpeed()
     {
@@ -493,10 +514,12 @@ public:
             }
         } else if (g_str_equal(kind, "dvd-spu-highlight")) {
             int button = 0;
-            if (gst_structure_get_int(s, "button", &button)) {
-                std::lock_guard<std::mutex> lock(mutex);
-                o.button = button;
-            }
+            std::lock_guard<std::mutex> lock(mutex);
+            o.highlighted = true;
+            if (gst_structure_get_int(s, "button", &button)) o.button = button;
+        } else if (g_str_equal(kind, "dvd-spu-reset-highlight")) {
+            std::lock_guard<std::mutex> lock(mutex);
+            o.highlighted = false;
         }
         return GST_PAD_PROBE_OK;
     }
@@ -908,7 +931,8 @@ int DvdPlayer::VideoSinkCount() const
     return count;
 }
 
-bool DvdPlayer::HasColorControls() const { return d->video && d->video->HasColorControls(); }
+// The automatic build leaves the picture to playbin's own sink chain.
+bool DvdPlayer::HasColorControls() const { return d->video && !d->automatic && d->video->HasColorControls(); }
 
 HRESULT DvdPlayer::SetColorValues(const media::ColorValues& values)
 {
@@ -1162,7 +1186,7 @@ HRESULT DvdPlayer::SelectRelativeButton(RelativeButton direction)
         std::lock_guard<std::mutex> lock(d->mutex);
         if (!d->o.hasPci || d->o.pci.hli.hl_gi.btn_ns == 0) return VFW_E_DVD_NO_BUTTON;
     }
-    return d->Post(DVD_CMD_FLAG_None, [this, command] { return d->Command(command); });
+    return d->Post(DVD_CMD_FLAG_None, [this, command] { return d->ButtonCommand(command); });
 }
 
 HRESULT DvdPlayer::ActivateButton()
@@ -1176,7 +1200,7 @@ HRESULT DvdPlayer::ActivateButton()
         const int button = std::clamp(d->o.button, 1, int(hli.hl_gi.btn_ns));
         if (d->o.still && !CommandCanBranch(hli.btnit[button - 1].cmd.bytes)) return VFW_E_DVD_OPERATION_INHIBITED;
     }
-    return d->Post(DVD_CMD_FLAG_None, [this] { return d->Command(GST_NAVIGATION_COMMAND_ACTIVATE); });
+    return d->Post(DVD_CMD_FLAG_None, [this] { return d->ButtonCommand(GST_NAVIGATION_COMMAND_ACTIVATE); });
 }
 
 namespace {
@@ -1198,6 +1222,7 @@ HRESULT DvdPlayer::SelectAtPosition(long x, long y)
         if (!d->o.hasPci || ButtonAt(d->o.pci, x, y) == 0) return VFW_E_DVD_NO_BUTTON;
     }
     return d->Post(DVD_CMD_FLAG_None, [this, x, y] {
+        d->WaitForButtons();
         return d->SendNavigation(gst_navigation_event_new_mouse_move(x, y, GST_NAVIGATION_MODIFIER_NONE)) ? S_OK
                                                                                                           : E_FAIL;
     });
@@ -1214,6 +1239,7 @@ HRESULT DvdPlayer::ActivateAtPosition(long x, long y)
             return VFW_E_DVD_OPERATION_INHIBITED;
     }
     return d->Post(DVD_CMD_FLAG_None, [this, x, y] {
+        d->WaitForButtons();
         d->SendNavigation(gst_navigation_event_new_mouse_move(x, y, GST_NAVIGATION_MODIFIER_NONE));
         return d->SendNavigation(gst_navigation_event_new_mouse_button_release(1, x, y, GST_NAVIGATION_MODIFIER_NONE))
                    ? S_OK
