@@ -5,6 +5,7 @@
 #include "platform/media/events.h"
 #include "platform/media/output.h"
 
+#include <gst/video/colorbalance.h>
 #include <gst/video/navigation.h>
 #include <gst/video/video.h>
 
@@ -16,6 +17,11 @@
 #include <QWidget>
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <linux/cdrom.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -166,6 +172,10 @@ public:
     double fps = 30.0;
     bool audioDuringFastPlay = false;
     long volumeDb = 0;
+    media::ColorValues colors;
+    // A disc in a drive: the device node, asked for the drive's status.
+    int driveFd = -1;
+    bool ejected = false;
 
     mutable std::mutex mutex;
     Observed o;
@@ -326,6 +336,7 @@ public:
         Query(GST_FORMAT_TIME, &position);
         gst_element_query_duration(pipeline, GST_FORMAT_TIME, &duration);
         FastPlayStep(position, duration);
+        WatchDrive();
 
         std::unique_lock<std::mutex> lock(mutex);
         if (haveTitle) o.title = ULONG(std::max<gint64>(title, 0));
@@ -384,6 +395,23 @@ public:
         }
         lock.unlock();
         for (const auto& e : out) Push(e.code, e.param1, e.param2);
+    }
+
+    void OpenDrive(const QString& path)
+    {
+        struct stat st {};
+        const QByteArray local = QFile::encodeName(path);
+        if (stat(local.constData(), &st) != 0 || !S_ISBLK(st.st_mode)) return;
+        driveFd = open(local.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    // Command thread: an open tray or no disc ends the disc, once.
+    void WatchDrive()
+    {
+        if (driveFd < 0 || ejected) return;
+        const int status = ioctl(driveFd, CDROM_DRIVE_STATUS, CDSL_CURRENT);
+        if (status != CDS_TRAY_OPEN && status != CDS_NO_DISC) return;
+        ejected = true;
+        Push(EC_DVD_DISC_EJECTED);
     }
 
     HmsfTime TimeAt(gint64 ns) const
@@ -719,8 +747,18 @@ public:
     bool FindSource()
     {
         if (!nav) return false;
-        source = gst_bin_get_by_name(GST_BIN(nav), "dvdsrc");
-        if (!source) return false;
+        GstElement* found = gst_bin_get_by_name(GST_BIN(nav), "dvdsrc");
+        if (!found) return false;
+        const bool attached = AttachSource(found);
+        gst_object_unref(found);
+        return attached;
+    }
+    // Takes rsndvdbin's source: fast start off, and our probe on its output.
+    bool AttachSource(GstElement* element)
+    {
+        std::lock_guard<std::mutex> lock(sourceMutex);
+        if (source) return true;
+        source = GST_ELEMENT(gst_object_ref(element));
         // With fast start rsndvdbin skips the disc's first-play program.
         if (g_object_class_find_property(G_OBJECT_GET_CLASS(source), "fast-start"))
             g_object_set(source, "fast-start", FALSE, nullptr);
@@ -730,6 +768,7 @@ public:
                           OnSourcePad, this, nullptr);
         return true;
     }
+    std::mutex sourceMutex;
 
     HRESULT Preroll()
     {
@@ -782,6 +821,7 @@ public:
             // to it rather than hang the window.
         }
         if (source) gst_object_unref(source);
+        if (driveFd >= 0) close(driveFd);
     }
 };
 
@@ -800,6 +840,7 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
     std::unique_ptr<DvdPlayer> player(new DvdPlayer);
     PlayerPrivate& d = *player->d;
     if (!d.disc.Open(options.path)) return E_INVALIDARG;
+    d.OpenDrive(VolumePath(options.path));
     d.fps = d.disc.MenuVideo().height == 576 ? 25.0 : 30.0;
     // rsndvdbin registers its formats when it is first made.
     d.pipeline = Owned("pipeline", "DVD graph");
@@ -868,6 +909,7 @@ HRESULT DvdPlayer::CreateAutomatic(const QString& path, QWidget* panel, std::uni
     std::unique_ptr<DvdPlayer> player(new DvdPlayer);
     PlayerPrivate& d = *player->d;
     if (!d.disc.Open(path)) return E_INVALIDARG;
+    d.OpenDrive(VolumePath(path));
     d.fps = d.disc.MenuVideo().height == 576 ? 25.0 : 30.0;
     d.automatic = true;
     d.pipeline = Owned("playbin", "DVD graph");
@@ -885,10 +927,14 @@ HRESULT DvdPlayer::CreateAutomatic(const QString& path, QWidget* panel, std::uni
         d.video->SetPipeline(d.pipeline);
         g_object_set(d.pipeline, "video-sink", d.video->Sink(), nullptr);
     }
-    g_signal_connect(d.pipeline, "source-setup", G_CALLBACK(+[](GstElement*, GstElement* source, gpointer data) {
+    // playbin makes rsndvdbin, and rsndvdbin its source, while it starts:
+    // the source is taken as it is added.
+    g_signal_connect(d.pipeline, "deep-element-added",
+                     G_CALLBACK(+[](GstBin*, GstBin* parent, GstElement* element, gpointer data) {
+                         if (g_strcmp0(GST_ELEMENT_NAME(element), "dvdsrc") != 0) return;
                          auto* p = static_cast<PlayerPrivate*>(data);
-                         p->nav = source;
-                         p->FindSource();
+                         p->nav = GST_ELEMENT(parent);
+                         p->AttachSource(element);
                      }),
                      &d);
     const HRESULT hr = d.Preroll();
@@ -931,20 +977,51 @@ int DvdPlayer::VideoSinkCount() const
     return count;
 }
 
-// The automatic build leaves the picture to playbin's own sink chain.
-bool DvdPlayer::HasColorControls() const { return d->video && !d->automatic && d->video->HasColorControls(); }
+namespace {
+
+// playbin's colour balance (its own software balance in the automatic
+// build): the channel of that name set from our 0..20000-style ranges.
+void SetBalanceChannel(GstColorBalance* balance, const char* name, double fraction)
+{
+    for (const GList* l = gst_color_balance_list_channels(balance); l; l = l->next) {
+        GstColorBalanceChannel* channel = GST_COLOR_BALANCE_CHANNEL(l->data);
+        if (!g_str_equal(channel->label, name)) continue;
+        const double value = channel->min_value + std::clamp(fraction, 0.0, 1.0) * (channel->max_value - channel->min_value);
+        gst_color_balance_set_value(balance, channel, gint(value));
+    }
+}
+
+}  // namespace
+
+bool DvdPlayer::HasColorControls() const
+{
+    if (d->automatic)
+        return GST_IS_COLOR_BALANCE(d->pipeline) && gst_color_balance_list_channels(GST_COLOR_BALANCE(d->pipeline));
+    return d->video && d->video->HasColorControls();
+}
 
 HRESULT DvdPlayer::SetColorValues(const media::ColorValues& values)
 {
     if (!HasColorControls()) return E_NOTIMPL;
-    d->video->SetColors(values);
+    d->colors = values;
+    if (!d->automatic) {
+        d->video->SetColors(values);
+        return S_OK;
+    }
+    GstColorBalance* balance = GST_COLOR_BALANCE(d->pipeline);
+    // The same mapping as the video output's videobalance: brightness 750 and
+    // contrast and saturation 10000 are neutral, hue -180..180.
+    SetBalanceChannel(balance, "BRIGHTNESS", ((values.brightness - 750) / 10000.0 + 1.0) / 2.0);
+    SetBalanceChannel(balance, "CONTRAST", values.contrast / 20000.0);
+    SetBalanceChannel(balance, "HUE", (values.hue / 180.0 + 1.0) / 2.0);
+    SetBalanceChannel(balance, "SATURATION", values.saturation / 20000.0);
     return S_OK;
 }
 
 HRESULT DvdPlayer::GetColorValues(media::ColorValues* values) const
 {
     if (!HasColorControls()) return E_NOTIMPL;
-    *values = media::ColorValues();
+    *values = d->colors;
     return S_OK;
 }
 

@@ -201,6 +201,26 @@ TEST_F(DvdLayer, FastPlayStepsThroughTheTitleUntilAnotherCommand)
     ASSERT_TRUE(WaitFor(EC_DVD_PLAYBACK_RATE_CHANGE, [](const Event& e) { return e.p1 == 10000; }));
 }
 
+TEST_F(DvdLayer, AutomaticBuildIsWatchedTooAndHasPlaybinsColourBalance)
+{
+    ASSERT_EQ(DvdPlayer::CreateAutomatic(testutil::Fixture("dvd_titles"), nullptr, &player), S_OK);
+    ASSERT_EQ(player->Run(), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
+    ASSERT_TRUE(WaitForChapter(1));
+    EXPECT_FALSE(player->CanFlip());
+    ASSERT_TRUE(player->HasColorControls());
+    media::ColorValues colors;
+    colors.brightness = 2000;
+    colors.saturation = 5000;
+    ASSERT_EQ(player->SetColorValues(colors), S_OK);
+    media::ColorValues back;
+    ASSERT_EQ(player->GetColorValues(&back), S_OK);
+    EXPECT_EQ(back.brightness, 2000);
+    EXPECT_EQ(back.saturation, 5000);
+    ASSERT_EQ(player->PlayChapterInTitle(1, 2, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitForChapter(2));
+}
+
 TEST_F(DvdLayer, NotADvdVolume)
 {
     DvdPlayer::ManualOptions options;
