@@ -151,7 +151,7 @@ struct Observed {
     int reportedShown = -1;
 };
 
-class PlayerPrivate {
+class PlayerPrivate : public std::enable_shared_from_this<PlayerPrivate> {
 public:
     GstElement* pipeline = nullptr;   // ours
     GstElement* nav = nullptr;        // identity: rsndvdbin
@@ -244,21 +244,43 @@ public:
         if (result.wait_for(kBlockLimit) != std::future_status::ready) return VFW_E_TIMEOUT;
         return result.get();
     }
-    void StopWorker()
+    // True when the command thread has ended; false when a command is stuck
+    // inside rsndvdbin (the thread is then left to it).
+    bool StopWorker()
     {
         {
             std::lock_guard<std::mutex> lock(jobMutex);
             quit = true;
         }
         jobWake.notify_one();
-        if (!worker.joinable()) return;
+        if (!worker.joinable()) return true;
         // A command stuck inside rsndvdbin never returns; the window must not
         // wait for it.
         for (int i = 0; i < 200 && !workerDone; ++i) std::this_thread::sleep_for(10ms);
-        if (workerDone)
+        if (workerDone) {
             worker.join();
-        else
-            worker.detach();
+            return true;
+        }
+        worker.detach();
+        return false;
+    }
+    // Main thread, when the player goes.
+    void Shutdown()
+    {
+        const bool stopped = StopWorker();
+        if (video) video->Detach();
+        if (!stopped) {
+            // The stuck thread still uses the pipeline and this object: both
+            // are left to it, never freed under it.
+            new std::shared_ptr<PlayerPrivate>(shared_from_this());
+            return;
+        }
+        if (pipeline) {
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+            bus.Detach();
+            gst_object_unref(pipeline);
+            pipeline = nullptr;
+        }
     }
 
     // ---- commands (command thread) ----
@@ -809,17 +831,6 @@ public:
 
     ~PlayerPrivate()
     {
-        StopWorker();
-        if (video) video->Detach();
-        if (pipeline) {
-            if (workerDone || !worker.joinable()) {
-                gst_element_set_state(pipeline, GST_STATE_NULL);
-                bus.Detach();
-                gst_object_unref(pipeline);
-            }
-            // else: a command is stuck inside rsndvdbin; the pipeline is left
-            // to it rather than hang the window.
-        }
         if (source) gst_object_unref(source);
         if (driveFd >= 0) close(driveFd);
     }
@@ -827,13 +838,16 @@ public:
 
 // ---------------------------------------------------------------------------
 
-DvdPlayer::DvdPlayer() : d(std::make_unique<PlayerPrivate>())
+DvdPlayer::DvdPlayer() : d(std::make_shared<PlayerPrivate>())
 {
     d->titleFormat = gst_format_get_by_nick("title");
     d->chapterFormat = gst_format_get_by_nick("chapter");
 }
 
-DvdPlayer::~DvdPlayer() = default;
+DvdPlayer::~DvdPlayer()
+{
+    d->Shutdown();
+}
 
 HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<DvdPlayer>* out)
 {

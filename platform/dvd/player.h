@@ -119,7 +119,7 @@ public:
 
 private:
     DvdPlayer();
-    std::unique_ptr<PlayerPrivate> d;
+    std::shared_ptr<PlayerPrivate> d;
 };
 
 // Whether a button command can change the program chain (link, jump or
