@@ -4,7 +4,9 @@
 
 #include "platform/paths/paths.h"
 #include "platform/registry/registry.h"
+#include "player/units/Dvdpipeline.h"
 #include "player/units/Languages.h"
+#include "player/units/Videoops.h"
 #include "player/units/Reghelp.h"
 #include "player/units/Shortcuts.h"
 #include "player/units/Wmvinfo.h"
@@ -23,6 +25,8 @@ namespace {
 const char* const kFilterValues[] = {nullptr,       "MPEG1VCLSID", "MPEG1ACLSID", "MPEG2VCLSID", "MPEG2ACLSID",
                                      "DVDVCLSID",   "DVDACLSID",   "MPEG1CCLSID", "MPEG2CCLSID", "AudioRenderer"};
 
+}  // namespace
+
 QByteArray ReadFilterClassId(int kind)
 {
     if (kind < 1 || kind > 9) return {};
@@ -34,8 +38,6 @@ QByteArray ReadFilterClassId(int kind)
     if (memcmp(id, none, 16) == 0) return {};
     return QByteArray(reinterpret_cast<const char*>(id), 16);
 }
-
-}  // namespace
 
 HRESULT TZoMain::AddPreferredFilter(int kind, const QString& name)
 {
@@ -65,21 +67,21 @@ HRESULT TZoMain::AddAudioRenderer()
 
 void TZoMain::InsertMpegSplitter(const QString& path)
 {
-    const QString type = media::FindMediaType(path);
-    const bool systemStream = type.contains(QLatin1String("systemstream=(boolean)true"));
-    const bool mpeg2 = type.contains(QLatin1String("mpegversion=(int)2"));
-    if (systemStream && mpeg2)
-        AddMpegSplitter(settings_.Mpeg2Splitter ? 1 : 0, false);
-    else if (type.startsWith(QLatin1String("video/mpeg")))
-        AddMpegSplitter(2, !systemStream);
+    // The caps the source's pad has for the file: what the type finder sees.
+    const QString caps = media::FindMediaType(path);
+    const int kind = MpegSplitterKindForCaps(caps, settings_.Mpeg2Splitter);
+    for (int tried : MpegSplitterOrder(kind)) {
+        const QString factory = MpegSplitterFactory(tried, caps);
+        if (!factory.isEmpty() && AddMpegSplitter(tried, factory)) return;
+    }
+    // No splitter: the graph renders the file by itself.
+    item_.MpegSplitterKind = 0;
 }
 
-void TZoMain::AddMpegSplitter(int kind, bool elementaryStream)
+bool TZoMain::AddMpegSplitter(int kind, const QString& factory)
 {
-    if (!graph_) return;
-    // Program streams go through the program-stream demuxer; an elementary
-    // video stream through the video parser.
-    graph_->AddPreferredFactory(elementaryStream ? QStringLiteral("mpegvideoparse") : QStringLiteral("mpegpsdemux"));
+    if (!graph_ || FAILED(graph_->AddPreferredFactory(factory))) return false;
+    // The item's kind counts 1 for the MPEG-1 splitter and 2 for the MPEG-2 ones.
     item_.MpegSplitterKind = kind == 2 ? 1 : 2;
     if (item_.MpegSplitterKind == 2) {
         if (!settings_.MPEG2Video.isEmpty()) AddPreferredFilter(3, settings_.MPEG2Video);
@@ -88,6 +90,7 @@ void TZoMain::AddMpegSplitter(int kind, bool elementaryStream)
         if (!settings_.MPEG1Video.isEmpty()) AddPreferredFilter(1, settings_.MPEG1Video);
         if (!settings_.MPEG1Audio.isEmpty()) AddPreferredFilter(2, settings_.MPEG1Audio);
     }
+    return true;
 }
 
 bool TZoMain::OpenWindowsMediaFile(const QString& path)

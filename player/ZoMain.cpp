@@ -59,6 +59,7 @@ TZoMain::TZoMain(const QStringList& arguments) : arguments_(arguments)
     MouseTimer = new QTimer(this);
     MouseTimer->setInterval(1000);
     ConnectHandlers();
+    ConnectVideoOperations();
     // The end of the session (also SIGTERM and SIGHUP) closes the window as
     // the user would; a signal that comes while it is still being built is
     // taken once its message loop runs.
@@ -221,6 +222,9 @@ void TZoMain::Dispatch(TMessage& message)
         return;
     case WM_GRAPHNOTIFY:
         OnGraphEvent();
+        return;
+    case WM_DVDNOTIFY:
+        OnDvdEvent();
         return;
     case WM_STARTUPINTAKE:
         RunStartupIntake();
@@ -609,7 +613,12 @@ void TZoMain::SetWindowTopmost(bool on)
 {
     const bool visible = isVisible();
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    // Changing the flag hides the window; showing it again must not take the
+    // focus from the window the user is in.
+    const bool quiet = testAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
     if (visible) show();
+    setAttribute(Qt::WA_ShowWithoutActivating, quiet);
 }
 
 void TZoMain::UpdateScreenSaverHold()

@@ -14,6 +14,7 @@
 #include "player/units/Commands.h"
 #include "player/units/Cdinfo.h"
 #include "player/units/Creadlist.h"
+#include "player/units/Dvdgraph.h"
 #include "player/units/Playlist.h"
 #include "player/units/Settings.h"
 #include "player/units/Transport.h"
@@ -245,7 +246,7 @@ public:
     HRESULT AddPreferredFilter(int kind, const QString& name);
     HRESULT AddAudioRenderer();
     void InsertMpegSplitter(const QString& path);
-    void AddMpegSplitter(int kind, bool elementaryStream);
+    bool AddMpegSplitter(int kind, const QString& factory);
     bool OpenWindowsMediaFile(const QString& path);
 
     // ---- play list ----
@@ -610,6 +611,36 @@ private:
     std::unique_ptr<power::SuspendQuery> suspendQuery_;   // the system's sleep arrives as PBT_APMQUERYSUSPEND
     int lastShownHours_ = -1, lastShownMinutes_ = -1, lastShownSeconds_ = -1;
 
+    // ---- DVD graph ----
+public:
+    HRESULT BuildDvdGraph();
+    void OnDvdEvent();
+    void ReleaseDvdGraph();
+    // The navigator of the running DVD; null without one.
+    dvd::Navigator* DvdControl() const;
+    // The pipeline builder of the next DVD builds (tests give a fake).
+    void SetDvdPipelineBuilder(std::unique_ptr<TDvdPipelineBuilder> builder);
+    const QString& ParentalPassword() const { return parentalPassword_; }
+    bool UsePasswordToUnlock() const { return usePasswordToUnlock_; }
+    int DvdFlipTag() const;
+
+    // ---- video operations (flip, aspect mode, points, pan) ----
+    void ConnectVideoOperations();
+    void MiFlipDefaultClick(QAction* sender);
+    void SetRendererAspectMode(bool keepAspect);
+    bool LoadVmr9Color();
+    // A point of the window's client area in the picture's own coordinates.
+    QPoint VideoPointFromClient(const QPoint& client) const;
+    void PanVideo(int dx);
+
+private:
+    std::unique_ptr<TDvdPipelineBuilder> dvdBuilder_;
+    bool dvdBuilt_ = false;
+    QString parentalPassword_;
+    bool usePasswordToUnlock_ = false;
+    bool rendererStretched_ = false;   // the picture fills its rectangle, whatever its shape
+
+public:
     // Form timers.
     QTimer* Timer = nullptr;
     QTimer* DVDTimer = nullptr;

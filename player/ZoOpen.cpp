@@ -156,6 +156,7 @@ void TZoMain::CloseMedia()
         graph_->Stop();
         graph_.reset();
     }
+    ReleaseDvdGraph();
     // A held button's repeat ends with its item (after the graph: nothing to run again).
     StopHeldCommands();
     // The drive is no longer read from.
@@ -318,12 +319,6 @@ void TZoMain::OpenUrl(const QString& address)
     PlayListItem(false, false);
     // Marked as a stream for the transport (closing clears it).
     if (graph_) item_.UrlStream = true;
-}
-
-void TZoMain::StartDvd()
-{
-    // DVD playback is not part of this build yet: the window says it cannot play.
-    ShowNoFileNotice();
 }
 
 void TZoMain::StartAudioCd()

@@ -3,6 +3,8 @@
 // rewind, skip and frame step, the playback rate, the volume and the status text.
 #include "player/ZoMain.h"
 
+#include "player/units/Dvdpipeline.h"
+
 #include "player/units/Imagelist.h"
 #include "ui_ZoMain.h"
 
@@ -415,7 +417,8 @@ void TZoMain::ShowStatusText(const QString& text)
 
 void TZoMain::SetAudioVolume()
 {
-    if (!graph_) return;
+    dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr);
+    if (!graph_ && !dvdPlayer) return;
     // The bar's 0..100 as a level in hundredths of dB: 20 log10 of the bar's
     // share of the 16-bit full scale, less the 96.329 dB of that scale.
     const int v = VolumeBarValue();
@@ -428,5 +431,6 @@ void TZoMain::SetAudioVolume()
         level = static_cast<long>(100.0 * (20.0 * std::log10(v * 65536.0 * 0.01) - 96.329));
         level = std::clamp(level, -10000L, 0L);
     }
-    graph_->put_Volume(level);
+    if (graph_) graph_->put_Volume(level);
+    else dvdPlayer->put_Volume(level);
 }

@@ -1,6 +1,8 @@
 // Window placement and size, and the video rectangle inside the view panel.
 #include "player/ZoMain.h"
 
+#include "player/units/Dvdpipeline.h"
+
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -83,11 +85,12 @@ void TZoMain::ApplyWindowSize(bool force)
 void TZoMain::LayoutVideoWindow()
 {
     QWidget* panel = ui_->ViewPanel;
-    if (!graph_ || item_.VideoWidth <= 0 || item_.VideoHeight <= 0) return;
+    dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr);
+    if ((!graph_ && !dvdPlayer) || item_.VideoWidth <= 0 || item_.VideoHeight <= 0) return;
     const QRect area = panel->rect();
     const int mode = static_cast<int>(settings_.AspectRatio);
     QRect video = area;
-    if (mode != 4 && area.width() > 0) {
+    if (mode != 4 && !rendererStretched_ && area.width() > 0) {
         double r;
         switch (mode) {
         case 2: r = 0.75; break;
@@ -113,7 +116,8 @@ void TZoMain::LayoutVideoWindow()
     videoRectTop_ = video.top();
     videoRectWidth_ = video.width();
     videoRectHeight_ = video.height();
-    graph_->SetVideoPosition(video);
+    if (graph_) graph_->SetVideoPosition(video);
+    else dvdPlayer->SetVideoPosition(video);
 }
 
 void TZoMain::LeaveFullScreen()

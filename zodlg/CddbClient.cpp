@@ -3,10 +3,7 @@
 #include "platform/registry/registry.h"
 #include "units/Reghelp.h"
 
-#if __has_include("zodlg/scramble.h")
 #include "zodlg/scramble.h"
-#define ZODLG_HAVE_SCRAMBLE 1
-#endif
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -78,9 +75,7 @@ std::string ReadPassword(HKEY key)
     if (RegQueryValueEx(key, "ProxyPassword", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
         ERROR_SUCCESS)
         return {};
-#ifdef ZODLG_HAVE_SCRAMBLE
-    ScramblePassword(buffer);
-#endif
+    UnscramblePassword(buffer);
     return buffer;
 }
 

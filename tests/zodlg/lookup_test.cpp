@@ -5,9 +5,7 @@
 #include "zodlg/CddbClient.h"
 #include "zodlg/zodlg.h"
 #include "zodlg_test_util.h"
-#if __has_include("zodlg/scramble.h")
 #include "zodlg/scramble.h"
-#endif
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -260,9 +258,7 @@ TEST_F(LookUp, RequestsThroughTheProxy)
         SetCddbDword("ProxyCertification", 1);
         SetCddbText("ProxyUser", c.user);
         std::string password = c.password;
-#if __has_include("zodlg/scramble.h")
         ScramblePassword(password.data());
-#endif
         SetCddbBinary("ProxyPassword", password.empty() ? std::string(1, '\0') : password);
         server.Answer(HttpReply("202 No match.\r\n"));
         Zodlg lib;

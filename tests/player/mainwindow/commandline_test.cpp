@@ -117,7 +117,9 @@ TEST_F(CommandLine, IfoFirstArgumentStartsTheDvdOfItsFolderAndAddsNothing)
     ASSERT_TRUE(testutil::WriteFile(ifo, QByteArray("DVDVIDEO-VMG")));
     const QString other = Sound("disc/extra.wav");
     Open({ifo, other});
-    EXPECT_EQ(w->ViewerPath(), Home("disc/VIDEO_TS"));
+    // The DVD of that folder was started: the folder holds no DVD volume.
+    EXPECT_EQ(messageBoxes, QStringList{QString::fromUtf8("DVD エラー: DVD ボリュームが見つかりません。")});
+    EXPECT_TRUE(w->ViewerPath().isEmpty());
     EXPECT_TRUE(w->PlayList().IsEmpty());
     EXPECT_EQ(w->Graph(), nullptr);
 }
@@ -130,6 +132,7 @@ TEST_F(CommandLine, DvdWordInAnyCaseWaitsForTheWindowToShow)
     EXPECT_EQ(w->ViewerPath(), "/media/disc/VIDEO_TS");
     w->show();
     EXPECT_FALSE(w->DvdRequested());
+    EXPECT_EQ(messageBoxes, QStringList{QString::fromUtf8("DVD エラー: DVD ボリュームが見つかりません。")});
     EXPECT_TRUE(w->PlayList().IsEmpty());
 }
 

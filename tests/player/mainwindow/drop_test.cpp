@@ -1,6 +1,8 @@
 // Dropped files: the list is replaced and its first entry plays; drops that
 // arrive while the window is busy are released unread; an ".ifo" first name
 // starts the DVD.
+#include "fake_builder.h"
+#include "platform/dialogs/dialogs.h"
 #include "window_test_util.h"
 
 #include <QAction>
@@ -119,7 +121,8 @@ TEST_F(Drops, IfoFirstStartsTheDvdAndTheRestIsNotAdded)
     Drop(&drop);
     EXPECT_TRUE(drop.finished);
     EXPECT_TRUE(w->PlayList().IsEmpty());
-    EXPECT_TRUE(w->ViewerPath().startsWith(Home("disc/VIDEO_TS"))) << w->ViewerPath();
+    // The DVD of that folder was started: the folder holds no DVD volume.
+    EXPECT_EQ(messageBoxes, QStringList{QString::fromUtf8("DVD エラー: DVD ボリュームが見つかりません。")});
     EXPECT_EQ(w->Graph(), nullptr);
     EXPECT_FALSE(w->IsAddingItems());
 }
@@ -172,10 +175,31 @@ TEST_F(Drops, LongDroppedNameIsTakenWhole)
 
 TEST_F(Drops, QuestionWhileADvdPlays)
 {
-    // Dropping while a DVD plays asks first; "No" keeps the DVD. The window
-    // has no DVD playback yet, so DVD mode cannot be reached from outside.
+    // Dropping while a DVD plays asks first; "No" keeps the DVD, "Yes" ends
+    // it and takes the files. The disc is a fake navigator's.
+    MW_REQUIRE_FIXTURES();
+    const QString sound = Sound("drop/one.wav");
     Open();
-    GTEST_SKIP() << "DVD mode cannot be reached yet";
+    w->SetDvdPipelineBuilder(std::make_unique<FakeDvdBuilder>());
+    w->StartDvd();
+    ASSERT_NE(w->DvdControl(), nullptr);
+    int answer = IDNO;
+    QStringList questions;
+    dialogs::SetMessageBoxAnswerer([&](const dialogs::MessageBoxCall& call) {
+        questions << call.text;
+        return answer;
+    });
+    TDropFiles kept{{sound}};
+    Drop(&kept);
+    EXPECT_TRUE(kept.finished);
+    EXPECT_EQ(questions, QStringList{QStringLiteral("DVDを再生中です。\n停止してよろしいですか？")});
+    EXPECT_NE(w->DvdControl(), nullptr);
+    EXPECT_TRUE(w->PlayList().IsEmpty());
+    answer = IDYES;
+    TDropFiles taken{{sound}};
+    Drop(&taken);
+    EXPECT_EQ(w->DvdControl(), nullptr);
+    EXPECT_EQ(Paths(), QStringList{sound});
 }
 
 }  // namespace

@@ -200,7 +200,9 @@ TEST_F(Handover, UpperCaseDvdAndCdWordsSetTheViewerPathAndReleaseTheSender)
     ASSERT_EQ(main->records.size(), 2u);
     EXPECT_EQ(main->records[0].dwData, 1);
     EXPECT_EQ(main->records[1].dwData, 0);
-    EXPECT_EQ(w->ViewerPath(), "/media/disc/VIDEO_TS");
+    // The DVD of /media/disc/VIDEO_TS was started: no volume there.
+    EXPECT_EQ(messageBoxes, QStringList{QString::fromUtf8("DVD エラー: DVD ボリュームが見つかりません。")});
+    EXPECT_TRUE(w->ViewerPath().isEmpty());
     EXPECT_FALSE(w->DvdRequested());
     EXPECT_EQ(w->CopyDataSender(), 0u);
     EXPECT_FALSE(w->IsAddingItems());

@@ -326,7 +326,9 @@ TEST_F(OpenCommand, IfoChoiceStartsTheDvdOfItsFolder)
     answer.files = {ifo};
     Answer(answer);
     w->BtnOpenClick();
-    EXPECT_EQ(w->ViewerPath(), Home("disc/VIDEO_TS"));
+    // The DVD of that folder was started: the folder holds no DVD volume.
+    EXPECT_EQ(messageBoxes, QStringList{QString::fromUtf8("DVD エラー: DVD ボリュームが見つかりません。")});
+    EXPECT_TRUE(w->ViewerPath().isEmpty());
     EXPECT_TRUE(w->PlayList().IsEmpty());
 }
 

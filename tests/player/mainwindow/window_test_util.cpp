@@ -1,5 +1,7 @@
 #include "window_test_util.h"
 
+#include "platform/dialogs/dialogs.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QDir>
@@ -107,11 +109,17 @@ void WindowTest::SetUp()
     qputenv("ZORAVEL_AUDIO_SINK", "fakesink");
     qunsetenv("ZORAVEL_VIDEO_SINK");
     home = std::make_unique<testutil::IsolatedHome>();
+    // A modal box would wait for a user: it is recorded and answered.
+    dialogs::SetMessageBoxAnswerer([this](const dialogs::MessageBoxCall& call) {
+        messageBoxes << call.caption + ": " + call.text;
+        return IDOK;
+    });
 }
 
 void WindowTest::TearDown()
 {
     Close();
+    dialogs::SetMessageBoxAnswerer({});
     home.reset();
     qunsetenv("ZORAVEL_AUDIO_SINK");
 }

@@ -86,6 +86,8 @@ protected:
 
     std::unique_ptr<testutil::IsolatedHome> home;
     std::unique_ptr<TZoMain> w;
+    // The message boxes the window showed ("caption: text"); each answered OK.
+    QStringList messageBoxes;
 };
 
 // Records every caption the window shows from the moment of the call.

@@ -1,0 +1,183 @@
+#include "platform/dvd/discinfo.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <dvdread/dvd_reader.h>
+#include <dvdread/ifo_read.h>
+#include <dvdread/ifo_types.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <memory>
+
+namespace dvd {
+
+namespace {
+
+// libdvdread writes its complaints to stderr unless told otherwise; the
+// player logs nothing.
+void DropMessage(void*, dvd_logger_level_t, const char*, va_list) {}
+const dvd_logger_cb kQuietLogger = {DropMessage};
+
+struct ReaderClose {
+    void operator()(dvd_reader_t* r) const { DVDClose(r); }
+};
+struct IfoClose {
+    void operator()(ifo_handle_t* h) const { ifoClose(h); }
+};
+using Reader = std::unique_ptr<dvd_reader_t, ReaderClose>;
+using Ifo = std::unique_ptr<ifo_handle_t, IfoClose>;
+
+int FromBcd(uint8_t v) { return (v >> 4) * 10 + (v & 0x0F); }
+
+HmsfTime FromDvdTime(const dvd_time_t& t)
+{
+    const int fps = (t.frame_u >> 6) == 1 ? 25 : 30;
+    HmsfTime h;
+    h.hours = BYTE(FromBcd(t.hour));
+    h.minutes = BYTE(FromBcd(t.minute));
+    h.seconds = BYTE(FromBcd(t.second));
+    h.frames = BYTE(std::min(FromBcd(t.frame_u & 0x3F), fps - 1));
+    return h;
+}
+
+QString LanguageCode(uint16_t code)
+{
+    const char a = char(code >> 8), b = char(code & 0xFF);
+    if (a < 'a' || a > 'z' || b < 'a' || b > 'z') return {};
+    return QString(QChar(a)) + QChar(b);
+}
+
+VideoAttributes FromVideoAttr(const video_attr_t& v)
+{
+    VideoAttributes a;
+    a.aspectX = v.display_aspect_ratio == 3 ? 16 : 4;
+    a.aspectY = v.display_aspect_ratio == 3 ? 9 : 3;
+    static const int widths[] = {720, 704, 352, 352};
+    a.width = widths[v.picture_size & 3];
+    const bool pal = v.video_format == 1;
+    a.height = (v.picture_size & 3) == 3 ? (pal ? 288 : 240) : (pal ? 576 : 480);
+    a.letterboxed = v.letterboxed;
+    return a;
+}
+
+AudioAttributes FromAudioAttr(const audio_attr_t& attr)
+{
+    AudioAttributes a;
+    a.language = attr.lang_type == 1 ? LanguageCode(attr.lang_code) : QString();
+    a.format = attr.audio_format;
+    a.channels = attr.channels + 1;
+    a.karaoke = attr.application_mode == 1;
+    return a;
+}
+
+}  // namespace
+
+std::uint32_t UserOpsBits(const void* userOps)
+{
+    const user_ops_t& u = *static_cast<const user_ops_t*>(userOps);
+    std::uint32_t bits = 0;
+    const unsigned fields[] = {u.title_or_time_play, u.chapter_search_or_play, u.title_play, u.stop, u.go_up,
+                               u.time_or_chapter_search, u.prev_or_top_pg_search, u.next_pg_search,
+                               u.forward_scan, u.backward_scan, u.title_menu_call, u.root_menu_call,
+                               u.subpic_menu_call, u.audio_menu_call, u.angle_menu_call, u.chapter_menu_call,
+                               u.resume, u.button_select_or_activate, u.still_off, u.pause_on,
+                               u.audio_stream_change, u.subpic_stream_change, u.angle_change,
+                               u.karaoke_audio_pres_mode_change, u.video_pres_mode_change};
+    for (size_t i = 0; i < sizeof fields / sizeof fields[0]; ++i)
+        if (fields[i]) bits |= 1u << i;
+    return bits;
+}
+
+DWORD UopsFromUserOps(std::uint32_t userOps)
+{
+    // Bits 0 to 15 of the disc's user operations are the navigator's own;
+    // above them the disc has button, still and pause operations that the
+    // navigator does not report, so the stream changes move down.
+    DWORD uops = userOps & 0xFFFF;
+    if (userOps & 1u << 16) uops |= UOP_FLAG_Resume;
+    if (userOps & 1u << 20) uops |= UOP_FLAG_Select_Audio_Stream;
+    if (userOps & 1u << 21) uops |= UOP_FLAG_Select_SubPic_Stream;
+    if (userOps & 1u << 22) uops |= UOP_FLAG_Select_Angle;
+    if (userOps & 1u << 23) uops |= UOP_FLAG_Select_Karaoke_Audio_Presentation_Mode;
+    if (userOps & 1u << 24) uops |= UOP_FLAG_Select_Video_Mode_Preference;
+    return uops;
+}
+
+QString VolumePath(const QString& path)
+{
+    QFileInfo info(path);
+    if (info.isFile() && info.dir().dirName().compare("VIDEO_TS", Qt::CaseInsensitive) == 0)
+        return QDir::cleanPath(info.dir().absolutePath() + "/..");
+    if (info.isDir() && info.fileName().compare("VIDEO_TS", Qt::CaseInsensitive) == 0)
+        return QDir::cleanPath(info.absoluteFilePath() + "/..");
+    return path;
+}
+
+bool DiscInfo::IsDvdVolume(const QString& path)
+{
+    DiscInfo info;
+    return info.Open(path);
+}
+
+bool DiscInfo::Open(const QString& path)
+{
+    titles_.clear();
+    const QByteArray local = QFile::encodeName(VolumePath(path));
+    Reader reader(DVDOpen2(nullptr, &kQuietLogger, local.constData()));
+    if (!reader) return false;
+    Ifo vmg(ifoOpen(reader.get(), 0));
+    if (!vmg || !vmg->tt_srpt || !vmg->vmgi_mat) return false;
+    menuVideo_ = FromVideoAttr(vmg->vmgi_mat->vmgm_video_attr);
+
+    unsigned char md5[16] = {};
+    discId_ = 0;
+    if (DVDDiscID(reader.get(), md5) == 0)
+        for (int i = 0; i < 8; ++i) discId_ = discId_ << 8 | md5[i];
+
+    char volid[33] = {};
+    unsigned char setid[128];
+    if (DVDUDFVolumeInfo(reader.get(), volid, sizeof volid, setid, sizeof setid) == 0 ||
+        DVDISOVolumeInfo(reader.get(), volid, sizeof volid, setid, sizeof setid) == 0)
+        volumeName_ = QString::fromLatin1(volid).trimmed();
+
+    std::vector<Ifo> sets(vmg->vmgi_mat->vmg_nr_of_title_sets + 1);
+    for (int t = 0; t < vmg->tt_srpt->nr_of_srpts; ++t) {
+        const title_info_t& ti = vmg->tt_srpt->title[t];
+        TitleInfo info;
+        info.titleSet = ti.title_set_nr;
+        info.chapters = ti.nr_of_ptts;
+        if (ti.pb_ty.title_or_time_play) info.prohibited |= UOP_FLAG_Play_Title_Or_AtTime;
+        if (ti.pb_ty.chapter_search_or_play) info.prohibited |= UOP_FLAG_Play_Chapter;
+        if (ti.title_set_nr >= 1 && ti.title_set_nr < sets.size()) {
+            Ifo& set = sets[ti.title_set_nr];
+            if (!set) set.reset(ifoOpen(reader.get(), ti.title_set_nr));
+            if (set && set->vtsi_mat) {
+                const vtsi_mat_t& mat = *set->vtsi_mat;
+                info.video = FromVideoAttr(mat.vts_video_attr);
+                for (int a = 0; a < std::min<int>(mat.nr_of_vts_audio_streams, 8); ++a)
+                    info.audio.push_back(FromAudioAttr(mat.vts_audio_attr[a]));
+                for (int s = 0; s < std::min<int>(mat.nr_of_vts_subp_streams, 32); ++s)
+                    info.subpictures.push_back(
+                        {mat.vts_subp_attr[s].type == 1 ? LanguageCode(mat.vts_subp_attr[s].lang_code) : QString()});
+            }
+            if (set && set->vts_ptt_srpt && set->vts_pgcit && ti.vts_ttn >= 1 &&
+                ti.vts_ttn <= set->vts_ptt_srpt->nr_of_srpts) {
+                const ttu_t& ttu = set->vts_ptt_srpt->title[ti.vts_ttn - 1];
+                const int pgcn = ttu.nr_of_ptts > 0 ? ttu.ptt[0].pgcn : 0;
+                if (pgcn >= 1 && pgcn <= set->vts_pgcit->nr_of_pgci_srp) {
+                    const pgc_t* pgc = set->vts_pgcit->pgci_srp[pgcn - 1].pgc;
+                    if (pgc) {
+                        info.length = FromDvdTime(pgc->playback_time);
+                        info.prohibited |= UopsFromUserOps(UserOpsBits(&pgc->prohibited_ops));
+                    }
+                }
+            }
+        }
+        titles_.push_back(std::move(info));
+    }
+    return true;
+}
+
+}  // namespace dvd

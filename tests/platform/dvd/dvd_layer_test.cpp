@@ -1,0 +1,236 @@
+// The navigator layer playing the fixture discs through rsndvdbin: domains,
+// titles, chapters and time; title, chapter and time play; the menu's buttons
+// by command and by point; stream choices that survive a chapter change; the
+// commands refused during the menu's still (at once, never hanging); the end
+// of the disc.
+#include "platform/dvd/player.h"
+#include "support/test_util.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+using namespace dvd;
+
+namespace {
+
+struct Event {
+    long code;
+    LPARAM p1, p2;
+};
+
+class DvdLayer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("ZORAVEL_AUDIO_SINK", "fakesink");
+        if (!QFileInfo::exists(testutil::Fixture("dvd_menu"))) GTEST_SKIP() << "fixtures not made";
+    }
+    void Open(const QString& fixture)
+    {
+        DvdPlayer::ManualOptions options;
+        options.path = testutil::Fixture(fixture) + "/VIDEO_TS";
+        ASSERT_EQ(DvdPlayer::CreateManual(options, &player), S_OK);
+        ASSERT_EQ(player->Run(), S_OK);
+    }
+    // Takes events until one matches, keeping all of them in `seen`.
+    bool WaitFor(long code, const std::function<bool(const Event&)>& match = {}, int ms = 10000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            Event e;
+            if (player->GetEvent(&e.code, &e.p1, &e.p2, 100) != S_OK) continue;
+            seen.push_back(e);
+            if (e.code == code && (!match || match(e))) return true;
+        }
+        return false;
+    }
+    // The domain's change, among the events taken so far or still to come
+    // (it may come before or after the events a test waits for first).
+    bool WaitForDomain(Domain domain)
+    {
+        for (const Event& e : seen)
+            if (e.code == EC_DVD_DOMAIN_CHANGE && e.p1 == domain) return true;
+        return WaitFor(EC_DVD_DOMAIN_CHANGE, [domain](const Event& e) { return e.p1 == domain; });
+    }
+    bool WaitForChapter(long chapter)
+    {
+        return WaitFor(EC_DVD_CHAPTER_START, [chapter](const Event& e) { return e.p1 == chapter; });
+    }
+    bool Seen(long code) const
+    {
+        for (const Event& e : seen)
+            if (e.code == code) return true;
+        return false;
+    }
+
+    std::unique_ptr<DvdPlayer> player;
+    std::vector<Event> seen;
+};
+
+TEST_F(DvdLayer, MenuStillRefusesWhatWouldHangAndButtonsLeadToTitles)
+{
+    Open("dvd_menu");
+    ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+    EXPECT_EQ(seen.back().p1, 1) << "the menu's still has buttons";
+    ASSERT_TRUE(WaitForDomain(DVD_DOMAIN_VideoManagerMenu));
+    DWORD uops = 0;
+    player->GetCurrentUOPS(&uops);
+    EXPECT_TRUE(uops & UOP_FLAG_Play_Title);
+    EXPECT_TRUE(uops & UOP_FLAG_PlayNext_Chapter);
+
+    // Each refusal comes at once; the layer keeps answering afterwards.
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(player->PlayTitle(1, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
+    EXPECT_EQ(player->PlayAtTimeInTitle(1, {0, 0, 10, 0}, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
+    EXPECT_EQ(player->PlayNextChapter(DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
+    EXPECT_EQ(player->PlayForwards(2.0, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
+    // The third button only sets a register.
+    EXPECT_EQ(player->ActivateAtPosition(100, 200), VFW_E_DVD_OPERATION_INHIBITED);
+    EXPECT_EQ(player->ActivateAtPosition(300, 20), VFW_E_DVD_NO_BUTTON);
+    EXPECT_LT(clock.elapsed(), 1000);
+    Domain domain;
+    player->GetCurrentDomain(&domain);
+    EXPECT_EQ(domain, DVD_DOMAIN_VideoManagerMenu);
+
+    // The second button, by point, plays title 2.
+    ASSERT_EQ(player->ActivateAtPosition(100, 140), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 2; }));
+    EXPECT_TRUE(Seen(EC_DVD_STILL_OFF));
+    ASSERT_TRUE(WaitFor(EC_DVD_CURRENT_HMSF_TIME));
+    VideoAttributes video;
+    player->GetCurrentVideoAttributes(&video);
+    EXPECT_EQ(video.aspectX, 16u);
+
+    // The title menu again, and the first button by command.
+    ASSERT_EQ(player->ShowMenu(DVD_MENU_Title, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+    ASSERT_EQ(player->ActivateButton(), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
+    ASSERT_TRUE(WaitForChapter(1));
+}
+
+TEST_F(DvdLayer, ChapterAndTimePlayKeepTheChosenStreams)
+{
+    Open("dvd_menu");
+    ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+    ASSERT_EQ(player->ActivateAtPosition(100, 80), S_OK);
+    ASSERT_TRUE(WaitForDomain(DVD_DOMAIN_Title));
+    ASSERT_TRUE(WaitForChapter(1));
+    HmsfTime length;
+    ASSERT_EQ(player->GetTotalTitleTime(&length), S_OK);
+    EXPECT_EQ(length.minutes, 1);
+
+    ULONG streams = 0, current = 9;
+    ASSERT_TRUE(testutil::WaitUntil([&] { return player->GetCurrentAudio(&streams, &current) == S_OK && streams == 2; }));
+    EXPECT_EQ(current, 0u);
+    ASSERT_EQ(player->SelectAudioStream(1, 0), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_AUDIO_STREAM_CHANGE, [](const Event& e) { return e.p1 == 1; }));
+    // The disc shows no subpictures by itself: show them, then hide them.
+    ASSERT_EQ(player->SetSubpictureState(true, 0), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_SUBPICTURE_STREAM_CHANGE, [](const Event& e) { return e.p2 == 1; }));
+    ASSERT_EQ(player->SetSubpictureState(false, 0), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_SUBPICTURE_STREAM_CHANGE, [](const Event& e) { return e.p2 == 0; }));
+
+    ASSERT_EQ(player->PlayChapterInTitle(1, 3, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitForChapter(3));
+    Location at;
+    ASSERT_TRUE(testutil::WaitUntil([&] { return player->GetCurrentLocation(&at) == S_OK && at.chapter == 3; }));
+    EXPECT_GE(at.time.TotalSeconds(), 39);
+    // rsndvdbin repeats its own choice at the new cell; ours stands.
+    ASSERT_TRUE(testutil::WaitUntil([&] { return player->GetCurrentAudio(&streams, &current) == S_OK && current == 1; }));
+    ULONG subs = 0, sub = 0;
+    bool shown = true;
+    player->GetCurrentSubpicture(&subs, &sub, &shown);
+    EXPECT_FALSE(shown);
+
+    ASSERT_EQ(player->PlayAtTimeInTitle(1, {0, 0, 25, 0}, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitForChapter(2));
+    ASSERT_TRUE(WaitFor(EC_DVD_CURRENT_HMSF_TIME, [](const Event& e) {
+        const HmsfTime t = HmsfTime::Unpack(e.p1);
+        return t.seconds >= 25 && t.seconds < 30;
+    }));
+    ASSERT_EQ(player->PlayPrevChapter(DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitForChapter(1));
+    player->GetCurrentAudio(&streams, &current);
+    EXPECT_EQ(current, 1u);
+
+    SavedState state;
+    ASSERT_EQ(player->GetState(&state), S_OK);
+    EXPECT_FALSE(state.bytes.isEmpty());
+}
+
+TEST_F(DvdLayer, TitlesOnlyDiscPlaysItsFirstTitleAndEndsAfterTheLast)
+{
+    Open("dvd_titles");
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
+    ASSERT_EQ(player->PlayTitle(2, DVD_CMD_FLAG_Block | DVD_CMD_FLAG_SendEvents), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 2; }));
+    EXPECT_TRUE(Seen(EC_DVD_CMD_START));
+    EXPECT_TRUE(Seen(EC_DVD_CMD_END));
+    ASSERT_TRUE(WaitFor(EC_DVD_PLAYBACK_STOPPED, {}, 15000));
+    Domain domain;
+    player->GetCurrentDomain(&domain);
+    EXPECT_EQ(domain, DVD_DOMAIN_Stop);
+}
+
+TEST_F(DvdLayer, FastPlayStepsThroughTheTitleUntilAnotherCommand)
+{
+    Open("dvd_titles");
+    ASSERT_TRUE(WaitForChapter(1));
+    DWORD uops = 0;
+    player->GetCurrentUOPS(&uops);
+    EXPECT_FALSE(uops & UOP_FLAG_Play_Forwards);
+    ULONG angles = 0, angle = 0;
+    player->GetCurrentAngle(&angles, &angle);
+    EXPECT_EQ(angles, 1u);
+    EXPECT_EQ(player->SelectAngle(2, 0), E_INVALIDARG);
+
+    ASSERT_EQ(player->PlayForwards(8.0, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_PLAYBACK_RATE_CHANGE, [](const Event& e) { return e.p1 == 80000; }));
+    // Four seconds of the title pass in well under two seconds.
+    QElapsedTimer clock;
+    clock.start();
+    Location at;
+    ASSERT_TRUE(testutil::WaitUntil([&] { return player->GetCurrentLocation(&at) == S_OK && at.time.seconds >= 5; }));
+    EXPECT_LT(clock.elapsed(), 2500);
+    // Any other command plays at normal speed again.
+    ASSERT_EQ(player->PlayChapterInTitle(1, 1, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_PLAYBACK_RATE_CHANGE, [](const Event& e) { return e.p1 == 10000; }));
+}
+
+TEST_F(DvdLayer, AutomaticBuildIsWatchedTooAndHasPlaybinsColourBalance)
+{
+    ASSERT_EQ(DvdPlayer::CreateAutomatic(testutil::Fixture("dvd_titles"), nullptr, &player), S_OK);
+    ASSERT_EQ(player->Run(), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
+    ASSERT_TRUE(WaitForChapter(1));
+    EXPECT_FALSE(player->CanFlip());
+    ASSERT_TRUE(player->HasColorControls());
+    media::ColorValues colors;
+    colors.brightness = 2000;
+    colors.saturation = 5000;
+    ASSERT_EQ(player->SetColorValues(colors), S_OK);
+    media::ColorValues back;
+    ASSERT_EQ(player->GetColorValues(&back), S_OK);
+    EXPECT_EQ(back.brightness, 2000);
+    EXPECT_EQ(back.saturation, 5000);
+    ASSERT_EQ(player->PlayChapterInTitle(1, 2, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitForChapter(2));
+}
+
+TEST_F(DvdLayer, NotADvdVolume)
+{
+    DvdPlayer::ManualOptions options;
+    options.path = testutil::Fixture("not_dvd");
+    EXPECT_EQ(DvdPlayer::CreateManual(options, &player), E_INVALIDARG);
+    EXPECT_EQ(DvdPlayer::CreateAutomatic(testutil::Fixture("not_dvd/VIDEO_TS"), nullptr, &player), E_INVALIDARG);
+}
+
+}  // namespace
