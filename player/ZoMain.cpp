@@ -252,7 +252,10 @@ void TZoMain::WndProc(TMessage& message)
     case WM_MOVE:
     case WM_SIZE:
         LayoutControls();
-        LayoutVideoWindow();
+        if (fullScreen_)
+            LayoutVideoWindow();
+        else
+            FormResize();
         break;
     case WM_KILLFOCUS:
         // A button held while the window lost the focus gets no release.

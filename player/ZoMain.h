@@ -44,6 +44,7 @@ class QMenu;
 class QToolButton;
 class QSlider;
 class QLabel;
+class QScreen;
 class QWidget;
 
 // Messages of the main window.
@@ -306,10 +307,29 @@ public:
     // position with ResumePosition on.
     void LoadLastList();
 
-    // ---- window size ----
+    // ---- window size, aspect and full screen (ZoWindowSize.cpp, ZoFullScreen.cpp) ----
     void ApplyWindowSize(bool force);
+    // The native size of the picture into the opened item and, with
+    // GetVideoSize on, the picture aspect into miAspectX and miAspectY.
+    void ReadVideoSize();
+    // The client area takes the picture's shape by the aspect mode (with
+    // miWindowFix, in a normal window) and the video is laid out again.
+    void FitWindowToAspect();
+    void RememberVideoPanelSize();
+    void FormResize();
+    void NSelectedSizeClick(QAction* sender);
+    void miKeepSizeClick();
+    void miWindowFixClick();
+    void MIOriginalAspectClick(QAction* sender);
+    void NPictureSizeClick();
+    void miStretchClick(QAction* item);
+    void EnterFullScreen();
     // Back from full screen to the window as it was.
     void LeaveFullScreen();
+    void MouseTimerTimer();
+    void ShowCursorInFullScreen(bool show);
+    bool IsCursorHidden() const { return cursorHidden_; }
+    QRect VideoRect() const { return QRect(videoRectLeft_, videoRectTop_, videoRectWidth_, videoRectHeight_); }
     void LayoutVideoWindow();
     void SetClientSize(int width, int height);
     void PlaceWindow();
@@ -603,6 +623,17 @@ private:
 
     // Video rectangle inside the view panel.
     int videoRectTop_ = 0, videoRectLeft_ = 0, videoRectHeight_ = 0, videoRectWidth_ = 0;
+
+    // Window size and full screen.
+    QScreen* WindowScreen() const;
+    QSize ClientLimit() const;           // the largest client area the work area holds
+    bool HasPictureSource() const;
+    void SetFullScreenMenus(bool full);
+    void FullScreenPointerMoved();
+    QRect savedGeometry_;                // the client rectangle before full screen
+    int mouseTicks_ = 0;                 // MouseTimer's ticks towards hiding the pointer
+    bool cursorHidden_ = false;
+    QObject* pointerWatch_ = nullptr;    // ours (child); watches pointer moves in full screen
 
     TPlayList playList_;
     std::unique_ptr<media::FilterGraph> graph_;
