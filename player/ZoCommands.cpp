@@ -122,13 +122,6 @@ void TZoMain::miPlayPreviousClick()
     KeyLatch = 1;
 }
 
-void TZoMain::ShowVolumeBar()
-{
-    ui_->TrackBarVolume->show();
-    ui_->BtnSound->show();
-    ui_->TrackBarVolume->raise();
-}
-
 void TZoMain::miVolumeUpClick()
 {
     ShowVolumeBar();

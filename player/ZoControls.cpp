@@ -60,11 +60,8 @@ void TZoMain::ConnectHandlers()
     connect(ui_->BtnStepFrame, &QToolButton::pressed, this, [this] { BtnStepFrameMouseDown(true); });
     connect(ui_->BtnStepFrame, &QToolButton::released, this, [this] { BtnStepFrameMouseUp(); });
     connect(ui_->TrackBarForSeek, &QSlider::valueChanged, this, [this] { TrackBarForSeekChange(); });
-    connect(ui_->TrackBarVolume, &QSlider::valueChanged, this, [this](int value) {
-        if (SoundMuted()) return;
-        SetTag(ui_->TrackBarVolume, value);
-        SetAudioVolume();
-    });
+    connect(ui_->TrackBarVolume, &QSlider::valueChanged, this, [this](int value) { TrackBarVolumeChange(value); });
+    connect(ui_->BtnSound, &QToolButton::clicked, this, [this] { BtnSoundClick(); });
     connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
     connect(MouseTimer, &QTimer::timeout, this, [this] { MouseTimerTimer(); });
 

@@ -136,6 +136,8 @@ void TZoMain::FormDestroy()
         delete w->data();
         *w = nullptr;
     }
+    // The sound card's mixer is left as the player found it.
+    ReleaseAudioMixer();
     // The resume point needs the graph's position: saved before it goes.
     if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);
     if (graph_) {
@@ -629,7 +631,7 @@ int TZoMain::KeptSortKey() const { return Tag(ui_->BtnStart); }
 bool TZoMain::ScanGoesOn() const { return Tag(ui_->miFolderSerch) != 0; }
 void TZoMain::SetScanGoesOn(bool on) { SetTag(ui_->miFolderSerch, on ? 1 : 0); }
 int TZoMain::VolumeBarValue() const { return Tag(ui_->TrackBarVolume); }
-bool TZoMain::SoundMuted() const { return Tag(ui_->BtnSound) != 0; }
+bool TZoMain::BalanceShown() const { return Tag(ui_->BtnSound) != 0; }
 
 // ---------------------------------------------------------------------------
 // Re-entry: folder scans run the event loop (so that Stop can end them and

@@ -11,6 +11,7 @@
 
 #include "platform/forms/forms.h"
 #include "platform/media/graph.h"
+#include "player/units/Audiomixer.h"
 #include "player/units/Commands.h"
 #include "player/units/Cdinfo.h"
 #include "player/units/Creadlist.h"
@@ -307,6 +308,29 @@ public:
     // position with ResumePosition on.
     void LoadLastList();
 
+    // ---- volume, balance and the sound card's mixer (ZoVolume.cpp) ----
+    // The volume bar moved to `position`: the volume (graph or mixer line)
+    // in volume mode, the graph's balance in balance mode.
+    void TrackBarVolumeChange(int position);
+    void BtnSoundClick();
+    // The mixer object, made on first use; owned by the window alone (the CD
+    // player uses it and never frees it). Null never.
+    CAudioMixer* AudioMixer();
+    bool HasAudioMixer() const { return mixer_ != nullptr; }
+    // With ResetAudioMixer on, the lines the player set go back; then the
+    // object goes. Media closing and the window's end call it.
+    void ReleaseAudioMixer();
+    // A RealMedia clip starts: with VolumeAuto on, its wave line takes the bar.
+    void ApplyRealMediaVolume();
+    // The open audio-CD device's volume for the mixer's CD line (null when
+    // none is open; not owned). The CD player sets it while its device is open.
+    void SetCdVolumeControl(CdVolumeControl* control) { cdVolume_ = control; }
+    // Makes the mixer object for AudioMixer (tests give a fake device).
+    void SetMixerFactory(std::function<std::unique_ptr<CAudioMixer>(CdVolumeControl*)> factory)
+    {
+        mixerFactory_ = std::move(factory);
+    }
+
     // ---- window size, aspect and full screen (ZoWindowSize.cpp, ZoFullScreen.cpp) ----
     void ApplyWindowSize(bool force);
     // The native size of the picture into the opened item and, with
@@ -479,7 +503,7 @@ public:
     bool ScanGoesOn() const;             // miFolderSerch's Tag: a folder scan goes on while set
     void SetScanGoesOn(bool on);         // cleared by Stop: the scan ends at its next entry
     int VolumeBarValue() const;          // TrackBarVolume's Tag: 0..100
-    bool SoundMuted() const;             // BtnSound's Tag
+    bool BalanceShown() const;           // BtnSound's Tag: the bar shows the balance
 
     // Tool windows (null while closed).
     QPointer<QWidget> EndingWindow, CaptureWindow, ListEditWindow, LibraryEditWindow, FileBrowserWindow,
@@ -623,6 +647,12 @@ private:
 
     // Video rectangle inside the view panel.
     int videoRectTop_ = 0, videoRectLeft_ = 0, videoRectHeight_ = 0, videoRectWidth_ = 0;
+
+    // Volume and mixer.
+    bool HasGraphAudio() const;
+    std::unique_ptr<CAudioMixer> mixer_;
+    CdVolumeControl* cdVolume_ = nullptr;
+    std::function<std::unique_ptr<CAudioMixer>(CdVolumeControl*)> mixerFactory_;
 
     // Window size and full screen.
     QScreen* WindowScreen() const;

@@ -162,13 +162,15 @@ void TZoMain::CloseMedia()
     StopHeldCommands();
     // The drive is no longer read from.
     RestoreDriveSpeed();
+    // The mixer lines the item turned go back (with ResetAudioMixer).
+    ReleaseAudioMixer();
     // Every flag of the item in one step: nothing reaches the next item.
     item_ = TOpenedItem();
     SetTag(ui_->miAspectX, 0);
     SetTag(ui_->miAspectY, 0);
     playList_.FreeSmallShuffleOrder();
     // The window back to its empty state.
-    if (SoundMuted()) ui_->TrackBarVolume->setValue(50);
+    if (BalanceShown()) ui_->TrackBarVolume->setValue(50);
     ui_->miAudio->menuAction()->setVisible(false);
     ui_->LblTitle->clear();
     ui_->LblArtist->clear();

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <utility>
 
 namespace mixer {
@@ -14,7 +15,9 @@ class RecordingBackend : public Backend {
 public:
     std::vector<std::string> names = {"default"};
     std::map<std::string, long> elements;                 // of device 0
-    std::vector<std::pair<std::string, long>> writes;     // in order
+    // Every write in order; shared, so that it outlives the device.
+    std::shared_ptr<std::vector<std::pair<std::string, long>>> writes =
+        std::make_shared<std::vector<std::pair<std::string, long>>>();
 
     std::vector<std::string> DeviceNames() override { return names; }
     bool Probe(int device) override { return device >= 0 && device < static_cast<int>(names.size()); }
@@ -30,7 +33,7 @@ public:
         const auto it = elements.find(element);
         if (device != 0 || it == elements.end()) return false;
         it->second = std::clamp(value, 0L, kMaxVolume);
-        writes.emplace_back(element, it->second);
+        writes->emplace_back(element, it->second);
         return true;
     }
 };
