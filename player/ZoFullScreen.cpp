@@ -96,9 +96,11 @@ void TZoMain::EnterFullScreen()
     if (!screen) return;
     savedGeometry_ = geometry();
     fullScreen_ = true;
-    // Not topmost, no caption or sizing frame.
-    setWindowFlag(Qt::WindowStaysOnTopHint, false);
-    setWindowFlag(Qt::FramelessWindowHint, true);
+    // Not topmost, no caption or sizing frame. The native window takes the
+    // style as it is: the widget's own flags (the saved style) stay, and a
+    // change of those would unmap the window and its video with it.
+    if (QWindow* handle = windowHandle())
+        handle->setFlags((windowFlags() | Qt::FramelessWindowHint) & ~Qt::WindowStaysOnTopHint);
     setGeometry(geometry::FullScreenRect(screen->geometry()));
     setWindowState(Qt::WindowFullScreen);
     show();
@@ -131,8 +133,7 @@ void TZoMain::LeaveFullScreen()
     TrackPointer(this, false);
     fullScreen_ = false;
     setWindowState(Qt::WindowNoState);
-    setWindowFlag(Qt::FramelessWindowHint, false);
-    setWindowFlag(Qt::WindowStaysOnTopHint, settings_.AlwaysOnTop && ui_->PMForeground->isChecked());
+    if (QWindow* handle = windowHandle()) handle->setFlags(windowFlags());
     // The monitors may have changed meanwhile: the window comes back inside one.
     std::vector<QRect> areas;
     if (QScreen* primary = QGuiApplication::primaryScreen()) areas.push_back(primary->availableGeometry());
@@ -140,6 +141,8 @@ void TZoMain::LeaveFullScreen()
         if (s != QGuiApplication::primaryScreen()) areas.push_back(s->availableGeometry());
     setGeometry(geometry::PullInside(savedGeometry_, areas));
     show();
+    raise();
+    activateWindow();
     ui_->ControlPanel->show();
     LayoutControls();
     SetFullScreenMenus(false);

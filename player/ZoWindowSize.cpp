@@ -126,11 +126,21 @@ void TZoMain::LayoutVideoWindow()
     if (fullScreen_ && ui_->miStretchW->isChecked()) l.stretch = geometry::Stretch::Width;
     if (fullScreen_ && ui_->miStretchH->isChecked()) l.stretch = geometry::Stretch::Height;
     const QRect video = geometry::VideoRect(l);
+    const bool resized = video.size() != QSize(videoRectWidth_, videoRectHeight_);
     videoRectLeft_ = video.left();
     videoRectTop_ = video.top();
     videoRectWidth_ = video.width();
     videoRectHeight_ = video.height();
     graph_->SetVideoPosition(video);
+    // A sink that is given frames of its window's size shows a paused frame
+    // at the old size: the frame is made again where the graph stands.
+    if (resized && !item_.StillPicture && graph_->State() == media::GraphState::Paused) {
+        // An exact seek: a key-frame seek could show another picture.
+        REFERENCE_TIME position = 0;
+        if (SUCCEEDED(graph_->GetCurrentPosition(&position)))
+            graph_->SetPositions(&position, media::AM_SEEKING_AbsolutePositioning, nullptr,
+                                 media::AM_SEEKING_NoPositioning);
+    }
 }
 
 void TZoMain::FitWindowToAspect()

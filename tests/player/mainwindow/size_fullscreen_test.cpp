@@ -242,3 +242,4 @@ TEST_F(SizeWindow, WithoutGraphSoundTheBarStaysInVolumeModeAndTheMixerTurnsRealM
     w->ApplyRealMediaVolume();
     EXPECT_FALSE(w->HasAudioMixer());
 }
+
