@@ -111,6 +111,7 @@ void TZoMain::EnterFullScreen()
     ui_->MIFullScr->setChecked(true);
     // The pointer hides after five quiet ticks, then after two.
     mouseTicks_ = -3;
+    lastPointer_ = QCursor::pos();
     MouseTimer->start();
     if (!pointerWatch_) pointerWatch_ = new PointerWatch(this, [this] { FullScreenPointerMoved(); });
     TrackPointer(this, true);
@@ -173,6 +174,12 @@ void TZoMain::MouseTimerTimer()
         MouseTimer->stop();
         return;
     }
+    // A move over a video window made after full screen began (the next
+    // entry's) reaches no filter: the timer sees it.
+    if (QCursor::pos() != lastPointer_) {
+        FullScreenPointerMoved();
+        return;
+    }
     if (++mouseTicks_ >= 2) {
         mouseTicks_ = 0;
         ShowCursorInFullScreen(false);
@@ -182,6 +189,7 @@ void TZoMain::MouseTimerTimer()
 void TZoMain::FullScreenPointerMoved()
 {
     if (!fullScreen_) return;
+    lastPointer_ = QCursor::pos();
     ShowCursorInFullScreen(true);
     // The control strip comes up while the pointer is at the bottom edge.
     const QPoint p = mapFromGlobal(QCursor::pos());

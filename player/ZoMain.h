@@ -662,6 +662,7 @@ private:
     void FullScreenPointerMoved();
     QRect savedGeometry_;                // the client rectangle before full screen
     int mouseTicks_ = 0;                 // MouseTimer's ticks towards hiding the pointer
+    QPoint lastPointer_;                 // where the pointer was last seen in full screen
     bool cursorHidden_ = false;
     QObject* pointerWatch_ = nullptr;    // ours (child); watches pointer moves in full screen
 
