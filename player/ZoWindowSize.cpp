@@ -216,7 +216,6 @@ void TZoMain::miWindowFixClick()
         SetClientSize(client.width(), client.height());
         LayoutVideoWindow();
     }
-    AppendOnOffText(ui_->miWindowFix, true);
 }
 
 void TZoMain::MIOriginalAspectClick(QAction* sender)
