@@ -43,7 +43,6 @@ void TZoMain::Size320Command() { ui_->N320->trigger(); }
 void TZoMain::SourceSizeCommand() { ui_->NSouce->trigger(); }
 void TZoMain::KeepSizeCommand() { ui_->miKeepSize->trigger(); }
 void TZoMain::FitWindowCommand() { ui_->miWindowFix->trigger(); }
-void TZoMain::NSelectCurrentSizeClick() {}
 void TZoMain::SourceAspectCommand() { ui_->MIOriginalAspect->trigger(); }
 void TZoMain::Aspect43Command() { ui_->MIAspect43->trigger(); }
 void TZoMain::Aspect169Command() { ui_->miAspect169->trigger(); }
@@ -121,13 +120,6 @@ void TZoMain::miPlayPreviousClick()
         TBtnPreviousTrackClick();
     }
     KeyLatch = 1;
-}
-
-void TZoMain::ShowVolumeBar()
-{
-    ui_->TrackBarVolume->show();
-    ui_->BtnSound->show();
-    ui_->TrackBarVolume->raise();
 }
 
 void TZoMain::miVolumeUpClick()
@@ -298,11 +290,6 @@ void TZoMain::N24Click() {}
 void TZoMain::NPropertyClick() {}
 void TZoMain::MIColorClick() {}
 void TZoMain::miFolderSerchClick() {}
-
-void TZoMain::NFullScreenClick()
-{
-    // Full screen comes with the window sizes.
-}
 
 void TZoMain::TBPowerStateClick()
 {

@@ -2,6 +2,7 @@
 // from them, their places when the window is resized, and the pop-up menus.
 #include "player/ZoMain.h"
 
+#include "player/units/Windowgeometry.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -59,12 +60,22 @@ void TZoMain::ConnectHandlers()
     connect(ui_->BtnStepFrame, &QToolButton::pressed, this, [this] { BtnStepFrameMouseDown(true); });
     connect(ui_->BtnStepFrame, &QToolButton::released, this, [this] { BtnStepFrameMouseUp(); });
     connect(ui_->TrackBarForSeek, &QSlider::valueChanged, this, [this] { TrackBarForSeekChange(); });
-    connect(ui_->TrackBarVolume, &QSlider::valueChanged, this, [this](int value) {
-        if (SoundMuted()) return;
-        SetTag(ui_->TrackBarVolume, value);
-        SetAudioVolume();
-    });
+    connect(ui_->TrackBarVolume, &QSlider::valueChanged, this, [this](int value) { TrackBarVolumeChange(value); });
+    connect(ui_->BtnSound, &QToolButton::clicked, this, [this] { BtnSoundClick(); });
     connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+    connect(MouseTimer, &QTimer::timeout, this, [this] { MouseTimerTimer(); });
+
+    // Window size, aspect and full-screen fit: the items check themselves.
+    for (QAction* item : {ui_->NSelectedSize, ui_->N640, ui_->N320, ui_->NSouce})
+        connect(item, &QAction::triggered, this, [this, item] { NSelectedSizeClick(item); });
+    for (QAction* item : {ui_->MIOriginalAspect, ui_->miSizeRatio, ui_->MIAspect43, ui_->miAspect169,
+                          ui_->MIUnlockAspect})
+        connect(item, &QAction::triggered, this, [this, item] { MIOriginalAspectClick(item); });
+    for (QAction* item : {ui_->miStretchW, ui_->miStretchH})
+        connect(item, &QAction::triggered, this, [this, item] { miStretchClick(item); });
+    connect(ui_->miKeepSize, &QAction::triggered, this, [this] { miKeepSizeClick(); });
+    connect(ui_->miWindowFix, &QAction::triggered, this, [this] { miWindowFixClick(); });
+    connect(ui_->NPictureSize, &QAction::triggered, this, [this] { NPictureSizeClick(); });
 
     // The shuffle and always-on-top items' handlers decide the check marks themselves.
     connect(ui_->MShuffle, &QAction::triggered, this, [this] {
@@ -247,7 +258,7 @@ void TZoMain::LayoutControls()
     if (!ui_) return;
     const int w = ClientWidth();
     const int h = ClientHeight();
-    if (!fullScreen_) ui_->ViewPanel->setGeometry(2, 2, std::max(0, w - 4), std::max(0, h - 60));
+    ui_->ViewPanel->setGeometry(geometry::ViewPanelRect(QSize(w, h), fullScreen_));
     ui_->ControlPanel->setGeometry(0, h - 58, w, 58);
     QSlider* seek = ui_->TrackBarForSeek;
     seek->setGeometry(seek->x(), seek->y(), std::max(0, w - 4), seek->height());

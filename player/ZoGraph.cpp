@@ -163,8 +163,7 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
         if (!hasSound) item_.AudioOnly = false;
     }
     if (!hasSound && graph_->HasVideo()) item_.AudioOnly = false;
-    if (!graph_->HasVideo()) item_.VideoWidth = item_.VideoHeight = 0;
-    else graph_->GetNativeVideoSize(&item_.VideoWidth, &item_.VideoHeight);
+    ReadVideoSize();
     // Sound files show their title from the tag.
     if (item_.Mp3) {
         ui_->LblTitle->setText(graph_->Tag("title"));

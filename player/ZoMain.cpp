@@ -137,6 +137,8 @@ void TZoMain::FormDestroy()
         delete w->data();
         *w = nullptr;
     }
+    // The sound card's mixer is left as the player found it.
+    ReleaseAudioMixer();
     // The resume point needs the graph's position: saved before it goes.
     if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);
     if (graph_) {
@@ -256,7 +258,10 @@ void TZoMain::WndProc(TMessage& message)
     case WM_MOVE:
     case WM_SIZE:
         LayoutControls();
-        LayoutVideoWindow();
+        if (fullScreen_)
+            LayoutVideoWindow();
+        else
+            FormResize();
         break;
     case WM_KILLFOCUS:
         // A button held while the window lost the focus gets no release.
@@ -635,7 +640,7 @@ int TZoMain::KeptSortKey() const { return Tag(ui_->BtnStart); }
 bool TZoMain::ScanGoesOn() const { return Tag(ui_->miFolderSerch) != 0; }
 void TZoMain::SetScanGoesOn(bool on) { SetTag(ui_->miFolderSerch, on ? 1 : 0); }
 int TZoMain::VolumeBarValue() const { return Tag(ui_->TrackBarVolume); }
-bool TZoMain::SoundMuted() const { return Tag(ui_->BtnSound) != 0; }
+bool TZoMain::BalanceShown() const { return Tag(ui_->BtnSound) != 0; }
 
 // ---------------------------------------------------------------------------
 // Re-entry: folder scans run the event loop (so that Stop can end them and

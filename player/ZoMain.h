@@ -11,6 +11,7 @@
 
 #include "platform/forms/forms.h"
 #include "platform/media/graph.h"
+#include "player/units/Audiomixer.h"
 #include "player/units/Commands.h"
 #include "player/units/Cdinfo.h"
 #include "player/units/Creadlist.h"
@@ -45,6 +46,7 @@ class QMenu;
 class QToolButton;
 class QSlider;
 class QLabel;
+class QScreen;
 class QWidget;
 
 // Messages of the main window.
@@ -307,10 +309,52 @@ public:
     // position with ResumePosition on.
     void LoadLastList();
 
-    // ---- window size ----
+    // ---- volume, balance and the sound card's mixer (ZoVolume.cpp) ----
+    // The volume bar moved to `position`: the volume (graph or mixer line)
+    // in volume mode, the graph's balance in balance mode.
+    void TrackBarVolumeChange(int position);
+    void BtnSoundClick();
+    // The mixer object, made on first use; owned by the window alone (the CD
+    // player uses it and never frees it). Null never.
+    CAudioMixer* AudioMixer();
+    bool HasAudioMixer() const { return mixer_ != nullptr; }
+    // With ResetAudioMixer on, the lines the player set go back; then the
+    // object goes. Media closing and the window's end call it.
+    void ReleaseAudioMixer();
+    // A RealMedia clip starts: with VolumeAuto on, its wave line takes the bar.
+    void ApplyRealMediaVolume();
+    // The open audio-CD device's volume for the mixer's CD line (null when
+    // none is open; not owned). The CD player sets it while its device is open.
+    void SetCdVolumeControl(CdVolumeControl* control) { cdVolume_ = control; }
+    // Makes the mixer object for AudioMixer (tests give a fake device).
+    void SetMixerFactory(std::function<std::unique_ptr<CAudioMixer>(CdVolumeControl*)> factory)
+    {
+        mixerFactory_ = std::move(factory);
+    }
+
+    // ---- window size, aspect and full screen (ZoWindowSize.cpp, ZoFullScreen.cpp) ----
     void ApplyWindowSize(bool force);
+    // The native size of the picture into the opened item and, with
+    // GetVideoSize on, the picture aspect into miAspectX and miAspectY.
+    void ReadVideoSize();
+    // The client area takes the picture's shape by the aspect mode (with
+    // miWindowFix, in a normal window) and the video is laid out again.
+    void FitWindowToAspect();
+    void RememberVideoPanelSize();
+    void FormResize();
+    void NSelectedSizeClick(QAction* sender);
+    void miKeepSizeClick();
+    void miWindowFixClick();
+    void MIOriginalAspectClick(QAction* sender);
+    void NPictureSizeClick();
+    void miStretchClick(QAction* item);
+    void EnterFullScreen();
     // Back from full screen to the window as it was.
     void LeaveFullScreen();
+    void MouseTimerTimer();
+    void ShowCursorInFullScreen(bool show);
+    bool IsCursorHidden() const { return cursorHidden_; }
+    QRect VideoRect() const { return QRect(videoRectLeft_, videoRectTop_, videoRectWidth_, videoRectHeight_); }
     void LayoutVideoWindow();
     void SetClientSize(int width, int height);
     void PlaceWindow();
@@ -460,7 +504,7 @@ public:
     bool ScanGoesOn() const;             // miFolderSerch's Tag: a folder scan goes on while set
     void SetScanGoesOn(bool on);         // cleared by Stop: the scan ends at its next entry
     int VolumeBarValue() const;          // TrackBarVolume's Tag: 0..100
-    bool SoundMuted() const;             // BtnSound's Tag
+    bool BalanceShown() const;           // BtnSound's Tag: the bar shows the balance
 
     // Tool windows (null while closed).
     QPointer<QWidget> EndingWindow, CaptureWindow, ListEditWindow, LibraryEditWindow, FileBrowserWindow,
@@ -604,6 +648,24 @@ private:
 
     // Video rectangle inside the view panel.
     int videoRectTop_ = 0, videoRectLeft_ = 0, videoRectHeight_ = 0, videoRectWidth_ = 0;
+
+    // Volume and mixer.
+    bool HasGraphAudio() const;
+    std::unique_ptr<CAudioMixer> mixer_;
+    CdVolumeControl* cdVolume_ = nullptr;
+    std::function<std::unique_ptr<CAudioMixer>(CdVolumeControl*)> mixerFactory_;
+
+    // Window size and full screen.
+    QScreen* WindowScreen() const;
+    QSize ClientLimit() const;           // the largest client area the work area holds
+    bool HasPictureSource() const;
+    void SetFullScreenMenus(bool full);
+    void FullScreenPointerMoved();
+    QRect savedGeometry_;                // the client rectangle before full screen
+    int mouseTicks_ = 0;                 // MouseTimer's ticks towards hiding the pointer
+    QPoint lastPointer_;                 // where the pointer was last seen in full screen
+    bool cursorHidden_ = false;
+    QObject* pointerWatch_ = nullptr;    // ours (child); watches pointer moves in full screen
 
     TPlayList playList_;
     std::unique_ptr<media::FilterGraph> graph_;

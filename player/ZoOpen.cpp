@@ -7,6 +7,7 @@
 #include "platform/dialogs/dialogs.h"
 #include "platform/paths/paths.h"
 #include "player/units/Opendialogex.h"
+#include "player/units/Windowgeometry.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSlider>
 #include <QToolButton>
 
@@ -161,11 +163,15 @@ void TZoMain::CloseMedia()
     StopHeldCommands();
     // The drive is no longer read from.
     RestoreDriveSpeed();
+    // The mixer lines the item turned go back (with ResetAudioMixer).
+    ReleaseAudioMixer();
     // Every flag of the item in one step: nothing reaches the next item.
     item_ = TOpenedItem();
+    SetTag(ui_->miAspectX, 0);
+    SetTag(ui_->miAspectY, 0);
     playList_.FreeSmallShuffleOrder();
     // The window back to its empty state.
-    if (SoundMuted()) ui_->TrackBarVolume->setValue(50);
+    if (BalanceShown()) ui_->TrackBarVolume->setValue(50);
     ui_->miAudio->menuAction()->setVisible(false);
     ui_->LblTitle->clear();
     ui_->LblArtist->clear();
@@ -213,15 +219,18 @@ void TZoMain::UpdateTransportControls()
 
 void TZoMain::UpdateControlsForMedia(bool resetWindow)
 {
+    if (fullScreen_) LeaveFullScreen();
     if (resetWindow) {
         DeleteToolWindow(CaptureWindow);
         if (isMaximized()) showNormal();
         ui_->TxtInfo->hide();
         SetClientSize(290, 60);
-        QPoint p = pos();
-        if (p.x() < 0) p.setX(0);
-        if (p.y() < 0) p.setY(0);
-        move(p);
+        // The small window stays inside the work area of its monitor.
+        if (const QScreen* screen = WindowScreen()) {
+            const QRect frame = frameGeometry();
+            const QRect inside = geometry::PullInside(frame, {screen->availableGeometry()});
+            move(pos() + (inside.topLeft() - frame.topLeft()));
+        }
     }
     SetPlayState(psNothing);
     // The file-mode gesture bindings come back from a DVD's own.

@@ -414,23 +414,3 @@ void TZoMain::ShowStatusText(const QString& text)
     label->show();
     label->raise();
 }
-
-void TZoMain::SetAudioVolume()
-{
-    dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr);
-    if (!graph_ && !dvdPlayer) return;
-    // The bar's 0..100 as a level in hundredths of dB: 20 log10 of the bar's
-    // share of the 16-bit full scale, less the 96.329 dB of that scale.
-    const int v = VolumeBarValue();
-    long level;
-    if (v <= 0) {
-        level = -10000;
-    } else if (v >= 100) {
-        level = 0;
-    } else {
-        level = static_cast<long>(100.0 * (20.0 * std::log10(v * 65536.0 * 0.01) - 96.329));
-        level = std::clamp(level, -10000L, 0L);
-    }
-    if (graph_) graph_->put_Volume(level);
-    else dvdPlayer->put_Volume(level);
-}

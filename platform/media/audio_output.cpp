@@ -2,6 +2,11 @@
 // only keeps time; the balance filter in front of it.
 #include "platform/media/output.h"
 
+#include "platform/media/graph.h"
+
+#include <algorithm>
+#include <cstdlib>
+
 #include <initializer_list>
 
 namespace media {
@@ -139,9 +144,18 @@ AudioOutput::~AudioOutput()
     if (panorama_) gst_object_unref(panorama_);
 }
 
+double PanoramaOfBalance(long balance)
+{
+    // The simple panorama scales the other side by 1 - |p|: that factor is
+    // the attenuation of |balance| hundredths of a decibel.
+    const long b = std::clamp(balance, -10000L, 10000L);
+    const double kept = LinearVolume(-std::labs(b));
+    return b < 0 ? -(1.0 - kept) : 1.0 - kept;
+}
+
 void AudioOutput::SetBalance(long balance)
 {
-    if (panorama_) g_object_set(panorama_, "panorama", static_cast<gfloat>(balance / 10000.0), nullptr);
+    if (panorama_) g_object_set(panorama_, "panorama", static_cast<gfloat>(PanoramaOfBalance(balance)), nullptr);
 }
 
 bool SoundDeviceAvailable()

@@ -545,6 +545,10 @@ void VideoOutput::ApplyRect()
     if (!panel_) return;
     if (canvas_) canvas_->SetVideoRect(settings_.rect);
     if (overlay_) {
+        // A sink that boxes the picture itself would box the window's
+        // rectangle a second time: within a rectangle the picture fills it.
+        if (overlayElement_ && HasProperty(overlayElement_, "force-aspect-ratio"))
+            g_object_set(overlayElement_, "force-aspect-ratio", settings_.rect.isValid() ? FALSE : TRUE, nullptr);
         overlay_->setGeometry(settings_.rect.isValid() ? settings_.rect : panel_->rect());
         ApplyScaledFrameSize();
         ExposeOverlay();

@@ -204,6 +204,10 @@ using DeviceRef = std::unique_ptr<GstDevice, DeviceUnref>;
 // them now; null when there is none. Blocks while the providers probe.
 DeviceRef FindAudioSinkDevice(const QString& displayName, const QString& factoryName);
 
+// The audiopanorama value (-1 .. 1, simple method) of a balance in
+// hundredths of a decibel (see AudioOutput::SetBalance).
+double PanoramaOfBalance(long balance);
+
 class AudioOutput {
 public:
     // The chosen sink: made for `device` when there is one, else by factory
@@ -225,7 +229,8 @@ public:
     bool IsSilent() const { return silent_; }
     // Any thread: whether a message comes from the sink.
     bool IsFrom(GstMessage* message) const { return media::IsFrom(message, sink_); }
-    // -10000 (left only) .. 10000 (right only); the other side is attenuated.
+    // -10000 .. 10000: the attenuation in hundredths of a decibel of the
+    // other side (positive lowers the left; 10000 silences it, -10000 the right).
     void SetBalance(long balance);
 
 private:

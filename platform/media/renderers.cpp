@@ -135,10 +135,14 @@ void VideoCanvas::paintEvent(QPaintEvent* e)
     GstBuffer* buffer = sample ? gst_sample_get_buffer(sample) : nullptr;
     const bool mapped = buffer && gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
                         && gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ);
-    const QRect picture =
-        mapped ? Letterboxed(area, GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info),
-                             GST_VIDEO_INFO_PAR_N(&info), GST_VIDEO_INFO_PAR_D(&info))
-               : QRect();
+    // The window's video rectangle already has the shape it wants (stretched
+    // on purpose in the free mode): the picture fills it. Only without one
+    // does the picture keep its own shape in the panel.
+    QRect picture;
+    if (mapped)
+        picture = videoRect_.isValid() ? area
+                                       : Letterboxed(area, GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info),
+                                                     GST_VIDEO_INFO_PAR_N(&info), GST_VIDEO_INFO_PAR_D(&info));
     const QRegion borders = QRegion(e->rect()).subtracted(QRegion(picture));
     for (const QRect& r : borders) painter.fillRect(r, Qt::black);
     if (mapped) {
@@ -242,6 +246,8 @@ GstElement* MakeScalingSinkBin(GstElement* sink)
             if (e) gst_object_unref(gst_object_ref_sink(e));
         return nullptr;
     }
+    // The frames fill the window: its shape is the one the picture is to take.
+    g_object_set(scale, "add-borders", FALSE, nullptr);
     GstElement* bin = gst_bin_new(nullptr);
     gst_object_ref_sink(bin);
     gst_bin_add_many(GST_BIN(bin), scale, size, sink, nullptr);

@@ -454,11 +454,12 @@ TEST_F(MediaTest, WithoutVideoRendererNoPictureIsMade)
     EXPECT_TRUE(panel.findChildren<QWidget*>().isEmpty());
 }
 
-TEST_F(MediaTest, PaintedRendererKeepsThePictureShapeInsideBlackBorders)
+TEST_F(MediaTest, PaintedRendererFillsTheVideoRectangle)
 {
     FilterGraph graph;
     graph.AddVideoRenderer(RendererWindowless9, &panel);
-    // A 4:3 picture in a 2:1 video rectangle: bars of 30 left and right.
+    // A 4:3 picture in a 2:1 video rectangle: the window chose that shape
+    // (the free aspect mode), so the picture is stretched to it, unboxed.
     ASSERT_EQ(graph.SetVideoPosition(QRect(100, 60, 180, 90)), S_OK);
     ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK);
     ASSERT_TRUE(WaitUntil([&] { return graph.FramesShown() > 0; }));
@@ -466,8 +467,13 @@ TEST_F(MediaTest, PaintedRendererKeepsThePictureShapeInsideBlackBorders)
     auto dark = [&](int x, int y) { return qGray(shot.pixel(x, y)) < 8; };
     EXPECT_TRUE(dark(5, 5));
     EXPECT_TRUE(dark(300, 230));
-    EXPECT_TRUE(dark(110, 100));   // left bar
-    EXPECT_TRUE(dark(270, 100));   // right bar
+    EXPECT_TRUE(dark(95, 100));    // just outside the rectangle
+    EXPECT_TRUE(dark(285, 100));
+    // Where a boxing renderer would leave its bars, the picture shows.
+    int barsColoured = 0;
+    for (int y = 62; y < 148; y += 6)
+        for (int x : {102, 108, 114, 120, 126, 256, 262, 268, 274}) barsColoured += !dark(x, y);
+    EXPECT_GT(barsColoured, 60);
     int coloured = 0;
     for (int x = 132; x < 248; x += 6)
         for (int y = 62; y < 148; y += 6) coloured += !dark(x, y);
