@@ -7,7 +7,9 @@
 #include "player/units/Bookmarkfile.h"
 #include "window_test_util.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QFile>
 #include <QMenu>
 #include <QSlider>
@@ -51,6 +53,16 @@ protected:
             if (items[i]->isVisible()) captions << items[i]->text();
         return captions;
     }
+    // A key as the user's: to the window while none of its controls has the focus.
+    void Tap(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QWidget* focus = QApplication::focusWidget();
+        QWidget* target = focus && focus->window() == w.get() ? focus : w.get();
+        QKeyEvent press(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, mods);
+        QApplication::sendEvent(target, &release);
+    }
     static void SetStamp(const QString& path, const QDateTime& time)
     {
         QFile file(path);
@@ -72,14 +84,14 @@ TEST_F(BookmarksWindow, AMarkedSectionLoopsIsSavedAndComesBackWithItsBookmarks)
     EXPECT_TRUE(ui()->MiBookMrk->menuAction()->isVisible());
     EXPECT_TRUE(ui()->miSaveAB->menuAction()->isVisible());
 
-    // A at 1 s, B at 2.5 s, as Home and End do.
+    // A at 1 s, B at 2.5 s, with Home and End.
     ASSERT_TRUE(SUCCEEDED(w->SeekTo(kSecond)));
     ASSERT_TRUE(WaitFor([](double s) { return s >= 1.0 && s < 1.5; }));
     ASSERT_TRUE(testutil::WaitUntil([&] { return ui()->TrackBarForSeek->value() >= 10; }));
-    ui()->SelTrackS->trigger();
+    Tap(Qt::Key_Home);
     ASSERT_TRUE(w->RepeatOn());
     ASSERT_TRUE(WaitBar(25));
-    ui()->SelTrackE->trigger();
+    Tap(Qt::Key_End);
     const double b = w->SectionState().SelEnd / 10.0;
     const double a = static_cast<double>(w->SectionState().SectionStart) / kSecond;
     ASSERT_GE(b, 2.5);
@@ -115,11 +127,11 @@ TEST_F(BookmarksWindow, AMarkedSectionLoopsIsSavedAndComesBackWithItsBookmarks)
     EXPECT_FALSE(w->RepeatOn());
     EXPECT_TRUE(WaitFor([&](double s) { return s > b + 1.0; }));
 
-    // Bookmarks at 5 s and 3 s go in time order.
+    // Bookmarks at 5 s and 3 s (Ctrl+B) go in time order.
     for (int at : {5, 3}) {
         ASSERT_TRUE(SUCCEEDED(w->SeekTo(at * kSecond)));
         ASSERT_TRUE(WaitFor([&](double s) { return s >= at && s < at + 0.5; }));
-        ui()->N17->trigger();
+        Tap(Qt::Key_B, Qt::ControlModifier);
     }
     EXPECT_EQ(Captions(ui()->MiBookMrk), (QStringList{QStringLiteral("0:00:03"), QStringLiteral("0:00:05")}));
     Close();
