@@ -26,7 +26,11 @@ class TActionMenu : public IBookmarkMenu {
 public:
     TActionMenu(QMenu* menu, std::function<void(int)> click) : menu_(menu), click_(std::move(click)) {}
     int Count() const override { return static_cast<int>(menu_->actions().size()); }
-    QString Caption(int index) const override { return menu_->actions().value(index)->text(); }
+    QString Caption(int index) const override
+    {
+        const QAction* item = menu_->actions().value(index);
+        return item ? item->text() : QString();
+    }
     std::int64_t ItemTag(int index) const override
     {
         const QAction* item = menu_->actions().value(index);
@@ -181,7 +185,8 @@ bool TZoMain::RepeatOn() const { return bookmarkParts_ && bookmarkParts_->comman
 
 const bookmarks::TSectionState& TZoMain::SectionState() const
 {
-    return const_cast<TZoMain*>(this)->BookmarkParts().commands.State();
+    static const bookmarks::TSectionState none;
+    return bookmarkParts_ ? bookmarkParts_->commands.State() : none;
 }
 
 QString TZoMain::BookmarkFilePath() const

@@ -40,55 +40,25 @@ public:
                     : QStringLiteral("seek %1").arg(p / 100'000));
         return S_OK;
     }
-    HRESULT GetCurrentPosition(REFERENCE_TIME* p) override
-    {
-        *p = position;
-        return S_OK;
-    }
-    HRESULT GetStopPosition(REFERENCE_TIME* s) override
-    {
-        *s = stop >= 0 ? stop : duration;
-        return S_OK;
-    }
-    HRESULT ClearStopPosition() override
-    {
-        stop = -1;
-        calls << QStringLiteral("clear stop");
-        return S_OK;
-    }
+    HRESULT GetCurrentPosition(REFERENCE_TIME* p) override { return *p = position, S_OK; }
+    HRESULT GetStopPosition(REFERENCE_TIME* s) override { return *s = stop >= 0 ? stop : duration, S_OK; }
+    HRESULT ClearStopPosition() override { return stop = -1, calls << QStringLiteral("clear stop"), S_OK; }
     REFERENCE_TIME Duration() const override { return duration; }
     std::int64_t RealPosition() override { return realMs; }
-    void SetRealPosition(std::int64_t ms) override
-    {
-        realMs = ms;
-        calls << QStringLiteral("real %1").arg(ms);
-    }
+    void SetRealPosition(std::int64_t ms) override { realMs = ms, calls << QStringLiteral("real %1").arg(ms); }
     bool DvdCommandPending() const override { return false; }
-    bool DvdLocation(int* title, int* seconds) override
-    {
-        *title = dvdTitle;
-        *seconds = dvdSeconds;
-        return true;
-    }
+    bool DvdLocation(int* title, int* seconds) override { return *title = dvdTitle, *seconds = dvdSeconds, true; }
     HRESULT DvdPlayAtTime(int h, int m, int s) override
     {
         calls << QStringLiteral("dvd play %1:%2:%3").arg(h).arg(m).arg(s);
         return S_OK;
     }
     void DvdBookmarkClick(int index) override { calls << QStringLiteral("dvd bookmark %1").arg(index); }
-    bool SaveDvdSections(bool) override
-    {
-        calls << QStringLiteral("dvd save");
-        return true;
-    }
+    bool SaveDvdSections(bool) override { return calls << QStringLiteral("dvd save"), true; }
     int BarPosition() const override { return bar; }
     int BarMax() const override { return barMax; }
     bool IsPlaying() const override { return playing; }
-    void SetPlaying() override
-    {
-        playing = true;
-        calls << QStringLiteral("play");
-    }
+    void SetPlaying() override { playing = true, calls << QStringLiteral("play"); }
     void ShowStatus(const QString& text) override { calls << QStringLiteral("status ") + text; }
     void SaveBookmarkList(bool) override { ++saves; }
     void SectionStateChanged() override { ++changes; }
