@@ -90,6 +90,7 @@ void TBookmarkCommands::SetSectionEnd()
         if (FAILED(host_.GetCurrentPosition(&now))) return;
         // From A once more, and the stream ends at B: its end loops.
         if (now > state_.SectionStart && FAILED(host_.SeekTo(state_.SectionStart, &now))) return;
+        state_.SectionEnd = now;
     }
     state_.SelEnd = position;
     state_.EndSet = true;
@@ -115,6 +116,18 @@ void TBookmarkCommands::AdvanceChain()
     PlaySection(state_.ChainIndex + kFirstEntry);
 }
 
+void TBookmarkCommands::SeekToSectionStart()
+{
+    // A seek past B took the graph's stop away: it is given again with A.
+    REFERENCE_TIME stop = 0;
+    if (state_.EndSet && state_.SectionEnd > state_.SectionStart && SUCCEEDED(host_.GetStopPosition(&stop)) &&
+        stop != state_.SectionEnd) {
+        host_.SeekTo(state_.SectionStart, &state_.SectionEnd);
+        return;
+    }
+    host_.SeekTo(state_.SectionStart, nullptr);
+}
+
 void TBookmarkCommands::CheckSectionLoop()
 {
     if (!state_.RepeatOn || host_.Kind() != TMediaKind::Graph) return;
@@ -125,7 +138,7 @@ void TBookmarkCommands::CheckSectionLoop()
     if (state_.ChainChecked && sections_.Count() > kFirstEntry + 1)
         AdvanceChain();
     else
-        host_.SeekTo(state_.SectionStart, nullptr);
+        SeekToSectionStart();
     if (!host_.IsPlaying()) host_.SetPlaying();
 }
 
@@ -135,7 +148,7 @@ bool TBookmarkCommands::SectionComplete()
     if (state_.ChainChecked && sections_.Count() > kFirstEntry + 1)
         AdvanceChain();
     else
-        host_.SeekTo(state_.SectionStart, nullptr);   // the stop stays: the section loops
+        SeekToSectionStart();   // the graph's stop stays: the section loops
     if (!host_.IsPlaying()) host_.SetPlaying();
     return true;
 }
@@ -251,6 +264,7 @@ bool TBookmarkCommands::PlaySection(int index)
         };
         SetSelection(bar(state_.SectionStart), bar(stop));
         if (FAILED(host_.SeekTo(state_.SectionStart, &stop))) return false;
+        state_.SectionEnd = stop;
         break;
     }
     default:

@@ -109,6 +109,7 @@ public:
 struct TSectionState {
     bool RepeatOn = false;
     REFERENCE_TIME SectionStart = 0;   // A point of a file graph (100 ns); RealMedia: ms
+    REFERENCE_TIME SectionEnd = 0;     // B point of a file graph (100 ns), once marked
     int SelStart = 0;                  // seek bar, tenths (DVD: seconds)
     int SelEnd = 0;
     bool EndSet = false;               // B is marked: until then the section runs on from A
@@ -171,6 +172,7 @@ public:
 private:
     bool Seekable() const;
     void AdvanceChain();
+    void SeekToSectionStart();
     void SetSelection(int start, int end);
 
     IBookmarkHost& host_;

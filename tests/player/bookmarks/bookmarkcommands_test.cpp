@@ -122,6 +122,10 @@ TEST_F(Commands, MarkingAThenBLoopsTheSectionAndSavesIt)
     host.playing = false;
     commands.CheckSectionLoop();
     EXPECT_EQ(Calls(), (QStringList{QStringLiteral("seek 1000"), QStringLiteral("play")}));
+    // A seek past B that took the graph's stop away: A comes back with B.
+    host.stop = -1;
+    commands.CheckSectionLoop();
+    EXPECT_EQ(Calls(), QStringList{QStringLiteral("seek 1000 stop 2000")});
 
     // Saved from A and the graph's stop, captioned by both times.
     ASSERT_TRUE(commands.SavePoints());
