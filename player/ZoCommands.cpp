@@ -207,27 +207,8 @@ void TZoMain::NRootMenuClick() {}
 void TZoMain::NTitleMenuClick() {}
 void TZoMain::NDisplaySPClick() {}
 
-// Bookmarks and repeat sections come with the bookmark files.
-void TZoMain::miMakeBkmrkClick() {}
+// The bookmark editor comes with the tool windows.
 void TZoMain::miShowBkmrkDlgClick() {}
-void TZoMain::miPreviousBmkClick() {}
-void TZoMain::miNextBmkClick() {}
-void TZoMain::SelTrackSClick() {}
-void TZoMain::SelTrackEClick() {}
-void TZoMain::SelTrackCClick() {}
-
-void TZoMain::miSaveSectionClick()
-{
-    if (KeyLatch) return;
-    KeyLatch = 1;
-}
-
-void TZoMain::miChainABSCClick()
-{
-    if (KeyLatch) return;
-    if (ui_->miChainSections->isEnabled()) ui_->miChainSections->trigger();
-    KeyLatch = 1;
-}
 
 // ---- toggles ----
 

@@ -201,6 +201,7 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     }
     item_.Rendered = true;
     UpdateTransportControls();
+    ShowBookmarkMenus();
     SetPlayState(psPlaying);
     LayoutVideoWindow();
     hr = graph_->Run();

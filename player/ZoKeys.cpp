@@ -44,10 +44,15 @@ bool TZoMain::IsShortCut(WORD code)
     // The focused control's own pop-up menu and those of the controls
     // around it come before the window's.
     std::vector<QMenu*> menus;
-    for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget()) {
+    QWidget* focus = QApplication::focusWidget();
+    for (QWidget* w = focus; w && w != this; w = w->parentWidget()) {
         if (w->window() != this) break;
         if (w == ui_->TrackBarForSeek) menus.push_back(ui_->TrackBarPopupMenu);
     }
+    // The seek bar is the one control of the window that would hold the
+    // focus (ours takes none, so that clicks leave it where it was): while
+    // no other control has it, the bar's keys (the A-B marks) are the window's.
+    if (!focus || focus == this) menus.push_back(ui_->TrackBarPopupMenu);
     menus.push_back(dvd_.Mode ? ui_->DVDPopupMenu : ui_->MainPopupMenu);
     return DispatchShortCut(menus, code);
 }

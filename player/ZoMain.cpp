@@ -98,6 +98,7 @@ TZoMain::TZoMain(const QStringList& arguments) : arguments_(arguments)
     SetClientSize(290, 60);
     PlaceWindow();
     playState_ = psNothing;
+    ConnectBookmarkHandlers();
     if (!settings_.UseBookmark) {
         ui_->miBookmark2->setVisible(false);
         ui_->miSaveAB->menuAction()->setVisible(false);
@@ -130,6 +131,7 @@ void TZoMain::FormDestroy()
     KillTimer(kFrameStepTimer);
     playList_.ClearShuffleOrder();
     DeleteMenuItemsFrom(ui_->miAudio, 0);
+    ClearBookmarkMenus(false);
     // Tool windows go before the graph and the list they read.
     pendingArguments_.reset();
     for (QPointer<QWidget>* w : {&LibraryViewer, &FolderViewer, &ListViewer, &BookmarkWindow, &CaptureWindow,
@@ -514,6 +516,8 @@ void TZoMain::OnGraphEvent()
         case media::EC_COMPLETE: {
             // A still picture stays for its time; the picture timer moves on.
             if (item_.StillPicture) break;
+            // An active section loops (or the chain moves on).
+            if (SectionComplete()) break;
             const bool loopOne = graph_->IsSeekable() && LoopsWithoutPowerAction() &&
                                  (playList_.Count() == 1 || !ui_->NContinuousPlay->isChecked());
             if (loopOne) {

@@ -13,6 +13,7 @@
 #include "platform/media/graph.h"
 #include "player/units/Audiomixer.h"
 #include "player/units/Commands.h"
+#include "player/units/Bookmarkcommands.h"
 #include "player/units/Cdinfo.h"
 #include "player/units/Creadlist.h"
 #include "player/units/Dvdgraph.h"
@@ -332,6 +333,47 @@ public:
         mixerFactory_ = std::move(factory);
     }
 
+
+    // ---- bookmarks and repeat sections (ZoBookmarks.cpp) ----
+    // The open file's block in "Bookmarks.bmk" written from the two menus
+    // (removeOnly: only removed), and read back into them.
+    void SaveBookmarkList(bool removeOnly);
+    void LoadBookmarkList();
+    void SetSectionStart(int barPosition);
+    void SetSectionEnd();
+    void ClearSelection();
+    void miSavePointsClick();
+    bool SaveSection();
+    void RepeatSectionClick(int index);
+    bool PlaySection(int index);
+    void miChainSectionsClick();
+    bool AddBookmarkAtPosition();
+    void BookmarkItemClick(int index);
+    void JumpToBookmark(bool forward);
+    // Shows the bookmark menus for a file that has opened and loads its block.
+    void ShowBookmarkMenus();
+    // Empties and hides them when the media close.
+    void ClearBookmarkMenus(bool hide);
+    // The position display's and the end of stream's share of the section.
+    void CheckSectionLoop();
+    bool SectionComplete();
+    // The RealMedia position timer's share, at seek-bar value `barPosition`.
+    void CheckRealMediaSectionLoop(int barPosition);
+    bool RepeatOn() const;
+    const bookmarks::TSectionState& SectionState() const;
+    QString BookmarkFilePath() const;
+
+private:
+    struct TBookmarkParts;
+    struct TBookmarkPartsDeleter {
+        void operator()(TBookmarkParts* parts) const;
+    };
+    TBookmarkParts& BookmarkParts();
+    void ConnectBookmarkHandlers();
+    void ApplySectionState();
+    std::unique_ptr<TBookmarkParts, TBookmarkPartsDeleter> bookmarkParts_;
+
+public:
     // ---- window size, aspect and full screen (ZoWindowSize.cpp, ZoFullScreen.cpp) ----
     void ApplyWindowSize(bool force);
     // The native size of the picture into the opened item and, with

@@ -153,6 +153,8 @@ void TZoMain::CloseMedia()
     RMTimer->stop();
     KillTimer(kStillPictureTimer);
     DVDTimer->stop();
+    // The entries and the section belong to the item.
+    ClearBookmarkMenus(true);
     if (graph_) {
         graph_->SetNotifyWindow(nullptr, 0, 0);
         graph_->Stop();

@@ -121,6 +121,8 @@ void TZoMain::BtnStopClick()
         UpdateControlsForMedia(true);
         return;
     }
+    // The section ends with the stop: the rewound item plays to its end.
+    if (!dvd_.Mode) ClearSelection();
     if (item_.NoDuration || item_.UrlStream) {
         graph_->Stop();
     } else {
@@ -256,6 +258,7 @@ void TZoMain::TimerTimer()
     REFERENCE_TIME position = 0;
     if (FAILED(graph_->GetCurrentPosition(&position))) return;
     ShowPosition(position);
+    CheckSectionLoop();
     if (item_.BufferingShown) ShowStatusText(QStringLiteral("バッファリング中"));
 }
 

@@ -134,7 +134,12 @@ public:
     // target), a new position waits, replacing any other waiting one, and
     // goes out when the one in flight has completed, at most every 250 ms:
     // a dragged seek bar shows pictures on the way, and the last position wins.
+    // A stop ends the stream there (EC_COMPLETE); it stays for later seeks
+    // given without one (a seek to or past it removes it), and a stop at the
+    // media's end removes it. A start at or past the given stop is E_INVALIDARG.
     HRESULT SetPositions(REFERENCE_TIME* current, DWORD currentFlags, REFERENCE_TIME* stop, DWORD stopFlags);
+    // Where the stream ends: the stop set, else the media's end.
+    HRESULT GetStopPosition(REFERENCE_TIME* stop) const;
     // Flushing seeks sent to the pipeline of this item (not those that
     // were replaced while waiting).
     quint64 SeeksSent() const;

@@ -195,7 +195,8 @@ HRESULT FilterGraph::SetPositions(REFERENCE_TIME* current, DWORD currentFlags, R
         if (stopMode == AM_SEEKING_RelativePositioning)
             target += d->stopNs >= 0 ? ToReference(d->stopNs) : duration;
         stopType = GST_SEEK_TYPE_SET;
-        stopNs = ToNs(clamp(target));
+        // A stop at the media's end is no stop: the stream plays out.
+        stopNs = knowDuration && clamp(target) >= duration ? -1 : ToNs(clamp(target));
     }
     if (currentMode == AM_SEEKING_NoPositioning) {
         // Only the end moves: no flush, nothing to wait for.
@@ -227,11 +228,31 @@ HRESULT FilterGraph::SetPositions(REFERENCE_TIME* current, DWORD currentFlags, R
                                                                              : GST_SEEK_FLAG_SNAP_BEFORE));
     }
     seek.flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | mode);
+    if (stopType == GST_SEEK_TYPE_NONE && d->stopNs >= 0) {
+        // A seek without a stop keeps the one set before, so that a section
+        // played to its stop loops from its start; a position at or past
+        // that stop would end at once, and plays on to the end instead.
+        stopType = GST_SEEK_TYPE_SET;
+        stopNs = seek.startNs < d->stopNs ? d->stopNs : -1;
+    }
+    if (stopNs >= 0 && seek.startNs >= stopNs) return E_INVALIDARG;
     seek.stopType = stopType;
     seek.stopNs = stopNs;
     const HRESULT hr = d->RequestSeek(seek);
     if (SUCCEEDED(hr) && stopType == GST_SEEK_TYPE_SET) d->stopNs = stopNs;
     return hr;
+}
+
+HRESULT FilterGraph::GetStopPosition(REFERENCE_TIME* stop) const
+{
+    if (!stop) return E_POINTER;
+    *stop = 0;
+    if (!d->pipeline) return VFW_E_WRONG_STATE;
+    if (d->stopNs >= 0) {
+        *stop = ToReference(d->stopNs);
+        return S_OK;
+    }
+    return GetDuration(stop);
 }
 
 quint64 FilterGraph::SeeksSent() const { return d->seeks ? d->seeks->Sent() : 0; }

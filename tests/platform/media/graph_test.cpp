@@ -314,21 +314,54 @@ TEST_F(MediaTest, DraggedSeekBarSendsTheNewestPositionWhenTheSeekInFlightComplet
     EXPECT_TRUE(WaitUntil([&] { return !form.codes.empty() && form.codes.back() == EC_COMPLETE; }, 10000));
 }
 
-TEST_F(MediaTest, StopPositionEndsPlaybackEarly)
+TEST_F(MediaTest, StopPositionEndsPlaybackEarlyAndStaysForLaterSeeks)
 {
-    FilterGraph graph;
-    RecordingForm form;
-    form.drain = &graph;
-    ASSERT_EQ(graph.RenderFile(F("tone.wav")), S_OK);
-    graph.SetNotifyWindow(&form, WM_GRAPHNOTIFY, 0);
-    REFERENCE_TIME start = 0, stop = kSecond / 4;
-    ASSERT_EQ(graph.SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning), S_OK);
-    ASSERT_EQ(graph.Run(), S_OK);
-    ASSERT_TRUE(WaitUntil([&] { return std::count(form.codes.begin(), form.codes.end(), EC_COMPLETE) == 1; }));
-    // It ended at the stop position, not at the end of its two seconds.
-    REFERENCE_TIME pos = 0;
-    ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
-    EXPECT_NEAR(pos, stop, kSecond / 10);
+    // A sound file and a demuxed video file: each ends its stream at the stop.
+    for (const char* name : {"tone.wav", "clip.avi"}) {
+        SCOPED_TRACE(name);
+        FilterGraph graph;
+        RecordingForm form;
+        form.drain = &graph;
+        ASSERT_EQ(graph.RenderFile(F(name)), S_OK);
+        graph.SetNotifyWindow(&form, WM_GRAPHNOTIFY, 0);
+        REFERENCE_TIME duration = 0, reported = 0;
+        ASSERT_EQ(graph.GetDuration(&duration), S_OK);
+        ASSERT_EQ(graph.GetStopPosition(&reported), S_OK);
+        EXPECT_EQ(reported, duration);   // no stop: the media's end
+        REFERENCE_TIME start = 0, stop = kSecond / 2;
+        ASSERT_EQ(graph.SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning),
+                  S_OK);
+        ASSERT_EQ(graph.Run(), S_OK);
+        auto completes = [&] { return std::count(form.codes.begin(), form.codes.end(), EC_COMPLETE); };
+        ASSERT_TRUE(WaitUntil([&] { return completes() == 1; }));
+        // It ended at the stop position, not at the end of its two seconds.
+        REFERENCE_TIME pos = 0;
+        ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
+        EXPECT_NEAR(pos, stop, kSecond / 10);
+        ASSERT_EQ(graph.GetStopPosition(&reported), S_OK);
+        EXPECT_EQ(reported, stop);
+
+        // A seek without a stop keeps it: the stream ends there again.
+        start = kSecond / 5;
+        ASSERT_EQ(graph.SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning), S_OK);
+        ASSERT_TRUE(WaitUntil([&] { return completes() == 2; }));
+        ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
+        EXPECT_NEAR(pos, stop, kSecond / 10);
+
+        // A stop at the media's end removes it: the item plays out.
+        start = kSecond / 5;
+        REFERENCE_TIME end = duration;
+        ASSERT_EQ(graph.SetPositions(&start, AM_SEEKING_AbsolutePositioning, &end, AM_SEEKING_AbsolutePositioning),
+                  S_OK);
+        ASSERT_EQ(graph.GetStopPosition(&reported), S_OK);
+        EXPECT_EQ(reported, duration);
+        ASSERT_TRUE(WaitUntil([&] { return graph.GetCurrentPosition(&pos) == S_OK && pos > stop + kSecond / 4; }));
+        // A start at or past a given stop is refused.
+        start = kSecond;
+        stop = kSecond / 2;
+        EXPECT_EQ(graph.SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning),
+                  E_INVALIDARG);
+    }
 }
 
 TEST_F(MediaTest, EventsReachTheWindowByOnePostedMessagePerBatch)
