@@ -7,6 +7,7 @@
 // own thread.
 #pragma once
 
+#include "platform/media/picture_controls.h"
 #include "platform/wintypes.h"
 
 #include <QImage>
@@ -181,6 +182,13 @@ public:
     HRESULT SetColorValues(const ColorValues& values);
     HRESULT GetColorValues(ColorValues* values) const;
     bool HasColorControls() const;
+    // The colour stage as the overlay and windowless-7 renderers hand it out
+    // (picture_controls.h); null for other renderer values. Its values are
+    // the display's: such a graph starts with DisplayOverlayColors().
+    std::shared_ptr<ColorControl> OverlayColorControl();
+    // The painted renderer's picture controls for the windowless-9 renderer
+    // value; null for other values. Available once the renderer is added.
+    std::shared_ptr<PictureControls> GetPictureControls();
     void SetFlip(bool horizontal, bool vertical);
     bool CanFlip() const;   // AddVideoRenderer allowed flipping and the graph has it
     // A copy of the picture now shown; null without one.
@@ -218,6 +226,7 @@ public:
     HRESULT FreeEventParams(long code, LPARAM param1, LPARAM param2);
 
 private:
+    friend class GraphPictureControls;
     std::unique_ptr<GraphPrivate> d;
 };
 

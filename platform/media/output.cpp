@@ -342,6 +342,7 @@ bool VideoOutput::MakePaintedSink()
     gst_app_sink_set_callbacks(GST_APP_SINK(sink_), &callbacks, new std::shared_ptr<FrameStore>(frames_),
                                DeleteFrameHolder);
     canvas_ = new VideoCanvas(panel_, frames_, stats_);
+    canvas_->SetMirrored(settings_.mirrorH, settings_.mirrorV);
     kind_ = Kind::Painted;
     ApplyRect();
     canvas_->setVisible(settings_.visible);
@@ -532,6 +533,14 @@ void VideoOutput::SetFlip(bool horizontal, bool vertical)
     if (!flip_) return;
     const char* method = horizontal && vertical ? "180" : horizontal ? "horiz" : vertical ? "vert" : "identity";
     gst_util_set_object_arg(G_OBJECT(flip_), "video-direction", method);
+}
+
+bool VideoOutput::SetMirrored(bool horizontal, bool vertical)
+{
+    settings_.mirrorH = horizontal;
+    settings_.mirrorV = vertical;
+    if (canvas_) canvas_->SetMirrored(horizontal, vertical);
+    return kind_ == Kind::Painted;
 }
 
 void VideoOutput::DisplayModeChanged()
