@@ -46,18 +46,6 @@ constexpr int RendererWindowless9 = 3;  // frames painted by the panel itself
 
 enum class GraphState { Stopped, Paused, Running };
 
-// Colour values of the overlay renderer, in the ranges of the player's
-// colour settings (brightness 0..10000, contrast 0..20000, hue -180..180,
-// saturation 0..20000, gamma 1..500, sharpness 0..10).
-struct ColorValues {
-    long brightness = 750;
-    long contrast = 10000;
-    long hue = 0;
-    long saturation = 10000;
-    long gamma = 1;
-    long sharpness = 5;
-};
-
 // Volume in hundredths of a decibel (-10000 .. 0) as a linear factor; -10000
 // is silence.
 double LinearVolume(long hundredthsDb);
@@ -226,7 +214,6 @@ public:
     HRESULT FreeEventParams(long code, LPARAM param1, LPARAM param2);
 
 private:
-    friend class GraphPictureControls;
     std::unique_ptr<GraphPrivate> d;
 };
 

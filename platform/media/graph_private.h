@@ -63,10 +63,7 @@ struct BusShared {
     }
 };
 
-class GraphPictureControls;
 class GraphPrivate;
-// The display's overlay values change with every graph that sets them.
-void SetDisplayOverlayColors(const ColorValues& values);
 // The renderer values whose colour is the display overlay's.
 // The colour objects handed out fail from now on (the graph goes).
 void DetachColourControls(GraphPrivate& graph);
@@ -87,7 +84,7 @@ public:
     VideoSettings videoSettings;   // kept from item to item
     // Handed out by the graph; told when it goes.
     std::shared_ptr<ColorControl> colorControl;
-    std::shared_ptr<GraphPictureControls> pictureControls;
+    std::shared_ptr<PaintedPictureControls> pictureControls;
 
     // the built graph
     GstElement* pipeline = nullptr;   // ours

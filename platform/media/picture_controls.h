@@ -17,9 +17,22 @@
 
 #include "platform/wintypes.h"
 
+#include <functional>
+
 namespace media {
 
-struct ColorValues;
+// Colour values of the overlay renderer, in the ranges of the player's
+// colour settings (brightness 0..10000, contrast 0..20000, hue -180..180,
+// saturation 0..20000, gamma 1..500, sharpness 0..10).
+struct ColorValues {
+    long brightness = 750;
+    long contrast = 10000;
+    long hue = 0;
+    long saturation = 10000;
+    long gamma = 1;
+    long sharpness = 5;
+};
+
 
 // ---- the colour structure of the overlay renderers ----
 struct DDCOLORCONTROL {
@@ -43,14 +56,25 @@ constexpr DWORD DDCOLOR_SHARPNESS = 0x10;
 constexpr DWORD DDCOLOR_GAMMA = 0x20;
 constexpr DWORD DDCOLOR_COLORENABLE = 0x40;
 
-class FilterGraph;
-class GraphPrivate;
-
+// The colour stage of one pipeline's video output, handed out by the
+// pipeline (the file graph, the DVD layer). Once the pipeline goes (Detach)
+// its calls fail with VFW_E_NOT_CONNECTED.
 class ColorControl {
 public:
     // What the stage carries: brightness, contrast, hue, saturation, gamma.
     static constexpr DWORD kFlags =
         DDCOLOR_BRIGHTNESS | DDCOLOR_CONTRAST | DDCOLOR_HUE | DDCOLOR_SATURATION | DDCOLOR_GAMMA;
+    using Getter = std::function<ColorValues()>;
+    using Setter = std::function<void(const ColorValues&)>;
+
+    // `get` reads the stage's values, `set` applies them to the output; the
+    // control also makes them the display's (DisplayOverlayColors).
+    ColorControl(Getter get, Setter set) : get_(std::move(get)), set_(std::move(set)) {}
+    void Detach()
+    {
+        get_ = nullptr;
+        set_ = nullptr;
+    }
 
     // Fills dwSize (40), dwFlags (kFlags) and the current values; the
     // sharpness field holds the stored value, which has no effect.
@@ -60,15 +84,15 @@ public:
     HRESULT SetColorControls(const DDCOLORCONTROL* control);
 
 private:
-    friend class FilterGraph;
-    friend void DetachColourControls(GraphPrivate& graph);
-    explicit ColorControl(FilterGraph* graph) : graph_(graph) {}
-    FilterGraph* graph_;   // identity; cleared when the graph goes
+    Getter get_;
+    Setter set_;
 };
 
-// The values the display's overlay holds now: what the next graph of an
-// overlay or windowless-7 renderer starts with.
+// The values the display's overlay holds now: what the next pipeline of an
+// overlay or windowless-7 renderer starts with (the defaults at program
+// start). Every ColorControl that sets values sets them here too.
 const ColorValues& DisplayOverlayColors();
+void SetDisplayOverlayColors(const ColorValues& values);
 
 // ---- the painted renderer's picture controls ----
 struct VMR9ProcAmpControl {
@@ -119,6 +143,35 @@ public:
     // coordinates: (0, 0, 1, 1) as it is; left > right mirrors it, top >
     // bottom turns it upside down. Only the whole rectangle is taken.
     virtual HRESULT SetOutputRect(DWORD stream, const VMR9NormalizedRect* rect) = 0;
+};
+
+// The painted renderer's picture controls over one pipeline's output:
+// ranges brightness -100..100 (default 0), contrast 0..200 (100), hue
+// -180..180 (0), saturation 0..200 (100), step 1 each. The values reach the
+// colour stage as videobalance takes them (brightness, contrast and
+// saturation / 100, hue / 180); the output rectangle becomes `mirror`
+// (left to right, upside down). Starts at the defaults.
+class PaintedPictureControls : public PictureControls {
+public:
+    using Apply = std::function<void(const ColorValues&)>;
+    using Mirror = std::function<void(bool horizontal, bool vertical)>;
+    PaintedPictureControls(Apply apply, Mirror mirror) : apply_(std::move(apply)), mirror_(std::move(mirror)) {}
+    void Detach()
+    {
+        apply_ = nullptr;
+        mirror_ = nullptr;
+    }
+
+    HRESULT GetProcAmpControl(DWORD stream, VMR9ProcAmpControl* control) override;
+    HRESULT SetProcAmpControl(DWORD stream, VMR9ProcAmpControl* control) override;
+    HRESULT GetProcAmpControlRange(DWORD stream, VMR9ProcAmpControlRange* range) override;
+    HRESULT SetOutputRect(DWORD stream, const VMR9NormalizedRect* rect) override;
+    static VMR9ProcAmpControlRange RangeOf(DWORD property);
+
+private:
+    Apply apply_;
+    Mirror mirror_;
+    VMR9ProcAmpControl current_{sizeof(VMR9ProcAmpControl), ProcAmpControl9_Mask, 0.0f, 100.0f, 0.0f, 100.0f};
 };
 
 }  // namespace media
