@@ -38,12 +38,20 @@ HRESULT WriteOverlay(media::ColorControl* control, const media::ColorValues& val
 
 }  // namespace
 
-void TZoMain::CreateVmr9Mixer()
+void TZoMain::CreateVmr9Mixer(std::shared_ptr<media::PictureControls> controls)
 {
     Vmr9Mixer.reset();
-    if (!graph_) return;
     auto mixer = std::make_unique<CVMR9MIXER>();
-    if (SUCCEEDED(mixer->Attach(graph_->GetPictureControls()))) Vmr9Mixer = std::move(mixer);
+    if (SUCCEEDED(mixer->Attach(std::move(controls)))) Vmr9Mixer = std::move(mixer);
+}
+
+void TZoMain::TakeColorObjects(int renderer, std::shared_ptr<media::ColorControl> stage)
+{
+    colorRenderer_ = renderer;
+    ColorControl.reset();
+    surfaceControl_.reset();
+    if (renderer == media::RendererOverlay) ColorControl = std::move(stage);
+    if (renderer == media::RendererWindowless7) surfaceControl_ = std::move(stage);
 }
 
 std::shared_ptr<media::ColorControl> TZoMain::CurrentOverlayControl()
@@ -60,14 +68,14 @@ HRESULT TZoMain::GetSurfaceColorControl(std::shared_ptr<media::ColorControl>* co
     control->reset();
     // The windowless-7 renderer's stage, handed out as it is: no sample has
     // to be drawn for it, so the graph's state is left alone.
-    if (!graph_ || colorRenderer_ != media::RendererWindowless7) return E_FAIL;
-    *control = graph_->OverlayColorControl();
-    return *control ? S_OK : E_FAIL;
+    if (colorRenderer_ != media::RendererWindowless7 || !surfaceControl_) return E_FAIL;
+    *control = surfaceControl_;
+    return S_OK;
 }
 
 bool TZoMain::HasColorControl()
 {
-    if (graph_ && colorRenderer_ == media::RendererWindowless7) return Tag(ui_->miIsVMRMixerMode) == 0;
+    if (surfaceControl_ && colorRenderer_ == media::RendererWindowless7) return Tag(ui_->miIsVMRMixerMode) == 0;
     if (Vmr9Mixer) return Vmr9Mixer->valid;
     if (ColorControl) return true;
     // The graph's own default renderer has no colour control.

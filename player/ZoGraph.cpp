@@ -134,14 +134,15 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     if (item_.Mpeg && mpegPreferences) InsertMpegSplitter(path);
     if (withPicture) graph_->AddVideoRenderer(static_cast<int>(settings_.Renderer), ui_->ViewPanel,
                                               settings_.UseVideoReversal);
-    colorRenderer_ = withPicture ? static_cast<int>(settings_.Renderer) : 0;
+    const int renderer = withPicture ? static_cast<int>(settings_.Renderer) : 0;
     // Our windowless-7 renderer never mixes streams: its colour is the surface's.
     SetTag(ui_->miIsVMRMixerMode, 0);
-    if (colorRenderer_ == media::RendererWindowless9) CreateVmr9Mixer();
+    if (renderer == media::RendererWindowless9) CreateVmr9Mixer(graph_->GetPictureControls());
     const media::FilterGraph* built = graph_.get();
     if (!item_.WindowsMedia || !OpenWindowsMediaFile(path)) hr = graph_->RenderFile(path);
     // A Windows Media file read again as a stream has a graph of its own.
-    if (Vmr9Mixer && graph_.get() != built) CreateVmr9Mixer();
+    if (Vmr9Mixer && graph_.get() != built) CreateVmr9Mixer(graph_->GetPictureControls());
+    TakeColorObjects(renderer, nullptr);
     // The caller shows "cannot play" and moves on.
     if (FAILED(hr)) return hr;
     // Several sound tracks: the first plays, the menu offers the others.
@@ -183,8 +184,8 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     SizeWindowForMedia();
     repaint();
     if (!item_.AudioOnly) graph_->SetVideoVisible(true);
-    // The overlay renderer's colour stage.
-    if (!item_.AudioOnly && colorRenderer_ == media::RendererOverlay) ColorControl = graph_->OverlayColorControl();
+    // The overlay renderers' colour stage.
+    if (!item_.AudioOnly) TakeColorObjects(renderer, graph_->OverlayColorControl());
     if (!item_.StillPicture) {
         item_.CanStep = false;
         AcquireFrameStepper();

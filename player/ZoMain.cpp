@@ -144,7 +144,7 @@ void TZoMain::FormDestroy()
         ResetOverlayColor();
     // The VMR-9 current values are stored as the object goes.
     Vmr9Mixer.reset();
-    ColorControl.reset();
+    TakeColorObjects(0, nullptr);
     if (graph_) {
         graph_->Stop();
         graph_->SetNotifyWindow(nullptr, 0, 0);

@@ -459,14 +459,20 @@ public:
     void ColorAtDvdRun();
     // A DVD graph is built anew: the VMR-9 values are stored and the object goes.
     void ReleaseVmr9Mixer() { Vmr9Mixer.reset(); }
-    // The renderer value the open graph was built with (0: none or the default).
+    // The graph builders (file and DVD): the renderer value the graph was
+    // built with and its colour stage (Renderer 1: ColorControl; 2: the
+    // surface's; others: none). Called again with 0 when the media close.
+    void TakeColorObjects(int renderer, std::shared_ptr<media::ColorControl> stage);
+    // After the windowless-9 renderer is added: the CVMR9MIXER over its
+    // picture controls (none when the graph offers none).
+    void CreateVmr9Mixer(std::shared_ptr<media::PictureControls> controls);
     int ColorRenderer() const { return colorRenderer_; }
 
 private:
-    void CreateVmr9Mixer();
     // The overlay stage of the open graph: ColorControl, else the windowless-7 surface's.
     std::shared_ptr<media::ColorControl> CurrentOverlayControl();
     int colorRenderer_ = 0;
+    std::shared_ptr<media::ColorControl> surfaceControl_;
 
 public:
     // ---- state the tool windows read and set ----

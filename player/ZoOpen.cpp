@@ -159,10 +159,9 @@ void TZoMain::CloseMedia()
         graph_->Stop();
         // The VMR-9 current values are stored as the object goes.
         Vmr9Mixer.reset();
-        ColorControl.reset();
         graph_.reset();
     }
-    colorRenderer_ = 0;
+    TakeColorObjects(0, nullptr);
     // A held button's repeat ends with its item (after the graph: nothing to run again).
     StopHeldCommands();
     // The drive is no longer read from.
