@@ -137,7 +137,15 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     if (item_.Mpeg && mpegPreferences) InsertMpegSplitter(path);
     if (withPicture) graph_->AddVideoRenderer(static_cast<int>(settings_.Renderer), ui_->ViewPanel,
                                               settings_.UseVideoReversal);
+    const int renderer = withPicture ? static_cast<int>(settings_.Renderer) : 0;
+    // Our windowless-7 renderer never mixes streams: its colour is the surface's.
+    SetTag(ui_->miIsVMRMixerMode, 0);
+    if (renderer == media::RendererWindowless9) CreateVmr9Mixer(graph_->GetPictureControls());
+    const media::FilterGraph* built = graph_.get();
     if (!item_.WindowsMedia || !OpenWindowsMediaFile(path)) hr = graph_->RenderFile(path);
+    // A Windows Media file read again as a stream has a graph of its own.
+    if (Vmr9Mixer && graph_.get() != built) CreateVmr9Mixer(graph_->GetPictureControls());
+    TakeColorObjects(renderer, nullptr);
     // The caller shows "cannot play" and moves on.
     if (FAILED(hr)) return hr;
     // Several sound tracks: the first plays, the menu offers the others.
@@ -178,6 +186,8 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     SizeWindowForMedia();
     repaint();
     if (!item_.AudioOnly) graph_->SetVideoVisible(true);
+    // The overlay renderers' colour stage.
+    if (!item_.AudioOnly) TakeColorObjects(renderer, graph_->OverlayColorControl());
     if (!item_.StillPicture) {
         item_.CanStep = false;
         AcquireFrameStepper();
@@ -206,6 +216,10 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     LayoutVideoWindow();
     hr = graph_->Run();
     if (FAILED(hr)) return hr;
+    if (!item_.AudioOnly) {
+        if (Vmr9Mixer) Vmr9Mixer->ReadRanges();
+        UpdateColorMenus(false);
+    }
     return S_OK;
 }
 

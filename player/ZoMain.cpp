@@ -132,6 +132,7 @@ void TZoMain::FormDestroy()
     playList_.ClearShuffleOrder();
     DeleteMenuItemsFrom(ui_->miAudio, 0);
     ClearBookmarkMenus(false);
+    ClearColorPresetMenus();
     // Tool windows go before the graph and the list they read.
     pendingArguments_.reset();
     for (QPointer<QWidget>* w : {&LibraryViewer, &FolderViewer, &ListViewer, &BookmarkWindow, &CaptureWindow,
@@ -143,6 +144,12 @@ void TZoMain::FormDestroy()
     ReleaseAudioMixer();
     // The resume point needs the graph's position: saved before it goes.
     if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);
+    // The display's overlay keeps no values of ours after the program.
+    if (ColorApplied && graph_ && settings_.ResetColor && !item_.StillPicture && !item_.AudioOnly)
+        ResetOverlayColor();
+    // The VMR-9 current values are stored as the object goes.
+    Vmr9Mixer.reset();
+    TakeColorObjects(0, nullptr);
     if (graph_) {
         graph_->Stop();
         graph_->SetNotifyWindow(nullptr, 0, 0);
@@ -332,9 +339,12 @@ void TZoMain::OnWindowTimer(UINT id)
         else
             KillTimer(kFrameStepTimer);
         break;
+    case kColorControlsTimer:
+        KillTimer(id);
+        LoadOverlayColor();
+        break;
     case kDvdSeekTimer:
     case kRealMediaEndTimer:
-    case kColorControlsTimer:
     case kCdNotifyTimer:
         KillTimer(id);
         break;
@@ -542,12 +552,9 @@ void TZoMain::OnGraphEvent()
         case media::EC_PAUSED:
             if (!item_.FirstPauseSeen) {
                 item_.FirstPauseSeen = true;
-                if (!item_.StillPicture && !item_.AudioOnly && settings_.UseColorCtrl && ui_->MIColor->isEnabled()) {
-                    if (settings_.ColorCtlWait == 0)
-                        OnWindowTimer(kColorControlsTimer);
-                    else
-                        SetTimer(kColorControlsTimer, settings_.ColorCtlWait);
-                }
+                if (!item_.StillPicture && !item_.AudioOnly && !Vmr9Mixer && settings_.UseColorCtrl &&
+                    ui_->MIColor->isEnabled())
+                    ScheduleOverlayColor();
             }
             item_.GraphStarting = false;
             break;

@@ -20,6 +20,7 @@
 #include "player/units/Playlist.h"
 #include "player/units/Settings.h"
 #include "player/units/Transport.h"
+#include "player/units/Vmr9mixer.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -516,6 +517,51 @@ public:
     void miSaveToCDIniClick();
     void ShowVolumeBar();
 
+    // ---- picture colour and colour presets (ZoColor.cpp) ----
+    // The overlay renderer's colour stage (null otherwise), released with the renderer.
+    std::shared_ptr<media::ColorControl> ColorControl;
+    // The windowless-9 renderer's picture controls while it is in the graph.
+    std::unique_ptr<CVMR9MIXER> Vmr9Mixer;
+    // Overlay values were applied (or confirmed in the colour window) and
+    // not yet put back to the defaults.
+    bool ColorApplied = false;
+    bool HasColorControl();
+    bool LoadOverlayColor();
+    HRESULT GetSurfaceColorControl(std::shared_ptr<media::ColorControl>* control);
+    void ResetOverlayColor();
+    void BuildColorPresetMenu();
+    void ClearColorPresetMenus();
+    void ApplyColorPreset(QAction* sender);
+    // After a file graph is built (dvd false) or when a DVD starts: the
+    // colour item, the VMR-9 current values and the preset sub-menu.
+    void UpdateColorMenus(bool dvd);
+    // The colour window closed with OK and changed presets.
+    void ColorPresetsChanged();
+    // The overlay values once playback started: at once for ColorCtlWait 0,
+    // else by window timer 15.
+    void ScheduleOverlayColor();
+    // DVD start: the VMR-9 ranges, the colour menus (rebuilt when the
+    // renderer kind changed) and, once the DVD runs, the overlay values.
+    void ColorAtDvdStart();
+    void ColorAtDvdRun();
+    // A DVD graph is built anew: the VMR-9 values are stored and the object goes.
+    void ReleaseVmr9Mixer() { Vmr9Mixer.reset(); }
+    // The graph builders (file and DVD): the renderer value the graph was
+    // built with and its colour stage (Renderer 1: ColorControl; 2: the
+    // surface's; others: none). Called again with 0 when the media close.
+    void TakeColorObjects(int renderer, std::shared_ptr<media::ColorControl> stage);
+    // After the windowless-9 renderer is added: the CVMR9MIXER over its
+    // picture controls (none when the graph offers none).
+    void CreateVmr9Mixer(std::shared_ptr<media::PictureControls> controls);
+    int ColorRenderer() const { return colorRenderer_; }
+
+private:
+    // The overlay stage of the open graph: ColorControl, else the windowless-7 surface's.
+    std::shared_ptr<media::ColorControl> CurrentOverlayControl();
+    int colorRenderer_ = 0;
+    std::shared_ptr<media::ColorControl> surfaceControl_;
+
+public:
     // ---- state the tool windows read and set ----
     TPlayList& PlayList() { return playList_; }
     int ListIndex() const { return playList_.ListIndex(); }

@@ -155,12 +155,18 @@ void TZoMain::CloseMedia()
     DVDTimer->stop();
     // The entries and the section belong to the item.
     ClearBookmarkMenus(true);
+    // The next item starts from the defaults unless the user keeps the values.
+    if (ColorApplied && graph_ && settings_.ResetColor && !item_.StillPicture && !item_.AudioOnly)
+        ResetOverlayColor();
     if (graph_) {
         graph_->SetNotifyWindow(nullptr, 0, 0);
         graph_->Stop();
+        // The VMR-9 current values are stored as the object goes.
+        Vmr9Mixer.reset();
         graph_.reset();
     }
     ReleaseDvdGraph();
+    TakeColorObjects(0, nullptr);
     // A held button's repeat ends with its item (after the graph: nothing to run again).
     StopHeldCommands();
     // The drive is no longer read from.
@@ -175,6 +181,14 @@ void TZoMain::CloseMedia()
     // The window back to its empty state.
     if (BalanceShown()) ui_->TrackBarVolume->setValue(50);
     ui_->miAudio->menuAction()->setVisible(false);
+    for (QAction* item : {ui_->MIColor, ui_->MIDVDColor}) {
+        item->setVisible(false);
+        item->setEnabled(false);
+    }
+    for (QMenu* presets : {ui_->colorset1, ui_->DVDColorSet}) {
+        presets->menuAction()->setVisible(false);
+        presets->setEnabled(false);
+    }
     ui_->LblTitle->clear();
     ui_->LblArtist->clear();
     ui_->STxtbai->setText(QStringLiteral("1x"));

@@ -430,6 +430,7 @@ FilterGraph::FilterGraph() : d(std::make_unique<GraphPrivate>())
 
 FilterGraph::~FilterGraph()
 {
+    DetachColourControls(*d);
     d->events->Close();
     d->Teardown();
 }
@@ -440,6 +441,8 @@ HRESULT FilterGraph::AddVideoRenderer(int renderer, QWidget* panel, bool flipAll
     d->renderer = renderer;
     d->panel = panel;
     d->flipAllowed = flipAllowed;
+    // The overlay keeps what the last graph left on the display.
+    if (UsesDisplayOverlay(renderer)) d->videoSettings.colors = DisplayOverlayColors();
     return S_OK;
 }
 

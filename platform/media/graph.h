@@ -7,6 +7,7 @@
 // own thread.
 #pragma once
 
+#include "platform/media/picture_controls.h"
 #include "platform/wintypes.h"
 
 #include <QImage>
@@ -44,18 +45,6 @@ constexpr int RendererWindowless9 = 3;  // frames painted by the panel itself
 // Any other value: the graph's own default choice.
 
 enum class GraphState { Stopped, Paused, Running };
-
-// Colour values of the overlay renderer, in the ranges of the player's
-// colour settings (brightness 0..10000, contrast 0..20000, hue -180..180,
-// saturation 0..20000, gamma 1..500, sharpness 0..10).
-struct ColorValues {
-    long brightness = 750;
-    long contrast = 10000;
-    long hue = 0;
-    long saturation = 10000;
-    long gamma = 1;
-    long sharpness = 5;
-};
 
 // Volume in hundredths of a decibel (-10000 .. 0) as a linear factor; -10000
 // is silence.
@@ -186,6 +175,13 @@ public:
     HRESULT SetColorValues(const ColorValues& values);
     HRESULT GetColorValues(ColorValues* values) const;
     bool HasColorControls() const;
+    // The colour stage as the overlay and windowless-7 renderers hand it out
+    // (picture_controls.h); null for other renderer values. Its values are
+    // the display's: such a graph starts with DisplayOverlayColors().
+    std::shared_ptr<ColorControl> OverlayColorControl();
+    // The painted renderer's picture controls for the windowless-9 renderer
+    // value; null for other values. Available once the renderer is added.
+    std::shared_ptr<PictureControls> GetPictureControls();
     void SetFlip(bool horizontal, bool vertical);
     bool CanFlip() const;   // AddVideoRenderer allowed flipping and the graph has it
     // A copy of the picture now shown; null without one.

@@ -471,6 +471,7 @@ void FilterGraph::DisplayModeChanged()
 HRESULT FilterGraph::SetColorValues(const ColorValues& values)
 {
     d->videoSettings.colors = values;
+    if (d->rendererAdded && UsesDisplayOverlay(d->renderer)) SetDisplayOverlayColors(values);
     if (d->video) d->video->SetColors(values);
     return (d->video && d->video->HasColorControls()) || !d->pipeline ? S_OK : E_NOTIMPL;
 }

@@ -63,6 +63,12 @@ struct BusShared {
     }
 };
 
+class GraphPrivate;
+// The renderer values whose colour is the display overlay's.
+// The colour objects handed out fail from now on (the graph goes).
+void DetachColourControls(GraphPrivate& graph);
+inline bool UsesDisplayOverlay(int renderer) { return renderer == RendererOverlay || renderer == RendererWindowless7; }
+
 class GraphPrivate : public QObject {
 public:
     // what the caller asked for before building
@@ -76,6 +82,9 @@ public:
     bool windowsMedia = false;
     bool windowsMediaStreaming = false;
     VideoSettings videoSettings;   // kept from item to item
+    // Handed out by the graph; told when it goes.
+    std::shared_ptr<ColorControl> colorControl;
+    std::shared_ptr<PaintedPictureControls> pictureControls;
 
     // the built graph
     GstElement* pipeline = nullptr;   // ours

@@ -342,6 +342,7 @@ bool VideoOutput::MakePaintedSink()
     gst_app_sink_set_callbacks(GST_APP_SINK(sink_), &callbacks, new std::shared_ptr<FrameStore>(frames_),
                                DeleteFrameHolder);
     canvas_ = new VideoCanvas(panel_, frames_, stats_);
+    canvas_->SetMirrored(settings_.mirrorH, settings_.mirrorV);
     kind_ = Kind::Painted;
     ApplyRect();
     canvas_->setVisible(settings_.visible);
@@ -352,17 +353,24 @@ bool VideoOutput::MakeFilter(bool flipAllowed)
 {
     g_autoptr(GstElement) bin = MakeOwnedElement("bin");
     g_autoptr(GstElement) convert = MakeOwnedElement("videoconvert");
-    g_autoptr(GstElement) balance = MakeOwnedElement("videobalance");
-    g_autoptr(GstElement) gamma = MakeOwnedElement("gamma");
+    // ZORAVEL_NO_COLOUR_STAGE leaves the colour elements out: the colour
+    // benchmark measures what they cost.
+    const bool colour = qEnvironmentVariableIsEmpty("ZORAVEL_NO_COLOUR_STAGE");
+    g_autoptr(GstElement) balance = colour ? MakeOwnedElement("videobalance") : nullptr;
+    g_autoptr(GstElement) gamma = colour ? MakeOwnedElement("gamma") : nullptr;
     g_autoptr(GstElement) flip = flipAllowed ? MakeOwnedElement("videoflip") : nullptr;
-    if (!bin || !convert || !balance || !gamma || (flipAllowed && !flip)) return false;
+    if (!bin || !convert || (colour && (!balance || !gamma)) || (flipAllowed && !flip)) return false;
     // The bin takes references of its own; ours are kept for the values.
-    gst_bin_add_many(GST_BIN(bin), convert, balance, gamma, nullptr);
-    gst_element_link_many(convert, balance, gamma, nullptr);
-    GstElement* last = gamma;
+    gst_bin_add(GST_BIN(bin), convert);
+    GstElement* last = convert;
+    if (colour) {
+        gst_bin_add_many(GST_BIN(bin), balance, gamma, nullptr);
+        gst_element_link_many(convert, balance, gamma, nullptr);
+        last = gamma;
+    }
     if (flip) {
         gst_bin_add(GST_BIN(bin), flip);
-        gst_element_link(gamma, flip);
+        gst_element_link(last, flip);
         last = flip;
     }
     g_autoptr(GstPad) sinkPad = gst_element_get_static_pad(convert, "sink");
@@ -532,6 +540,14 @@ void VideoOutput::SetFlip(bool horizontal, bool vertical)
     if (!flip_) return;
     const char* method = horizontal && vertical ? "180" : horizontal ? "horiz" : vertical ? "vert" : "identity";
     gst_util_set_object_arg(G_OBJECT(flip_), "video-direction", method);
+}
+
+bool VideoOutput::SetMirrored(bool horizontal, bool vertical)
+{
+    settings_.mirrorH = horizontal;
+    settings_.mirrorV = vertical;
+    if (canvas_) canvas_->SetMirrored(horizontal, vertical);
+    return kind_ == Kind::Painted;
 }
 
 void VideoOutput::DisplayModeChanged()

@@ -68,6 +68,9 @@ struct VideoSettings {
     ColorValues colors;
     bool flipH = false;
     bool flipV = false;
+    // The painted renderer's output rectangle: drawn mirrored or upside down.
+    bool mirrorH = false;
+    bool mirrorV = false;
 };
 
 class VideoOutput {
@@ -144,6 +147,8 @@ public:
     bool HasColorControls() const { return balance_ != nullptr; }
     void SetFlip(bool horizontal, bool vertical);
     bool CanFlip() const { return flip_ != nullptr; }
+    // Only the painted renderer draws mirrored; false for the others.
+    bool SetMirrored(bool horizontal, bool vertical);
     // The display changed: draw again.
     void DisplayModeChanged();
 

@@ -85,6 +85,14 @@ void VideoCanvas::SetVideoRect(const QRect& rect)
     update();
 }
 
+void VideoCanvas::SetMirrored(bool horizontal, bool vertical)
+{
+    if (horizontal == mirrorH_ && vertical == mirrorV_) return;
+    mirrorH_ = horizontal;
+    mirrorV_ = vertical;
+    update();
+}
+
 bool VideoCanvas::event(QEvent* e)
 {
     if (e->type() == FrameStore::EventType()) {
@@ -150,7 +158,10 @@ void VideoCanvas::paintEvent(QPaintEvent* e)
                            GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
                            GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
         if (image.size() != picture.size()) painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(picture, image);
+        if (mirrorH_ || mirrorV_)
+            painter.drawImage(picture, image.mirrored(mirrorH_, mirrorV_));
+        else
+            painter.drawImage(picture, image);
         gst_video_frame_unmap(&frame);
         if (buffer != lastBuffer_) {
             lastBuffer_ = buffer;

@@ -61,6 +61,8 @@ public:
     // An invalid rectangle means the whole panel.
     QRect VideoRect() const { return videoRect_.isValid() ? videoRect_ : rect(); }
     quint64 FramesPainted() const { return painted_; }
+    // The picture drawn mirrored left to right and/or upside down.
+    void SetMirrored(bool horizontal, bool vertical);
 
 protected:
     bool event(QEvent* e) override;
@@ -73,6 +75,8 @@ private:
     QRect videoRect_;
     GstBuffer* lastBuffer_ = nullptr;   // identity only, never dereferenced
     quint64 painted_ = 0;
+    bool mirrorH_ = false;
+    bool mirrorV_ = false;
 };
 
 // Frames for a window sink that cannot scale (ximagesink draws each frame
