@@ -2,6 +2,7 @@
 // from them, their places when the window is resized, and the pop-up menus.
 #include "player/ZoMain.h"
 
+#include "player/units/Ccdplay.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -61,6 +62,11 @@ void TZoMain::ConnectHandlers()
     connect(ui_->TrackBarForSeek, &QSlider::valueChanged, this, [this] { TrackBarForSeekChange(); });
     connect(ui_->TrackBarVolume, &QSlider::valueChanged, this, [this](int value) {
         if (SoundMuted()) return;
+        // An audio CD's volume is the device's own; the files' volume stays.
+        if (cdPlayer_ && cdPlayer_->Device()) {
+            cdPlayer_->Device()->SetVolume(value * cdrom::kMaxVolume / 100);
+            return;
+        }
         SetTag(ui_->TrackBarVolume, value);
         SetAudioVolume();
     });

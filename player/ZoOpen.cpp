@@ -160,6 +160,7 @@ void TZoMain::CloseMedia()
     StopHeldCommands();
     // The drive is no longer read from.
     RestoreDriveSpeed();
+    DeleteCdPlayer();
     // Every flag of the item in one step: nothing reaches the next item.
     item_ = TOpenedItem();
     playList_.FreeSmallShuffleOrder();
@@ -323,11 +324,5 @@ void TZoMain::OpenUrl(const QString& address)
 void TZoMain::StartDvd()
 {
     // DVD playback is not part of this build yet: the window says it cannot play.
-    ShowNoFileNotice();
-}
-
-void TZoMain::StartAudioCd()
-{
-    // Audio CD playback is not part of this build yet: the window says it cannot play.
     ShowNoFileNotice();
 }

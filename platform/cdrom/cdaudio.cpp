@@ -251,6 +251,8 @@ private:
 
     bool BuildPipeline(const QString& path, bool silent)
     {
+        // The program initialises GStreamer on a thread of its own; this waits for it.
+        if (!gst_is_initialized()) gst_init(nullptr, nullptr);
         audio_ = media::AudioOutput::Create(sinkFactory_, nullptr, silent);
         if (!audio_) return false;
         pipeline_ = gst_pipeline_new("cdaudio");

@@ -17,6 +17,7 @@
 struct TPlayListItem {
     QString Title;   // text shown in captions, menus and list views
     QString Path;    // file path or address
+    QString Performer;   // an audio CD's track performer; empty otherwise
 };
 
 class TPlayList {
