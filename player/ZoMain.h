@@ -503,6 +503,7 @@ public:
     // The seek bar moved by the program, not by a drag.
     void SetSeekBar(int value);
     void SetSeekBarMaximum(int maximum);
+    bool CdTimerActive() const { return CDTimer->isActive(); }
 
 private:
     friend class CCDPlay;
