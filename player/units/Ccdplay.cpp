@@ -116,6 +116,8 @@ CCDPlay::~CCDPlay()
     ui->TBtnNextTrack->setToolTip(QStringLiteral("次のファイル"));
     ui->TBtnPreviousTrack->setToolTip(QStringLiteral("前のファイル"));
     ui->miSaveToCDIni->setEnabled(false);
+    // The bar showed the disc's own volume; the files' volume is its Tag.
+    if (!window_->SoundMuted()) ui->TrackBarVolume->setValue(Tag(ui->TrackBarVolume));
 }
 
 void CCDPlay::SetCdTimer(bool on)

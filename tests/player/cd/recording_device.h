@@ -84,15 +84,9 @@ public:
     }
     bool Position(std::uint32_t* position) override
     {
-        if (!open_) return false;
-        if (format_ == cdrom::TimeFormat::Milliseconds) {
-            *position = disc_->position;
-        } else {
-            const int track = TrackOf(disc_->position);
-            const std::uint32_t offset = disc_->position - disc_->Start(track);
-            *position = cdrom::MakeTmsf(track, offset / 60000, offset / 1000 % 60, offset % 1000 * 75 / 1000);
-        }
-        return true;
+        // The player reads positions in milliseconds only.
+        *position = disc_->position;
+        return open_ && format_ == cdrom::TimeFormat::Milliseconds;
     }
     bool CurrentTrack(int* track) override
     {
