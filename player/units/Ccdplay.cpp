@@ -243,20 +243,29 @@ bool CCDPlay::ReadCdText(const QString& drive, int trackCount, int block)
     // Only a block that exists has texts of its own.
     if (block < 0 || block >= 8 || info.languages[block] == 0) return false;
 
-    window_->ClearPlayList();
     if (info.languageCount > 1) AddLanguageMenu(info.languages, info.languageCount);
     const bool japanese = info.languages[block] == kJapanese;
     artist = Converted(info.performer, japanese);
     albumTitle = Converted(info.title, japanese);
     const int count = std::min(trackCount, static_cast<int>(info.tracks.size()));
+    std::vector<TPlayListItem> items;
     for (int i = 0; i < count; ++i) {
         const TTrackRecord& track = *info.tracks[static_cast<size_t>(i)];
         TPlayListItem item;
         item.Title = track.audio ? Converted(track.title, japanese) : QStringLiteral("Not Audio");
         if (item.Title.isEmpty()) item.Title = TrackTitle(i + 1);
         item.Performer = Converted(track.performer, japanese);
-        window_->playList_.Add(item, false, false);
+        items.push_back(item);
     }
+    TPlayList& list = window_->playList_;
+    if (list.Count() == count) {
+        // Another language of the same tracks: the current entry and the
+        // shuffle order stay.
+        for (int i = 0; i < count; ++i) list.Item(i) = items[static_cast<size_t>(i)];
+        return true;
+    }
+    window_->ClearPlayList();
+    for (const TPlayListItem& item : items) list.Add(item, false, false);
     return true;
 }
 

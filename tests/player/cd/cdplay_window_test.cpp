@@ -340,18 +340,21 @@ TEST_F(CdPlayWindow, CdTextLanguages)
     // Japanese while playing: the disc goes on where it was, full-width
     // letters and digits and half-width katakana mapped.
     EndSuppression();
-    disc.position = 3500;
+    disc.position = 6500;
     w->CDTimerTimer();
+    ASSERT_EQ(w->ListIndex(), 1);
     disc.log.clear();
     items[1]->trigger();
-    EXPECT_EQ(disc.log, (QStringList{"stop", "play 3500-"}));
+    EXPECT_EQ(disc.log, (QStringList{"stop", "play 6500-"}));
+    EXPECT_EQ(w->ListIndex(), 1);
+    EXPECT_EQ(ui()->LblTitle->text(), "昼");
+    EXPECT_EQ(ui()->LblArtist->text(), "アーティスト    言語ディスク2026");
     EXPECT_EQ(Titles(), (QStringList{"朝のSONG1", "昼", "夜"}));
     EXPECT_EQ(Performers(), (QStringList{"花子", "", "ダイスケ"}));
     EXPECT_EQ(Player()->albumTitle, "言語ディスク2026");
     EXPECT_EQ(Player()->artist, "アーティスト");
     EXPECT_TRUE(items[1]->isChecked());
     EXPECT_FALSE(items[0]->isChecked());
-    EXPECT_EQ(ui()->LblTitle->text(), "朝のSONG1");
     EXPECT_TRUE(w->CdTimerActive());
     // The menu is not added twice.
     items[0]->trigger();
@@ -364,7 +367,7 @@ TEST_F(CdPlayWindow, CdTextLanguages)
     ASSERT_TRUE(QFile::remove(Home("lang.cdt")));
     disc.log.clear();
     items[1]->trigger();
-    EXPECT_EQ(disc.log, (QStringList{"stop", "play 3500-", "pause"}));
+    EXPECT_EQ(disc.log, (QStringList{"stop", "play 6500-", "pause"}));
     EXPECT_EQ(Titles(), (QStringList{"Morning", "Noon", "Night"}));
     EXPECT_EQ(Player()->artist, "Lang Artist");
     EXPECT_TRUE(items[0]->isChecked());
