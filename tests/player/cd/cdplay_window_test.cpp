@@ -131,6 +131,7 @@ TEST_F(CdPlayWindow, TitlesComeFromTheFirstSourceThatHasThem)
 TEST_F(CdPlayWindow, OpeningSetsTheCdModeAndClosingRestoresTheFileMode)
 {
     MW_REQUIRE_FIXTURES();
+    SetMainDword("Volume", 70);
     OpenDisc(Image("two.cue"), {3000, 4000});
     ASSERT_NE(Player(), nullptr);
     EXPECT_EQ(w->OpenDriveLetter(), Image("two.cue"));
@@ -151,8 +152,16 @@ TEST_F(CdPlayWindow, OpeningSetsTheCdModeAndClosingRestoresTheFileMode)
     EXPECT_EQ(ui()->TrackBarForSeek->contextMenuPolicy(), Qt::NoContextMenu);
     EXPECT_EQ(ui()->TrackBarForSeek->maximum(), 30);
     EXPECT_EQ(ui()->taTime->text(), "0:00:03");
+    // The volume bar shows and sets the disc's own volume; the files' stays.
+    const int fileVolume = w->VolumeBarValue();
+    EXPECT_EQ(fileVolume, 70);
+    EXPECT_EQ(ui()->TrackBarVolume->value(), 100);
+    ui()->TrackBarVolume->setValue(50);
+    EXPECT_EQ(disc.volume, 50 * cdrom::kMaxVolume / 100);
+    EXPECT_EQ(w->VolumeBarValue(), fileVolume);
 
     w->CloseMedia();
+    EXPECT_EQ(ui()->TrackBarVolume->value(), fileVolume);
     EXPECT_EQ(Player(), nullptr);
     EXPECT_EQ(disc.log.mid(1), (QStringList{"stop", "close"}));
     EXPECT_TRUE(w->OpenDriveLetter().isEmpty());
