@@ -243,7 +243,7 @@ bool CCDPlay::ReadCdText(const QString& drive, int trackCount, int block)
     // Only a block that exists has texts of its own.
     if (block < 0 || block >= 8 || info.languages[block] == 0) return false;
 
-    if (info.languageCount > 1) AddLanguageMenu(info.languages, info.languageCount);
+    if (info.languageCount > 1) AddLanguageMenu(info.languages);
     const bool japanese = info.languages[block] == kJapanese;
     artist = Converted(info.performer, japanese);
     albumTitle = Converted(info.title, japanese);
@@ -269,7 +269,7 @@ bool CCDPlay::ReadCdText(const QString& drive, int trackCount, int block)
     return true;
 }
 
-void CCDPlay::AddLanguageMenu(const std::uint8_t* languages, int count)
+void CCDPlay::AddLanguageMenu(const std::uint8_t* languages)
 {
     if (languageMenu_) return;
     QMenu* main = window_->Form()->MainPopupMenu;
@@ -278,7 +278,6 @@ void CCDPlay::AddLanguageMenu(const std::uint8_t* languages, int count)
     languageMenu_ = new QMenu(QStringLiteral("CD-TEXT"), main);
     languageMenu_->menuAction()->setProperty("Tag", kCdTextMenuTag);
     main->insertMenu(before, languageMenu_);
-    Q_UNUSED(count);
     for (int block = 0; block < 8; ++block) {
         if (languages[block] == 0) continue;
         QString name = CdTextLanguageName(languages[block]);

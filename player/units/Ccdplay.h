@@ -91,7 +91,8 @@ private:
     // exists, else to the end of the disc.
     bool PlayRange(std::uint32_t fromMs, int track);
     void FillDefaultTracks(int trackCount);
-    void AddLanguageMenu(const std::uint8_t* languages, int count);
+    // One radio item per language block present (8 codes, 0 = absent).
+    void AddLanguageMenu(const std::uint8_t* languages);
     void RemoveLanguageMenu();
     void CheckLanguage(int block);
     QString Converted(const QString& text, bool japanese) const;
