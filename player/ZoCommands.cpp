@@ -277,12 +277,6 @@ void TZoMain::TBPowerStateClick()
     // The after-playback action and its countdown come with the power-off window.
 }
 
-// The audio CD's player object comes with the CD playback.
-void TZoMain::miOnePlayClick() {}
-void TZoMain::CDTimerTimer() {}
-void TZoMain::miConnectCDDBClick() {}
-void TZoMain::miSaveToCDIniClick() {}
-
 void TZoMain::taTimeClick()
 {
     ShowVolumeBar();

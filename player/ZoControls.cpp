@@ -3,6 +3,7 @@
 #include "player/ZoMain.h"
 
 #include "player/units/Windowgeometry.h"
+#include "player/units/Ccdplay.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>

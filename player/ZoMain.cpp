@@ -8,6 +8,7 @@
 #include "platform/power/screensaver.h"
 #include "platform/power/sleep.h"
 #include "platform/registry/registry.h"
+#include "player/units/Ccdplay.h"
 #include "player/units/Imagelist.h"
 #include "player/units/Reghelp.h"
 #include "player/units/Shortcuts.h"
@@ -157,6 +158,7 @@ void TZoMain::FormDestroy()
     }
     // A drive slowed for the media runs at full speed again once they are gone.
     RestoreDriveSpeed();
+    DeleteCdPlayer();
     screenSaverHold_.reset();
     suspendQuery_.reset();
     // Released now, so that the next start is a first start even while this
@@ -290,7 +292,7 @@ void TZoMain::WndProc(TMessage& message)
         if (message.WParam == PBT_APMQUERYSUSPEND) {
             if (EndingWindow) {
                 close();
-            } else if (graph_) {
+            } else if (graph_ || cdPlayer_) {
                 if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);
                 CloseMedia();
                 UpdateControlsForMedia(true);
@@ -306,6 +308,9 @@ void TZoMain::WndProc(TMessage& message)
         break;
     case WM_TOOLNOTIFY:
         OnToolNotify(message.WParam, message.LParam);
+        break;
+    case MM_MCINOTIFY:
+        OnMciNotify(message.WParam, message.LParam);
         break;
     default:
         break;
@@ -347,6 +352,7 @@ void TZoMain::OnWindowTimer(UINT id)
     case kRealMediaEndTimer:
     case kCdNotifyTimer:
         KillTimer(id);
+        if (cdPlayer_) cdPlayer_->suppressNotify = false;
         break;
     case kStillPictureTimer: {
         ui_->TxtInfo->hide();
@@ -401,7 +407,11 @@ void TZoMain::OnToolNotify(WPARAM wParam, LPARAM lParam)
             }
             break;
         case 2:
-            if (!dvd_.Mode && playList_.IsValidIndex(playList_.ListIndex())) {
+            if (cdPlayer_) {
+                // The track chosen in the library; its end is not the disc's.
+                cdPlayer_->suppressNotify = true;
+                cdPlayer_->PlayTrack(playList_.ListIndex() + 1);
+            } else if (!dvd_.Mode && playList_.IsValidIndex(playList_.ListIndex())) {
                 addingItems_ = true;
                 CloseMedia();
                 OpenFileActivated(playList_.Item(playList_.ListIndex()).Path);
@@ -416,6 +426,8 @@ void TZoMain::OnToolNotify(WPARAM wParam, LPARAM lParam)
             addingItems_ = false;
             break;
         case 4:
+            // The library opens a drive: its audio CD plays.
+            if (!viewerPath_.isEmpty() && DriveHoldsAudioCd(viewerPath_)) StartAudioCd();
             break;
         case 5:
             if (!viewerPath_.isEmpty()) StartDvd();

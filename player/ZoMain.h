@@ -43,6 +43,7 @@ namespace power {
 class ScreenSaverHold;
 class SuspendQuery;
 }
+class CCDPlay;
 class QAction;
 class QMenu;
 class QToolButton;
@@ -620,6 +621,27 @@ public:
         cdOpen_ = cd;
         item_.RealMedia = realMedia;
     }
+
+    // ---- audio CD (ZoCd.cpp) ----
+    // The disc's player while a disc is open, else null.
+    CCDPlay* CdPlayer() const { return cdPlayer_.get(); }
+    // The whole name of the drive whose disc is open (device node, mount
+    // point or cue sheet), never cut or case-changed; empty when none.
+    const QString& OpenDriveLetter() const { return openDriveLetter_; }
+    void OnMciNotify(WPARAM flags, LPARAM deviceId);
+    // Whether the drive's table of contents lists an audio track.
+    static bool DriveHoldsAudioCd(const QString& drive);
+    // Closes and frees the CD player; the drive runs at full speed again.
+    void DeleteCdPlayer();
+    // The seek bar moved by the program, not by a drag.
+    void SetSeekBar(int value);
+    void SetSeekBarMaximum(int maximum);
+    bool CdTimerActive() const { return CDTimer->isActive(); }
+
+private:
+    friend class CCDPlay;
+    std::unique_ptr<CCDPlay> cdPlayer_;
+    QString openDriveLetter_;
 
 protected:
     void showEvent(QShowEvent* e) override;

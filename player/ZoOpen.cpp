@@ -173,6 +173,7 @@ void TZoMain::CloseMedia()
     RestoreDriveSpeed();
     // The mixer lines the item turned go back (with ResetAudioMixer).
     ReleaseAudioMixer();
+    DeleteCdPlayer();
     // Every flag of the item in one step: nothing reaches the next item.
     item_ = TOpenedItem();
     SetTag(ui_->miAspectX, 0);
@@ -344,10 +345,4 @@ void TZoMain::OpenUrl(const QString& address)
     PlayListItem(false, false);
     // Marked as a stream for the transport (closing clears it).
     if (graph_) item_.UrlStream = true;
-}
-
-void TZoMain::StartAudioCd()
-{
-    // Audio CD playback is not part of this build yet: the window says it cannot play.
-    ShowNoFileNotice();
 }

@@ -3,6 +3,7 @@
 #include "player/ZoMain.h"
 
 #include "platform/paths/paths.h"
+#include "player/units/Ccdplay.h"
 #include "player/units/Clistsort.h"
 #include "player/units/Entrytitle.h"
 #include "ui_ZoMain.h"
@@ -104,6 +105,12 @@ void TZoMain::PlayNextFile()
     if (playList_.Count() < 2) return;
     if (!settings_.ActivateWindow) keepInBackground_ = true;
     playList_.StepNext(ui_->MShuffle->isChecked());
+    // An audio CD stays open: the disc plays on from the entry's track.
+    if (cdPlayer_) {
+        cdPlayer_->PlayTrack(playList_.ListIndex() + 1);
+        keepInBackground_ = false;
+        return;
+    }
     CloseMedia();
     const int index = playList_.ListIndex();
     OpenEntry(index);
@@ -115,6 +122,10 @@ void TZoMain::PlayPreviousFile()
 {
     if (playList_.Count() < 2) return;
     playList_.StepPrevious(ui_->MShuffle->isChecked());
+    if (cdPlayer_) {
+        cdPlayer_->PlayTrack(playList_.ListIndex() + 1);
+        return;
+    }
     CloseMedia();
     const int index = playList_.ListIndex();
     OpenEntry(index);

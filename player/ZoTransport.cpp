@@ -3,8 +3,8 @@
 // rewind, skip and frame step, the playback rate, the volume and the status text.
 #include "player/ZoMain.h"
 
+#include "player/units/Ccdplay.h"
 #include "player/units/Dvdpipeline.h"
-
 #include "player/units/Imagelist.h"
 #include "ui_ZoMain.h"
 
@@ -78,6 +78,10 @@ void TZoMain::BtnStartClick()
 
 void TZoMain::TogglePlayPause()
 {
+    if (cdPlayer_ && !graph_) {
+        cdPlayer_->TogglePause();
+        return;
+    }
     // Nothing open: the list plays from its first entry (not while an intake
     // fills it: the intake plays it when it is done).
     if (!graph_) {
@@ -109,6 +113,17 @@ void TZoMain::TogglePlayPause()
 void TZoMain::BtnStopClick()
 {
     if (item_.Opening) return;
+    if (cdPlayer_) {
+        // Stopping ends the disc's play: its notice is not a track's end.
+        cdPlayer_->suppressNotify = true;
+        if (playState_ == psStopped) {
+            CloseMedia();
+            UpdateControlsForMedia(true);
+        } else {
+            cdPlayer_->Stop();
+        }
+        return;
+    }
     // Stop ends a running folder scan; while one runs, that is all it does
     // (closing the item would pull it from under the intake).
     const bool scanning = IsScanning();
@@ -149,6 +164,14 @@ void TZoMain::TBtnPreviousTrackClick() { StepEntry(false); }
 
 void TZoMain::StepEntry(bool forward)
 {
+    if (cdPlayer_) {
+        cdPlayer_->suppressNotify = true;
+        if (forward)
+            PlayNextFile();
+        else
+            PlayPreviousFile();
+        return;
+    }
     // The new entry keeps the play state of the one it replaces.
     // Not while an item opens or an intake fills the list.
     if (!graph_ || playList_.Count() < 2 || item_.Opening || addingItems_) return;
@@ -187,7 +210,14 @@ void TZoMain::TrackBarForSeekChange()
     QSlider* bar = ui_->TrackBarForSeek;
     // The program's own moves and a click being converted are not drags.
     if (ignoreNextSeekChange_ || seekBarBusy_) return;
-    if (!bar->isSliderDown() || bar->maximum() <= 0 || !graph_) return;
+    if (!bar->isSliderDown() || bar->maximum() <= 0) return;
+    if (cdPlayer_) {
+        // The CD player seeks from its own timer once the bar is let go.
+        FormatTime(bar->value() / 10);
+        item_.SeekBarMoved = true;
+        return;
+    }
+    if (!graph_) return;
     if (item_.UrlStream && playState_ == psStopped) return;
     // A DVD seeks through its navigator (transport::DvdBarTime gives the time it asks for).
     if (dvd_.Mode || item_.NoDuration) return;
@@ -211,11 +241,18 @@ void TZoMain::TrackBarForSeekEnter(int x)
     const int max = bar->maximum();
     if (max < 1) return;
     if (item_.UrlStream && playState_ == psStopped) return;
-    if (!graph_ || dvd_.Mode || item_.NoDuration) return;
+    if ((!graph_ && !cdPlayer_) || dvd_.Mode || item_.NoDuration) return;
     const QRect groove = SliderPart(bar, QStyle::SC_SliderGroove);
     const auto clicked = transport::ClickValue(max, x, groove.left(), groove.left() + groove.width());
     if (!clicked) return;
     const int value = static_cast<int>(std::clamp<std::int64_t>(*clicked, 0, max));
+    if (cdPlayer_) {
+        // The CD player plays from there at its next tick.
+        SetSeekBar(value);
+        item_.SeekBarMoved = true;
+        FormatTime(value / 10);
+        return;
+    }
     // A playing item pauses for the seek; the position timer runs it again.
     if (playState_ == psPlaying) graph_->Pause();
     ignoreNextSeekChange_ = true;

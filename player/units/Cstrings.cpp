@@ -128,3 +128,61 @@ QString CutUtf8(const QString& text, int maxBytes)
     bytes.truncate(end);
     return QString::fromUtf8(bytes);
 }
+
+namespace {
+
+// Full-width forms of the half-width katakana block U+FF61 to U+FF9F.
+constexpr char16_t kFullKatakana[] =
+    u"。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワン゛゜";
+static_assert(sizeof(kFullKatakana) / sizeof(char16_t) == 0xFF9F - 0xFF61 + 2);
+
+constexpr char16_t kHalfVoiced = 0xFF9E;
+constexpr char16_t kHalfSemiVoiced = 0xFF9F;
+
+// The letter with a voiced or semi-voiced mark, or 0 when the pair has no
+// single character.
+char16_t JoinMark(char16_t full, char16_t mark)
+{
+    if (mark == kHalfVoiced) {
+        if (full == u'ウ') return u'ヴ';
+        // カ..ト: every other code point carries the voiced form next to it.
+        if ((full >= u'カ' && full <= u'チ' && (full - u'カ') % 2 == 0) ||
+            (full >= u'ツ' && full <= u'ト' && (full - u'ツ') % 2 == 0))
+            return static_cast<char16_t>(full + 1);
+    }
+    // ハ..ホ: the voiced form follows the letter, the semi-voiced one after it.
+    if (full >= u'ハ' && full <= u'ホ' && (full - u'ハ') % 3 == 0)
+        return static_cast<char16_t>(full + (mark == kHalfVoiced ? 1 : 2));
+    return 0;
+}
+
+}  // namespace
+
+QString ConvertToHalfWidth(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c >= 0xFF01 && c <= 0xFF5E) {
+            out.append(QChar(static_cast<char16_t>(c - 0xFF01 + 0x21)));
+        } else if (c == 0x3000) {
+            out.append(QLatin1Char(' '));
+        } else if (c == 0x2032) {
+            out.append(QLatin1Char('\''));
+        } else if (c >= 0xFF61 && c <= 0xFF9F) {
+            const char16_t full = kFullKatakana[c - 0xFF61];
+            if (i + 1 < text.size() && (text.at(i + 1) == QChar(kHalfVoiced) || text.at(i + 1) == QChar(kHalfSemiVoiced))) {
+                if (const char16_t joined = JoinMark(full, text.at(i + 1).unicode())) {
+                    out.append(QChar(joined));
+                    ++i;
+                    continue;
+                }
+            }
+            out.append(QChar(full));
+        } else {
+            out.append(QChar(c));
+        }
+    }
+    return out;
+}

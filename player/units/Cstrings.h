@@ -23,3 +23,10 @@ QString DecodeCdText(const QByteArray& bytes, int characterCode);
 
 // The text cut to at most `maxBytes` bytes of UTF-8, at a character boundary.
 QString CutUtf8(const QString& text, int maxBytes);
+
+// Japanese CD-TEXT as the player shows it: full-width Latin letters, digits
+// and signs (U+FF01 to U+FF5E) and the ideographic space become ASCII, the
+// prime "′" becomes "'", half-width katakana become full-width (a following
+// voiced or semi-voiced mark joins its letter); full-width katakana, the
+// long-vowel mark and Japanese punctuation stay. Never longer than the input.
+QString ConvertToHalfWidth(const QString& text);

@@ -12,11 +12,19 @@
 
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 struct TPlayListItem {
+    TPlayListItem() = default;
+    TPlayListItem(QString title, QString path, QString performer = {})
+        : Title(std::move(title)), Path(std::move(path)), Performer(std::move(performer))
+    {
+    }
+
     QString Title;   // text shown in captions, menus and list views
     QString Path;    // file path or address
+    QString Performer;   // an audio CD's track performer; empty otherwise
 };
 
 class TPlayList {

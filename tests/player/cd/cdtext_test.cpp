@@ -177,4 +177,33 @@ TEST(LegacyText, Utf8ElseCp932)
     EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x8E\xB5", 4));
 }
 
+TEST(HalfWidth, JapaneseCdTextAsShown)
+{
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    for (const Case& c : {
+             // Full-width Latin, digits, signs and the ideographic space.
+             Case{"ＡＢＣ　ｘｙｚ！０９～", "ABC xyz!09~"},
+             // Full-width katakana, the long-vowel mark and Japanese punctuation stay.
+             Case{"テスト・ソング、「ー」。", "テスト・ソング、「ー」。"},
+             // The prime becomes an apostrophe.
+             Case{"Rock′n", "Rock'n"},
+             // Half-width katakana become full-width, marks join their letter.
+             Case{"ｶﾞｷﾞﾊﾟﾋﾟｳﾞﾀﾞｲｽｹ", "ガギパピヴダイスケ"},
+             // A mark that no letter takes stays a mark of its own; a lone mark too.
+             Case{"ｱﾞﾝﾟ ﾞ", "ア゛ン゜ ゛"},
+             Case{"ｰｧｨｩ｡｢｣､･", "ーァィゥ。「」、・"},
+             // Other text as it is.
+             Case{"漢字 abc ￥", "漢字 abc ￥"},
+             Case{"", ""},
+         }) {
+        const QString in = QString::fromUtf8(c.in);
+        const QString out = ConvertToHalfWidth(in);
+        EXPECT_EQ(out, QString::fromUtf8(c.out)) << c.in;
+        EXPECT_LE(out.toUtf8().size(), in.toUtf8().size()) << c.in;
+    }
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // The command line of a first start: the words "/dvd", "/cd", "/fb", an
 // ".ifo" first argument, stream addresses, and files, shortcuts and folder
 // trees taken into the play list.
+#include "player/cd/recording_device.h"
+#include "player/units/Ccdplay.h"
 #include "window_test_util.h"
 
 #include <QFile>
@@ -141,8 +143,12 @@ TEST_F(CommandLine, CdWordTakesTheDriveAndNothingWithoutOne)
     Open({"/CD"});
     EXPECT_TRUE(w->ViewerPath().isEmpty());
     EXPECT_EQ(Caption(), "Zoravel");
-    Open({"/cd", "/dev/sr0"});
-    EXPECT_EQ(w->ViewerPath(), "/dev/sr0");
+    // The drive's name reaches the CD player as it was written.
+    RecordingDevice::Disc disc;
+    CCDPlay::SetDeviceFactory([&disc] { return std::make_unique<RecordingDevice>(&disc); });
+    Open({"/cd", "/dev/CDROM"});
+    CCDPlay::SetDeviceFactory({});
+    EXPECT_EQ(disc.drive, "/dev/CDROM");
     EXPECT_TRUE(w->PlayList().IsEmpty());
 }
 

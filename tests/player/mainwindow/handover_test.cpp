@@ -4,6 +4,8 @@
 // records sent in-process to check the binding to one sender at a time.
 #include "platform/instance/instance.h"
 #include "platform/paths/paths.h"
+#include "player/cd/recording_device.h"
+#include "player/units/Ccdplay.h"
 #include "window_test_util.h"
 
 #include <QDir>
@@ -208,8 +210,13 @@ TEST_F(Handover, UpperCaseDvdAndCdWordsSetTheViewerPathAndReleaseTheSender)
     EXPECT_FALSE(w->IsAddingItems());
     EXPECT_TRUE(w->PlayList().IsEmpty());
 
+    // The drive goes to the CD player whole (a disc without tracks does not open).
+    RecordingDevice::Disc disc;
+    CCDPlay::SetDeviceFactory([&disc] { return std::make_unique<RecordingDevice>(&disc); });
     ASSERT_EQ(RunSecondStart({"/CD", "/dev/sr0"}), 0);
-    EXPECT_EQ(w->ViewerPath(), "/dev/sr0");
+    CCDPlay::SetDeviceFactory({});
+    EXPECT_EQ(disc.drive, "/dev/sr0");
+    EXPECT_TRUE(w->ViewerPath().isEmpty());
     EXPECT_FALSE(w->CdRequested());
     EXPECT_EQ(w->CopyDataSender(), 0u);
     EXPECT_TRUE(w->PlayList().IsEmpty());

@@ -205,17 +205,8 @@ TEST_F(ToolNotice, LibraryAsksToPlayTheRefilledListFromItsFirstEntry)
     EXPECT_FALSE(w->IsAddingItems());
 }
 
-// The window offers no way for a tool window to set ViewerPath; a second
-// start's "/CD" word is the one way in from outside.
-void SetViewerPathThroughASecondStart(TZoMain* w, const QString& folder)
-{
-    const QByteArray word("/CD");
-    const QByteArray path = folder.toUtf8();
-    COPYDATASTRUCT first{1, static_cast<DWORD>(word.size() + 1), word.constData()};
-    COPYDATASTRUCT last{0, static_cast<DWORD>(path.size() + 1), path.constData()};
-    w->SendMessage(WM_COPYDATA, 9, reinterpret_cast<LPARAM>(&first));
-    w->SendMessage(WM_COPYDATA, 9, reinterpret_cast<LPARAM>(&last));
-}
+// The media library sets ViewerPath before it posts its request.
+void SetViewerPathThroughASecondStart(TZoMain* w, const QString& folder) { w->SetViewerPath(folder); }
 
 TEST_F(ToolNotice, LibraryAsksToOpenTheFolderInViewerPath)
 {

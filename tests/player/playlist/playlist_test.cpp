@@ -17,7 +17,13 @@
 
 namespace {
 
-TPlayListItem Entry(int i) { return {QString("t%1").arg(i), QString("/m/%1.mp3").arg(i)}; }
+TPlayListItem Entry(int i)
+{
+    TPlayListItem entry;
+    entry.Title = QString("t%1").arg(i);
+    entry.Path = QString("/m/%1.mp3").arg(i);
+    return entry;
+}
 
 void Fill(TPlayList& list, int n)
 {
