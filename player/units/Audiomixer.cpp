@@ -22,6 +22,13 @@ int SnappedBalancePosition(int position)
 CAudioMixer::CAudioMixer(std::unique_ptr<mixer::Backend> backend, DWORD device, CdVolumeControl* cd)
     : backend_(std::move(backend)), device_(static_cast<int>(std::min<DWORD>(device, 1024))), cd_(cd)
 {
+    // The CD line is the disc's own volume: it needs no sound card.
+    long cdValue = 0;
+    if (cd_ && cd_->GetVolume(&cdValue)) {
+        Line& line = slots_[CompactDisc];
+        line.found = true;
+        line.current = line.saved = std::clamp(cdValue, 0L, mixer::kMaxVolume);
+    }
     if (!backend_ || !backend_->Probe(device_)) return;
     auto find = [this](int slot, const char* element) {
         Line& line = slots_[slot];
@@ -35,12 +42,6 @@ CAudioMixer::CAudioMixer(std::unique_ptr<mixer::Backend> backend, DWORD device, 
     find(Wave, "PCM");
     find(Wave, "Master");
     find(Synthesizer, "Synth");
-    long cdValue = 0;
-    if (cd_ && cd_->GetVolume(&cdValue)) {
-        Line& line = slots_[CompactDisc];
-        line.found = true;
-        line.current = line.saved = std::clamp(cdValue, 0L, mixer::kMaxVolume);
-    }
     ready_ = true;
 }
 
@@ -54,7 +55,7 @@ std::unique_ptr<CAudioMixer> CAudioMixer::ForSoundCard(CdVolumeControl* cd)
 
 void CAudioMixer::SetVolume(int slot, long value)
 {
-    if (!ready_ || !Found(slot)) return;
+    if (!Found(slot) || (slot != CompactDisc && !ready_)) return;
     Line& line = slots_[slot];
     value = std::clamp(value, 0L, mixer::kMaxVolume);
     const bool done = slot == CompactDisc ? cd_ && cd_->SetVolume(value)
@@ -66,7 +67,7 @@ void CAudioMixer::SetVolume(int slot, long value)
 
 void CAudioMixer::RestoreVolume(int slot)
 {
-    if (!ready_ || !Found(slot) || !slots_[slot].set) return;
+    if (!Found(slot) || (slot != CompactDisc && !ready_) || !slots_[slot].set) return;
     Line& line = slots_[slot];
     line.set = false;
     if (slot == CompactDisc ? cd_ && cd_->SetVolume(line.saved) : backend_->WriteVolume(device_, line.element, line.saved))

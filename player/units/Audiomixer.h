@@ -37,7 +37,7 @@ public:
     // Opens device `device` of `backend` (its index in the order the options
     // dialog lists them) and finds the lines: master "Master", wave "PCM"
     // (else "Master"), synthesizer "Synth"; each found line's level is saved.
-    // Without the device it stays not ready and does nothing. `cd` is the
+    // Without the device it stays not ready and only the CD line works. `cd` is the
     // open CD device's volume (null: none is open; not owned).
     CAudioMixer(std::unique_ptr<mixer::Backend> backend, DWORD device, CdVolumeControl* cd = nullptr);
     // The real sound card's mixer, device `MixerDevice` of the settings.
