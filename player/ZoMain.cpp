@@ -2,6 +2,8 @@
 // window timers, tool-window notices, dropped files and file-graph events.
 #include "player/ZoMain.h"
 
+#include "platform/realmedia/realmedia.h"
+
 #include "platform/dialogs/dialogs.h"
 #include "platform/instance/instance.h"
 #include "platform/paths/paths.h"
@@ -138,6 +140,10 @@ void TZoMain::FormDestroy()
     }
     // The resume point needs the graph's position: saved before it goes.
     if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);
+    if (RealControl) {
+        RealControl->DoStop();
+        delete RealControl.data();
+    }
     if (graph_) {
         graph_->Stop();
         graph_->SetNotifyWindow(nullptr, 0, 0);
@@ -272,7 +278,7 @@ void TZoMain::WndProc(TMessage& message)
         if (message.WParam == PBT_APMQUERYSUSPEND) {
             if (EndingWindow) {
                 close();
-            } else if (graph_) {
+            } else if (graph_ || RealControl) {
                 if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);
                 CloseMedia();
                 UpdateControlsForMedia(true);
@@ -321,8 +327,10 @@ void TZoMain::OnWindowTimer(UINT id)
         else
             KillTimer(kFrameStepTimer);
         break;
-    case kDvdSeekTimer:
     case kRealMediaEndTimer:
+        RealMediaEnded();
+        break;
+    case kDvdSeekTimer:
     case kColorControlsTimer:
     case kCdNotifyTimer:
         KillTimer(id);

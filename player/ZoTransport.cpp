@@ -3,6 +3,8 @@
 // rewind, skip and frame step, the playback rate, the volume and the status text.
 #include "player/ZoMain.h"
 
+#include "platform/realmedia/realmedia.h"
+
 #include "player/units/Imagelist.h"
 #include "ui_ZoMain.h"
 
@@ -76,6 +78,10 @@ void TZoMain::BtnStartClick()
 
 void TZoMain::TogglePlayPause()
 {
+    if (!graph_ && RealControl) {
+        RealTogglePlayPause();
+        return;
+    }
     // Nothing open: the list plays from its first entry (not while an intake
     // fills it: the intake plays it when it is done).
     if (!graph_) {
@@ -111,12 +117,18 @@ void TZoMain::BtnStopClick()
     // (closing the item would pull it from under the intake).
     const bool scanning = IsScanning();
     SetScanGoesOn(false);
-    if (!graph_ || scanning) return;
+    if ((!graph_ && !RealControl) || scanning) return;
+    // A clip still loading (no range yet) that plays keeps playing.
+    if (!graph_ && ui_->TrackBarForSeek->maximum() == 0 && playState_ == psPlaying) return;
     // A second stop closes the media.
     if (playState_ == psStopped || !ui_->BtnStart->isEnabled()) {
         if ((settings_.ResumeFile || settings_.OpenSpecificFile) && !item_.UrlStream) SaveLastList(false);
         CloseMedia();
         UpdateControlsForMedia(true);
+        return;
+    }
+    if (!graph_) {
+        RealStop();
         return;
     }
     if (item_.NoDuration || item_.UrlStream) {
@@ -147,13 +159,15 @@ void TZoMain::StepEntry(bool forward)
 {
     // The new entry keeps the play state of the one it replaces.
     // Not while an item opens or an intake fills the list.
-    if (!graph_ || playList_.Count() < 2 || item_.Opening || addingItems_) return;
+    if ((!graph_ && !RealControl) || playList_.Count() < 2 || item_.Opening || addingItems_) return;
     const int state = playState_;
     if (forward)
         PlayNextFile();
     else
         PlayPreviousFile();
     if (state != psPlaying && graph_ && SUCCEEDED(graph_->Pause())) SetPlayState(state);
+    // A clip pauses itself once it plays (OnPlayStateChange).
+    else if (state != psPlaying && !graph_ && RealControl) SetPlayState(state);
 }
 
 HRESULT TZoMain::SeekTo(REFERENCE_TIME position, const REFERENCE_TIME* stop)
@@ -183,8 +197,12 @@ void TZoMain::TrackBarForSeekChange()
     QSlider* bar = ui_->TrackBarForSeek;
     // The program's own moves and a click being converted are not drags.
     if (ignoreNextSeekChange_ || seekBarBusy_) return;
-    if (!bar->isSliderDown() || bar->maximum() <= 0 || !graph_) return;
+    if (!bar->isSliderDown() || bar->maximum() <= 0 || (!graph_ && !RealControl)) return;
     if (item_.UrlStream && playState_ == psStopped) return;
+    if (!graph_) {
+        if (!item_.NoDuration) RealSeekBarChange();
+        return;
+    }
     // A DVD seeks through its navigator (transport::DvdBarTime gives the time it asks for).
     if (dvd_.Mode || item_.NoDuration) return;
     const REFERENCE_TIME target = transport::LimitSeek(
@@ -207,11 +225,15 @@ void TZoMain::TrackBarForSeekEnter(int x)
     const int max = bar->maximum();
     if (max < 1) return;
     if (item_.UrlStream && playState_ == psStopped) return;
-    if (!graph_ || dvd_.Mode || item_.NoDuration) return;
+    if ((!graph_ && !RealControl) || dvd_.Mode || item_.NoDuration) return;
     const QRect groove = SliderPart(bar, QStyle::SC_SliderGroove);
     const auto clicked = transport::ClickValue(max, x, groove.left(), groove.left() + groove.width());
     if (!clicked) return;
     const int value = static_cast<int>(std::clamp<std::int64_t>(*clicked, 0, max));
+    if (!graph_) {
+        RealSeekBarClick(value);
+        return;
+    }
     // A playing item pauses for the seek; the position timer runs it again.
     if (playState_ == psPlaying) graph_->Pause();
     ignoreNextSeekChange_ = true;
@@ -264,7 +286,11 @@ int TZoMain::SkipLength() const { return Tag(ui_->BtnSkip); }
 void TZoMain::TBtnFastforwardMouseDown()
 {
     // The DVD's scan speeds come with its navigator.
-    if (heldButtons_.Repeating() || !graph_ || dvd_.Mode || item_.NoDuration || item_.StillPicture) return;
+    if (heldButtons_.Repeating() || (!graph_ && !RealControl) || dvd_.Mode || item_.NoDuration ||
+        item_.StillPicture)
+        return;
+    // With StillSeek a playing clip pauses while the button is held.
+    if (!graph_ && settings_.StillSeek && playState_ == psPlaying) RealControl->DoPause();
     // Held before the first step, so that the step leaves the file paused.
     heldButtons_.FastForward = true;
     SkipSeconds(static_cast<int>(settings_.FastForwardLength));
@@ -273,7 +299,10 @@ void TZoMain::TBtnFastforwardMouseDown()
 
 void TZoMain::TBtnRewindMouseDown()
 {
-    if (heldButtons_.Repeating() || !graph_ || dvd_.Mode || item_.NoDuration || item_.StillPicture) return;
+    if (heldButtons_.Repeating() || (!graph_ && !RealControl) || dvd_.Mode || item_.NoDuration ||
+        item_.StillPicture)
+        return;
+    if (!graph_ && settings_.StillSeek && playState_ == psPlaying) RealControl->DoPause();
     heldButtons_.Rewind = true;
     SkipSeconds(-static_cast<int>(settings_.FastForwardLength));
     SetTimer(kHeldRepeatTimer, std::max<UINT>(settings_.SeekInterval, 10));
@@ -281,7 +310,9 @@ void TZoMain::TBtnRewindMouseDown()
 
 void TZoMain::BtnSkipMouseDown(bool forward)
 {
-    if (heldButtons_.Repeating() || !graph_ || dvd_.Mode || item_.NoDuration || item_.StillPicture) return;
+    if (heldButtons_.Repeating() || (!graph_ && !RealControl) || dvd_.Mode || item_.NoDuration ||
+        item_.StillPicture)
+        return;
     // The image tells the direction to the timer and to BtnSkipClick.
     SetButtonImage(ui_->BtnSkip, forward ? ToolImage::SkipForward : ToolImage::SkipBackward);
     (forward ? heldButtons_.SkipForward : heldButtons_.SkipBackward) = true;
@@ -310,6 +341,9 @@ void TZoMain::BtnStepFrameMouseUp()
 void TZoMain::StopHeldCommands()
 {
     if (heldButtons_.SeekPaused && playState_ == psPlaying && graph_) graph_->Run();
+    // A clip paused for the held button (StillSeek) plays on.
+    if (heldButtons_.Repeating() && !graph_ && RealControl && settings_.StillSeek && playState_ == psPlaying)
+        RealControl->DoPlay();
     KillTimer(kHeldRepeatTimer);
     KillTimer(kFrameStepTimer);
     heldButtons_ = THeldButtons();
@@ -326,7 +360,7 @@ void TZoMain::RepeatHeldStep()
 {
     // A drag of the seek bar has the position meanwhile.
     if (ui_->TrackBarForSeek->isSliderDown()) return;
-    if (!graph_) {
+    if (!graph_ && !RealControl) {
         StopHeldCommands();
         return;
     }
@@ -341,12 +375,17 @@ void TZoMain::RepeatHeldStep()
         SkipSeconds(-SkipLength());
     else
         KillTimer(kHeldRepeatTimer);
+    // A paused clip shows the picture at its new place.
+    if (!graph_ && RealControl && !settings_.StillSeek && playState_ == psPaused) {
+        RealControl->DoPlay();
+        RealControl->DoPause();
+    }
 }
 
 void TZoMain::SkipStep(bool forward)
 {
     // A DVD skips through its navigator (transport::DvdSkipTime gives its target).
-    if (!graph_ || dvd_.Mode) return;
+    if ((!graph_ && !RealControl) || dvd_.Mode) return;
     SkipSeconds(forward ? SkipLength() : -SkipLength());
 }
 

@@ -1,6 +1,8 @@
 // Window placement and size, and the video rectangle inside the view panel.
 #include "player/ZoMain.h"
 
+#include "platform/realmedia/realmedia.h"
+
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -83,7 +85,7 @@ void TZoMain::ApplyWindowSize(bool force)
 void TZoMain::LayoutVideoWindow()
 {
     QWidget* panel = ui_->ViewPanel;
-    if (!graph_ || item_.VideoWidth <= 0 || item_.VideoHeight <= 0) return;
+    if ((!graph_ && !RealControl) || item_.VideoWidth <= 0 || item_.VideoHeight <= 0) return;
     const QRect area = panel->rect();
     const int mode = static_cast<int>(settings_.AspectRatio);
     QRect video = area;
@@ -113,7 +115,10 @@ void TZoMain::LayoutVideoWindow()
     videoRectTop_ = video.top();
     videoRectWidth_ = video.width();
     videoRectHeight_ = video.height();
-    graph_->SetVideoPosition(video);
+    if (graph_)
+        graph_->SetVideoPosition(video);
+    else
+        RealControl->setGeometry(video);
 }
 
 void TZoMain::LeaveFullScreen()
