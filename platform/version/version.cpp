@@ -55,7 +55,8 @@ std::vector<std::uint8_t> FindInRegion(const ReadAt& read, std::uint64_t fileSiz
     // Notes are padded to 4 bytes, or to 8 in regions aligned to 8.
     const std::uint64_t pad = align == 8 ? 8 : 4;
     std::uint64_t at = 0;
-    while (size - at >= 12) {
+    // The padding after the last note may reach past the region's end.
+    while (at <= size && size - at >= 12) {
         const std::uint8_t* note = region.data() + at;
         const std::uint64_t nameSize = Dword(note), descSize = Dword(note + 4);
         const std::uint32_t type = Dword(note + 8);
