@@ -111,6 +111,7 @@ bool TRealAudio::SetSource(const QString& source)
     options.panel = this;
     p->video = media::VideoOutput::Create(options);
     if (p->video) {
+        p->video->SetRect(rect());
         p->video->SetPipeline(p->playbin);
         g_object_set(p->playbin, "video-sink", p->video->Sink(), nullptr);
         if (p->video->Filter()) g_object_set(p->playbin, "video-filter", p->video->Filter(), nullptr);
@@ -364,6 +365,12 @@ void TRealAudio::SendSeek(std::int64_t milliseconds)
 QImage TRealAudio::CurrentImage() const
 {
     return pipeline_ && pipeline_->video ? pipeline_->video->CurrentImage() : QImage();
+}
+
+void TRealAudio::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    if (pipeline_ && pipeline_->video) pipeline_->video->SetRect(rect());
 }
 
 bool TRealAudio::IsSilent() const { return !pipeline_ || !pipeline_->audio || pipeline_->audio->IsSilent(); }

@@ -92,6 +92,10 @@ signals:
     void ClipClosed();
     void SourceError(HRESULT hr, bool opened);
 
+protected:
+    // The picture fills the control: the window sets the control's bounds.
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
     struct Pipeline;
     void OnMessage(GstMessage* message);
