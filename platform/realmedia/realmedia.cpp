@@ -373,6 +373,11 @@ void TRealAudio::resizeEvent(QResizeEvent* e)
     if (pipeline_ && pipeline_->video) pipeline_->video->SetRect(rect());
 }
 
+qint64 TRealAudio::FirstFrameTime() const
+{
+    return pipeline_ && pipeline_->video ? pipeline_->video->FirstFrameTime() : 0;
+}
+
 bool TRealAudio::IsSilent() const { return !pipeline_ || !pipeline_->audio || pipeline_->audio->IsSilent(); }
 
 QString TRealAudio::VideoSinkFactory() const

@@ -83,6 +83,8 @@ public:
     bool IsOpened() const { return opened_; }
     // The sound goes nowhere because no sound device opened.
     bool IsSilent() const;
+    // g_get_monotonic_time() of the first shown frame, 0 until then.
+    qint64 FirstFrameTime() const;
     // The video sink's factory ("xvimagesink", "appsink" ...), empty without one.
     QString VideoSinkFactory() const;
 
