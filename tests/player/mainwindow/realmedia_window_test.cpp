@@ -211,6 +211,29 @@ TEST_F(RealMediaWindow, SoundOnlyClipShrinksTheWindowAndFailuresMoveOn)
     EXPECT_NE(w->PlayState(), psPlaying);
 }
 
+TEST_F(RealMediaWindow, RealMediaAddressesGoToTheControlWhole)
+{
+    OpenWithRecorder();
+    QString address = QStringLiteral("http://127.0.0.1:9/") + QString(300, QLatin1Char('a')) + QStringLiteral(".rm");
+    w->OpenUrl(QStringLiteral("  ") + address + QStringLiteral("\r\nnext line"));
+    ASSERT_TRUE(control);
+    EXPECT_EQ(control->source_, address);
+    EXPECT_TRUE(w->Item().UrlStream);
+    EXPECT_TRUE(w->PlayList().IsEmpty());
+    emit control->ClipOpened(address, address);
+    // A stream stops by closing its connection; a second stop closes it.
+    control->calls.clear();
+    w->BtnStopClick();
+    EXPECT_EQ(control->calls, (QStringList{"DoStop"}));
+    w->BtnStopClick();
+    Spin();
+    EXPECT_FALSE(w->HasRealControl());
+
+    // Any other address joins the play list.
+    w->OpenUrl(QStringLiteral("http://127.0.0.1:9/clip.ogg"));
+    EXPECT_EQ(made, 1);
+}
+
 // The real control on generated clips, as a user drives them.
 TEST_F(RealMediaWindow, RealClipPlaysStopsSeeksAndResumes)
 {
