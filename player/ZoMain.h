@@ -461,6 +461,8 @@ private:
     void RealSeekBarChange();
     void RealSeekBarClick(int value);
     void RealSkipSeconds(int seconds);
+    // Adds the clip's title to the caption the caller has just set.
+    void ShowRealTitle();
     QString realCaptionBase_;   // the caption the clip started with: its title is added to it once
 
 public:

@@ -97,11 +97,8 @@ void TZoMain::OnClipOpened(const QString& shortName, const QString& url)
         if (length > 0) ShowRealLength(length / 100);
     }
     RMTimer->start();
-    QString title = RealControl->GetTitle();
-    if (!title.isEmpty() && title.back().unicode() < 0x20) title.chop(1);
-    // Built from the caption the clip started with, so a second open does
-    // not add the title again.
-    if (!title.isEmpty()) setWindowTitle(QStringLiteral("%1 (%2)").arg(realCaptionBase_, title));
+    setWindowTitle(realCaptionBase_);
+    ShowRealTitle();
     // The control applies a start position as soon as the clip can seek.
     if (PendingRealStart > 0) {
         RealControl->SetPosition(static_cast<int>(std::min<std::int64_t>(PendingRealStart, INT_MAX)));
@@ -117,6 +114,17 @@ void TZoMain::OnClipOpened(const QString& shortName, const QString& url)
     }
     item_.Opening = false;
     UpdateTransportControls();
+}
+
+void TZoMain::ShowRealTitle()
+{
+    if (!RealControl) return;
+    // The caller has just set the caption without the title: it becomes the
+    // base, so that a second open of the clip does not add the title again.
+    realCaptionBase_ = windowTitle();
+    QString title = RealControl->GetTitle();
+    if (!title.isEmpty() && title.back().unicode() < 0x20) title.chop(1);
+    if (!title.isEmpty()) setWindowTitle(QStringLiteral("%1 (%2)").arg(realCaptionBase_, title));
 }
 
 void TZoMain::OnPlayStateChange(int oldState, int newState)

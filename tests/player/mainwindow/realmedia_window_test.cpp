@@ -105,6 +105,10 @@ TEST_F(RealMediaWindow, HandlersFollowTheControlsEvents)
     EXPECT_EQ(Caption(), caption + " (Clip Title)");
     EXPECT_EQ(Bar()->maximum(), 100);
     EXPECT_TRUE(control->calls.isEmpty()) << control->calls;
+    // Shuffle refreshes the caption, title included, once.
+    w->MShuffleClick();
+    EXPECT_EQ(Caption().count(QStringLiteral("(Clip Title)")), 1) << Caption();
+    EXPECT_TRUE(Caption().endsWith(" (Clip Title)")) << Caption();
 
     // Playing: the control shows; the position timer moves the bar and the time.
     control->state = 3;
