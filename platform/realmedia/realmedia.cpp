@@ -154,7 +154,10 @@ bool TRealAudio::SetSource(const QString& source)
 
     // A source that never prerolls (a damaged file the demuxer keeps
     // waiting on, a server that does not answer) fails after a while.
-    QTimer::singleShot(IsAddress(source) ? kStreamOpenTimeoutMs : kFileOpenTimeoutMs, this, [this, generation] {
+    const int timeout = openTimeoutMs_ > 0 ? openTimeoutMs_
+                        : IsAddress(source)  ? kStreamOpenTimeoutMs
+                                             : kFileOpenTimeoutMs;
+    QTimer::singleShot(timeout, this, [this, generation] {
         if (generation == generation_ && !opened_) Fail(VFW_E_TIMEOUT);
     });
     const GstStateChangeReturn change = gst_element_set_state(pipeline_->playbin, GST_STATE_PLAYING);

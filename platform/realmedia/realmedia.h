@@ -55,6 +55,9 @@ public:
     int ImageStatus() const { return imageStatus_; }
     // The `Renderer` value whose sinks draw the picture (before SetSource).
     void SetRenderer(int renderer) { renderer_ = renderer; }
+    // How long a source may take to open before it counts as failed (before
+    // SetSource); 0: 10 s for a file, 30 s for an address.
+    void SetOpenTimeout(int milliseconds) { openTimeoutMs_ = milliseconds; }
 
     // Starts loading the clip (a path, whatever characters it holds, or an
     // address) and playing it; returns at once. False when not even the
@@ -112,6 +115,7 @@ private:
     QMap<int, QVariant> properties_;
     int imageStatus_ = 1;
     int renderer_ = 1;
+    int openTimeoutMs_ = 0;
     QString source_;
     std::unique_ptr<Pipeline> pipeline_;
     int state_ = kStateStopped;

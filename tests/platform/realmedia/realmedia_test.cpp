@@ -152,6 +152,23 @@ TEST_F(RealMediaTest, SourcesThatCannotPlayReportOnce)
     }
 }
 
+TEST_F(RealMediaTest, SourceThatNeverOpensTimesOut)
+{
+    // A header cut short: the demuxer waits for the rest for ever.
+    testutil::IsolatedHome home;
+    const QString path = home.File(QStringLiteral("cut.rm"));
+    ASSERT_TRUE(testutil::WriteFile(path, testutil::ReadFile(testutil::Fixture(QStringLiteral("clip.rm"))).left(64)));
+    control->SetOpenTimeout(700);
+    HRESULT reported = S_OK;
+    QObject::connect(control, &TRealAudio::SourceError, [&](HRESULT hr, bool) { reported = hr; });
+    Call([&] { control->SetSource(path); });
+    ASSERT_TRUE(WaitUntil([&] { return Saw(QStringLiteral("error")); }, 5000));
+    EXPECT_EQ(reported, VFW_E_TIMEOUT);
+    EXPECT_FALSE(control->IsOpened());
+    WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(events, QStringList{QStringLiteral("error")});
+}
+
 TEST_F(RealMediaTest, LongPathWithUnusualCharactersPlaysWhole)
 {
     testutil::IsolatedHome home;
