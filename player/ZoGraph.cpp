@@ -2,6 +2,8 @@
 // fitting the window to the item, the time text and relative seeks.
 #include "player/ZoMain.h"
 
+#include "platform/realmedia/realmedia.h"
+
 #include "platform/paths/paths.h"
 #include "platform/registry/registry.h"
 #include "player/units/Dvdpipeline.h"
@@ -263,6 +265,10 @@ void TZoMain::FormatTime(int seconds)
 
 void TZoMain::SkipSeconds(int seconds)
 {
+    if (!graph_ && RealControl) {
+        RealSkipSeconds(seconds);
+        return;
+    }
     if (!graph_ || item_.NoDuration) return;
     const bool playing = playState_ == psPlaying;
     // The pause lets the seek land on a still graph (a held repeat finds it

@@ -2,6 +2,8 @@
 // window timers, tool-window notices, dropped files and file-graph events.
 #include "player/ZoMain.h"
 
+#include "platform/realmedia/realmedia.h"
+
 #include "platform/dialogs/dialogs.h"
 #include "platform/instance/instance.h"
 #include "platform/paths/paths.h"
@@ -145,6 +147,10 @@ void TZoMain::FormDestroy()
     ReleaseAudioMixer();
     // The resume point needs the graph's position: saved before it goes.
     if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);
+    if (RealControl) {
+        RealControl->DoStop();
+        delete RealControl.data();
+    }
     // The display's overlay keeps no values of ours after the program.
     if (ColorApplied && graph_ && settings_.ResetColor && !item_.StillPicture && !item_.AudioOnly)
         ResetOverlayColor();
@@ -292,7 +298,7 @@ void TZoMain::WndProc(TMessage& message)
         if (message.WParam == PBT_APMQUERYSUSPEND) {
             if (EndingWindow) {
                 close();
-            } else if (graph_ || cdPlayer_) {
+            } else if (graph_ || cdPlayer_ || RealControl) {
                 if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);
                 CloseMedia();
                 UpdateControlsForMedia(true);
@@ -348,8 +354,12 @@ void TZoMain::OnWindowTimer(UINT id)
         KillTimer(id);
         LoadOverlayColor();
         break;
-    case kDvdSeekTimer:
     case kRealMediaEndTimer:
+        RealMediaEnded();
+        break;
+    case kDvdSeekTimer:
+        KillTimer(id);
+        break;
     case kCdNotifyTimer:
         KillTimer(id);
         if (cdPlayer_) cdPlayer_->suppressNotify = false;

@@ -39,6 +39,9 @@ namespace instance {
 class NamedMutex;
 class WindowClassServer;
 }
+namespace realmedia {
+class TRealAudio;
+}
 namespace power {
 class ScreenSaverHold;
 class SuspendQuery;
@@ -561,6 +564,40 @@ private:
     std::shared_ptr<media::ColorControl> CurrentOverlayControl();
     int colorRenderer_ = 0;
     std::shared_ptr<media::ColorControl> surfaceControl_;
+
+public:
+    // ---- RealMedia through its control (ZoRealMedia.cpp) ----
+    // The control while a RealMedia source is open, else null; a child of
+    // the view panel, deleted by CloseMedia or the next PlayRealMedia.
+    QPointer<realmedia::TRealAudio> RealControl;
+    // Start position in milliseconds for the next clip that opens; 0 none.
+    std::int64_t PendingRealStart = 0;
+    // Makes the control (tests put a recording one in its place).
+    std::function<realmedia::TRealAudio*(QWidget* owner, QWidget* parent)> RealControlFactory;
+    void OnClipOpened(const QString& shortName, const QString& url);
+    void OnPlayStateChange(int oldState, int newState);
+    void OnClipClosed();
+    void OnRealSourceError(HRESULT hr, bool opened);
+    void RMTimerTimer();
+    void ShowRealLength(std::int64_t tenths);
+    // Window timer 14: the clip plays again, the next entry follows, or the media end.
+    void RealMediaEnded();
+    // The clip's length in milliseconds (0 until it opened).
+    std::int64_t RealDuration() const { return item_.Duration / 10000; }
+    bool HasRealControl() const { return !RealControl.isNull(); }
+    QTimer* RealMediaTimer() const { return RMTimer; }
+
+private:
+    void DeleteRealControl();
+    // The transport's RealMedia branches (ZoRealMedia.cpp).
+    void RealTogglePlayPause();
+    void RealStop();
+    void RealSeekBarChange();
+    void RealSeekBarClick(int value);
+    void RealSkipSeconds(int seconds);
+    // Adds the clip's title to the caption the caller has just set.
+    void ShowRealTitle();
+    QString realCaptionBase_;   // the caption the clip started with: its title is added to it once
 
 public:
     // ---- state the tool windows read and set ----

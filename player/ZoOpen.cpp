@@ -3,6 +3,8 @@
 // the end of an item; the open dialog and stream addresses.
 #include "player/ZoMain.h"
 
+#include "platform/realmedia/realmedia.h"
+
 #include "platform/cdrom/cdrom.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/paths/paths.h"
@@ -139,12 +141,6 @@ void TZoMain::OpenByFileType(const QString& path, const QByteArray& header)
     if (BuildFileGraph(path) != S_OK) ShowCannotPlay();
 }
 
-void TZoMain::PlayRealMedia(const QString& path)
-{
-    // RealMedia clips play through the file graph, which demuxes and decodes them.
-    if (BuildFileGraph(path) != S_OK) ShowCannotPlay();
-}
-
 void TZoMain::CloseMedia()
 {
     // No timer of the item may fire into the next one.
@@ -167,6 +163,7 @@ void TZoMain::CloseMedia()
     }
     ReleaseDvdGraph();
     TakeColorObjects(0, nullptr);
+    DeleteRealControl();
     // A held button's repeat ends with its item (after the graph: nothing to run again).
     StopHeldCommands();
     // The drive is no longer read from.
@@ -268,7 +265,7 @@ void TZoMain::UpdateControlsForMedia(bool resetWindow)
 void TZoMain::HandleEndOfMedia()
 {
     // Only an item that plays (or a picture that is shown) can end.
-    if (!graph_) return;
+    if (!graph_ && !RealControl) return;
     if (playState_ != psPaused && playState_ != psPlaying && !item_.StillPicture) return;
     // Continuous play moves on; after the last entry the list is rewound as below.
     if (ui_->NContinuousPlay->isChecked() && playList_.Count() > 1) {
@@ -286,6 +283,9 @@ void TZoMain::HandleEndOfMedia()
         ignoreNextSeekChange_ = false;
         ui_->tnTime->setText(QStringLiteral("0:00:00"));
         lastShownHours_ = lastShownMinutes_ = lastShownSeconds_ = 0;
+    } else if (RealControl) {
+        RealControl->DoStop();
+        ShowPosition(0);
     }
     // The after-playback power action follows once its window exists.
     SetPlayState(psStopped);
@@ -337,6 +337,14 @@ void TZoMain::OpenUrl(const QString& address)
     if (cut >= 0) url.truncate(cut);
     url = url.trimmed();
     UpdateCaption(url);
+    // RealMedia addresses go to the RealMedia control itself.
+    const QString ext = GetFileExtension(url);
+    if (ext == QLatin1String("rm") || ext == QLatin1String("ra") || ext == QLatin1String("rmvb")) {
+        item_.RealMedia = true;
+        item_.UrlStream = true;
+        PlayRealMedia(url);
+        return;
+    }
     AddPathOrPlayList(url);
     if (playList_.IsEmpty()) {
         ShowNoFileNotice();

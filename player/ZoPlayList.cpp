@@ -223,6 +223,8 @@ void TZoMain::MShuffleClick()
             UpdateCaption(ui_->LblTitle->text());
         else
             UpdateCaption(EntryTitle(playList_.ListIndex()));
+        // A RealMedia clip's title stands after the entry's.
+        if (HasRealControl()) ShowRealTitle();
     }
     if (settings_.ShowStatus) AppendOnOffText(ui_->MShuffle, true);
 }

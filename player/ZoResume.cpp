@@ -3,16 +3,20 @@
 // nothing is loaded.
 #include "player/ZoMain.h"
 
+#include "platform/realmedia/realmedia.h"
+
 #include "platform/paths/paths.h"
 #include "player/units/Resumefile.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
 
+#include <algorithm>
+
 void TZoMain::SaveLastList(bool takePosition)
 {
     // A DVD keeps its own resume point; an empty list has nothing to resume.
-    if (!graph_ || dvd_.Mode || playList_.IsEmpty()) return;
+    if ((!graph_ && !RealControl) || dvd_.Mode || playList_.IsEmpty()) return;
     const QString folder = GetListFilesFolder();
     if (!IsExistingFolder(folder)) return;
     resume::TSnapshot snapshot;
@@ -23,6 +27,9 @@ void TZoMain::SaveLastList(bool takePosition)
         if (playState_ == psStopped) {
             // Stop rewound the item: where it stood then is the point to resume.
             snapshot.Position = item_.StoppedAt;
+        } else if (!graph_) {
+            // A clip's position is in milliseconds.
+            snapshot.Position = std::max(RealControl->GetPosition(), 0) / 100;
         } else {
             // Paused first, so the position read is the one the picture shows.
             graph_->Pause();
@@ -53,7 +60,10 @@ void TZoMain::LoadLastList()
     // A copy: an entry that cannot be played is taken out of the list.
     const QString path = current ? current->Path : QString();
     if (!path.isEmpty() && IsExistingFile(path)) {
+        // A RealMedia clip takes its start once it has opened.
+        PendingRealStart = settings_.ResumePosition && point.Position > 0 ? point.Position * 100 : 0;
         OpenFileActivated(path);
+        if (!RealControl) PendingRealStart = 0;
         // The graph has prerolled by now (rendering waits for it), so the
         // seek goes out at once. Compared in tenths: a stored position far
         // beyond any length cannot overflow into a valid one.

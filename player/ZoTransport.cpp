@@ -3,6 +3,7 @@
 // rewind, skip and frame step, the playback rate, the volume and the status text.
 #include "player/ZoMain.h"
 
+#include "platform/realmedia/realmedia.h"
 #include "player/units/Ccdplay.h"
 #include "player/units/Dvdpipeline.h"
 #include "player/units/Imagelist.h"
@@ -82,6 +83,10 @@ void TZoMain::TogglePlayPause()
         cdPlayer_->TogglePause();
         return;
     }
+    if (!graph_ && RealControl) {
+        RealTogglePlayPause();
+        return;
+    }
     // Nothing open: the list plays from its first entry (not while an intake
     // fills it: the intake plays it when it is done).
     if (!graph_) {
@@ -128,7 +133,9 @@ void TZoMain::BtnStopClick()
     // (closing the item would pull it from under the intake).
     const bool scanning = IsScanning();
     SetScanGoesOn(false);
-    if (!graph_ || scanning) return;
+    if ((!graph_ && !RealControl) || scanning) return;
+    // A clip still loading (no range yet) that plays keeps playing.
+    if (!graph_ && ui_->TrackBarForSeek->maximum() == 0 && playState_ == psPlaying) return;
     // A second stop closes the media.
     if (playState_ == psStopped || !ui_->BtnStart->isEnabled()) {
         if ((settings_.ResumeFile || settings_.OpenSpecificFile) && !item_.UrlStream) SaveLastList(false);
@@ -138,6 +145,10 @@ void TZoMain::BtnStopClick()
     }
     // The section ends with the stop: the rewound item plays to its end.
     if (!dvd_.Mode) ClearSelection();
+    if (!graph_) {
+        RealStop();
+        return;
+    }
     if (item_.NoDuration || item_.UrlStream) {
         graph_->Stop();
     } else {
@@ -174,13 +185,15 @@ void TZoMain::StepEntry(bool forward)
     }
     // The new entry keeps the play state of the one it replaces.
     // Not while an item opens or an intake fills the list.
-    if (!graph_ || playList_.Count() < 2 || item_.Opening || addingItems_) return;
+    if ((!graph_ && !RealControl) || playList_.Count() < 2 || item_.Opening || addingItems_) return;
     const int state = playState_;
     if (forward)
         PlayNextFile();
     else
         PlayPreviousFile();
     if (state != psPlaying && graph_ && SUCCEEDED(graph_->Pause())) SetPlayState(state);
+    // A clip pauses itself once it plays (OnPlayStateChange).
+    else if (state != psPlaying && !graph_ && RealControl) SetPlayState(state);
 }
 
 HRESULT TZoMain::SeekTo(REFERENCE_TIME position, const REFERENCE_TIME* stop)
@@ -217,8 +230,12 @@ void TZoMain::TrackBarForSeekChange()
         item_.SeekBarMoved = true;
         return;
     }
-    if (!graph_) return;
+    if (!graph_ && !RealControl) return;
     if (item_.UrlStream && playState_ == psStopped) return;
+    if (!graph_) {
+        if (!item_.NoDuration) RealSeekBarChange();
+        return;
+    }
     // A DVD seeks through its navigator (transport::DvdBarTime gives the time it asks for).
     if (dvd_.Mode || item_.NoDuration) return;
     const REFERENCE_TIME target = transport::LimitSeek(
@@ -241,7 +258,7 @@ void TZoMain::TrackBarForSeekEnter(int x)
     const int max = bar->maximum();
     if (max < 1) return;
     if (item_.UrlStream && playState_ == psStopped) return;
-    if ((!graph_ && !cdPlayer_) || dvd_.Mode || item_.NoDuration) return;
+    if ((!graph_ && !cdPlayer_ && !RealControl) || dvd_.Mode || item_.NoDuration) return;
     const QRect groove = SliderPart(bar, QStyle::SC_SliderGroove);
     const auto clicked = transport::ClickValue(max, x, groove.left(), groove.left() + groove.width());
     if (!clicked) return;
@@ -251,6 +268,10 @@ void TZoMain::TrackBarForSeekEnter(int x)
         SetSeekBar(value);
         item_.SeekBarMoved = true;
         FormatTime(value / 10);
+        return;
+    }
+    if (!graph_) {
+        RealSeekBarClick(value);
         return;
     }
     // A playing item pauses for the seek; the position timer runs it again.
@@ -306,7 +327,11 @@ int TZoMain::SkipLength() const { return Tag(ui_->BtnSkip); }
 void TZoMain::TBtnFastforwardMouseDown()
 {
     // The DVD's scan speeds come with its navigator.
-    if (heldButtons_.Repeating() || !graph_ || dvd_.Mode || item_.NoDuration || item_.StillPicture) return;
+    if (heldButtons_.Repeating() || (!graph_ && !RealControl) || dvd_.Mode || item_.NoDuration ||
+        item_.StillPicture)
+        return;
+    // With StillSeek a playing clip pauses while the button is held.
+    if (!graph_ && settings_.StillSeek && playState_ == psPlaying) RealControl->DoPause();
     // Held before the first step, so that the step leaves the file paused.
     heldButtons_.FastForward = true;
     SkipSeconds(static_cast<int>(settings_.FastForwardLength));
@@ -315,7 +340,10 @@ void TZoMain::TBtnFastforwardMouseDown()
 
 void TZoMain::TBtnRewindMouseDown()
 {
-    if (heldButtons_.Repeating() || !graph_ || dvd_.Mode || item_.NoDuration || item_.StillPicture) return;
+    if (heldButtons_.Repeating() || (!graph_ && !RealControl) || dvd_.Mode || item_.NoDuration ||
+        item_.StillPicture)
+        return;
+    if (!graph_ && settings_.StillSeek && playState_ == psPlaying) RealControl->DoPause();
     heldButtons_.Rewind = true;
     SkipSeconds(-static_cast<int>(settings_.FastForwardLength));
     SetTimer(kHeldRepeatTimer, std::max<UINT>(settings_.SeekInterval, 10));
@@ -323,7 +351,9 @@ void TZoMain::TBtnRewindMouseDown()
 
 void TZoMain::BtnSkipMouseDown(bool forward)
 {
-    if (heldButtons_.Repeating() || !graph_ || dvd_.Mode || item_.NoDuration || item_.StillPicture) return;
+    if (heldButtons_.Repeating() || (!graph_ && !RealControl) || dvd_.Mode || item_.NoDuration ||
+        item_.StillPicture)
+        return;
     // The image tells the direction to the timer and to BtnSkipClick.
     SetButtonImage(ui_->BtnSkip, forward ? ToolImage::SkipForward : ToolImage::SkipBackward);
     (forward ? heldButtons_.SkipForward : heldButtons_.SkipBackward) = true;
@@ -352,6 +382,9 @@ void TZoMain::BtnStepFrameMouseUp()
 void TZoMain::StopHeldCommands()
 {
     if (heldButtons_.SeekPaused && playState_ == psPlaying && graph_) graph_->Run();
+    // A clip paused for the held button (StillSeek) plays on.
+    if (heldButtons_.Repeating() && !graph_ && RealControl && settings_.StillSeek && playState_ == psPlaying)
+        RealControl->DoPlay();
     KillTimer(kHeldRepeatTimer);
     KillTimer(kFrameStepTimer);
     heldButtons_ = THeldButtons();
@@ -368,7 +401,7 @@ void TZoMain::RepeatHeldStep()
 {
     // A drag of the seek bar has the position meanwhile.
     if (ui_->TrackBarForSeek->isSliderDown()) return;
-    if (!graph_) {
+    if (!graph_ && !RealControl) {
         StopHeldCommands();
         return;
     }
@@ -383,12 +416,17 @@ void TZoMain::RepeatHeldStep()
         SkipSeconds(-SkipLength());
     else
         KillTimer(kHeldRepeatTimer);
+    // A paused clip shows the picture at its new place.
+    if (!graph_ && RealControl && !settings_.StillSeek && playState_ == psPaused) {
+        RealControl->DoPlay();
+        RealControl->DoPause();
+    }
 }
 
 void TZoMain::SkipStep(bool forward)
 {
     // A DVD skips through its navigator (transport::DvdSkipTime gives its target).
-    if (!graph_ || dvd_.Mode) return;
+    if ((!graph_ && !RealControl) || dvd_.Mode) return;
     SkipSeconds(forward ? SkipLength() : -SkipLength());
 }
 

@@ -3,6 +3,7 @@
 // window's state for it and apply what it gives.
 #include "player/ZoMain.h"
 
+#include "platform/realmedia/realmedia.h"
 #include "player/units/Dvdpipeline.h"
 #include "player/units/Shortcuts.h"
 #include "player/units/Windowgeometry.h"
@@ -113,7 +114,7 @@ void TZoMain::ReadVideoSize()
 void TZoMain::LayoutVideoWindow()
 {
     dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr);
-    if (!graph_ && !dvdPlayer) return;
+    if (!graph_ && !dvdPlayer && !RealControl) return;
     if (item_.VideoWidth <= 0 && !dvd_.Mode) return;
     geometry::VideoLayout l;
     l.area = ui_->ViewPanel->size();
@@ -135,7 +136,11 @@ void TZoMain::LayoutVideoWindow()
     videoRectWidth_ = video.width();
     videoRectHeight_ = video.height();
     if (!graph_) {
-        dvdPlayer->SetVideoPosition(video);
+        // The RealMedia control draws its picture over its whole bounds.
+        if (RealControl)
+            RealControl->setGeometry(video);
+        else
+            dvdPlayer->SetVideoPosition(video);
         return;
     }
     graph_->SetVideoPosition(video);

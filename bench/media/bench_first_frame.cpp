@@ -1,7 +1,8 @@
 // First-frame time and CPU load of our playback graph beside gst-play-1.0 on
-// the same 720p clip, in the same run, with the same sinks.
+// the same 720p clip, in the same run, with the same sinks; with --realmedia,
+// our RealMedia control (from SetSource on) on the RealMedia bench clip.
 //
-//   bench_first_frame [--clip FILE] [--runs N] [--seconds S] [--modes fakesink,window,painted]
+//   bench_first_frame [--clip FILE] [--runs N] [--seconds S] [--modes fakesink,window,painted] [--realmedia]
 //   bench_first_frame --clip dvd:///path/to/disc ...   a DVD-Video folder: our DVD
 //                     layer (manual build) beside gst-play-1.0 dvd://
 //
@@ -20,6 +21,7 @@
 #include "platform/dvd/player.h"
 #include "platform/media/graph.h"
 #include "platform/media/preload.h"
+#include "platform/realmedia/realmedia.h"
 
 #include <gst/gst.h>
 
@@ -75,6 +77,37 @@ void Spin(int ms)
     loop.exec();
 }
 
+// The RealMedia control plays the clip instead of the graph.
+bool realMedia = false;
+
+// The RealMedia control from SetSource to its first picture, then its CPU load.
+Figures RunRealMedia(QWidget& window, const QString& clip, const QString& mode, int seconds)
+{
+    Figures f;
+    const qint64 start = g_get_monotonic_time();
+    media::Preloader preloader(clip);
+    auto control = std::make_unique<realmedia::TRealAudio>(&window, &window);
+    control->SetRenderer(mode == QLatin1String("painted") ? 3 : 1);
+    // The window gives a clip its own size (the bench clip's 640 x 480), so
+    // neither player scales the picture.
+    control->setGeometry(0, 0, 640, 480);
+    control->show();
+    if (!control->SetSource(clip)) return f;
+    QElapsedTimer guard;
+    guard.start();
+    while (!control->FirstFrameTime() && guard.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    if (!control->FirstFrameTime()) return f;
+    f.firstFrameMs = (control->FirstFrameTime() - start) / 1000.0;
+    f.sink = control->VideoSinkFactory();
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    Spin(seconds * 1000);
+    f.cpuPerSecond = (CpuSeconds() - cpu0) / (wall.nsecsElapsed() / 1e9);
+    return f;
+}
+
 Figures RunOurs(const QString& clip, const QString& mode, int seconds)
 {
     Figures f;
@@ -92,6 +125,12 @@ Figures RunOurs(const QString& clip, const QString& mode, int seconds)
     window.setPalette(palette);
     window.show();
     Spin(300);
+    if (realMedia) {
+        f = RunRealMedia(window, clip, mode, seconds);
+        qunsetenv("ZORAVEL_VIDEO_SINK");
+        qunsetenv("ZORAVEL_AUDIO_SINK");
+        return f;
+    }
 
     if (clip.startsWith(QLatin1String("dvd://"))) {
         // The DVD graph: from the build to the first frame shown.
@@ -159,8 +198,9 @@ Figures RunOursInChild(const QString& clip, const QString& mode, int seconds)
     Figures f;
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--child"), mode, QString::number(seconds), QStringLiteral("--clip"), clip});
+    QStringList childArgs = {QStringLiteral("--child"), mode, QString::number(seconds), QStringLiteral("--clip"), clip};
+    if (realMedia) childArgs << QStringLiteral("--realmedia");
+    child.start(QCoreApplication::applicationFilePath(), childArgs);
     if (!child.waitForFinished(60000)) {
         child.kill();
         child.waitForFinished();
@@ -248,6 +288,8 @@ int main(int argc, char** argv)
     int seconds = 5;
     QStringList modes = {QStringLiteral("fakesink"), QStringLiteral("window"), QStringLiteral("painted")};
     const QStringList args = app.arguments();
+    realMedia = args.contains(QLatin1String("--realmedia"));
+    if (realMedia) clip = QStringLiteral(ZO_FIXTURE_DIR "/bench.rm");
     if (args.size() >= 4 && args[1] == QLatin1String("--child")) {
         const QString childClip = args.size() >= 6 ? args[5] : clip;
         const Figures f = RunOurs(childClip, args[2], args[3].toInt());
@@ -255,6 +297,11 @@ int main(int argc, char** argv)
         return f.firstFrameMs < 0 ? 1 : 0;
     }
     for (int i = 1; i + 1 < args.size(); i += 2) {
+        // A switch without a value.
+        if (args[i] == QLatin1String("--realmedia")) {
+            --i;
+            continue;
+        }
         if (args[i] == QLatin1String("--clip")) clip = args[i + 1];
         else if (args[i] == QLatin1String("--runs")) runs = std::max(1, args[i + 1].toInt());
         else if (args[i] == QLatin1String("--seconds")) seconds = std::clamp(args[i + 1].toInt(), 1, 8);

@@ -1,6 +1,7 @@
 #include "window_test_util.h"
 
 #include "platform/dialogs/dialogs.h"
+#include "platform/realmedia/realmedia.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -177,6 +178,9 @@ bool WindowTest::WaitPlaying(int timeoutMs)
 {
     return testutil::WaitUntil(
         [this] {
+            // A RealMedia clip plays through its control once it has opened.
+            if (w->PlayState() == psPlaying && w->HasRealControl())
+                return w->RealControl->GetPlayState() == realmedia::kStatePlaying && w->Duration() > 0;
             return w->PlayState() == psPlaying && w->Graph() && w->Graph()->State() == media::GraphState::Running &&
                    !w->IsGraphStarting();
         },
