@@ -13,8 +13,10 @@ cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" "$@"
 # On one X server the windows of tests run side by side take the focus from
 # each other; the tests that need to keep it (held buttons end when the
-# focus goes, shortcuts need the active window) run one at a time after.
-focus='^(TransportWindow|MainForm|KeysWindow)\.'
+# focus goes, shortcuts need the active window), the full-screen window that
+# covers every other, and the sink tests that read the screen's pixels (a
+# window of a test beside them would cover the picture) run one at a time after.
+focus='^(TransportWindow|MainForm|KeysWindow|SizeWindow)\.|WindowSinks\.'
 xvfb-run -a -s "-screen 0 1600x1200x24" env QT_QPA_PLATFORM=xcb \
   sh -c 'ctest --output-on-failure -j "$(nproc)" -L window -E "$0" "$@" && ctest --output-on-failure -L window -R "$0" "$@"' \
   "$focus" "$@"
