@@ -553,9 +553,9 @@ int CCDPlay::LookUpCdDatabase(int trackCount)
             result = init(discId, query.constData());
         }
         if (result == 0) {
-            if (auto get = library.Find<GetAlbumArtistProc>("GetAlbumArtist"))
+            if (auto get = library.Find<GetAlbumTextProc>("GetAlbumArtist"))
                 FetchText([get](char* b) { return get(b); }, &artist);
-            if (auto get = library.Find<GetAlbumTitleProc>("GetAlbumTitle"))
+            if (auto get = library.Find<GetAlbumTextProc>("GetAlbumTitle"))
                 FetchText([get](char* b) { return get(b); }, &albumTitle);
             if (auto get = library.Find<GetTrackTitleProc>("GetTrackTitle")) {
                 window_->ClearPlayList();

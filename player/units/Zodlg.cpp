@@ -18,7 +18,7 @@ QString& TestPath()
 QString TZodlgLibrary::Path()
 {
     if (!TestPath().isEmpty()) return TestPath();
-    return GetProgramFolder() + QStringLiteral("libzodlg.so");
+    return GetProgramFolder() + QStringLiteral(ZODLG_LIBRARY_NAME);
 }
 
 void TZodlgLibrary::SetPathForTest(const QString& path) { TestPath() = path; }

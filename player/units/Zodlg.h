@@ -4,15 +4,9 @@
 // caller decides what it means. Main thread.
 #pragma once
 
+#include "zodlg/zodlg.h"
+
 #include <QString>
-
-#include <cstdint>
-
-// The exports the player calls (C linkage).
-using InitCDDB2Proc = int (*)(std::uint32_t discId, const char* query);
-using GetAlbumArtistProc = int (*)(char* buffer);
-using GetAlbumTitleProc = int (*)(char* buffer);
-using GetTrackTitleProc = int (*)(std::uint32_t track, char* buffer);
 
 class TZodlgLibrary {
 public:

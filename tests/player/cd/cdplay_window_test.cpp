@@ -3,8 +3,10 @@
 // the end of a track, the suppressed notices, the timer and the CD-TEXT
 // languages. The drives are the fixture disc images, so the TOC and CD-TEXT
 // are read as from a drive.
+#include "FakeCddbServer.h"
 #include "recording_device.h"
 #include "window_test_util.h"
+#include "zodlg_test_util.h"
 
 #include "platform/dialogs/dialogs.h"
 #include "player/units/Ccdplay.h"
@@ -502,6 +504,58 @@ TEST_F(CdDatabaseLookUp, AnswersTitlesAndMessages)
     OpenDisc(Image("two.cue"), {3000, 4000});
     EXPECT_EQ(Titles(), (QStringList{"Song A", "Plain"}));
     EXPECT_TRUE(ui()->miSaveToCDIni->isEnabled());
+}
+
+// The real library against a CD-database server on 127.0.0.1: a disc
+// without CD-TEXT is titled as it opens and the titles are saved; the
+// server's refusals reach the user as messages.
+TEST_F(CdDatabaseLookUp, TheRealLibraryTitlesAnOpeningDisc)
+{
+    MW_REQUIRE_FIXTURES();
+    TZodlgLibrary::SetPathForTest(QStringLiteral(ZODLG_PATH));
+    FakeCddbServer server;
+    UseServer(server.Port(), 1500);
+    // The disc id is the image's own: the TOC decides it, not the test.
+    OpenDisc(Image("two.cue"), {3000, 4000});
+    ASSERT_NE(Player(), nullptr);
+    const std::string id = QStringLiteral("%1").arg(Player()->discId, 8, 16, QLatin1Char('0')).toStdString();
+    w->CloseMedia();
+    ASSERT_TRUE(server.Requests().empty());
+
+    SetMainDword("CDDBAutoConnect", 1);
+    SetMainDword("CDIniAutoSave", 1);
+    server.Answer(HttpReply("200 misc " + id + " Various / 夏の歌集\r\n"));
+    server.Answer(HttpReply("210 misc " + id + " CD database entry follows (until terminating `.')\r\n"
+                            "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\t375\r\n#\r\n"
+                            "# Disc length: 9 seconds\r\n#\r\n# Submitted via: ExampleRipper 1.0\r\n#\r\n"
+                            "DISCID=" + id + "\r\nDTITLE=Various / 夏の歌集\r\n"
+                            "TTITLE0=Amy / 海の歌\r\nTTITLE1=Plain\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\n.\r\n"));
+    OpenDisc(Image("two.cue"), {3000, 4000});
+    ASSERT_NE(Player(), nullptr);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+    EXPECT_EQ(Titles(), (QStringList{"海の歌", "Plain"}));
+    EXPECT_EQ(Performers(), (QStringList{"Amy", ""}));
+    EXPECT_EQ(ui()->LblTitle->text(), "海の歌");
+    EXPECT_EQ(ui()->LblArtist->text(), "Amy    夏の歌集");
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[0].find("cmd=" + Player()->queryCommand.toStdString() + "&"), std::string::npos) << requests[0];
+    EXPECT_NE(requests[1].find("cmd=cddb+read+misc+" + id + "&"), std::string::npos) << requests[1];
+    CCDINI saved(Image("two.cue"));
+    ASSERT_EQ(saved.Read(), 2);
+    EXPECT_EQ(saved.artist, "Various");
+    EXPECT_EQ(saved.title, "夏の歌集");
+    EXPECT_EQ(saved.titles, (QStringList{"Amy / 海の歌", "Plain"}));
+
+    // An unknown disc, then a server that never answers: each says so and the titles stay.
+    server.Answer(HttpReply("202 No match for disc ID " + id + ".\r\n"));
+    w->miConnectCDDBClick();
+    FakeReply silent;
+    silent.silent = true;
+    server.Answer(silent);
+    w->miConnectCDDBClick();
+    EXPECT_EQ(messages, (QStringList{"情報:一致するデータがありません。", "情報:データの取得に失敗しました。"}));
+    EXPECT_EQ(Titles(), (QStringList{"海の歌", "Plain"}));
 }
 
 }  // namespace
