@@ -199,6 +199,24 @@ TEST_F(RealMediaWindow, ClipEndsByLoopContinuousPlayOrEnd)
     EXPECT_EQ(w->PlayState(), psStopped);
     EXPECT_EQ(ui()->tnTime->text(), "0:00:00");
 
+    // A section marked at A only runs to the clip's end, the clip starts
+    // again and the position timer takes it back to A.
+    PlayList({a});
+    emit control->ClipOpened(QStringLiteral("x"), QString());
+    control->position = 4000;
+    w->RMTimerTimer();
+    ui()->SelTrackS->trigger();
+    ASSERT_TRUE(w->RepeatOn());
+    const int madeBefore = made;
+    emit control->ClipClosed();
+    ASSERT_TRUE(testutil::WaitUntil([this] { return !w->IsTimerSet(kRealMediaEndTimer); }));
+    EXPECT_EQ(made, madeBefore);
+    EXPECT_EQ(control->calls.last(), "DoPlay");
+    control->position = 0;
+    w->RMTimerTimer();
+    EXPECT_EQ(control->calls.last(), "SetPosition 4000");
+    ui()->SelTrackC->trigger();
+
     // A clip that closes while paused does not move on.
     PlayList({a});
     w->BtnStartClick();
