@@ -73,7 +73,7 @@ struct TZoMain::TBookmarkParts {
             using bookmarks::TMediaKind;
             if (w_->dvd_.Mode) return TMediaKind::Dvd;
             if (w_->cdOpen_) return TMediaKind::Cd;
-            // RealMedia clips play through the file graph in this build.
+            if (w_->HasRealControl() && w_->item_.Rendered) return TMediaKind::RealMedia;
             if (w_->graph_ && w_->item_.Rendered) return TMediaKind::Graph;
             return TMediaKind::None;
         }
@@ -105,11 +105,13 @@ struct TZoMain::TBookmarkParts {
             return w_->graph_->SetPositions(&now, media::AM_SEEKING_AbsolutePositioning, &end,
                                             media::AM_SEEKING_AbsolutePositioning);
         }
-        REFERENCE_TIME Duration() const override { return w_->item_.Duration; }
-        // The RealMedia control comes with its own player; until then no
-        // clip is of that kind (see Kind).
-        std::int64_t RealPosition() override { return 0; }
-        void SetRealPosition(std::int64_t) override {}
+        // A RealMedia clip's length counts milliseconds, as its control does.
+        REFERENCE_TIME Duration() const override
+        {
+            return w_->HasRealControl() ? w_->RealDuration() : w_->item_.Duration;
+        }
+        std::int64_t RealPosition() override { return w_->HasRealControl() ? w_->RealControlPosition() : 0; }
+        void SetRealPosition(std::int64_t milliseconds) override { w_->SetRealControlPosition(milliseconds); }
         // The DVD navigator comes with DVD playback; until then no DVD opens.
         bool DvdCommandPending() const override { return false; }
         bool DvdLocation(int*, int*) override { return false; }
@@ -122,6 +124,7 @@ struct TZoMain::TBookmarkParts {
         void SetPlaying() override
         {
             if (w_->graph_) w_->graph_->Run();
+            else if (w_->HasRealControl()) w_->RealControlPlay();
             w_->SetPlayState(psPlaying);
         }
         void ShowStatus(const QString& text) override

@@ -49,7 +49,13 @@ void TrackPointer(QWidget* root, bool on)
 
 }  // namespace
 
-bool TZoMain::HasPictureSource() const { return graph_ && graph_->HasVideo() && !item_.AudioOnly; }
+bool TZoMain::HasPictureSource() const
+{
+    if (item_.AudioOnly) return false;
+    if (graph_) return graph_->HasVideo();
+    // A RealMedia clip has a picture once it opened with a size.
+    return HasRealControl() && item_.VideoWidth > 0 && item_.VideoHeight > 0;
+}
 
 void TZoMain::NFullScreenClick()
 {

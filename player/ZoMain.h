@@ -595,6 +595,10 @@ private:
     void RealSeekBarChange();
     void RealSeekBarClick(int value);
     void RealSkipSeconds(int seconds);
+    // The control's position in ms, a seek to one, and play (bookmarks and sections).
+    std::int64_t RealControlPosition() const;
+    void SetRealControlPosition(std::int64_t milliseconds);
+    void RealControlPlay();
     // Adds the clip's title to the caption the caller has just set.
     void ShowRealTitle();
     QString realCaptionBase_;   // the caption the clip started with: its title is added to it once

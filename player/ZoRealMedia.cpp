@@ -75,6 +75,8 @@ void TZoMain::PlayRealMedia(const QString& path)
     SetPlayState(psPlaying);
     UpdateTransportControls();
     ui_->MiCapture->setEnabled(true);
+    // Outside the graph the clip's loudness is the sound card's wave line.
+    ApplyRealMediaVolume();
 }
 
 void TZoMain::OnClipOpened(const QString& shortName, const QString& url)
@@ -86,10 +88,9 @@ void TZoMain::OnClipOpened(const QString& shortName, const QString& url)
     if (item_.Duration == 0) {
         const int height = RealControl->GetClipHeight();
         const int width = RealControl->GetClipWidth();
-        SetTag(ui_->miVideoHeight, height);
-        SetTag(ui_->miVideoWidth, width);
-        item_.VideoWidth = std::max(width, 0);
-        item_.VideoHeight = std::max(height, 0);
+        SetTag(ui_->miVideoHeight, std::max(height, 0));
+        SetTag(ui_->miVideoWidth, std::max(width, 0));
+        ReadVideoSize();
         const int length = RealControl->GetLength();
         item_.Duration = static_cast<REFERENCE_TIME>(std::max(length, 0)) * 10000;
         // A live stream has no length: nothing seeks.
@@ -110,6 +111,7 @@ void TZoMain::OnClipOpened(const QString& shortName, const QString& url)
     } else {
         ApplyWindowSize(false);
         LayoutVideoWindow();
+        ShowBookmarkMenus();
         repaint();
     }
     item_.Opening = false;
@@ -165,6 +167,12 @@ void TZoMain::RealMediaEnded()
 {
     KillTimer(kRealMediaEndTimer);
     if (!RealControl) return;
+    // A section marked without its end runs to the clip's end and loops: the
+    // clip starts again and the position timer takes it back to A.
+    if (RepeatOn()) {
+        RealControl->DoPlay();
+        return;
+    }
     if (LoopsWithoutPowerAction() && (playList_.Count() <= 1 || !ui_->NContinuousPlay->isChecked())) {
         // The control plays a clip that has ended from its start.
         RealControl->DoPlay();
@@ -214,6 +222,7 @@ void TZoMain::RMTimerTimer()
         bar->setValue(static_cast<int>(std::clamp<std::int64_t>(position * max / duration, 0, max)));
         ignoreNextSeekChange_ = false;
         FormatTime(static_cast<int>(position / 1000));
+        CheckRealMediaSectionLoop(bar->value());
         return;
     }
     if (settings_.StillSeek || settings_.ReduceSeekingLoad) {
@@ -226,6 +235,19 @@ void TZoMain::RMTimerTimer()
 }
 
 // ---- the transport's RealMedia branches ----
+
+std::int64_t TZoMain::RealControlPosition() const { return RealControl ? RealControl->GetPosition() : 0; }
+
+void TZoMain::SetRealControlPosition(std::int64_t milliseconds)
+{
+    if (!RealControl) return;
+    RealControl->SetPosition(static_cast<int>(std::clamp<std::int64_t>(milliseconds, 0, INT_MAX)));
+}
+
+void TZoMain::RealControlPlay()
+{
+    if (RealControl) RealControl->DoPlay();
+}
 
 void TZoMain::RealTogglePlayPause()
 {

@@ -102,7 +102,7 @@ void TZoMain::ReadVideoSize()
         // otherwise the source mode takes the size ratio.
         if (settings_.GetVideoSize && FAILED(graph_->GetPreferredAspectRatio(&aspectX, &aspectY)))
             aspectX = aspectY = 0;
-    } else if (item_.RealMedia) {
+    } else if (item_.RealMedia || RealControl) {
         // The RealMedia control reports its clip's size into these items.
         item_.VideoWidth = Tag(ui_->miVideoWidth);
         item_.VideoHeight = Tag(ui_->miVideoHeight);
@@ -157,7 +157,7 @@ void TZoMain::LayoutVideoWindow()
 
 void TZoMain::FitWindowToAspect()
 {
-    if (!graph_ || item_.VideoWidth <= 0 || item_.VideoHeight <= 0) return;
+    if ((!graph_ && !RealControl) || item_.VideoWidth <= 0 || item_.VideoHeight <= 0) return;
     if (ui_->miWindowFix->isChecked() && !isMaximized() && !fullScreen_) {
         const QSize shape = geometry::PictureShape(Tag(ui_->miAspectRatio), item_.VideoWidth, item_.VideoHeight,
                                                    Tag(ui_->miAspectX), Tag(ui_->miAspectY));
@@ -194,7 +194,7 @@ void TZoMain::NSelectedSizeClick(QAction* sender)
     settings_.WindowSize = static_cast<DWORD>(Tag(sender));
     // Keep-size leaves every preset unchecked; the size is applied all the same.
     sender->setChecked(!ui_->miKeepSize->isChecked());
-    if (graph_ && !isMaximized()) {
+    if ((graph_ || RealControl) && !isMaximized()) {
         ApplyWindowSize(true);
         LayoutVideoWindow();
     }
@@ -221,7 +221,8 @@ void TZoMain::miKeepSizeClick()
 
 void TZoMain::miWindowFixClick()
 {
-    if (ui_->miWindowFix->isChecked() && !ui_->MIUnlockAspect->isChecked() && graph_ && item_.VideoWidth > 0 &&
+    if (ui_->miWindowFix->isChecked() && !ui_->MIUnlockAspect->isChecked() && (graph_ || RealControl) &&
+        item_.VideoWidth > 0 &&
         item_.VideoHeight > 0 && !isMaximized() && !fullScreen_) {
         const QSize client = geometry::ClientForShape(
             ui_->ViewPanel->size(), QSize(static_cast<int>(item_.VideoWidth), static_cast<int>(item_.VideoHeight)));

@@ -1,9 +1,13 @@
 // RealMedia in the main window: its handlers driven by a recording control
 // (events raised by the test), and the real control on generated clips.
+#include "platform/mixer/fake.h"
 #include "platform/realmedia/realmedia.h"
 #include "window_test_util.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QSlider>
 
 using namespace mwtest;
@@ -69,6 +73,16 @@ protected:
         w->PlayListItem(false, false);
     }
     QSlider* Bar() const { return ui()->TrackBarForSeek; }
+    // A key as the user's: to the window while none of its controls has the focus.
+    void Tap(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QWidget* focus = QApplication::focusWidget();
+        QWidget* target = focus && focus->window() == w.get() ? focus : w.get();
+        QKeyEvent press(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, mods);
+        QApplication::sendEvent(target, &release);
+    }
 
     RecordingControl* control = nullptr;
     int made = 0;
@@ -185,6 +199,24 @@ TEST_F(RealMediaWindow, ClipEndsByLoopContinuousPlayOrEnd)
     EXPECT_EQ(w->PlayState(), psStopped);
     EXPECT_EQ(ui()->tnTime->text(), "0:00:00");
 
+    // A section marked at A only runs to the clip's end, the clip starts
+    // again and the position timer takes it back to A.
+    PlayList({a});
+    emit control->ClipOpened(QStringLiteral("x"), QString());
+    control->position = 4000;
+    w->RMTimerTimer();
+    ui()->SelTrackS->trigger();
+    ASSERT_TRUE(w->RepeatOn());
+    const int madeBefore = made;
+    emit control->ClipClosed();
+    ASSERT_TRUE(testutil::WaitUntil([this] { return !w->IsTimerSet(kRealMediaEndTimer); }));
+    EXPECT_EQ(made, madeBefore);
+    EXPECT_EQ(control->calls.last(), "DoPlay");
+    control->position = 0;
+    w->RMTimerTimer();
+    EXPECT_EQ(control->calls.last(), "SetPosition 4000");
+    ui()->SelTrackC->trigger();
+
     // A clip that closes while paused does not move on.
     PlayList({a});
     w->BtnStartClick();
@@ -275,6 +307,98 @@ TEST_F(RealMediaWindow, RealClipPlaysStopsSeeksAndResumes)
     EXPECT_TRUE(w->IsAudioOnly());
     EXPECT_EQ(w->height(), 60);
     EXPECT_TRUE(Caption().endsWith(" (Sound Title)")) << Caption();
+}
+
+// A clip as a user marks it: an A-B section that loops on the control, a
+// saved section and a bookmark that come back when the clip opens again,
+// and the sound card's wave line that follows the volume bar.
+TEST_F(RealMediaWindow, RealClipLoopsItsSectionKeepsBookmarksAndTurnsTheWaveLine)
+{
+    Open();
+    const QString path = Clip(QStringLiteral("marked.rm"));
+    using Writes = std::vector<std::pair<std::string, long>>;
+    std::shared_ptr<Writes> writes;
+    w->SetMixerFactory([&writes](CdVolumeControl* cd) {
+        auto backend = std::make_unique<mixer::RecordingBackend>();
+        backend->elements = {{"Master", 40000}, {"PCM", 30000}};
+        writes = backend->writes;
+        return std::make_unique<CAudioMixer>(std::move(backend), 0, cd);
+    });
+    w->MutableSettings().VolumeAuto = true;
+    w->MutableSettings().ResetAudioMixer = true;
+    ui()->TrackBarVolume->setValue(60);
+    PlayList({path});
+    ASSERT_TRUE(WaitPlaying());
+    ASSERT_TRUE(w->HasRealControl());
+    ASSERT_TRUE(writes);
+    EXPECT_EQ(*writes, (Writes{{"PCM", 60 * 65535 / 100}}));
+    ui()->TrackBarVolume->setValue(30);
+    EXPECT_EQ(writes->back(), (std::pair<std::string, long>{"PCM", 30 * 65535 / 100}));
+    ASSERT_TRUE(testutil::WaitUntil([this] { return ui()->MiBookMrk->menuAction()->isVisible(); }));
+    EXPECT_TRUE(ui()->miSaveAB->menuAction()->isVisible());
+
+    // A near 0.5 s and B near 2 s of the 3 s clip, with Home and End.
+    auto position = [this] { return w->HasRealControl() ? w->RealControl->GetPosition() : -1; };
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Bar()->value() >= 5; }, 10000));
+    Tap(Qt::Key_Home);
+    ASSERT_TRUE(w->RepeatOn());
+    const int a = w->SectionState().SelStart;
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Bar()->value() >= 20; }, 10000));
+    Tap(Qt::Key_End);
+    const int b = w->SectionState().SelEnd;
+    ASSERT_GT(b, a);
+
+    // It loops back to A twice and never plays on to the clip's end.
+    int highest = 0, wraps = 0, last = position();
+    ASSERT_TRUE(testutil::WaitUntil(
+        [&] {
+            const int now = position();
+            highest = std::max(highest, now);
+            if (now < last - 800) {
+                ++wraps;
+                EXPECT_LT(now, a * 100 + 600);
+            }
+            last = now;
+            return wraps >= 2;
+        },
+        15000));
+    EXPECT_LT(highest, b * 100 + 700);
+    EXPECT_EQ(w->PlayState(), psPlaying);
+
+    // Saved as a section of the clip's tenths, then cleared; a bookmark.
+    ASSERT_TRUE(ui()->miSavePoints->isEnabled());
+    ui()->miSavePoints->trigger();
+    ASSERT_EQ(ui()->miSaveAB->actions().size(), 5);
+    const QString section = ui()->miSaveAB->actions()[3]->text();
+    EXPECT_EQ(ui()->miSaveAB->actions()[3]->property("Tag").toLongLong(), a * 10);
+    ui()->SelTrackC->trigger();
+    EXPECT_FALSE(w->RepeatOn());
+    ASSERT_TRUE(testutil::WaitUntil([&] { return position() >= 1000 && position() < 1500; }, 10000));
+    Tap(Qt::Key_B, Qt::ControlModifier);
+    ASSERT_EQ(ui()->MiBookMrk->actions().size(), 4);
+    const qlonglong mark = ui()->MiBookMrk->actions()[3]->property("Tag").toLongLong();
+    EXPECT_GE(mark, 100);
+    EXPECT_LT(mark, 160);
+
+    // Closing puts the wave line back where it was.
+    w->CloseMedia();
+    EXPECT_EQ(writes->back(), (std::pair<std::string, long>{"PCM", 30000}));
+    EXPECT_FALSE(ui()->MiBookMrk->menuAction()->isVisible());
+
+    // Opened again: both come back, and the bookmark seeks the control.
+    PlayList({path});
+    ASSERT_TRUE(WaitPlaying());
+    ASSERT_TRUE(testutil::WaitUntil([this] { return ui()->MiBookMrk->actions().size() == 4; }));
+    EXPECT_EQ(ui()->miSaveAB->actions().size(), 5);
+    EXPECT_EQ(ui()->miSaveAB->actions()[3]->text(), section);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return position() >= 2000; }, 10000));
+    ui()->MiBookMrk->actions()[3]->trigger();
+    EXPECT_TRUE(testutil::WaitUntil([&] { return position() >= mark * 10 && position() < mark * 10 + 600; }));
+
+    // The stored section plays as a loop from its start.
+    ui()->miSaveAB->actions()[3]->trigger();
+    EXPECT_TRUE(w->RepeatOn());
+    EXPECT_TRUE(testutil::WaitUntil([&] { return position() >= a * 100 && position() < a * 100 + 600; }));
 }
 
 }  // namespace
