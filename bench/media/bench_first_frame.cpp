@@ -153,6 +153,14 @@ Figures RunOurs(const QString& clip, const QString& mode, int seconds)
         for (const char* sink : {"xvimagesink", "ximagesink", "glimagesink", "appsink"})
             if (names.contains(QLatin1String(sink))) f.sink = QLatin1String(sink);
         if (f.sink.isEmpty()) f.sink = QStringLiteral("fakesink");
+        // gst-play shows the picture in a window of its own size; so does ours
+        // while the CPU is measured, else the scaling to the big window counts.
+        long width = 0, height = 0;
+        if (SUCCEEDED(player->GetNativeVideoSize(&width, &height)) && width > 0 && height > 0) {
+            window.resize(static_cast<int>(width), static_cast<int>(height));
+            player->SetVideoPosition(QRect(0, 0, static_cast<int>(width), static_cast<int>(height)));
+            Spin(300);
+        }
         const double cpu0 = CpuSeconds();
         QElapsedTimer wall;
         wall.start();

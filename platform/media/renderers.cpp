@@ -244,6 +244,23 @@ GstPadProbeReturn AnySizeInto(GstPad*, GstPadProbeInfo* info, gpointer)
     return GST_PAD_PROBE_OK;
 }
 
+// A frame the scaler made for the old size, still on its way when the window
+// sets a new one, would fail to negotiate at the new size filter and stop a
+// source that takes that as fatal (the DVD's). Such a frame is dropped, and
+// the scaler makes the next one for the new size.
+GstPadProbeReturn DropFrameOfOldSize(GstPad* pad, GstPadProbeInfo*, gpointer filter)
+{
+    GstCaps* current = gst_pad_get_current_caps(pad);
+    GstCaps* wanted = nullptr;
+    g_object_get(filter, "caps", &wanted, nullptr);
+    const bool stale = current && wanted && !gst_caps_can_intersect(current, wanted);
+    if (current) gst_caps_unref(current);
+    if (wanted) gst_caps_unref(wanted);
+    if (!stale) return GST_PAD_PROBE_OK;
+    gst_pad_mark_reconfigure(pad);
+    return GST_PAD_PROBE_DROP;
+}
+
 }  // namespace
 
 GstElement* MakeScalingSinkBin(GstElement* sink)
@@ -263,6 +280,9 @@ GstElement* MakeScalingSinkBin(GstElement* sink)
     gst_object_ref_sink(bin);
     gst_bin_add_many(GST_BIN(bin), scale, size, sink, nullptr);
     gst_element_link_many(scale, size, sink, nullptr);
+    GstPad* scaled = gst_element_get_static_pad(scale, "src");
+    gst_pad_add_probe(scaled, GST_PAD_PROBE_TYPE_BUFFER, DropFrameOfOldSize, gst_object_ref(size), gst_object_unref);
+    gst_object_unref(scaled);
     if (freeze && once) {
         // One frame, then the end of the stream: the picture is sent again
         // only when asked by a seek.
