@@ -251,8 +251,10 @@ private:
 
     bool BuildPipeline(const QString& path, bool silent)
     {
-        // The program initialises GStreamer on a thread of its own; this waits for it.
-        if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+        // The program initialises GStreamer on a thread of its own; gst_init
+        // waits for it (gst_is_initialized() would not: it turns true before
+        // the plug-in registry is loaded).
+        gst_init(nullptr, nullptr);
         audio_ = media::AudioOutput::Create(sinkFactory_, nullptr, silent);
         if (!audio_) return false;
         pipeline_ = gst_pipeline_new("cdaudio");

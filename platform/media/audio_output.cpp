@@ -72,7 +72,7 @@ bool IsOfFactory(GstElement* element, const QString& factoryName)
 DeviceRef FindAudioSinkDevice(const QString& displayName, const QString& factoryName)
 {
     if (displayName.isEmpty() || factoryName.isEmpty()) return nullptr;
-    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+    gst_init(nullptr, nullptr);
     g_autoptr(GstDeviceMonitor) monitor = gst_device_monitor_new();
     gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
     // Providers that only probe list their devices without being started.
@@ -160,7 +160,7 @@ void AudioOutput::SetBalance(long balance)
 
 bool SoundDeviceAvailable()
 {
-    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+    gst_init(nullptr, nullptr);
     GstElement* sink = OpenedDeviceSink(QStringLiteral("autoaudiosink"));
     if (!sink) return false;
     gst_element_set_state(sink, GST_STATE_NULL);

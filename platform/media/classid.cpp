@@ -56,7 +56,9 @@ QByteArray FactoryClassId(const QString& factoryName)
 QString FactoryForClassId(const QByteArray& classId16)
 {
     if (classId16.size() != 16 || classId16.count('\0') == 16) return {};
-    if (!gst_is_initialized()) return {};
+    // Started elsewhere, perhaps still loading the registry on another
+    // thread: gst_init_check waits until the registry is whole.
+    if (!gst_is_initialized() || !gst_init_check(nullptr, nullptr, nullptr)) return {};
     GstRegistry* registry = gst_registry_get();
     ClassIdIndex& index = Index();
     std::lock_guard<std::mutex> lock(index.mutex);
@@ -77,7 +79,7 @@ QString FactoryForClassId(const QByteArray& classId16)
 
 QString FindMediaType(const QString& path)
 {
-    if (!gst_is_initialized()) return {};
+    if (!gst_is_initialized() || !gst_init_check(nullptr, nullptr, nullptr)) return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     // The type finders look at the head of the data; 256 KiB is more than

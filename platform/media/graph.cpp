@@ -425,7 +425,10 @@ void GraphPrivate::OnBuffering(int percent)
 
 FilterGraph::FilterGraph() : d(std::make_unique<GraphPrivate>())
 {
-    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+    // Not guarded by gst_is_initialized(): that turns true early in another
+    // thread's gst_init, before the plug-in registry is loaded (seconds when
+    // its cache is built anew); gst_init waits until the registry is whole.
+    gst_init(nullptr, nullptr);
 }
 
 FilterGraph::~FilterGraph()

@@ -17,7 +17,9 @@ public:
     // playback graph uses and those that `firstMedia` (a file path, may be
     // empty) needs for its container, and tries the window sinks once
     // (VideoOutput::ProbeWindowSinks). gst_init on another thread waits for
-    // the initialisation.
+    // the initialisation, plug-in registry and all; gst_is_initialized() does
+    // not: it is true from early in the initialisation, before the registry
+    // is loaded, which takes seconds while its cache is built anew.
     explicit Preloader(const QString& firstMedia);
     // Waits for the thread.
     ~Preloader();

@@ -94,7 +94,7 @@ bool TRealAudio::SetSource(const QString& source)
     seekTarget_ = 0;
     length_ = width_ = height_ = 0;
     title_.clear();
-    if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr)) return false;
+    if (!gst_init_check(nullptr, nullptr, nullptr)) return false;
 
     auto p = std::make_unique<Pipeline>();
     p->playbin = media::MakeOwnedElement("playbin");

@@ -113,7 +113,7 @@ std::vector<std::uint8_t> PluginBlock(const QString& file)
 {
     const QString wanted = QFileInfo(file).canonicalFilePath();
     if (wanted.isEmpty()) return {};
-    if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr)) return {};
+    if (!gst_init_check(nullptr, nullptr, nullptr)) return {};
     std::vector<std::uint8_t> block;
     GList* plugins = gst_registry_get_plugin_list(gst_registry_get());
     for (GList* l = plugins; l; l = l->next) {
@@ -288,7 +288,7 @@ bool VerQueryValue(const void* block, const QString& subBlock, const void** buff
 QString SystemComponentPath(const QString& windowsName)
 {
     if (windowsName.compare(QLatin1String("wmvcore.dll"), Qt::CaseInsensitive) != 0) return {};
-    if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr)) return {};
+    if (!gst_init_check(nullptr, nullptr, nullptr)) return {};
     g_autoptr(GstElementFactory) factory = gst_element_factory_find("asfdemux");
     if (!factory) return {};
     g_autoptr(GstPlugin) plugin = gst_plugin_feature_get_plugin(GST_PLUGIN_FEATURE(factory));
