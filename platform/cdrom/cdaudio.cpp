@@ -12,8 +12,6 @@
 #include <QFile>
 #include <QObject>
 
-#include <cdio/cdio.h>
-#include <cdio/logging.h>
 #include <gst/gst.h>
 
 #include <algorithm>
@@ -31,48 +29,21 @@ constexpr GstClockTime kStateTimeout = 15 * GST_SECOND;
 
 std::atomic<std::uint32_t> nextDeviceId{1};
 
-void SilentLog(cdio_log_level_t, const char*) {}
 
 std::int64_t FramesToMs(std::int64_t frames) { return frames * 1000 / kFramesPerSecond; }
 std::int64_t MsToFrames(std::int64_t ms) { return ms * kFramesPerSecond / 1000; }
 
-struct TocTrack {
-    int number = 0;
-    int start = 0;   // frames, the 2-second lead-in included (libcdio's LBA)
-    bool audio = true;
-};
+using TocTrack = LibcdioTrack;
 
-// Reads the table of contents through libcdio; false without an audio track.
+// Reads the table of contents through libcdio; false without an audio track
+// or with addresses out of order.
 bool ReadToc(const DriveName& drive, std::vector<TocTrack>* tracks, int* leadOut)
 {
-    const cdio_log_handler_t previous = cdio_log_set_handler(SilentLog);
-    const QByteArray path = QFile::encodeName(drive.path);
-    CdIo_t* cdio = drive.kind == DriveName::Image ? cdio_open_cue(path.constData())
-                                                   : cdio_open(path.constData(), DRIVER_UNKNOWN);
-    bool ok = false;
-    if (cdio) {
-        const track_t first = cdio_get_first_track_num(cdio);
-        const track_t count = cdio_get_num_tracks(cdio);
-        if (first != CDIO_INVALID_TRACK && count != CDIO_INVALID_TRACK && count > 0 && first + count - 1 <= 99) {
-            ok = true;
-            for (int t = first; t < first + count; ++t) {
-                const lba_t lba = cdio_get_track_lba(cdio, static_cast<track_t>(t));
-                if (lba == CDIO_INVALID_LBA) ok = false;
-                tracks->push_back({t, static_cast<int>(lba),
-                                   cdio_get_track_format(cdio, static_cast<track_t>(t)) == TRACK_FORMAT_AUDIO});
-            }
-            const lba_t end = cdio_get_track_lba(cdio, CDIO_CDROM_LEADOUT_TRACK);
-            if (end == CDIO_INVALID_LBA) ok = false;
-            *leadOut = static_cast<int>(end);
-            for (size_t i = 1; ok && i < tracks->size(); ++i)
-                if ((*tracks)[i].start <= (*tracks)[i - 1].start) ok = false;
-            if (ok && *leadOut <= tracks->back().start) ok = false;
-            ok = ok && std::any_of(tracks->begin(), tracks->end(), [](const TocTrack& t) { return t.audio; });
-        }
-        cdio_destroy(cdio);
-    }
-    cdio_log_set_handler(previous);
-    return ok;
+    bool ok = ReadLibcdioTracks(drive.path, drive.kind == DriveName::Image, tracks, leadOut);
+    for (size_t i = 1; ok && i < tracks->size(); ++i)
+        if ((*tracks)[i].lba <= (*tracks)[i - 1].lba) ok = false;
+    if (ok && *leadOut <= tracks->back().lba) ok = false;
+    return ok && std::any_of(tracks->begin(), tracks->end(), [](const TocTrack& t) { return t.audio; });
 }
 
 // What the bus handler on GStreamer's threads shares with the device.
@@ -98,7 +69,7 @@ public:
         tracks_ = std::move(tracks);
         leadOut_ = leadOut;
         // The source's stream time counts from the first track.
-        streamOrigin_ = tracks_.front().start;
+        streamOrigin_ = tracks_.front().lba;
         if (!BuildPipeline(name.path, false) && !BuildPipeline(name.path, true)) {
             tracks_.clear();
             return false;
@@ -156,7 +127,7 @@ public:
         const TocTrack* t = Track(track);
         if (!t) return false;
         *position = format_ == TimeFormat::Tmsf ? MakeTmsf(t->number, 0, 0, 0)
-                                                : static_cast<std::uint32_t>(FramesToMs(t->start));
+                                                : static_cast<std::uint32_t>(FramesToMs(t->lba));
         return true;
     }
 
@@ -164,7 +135,7 @@ public:
     {
         const TocTrack* t = Track(track);
         if (!t) return false;
-        const int frames = EndOf(*t) - t->start;
+        const int frames = EndOf(*t) - t->lba;
         if (format_ == TimeFormat::Tmsf) {
             *length = static_cast<std::uint32_t>(frames / (60 * kFramesPerSecond)) |
                       (static_cast<std::uint32_t>(frames / kFramesPerSecond % 60) << 8) |
@@ -366,8 +337,8 @@ private:
 
     int EndOf(const TocTrack& t) const
     {
-        const auto it = std::find_if(tracks_.begin(), tracks_.end(), [&](const TocTrack& n) { return n.start > t.start; });
-        return it == tracks_.end() ? leadOut_ : it->start;
+        const auto it = std::find_if(tracks_.begin(), tracks_.end(), [&](const TocTrack& n) { return n.lba > t.lba; });
+        return it == tracks_.end() ? leadOut_ : it->lba;
     }
 
     // The end of the last audio track: the end of what the source plays.
@@ -382,7 +353,7 @@ private:
     {
         int found = tracks_.empty() ? 0 : tracks_.front().number;
         for (const TocTrack& t : tracks_)
-            if (t.start <= frames) found = t.number;
+            if (t.lba <= frames) found = t.number;
         return found;
     }
 
@@ -417,7 +388,7 @@ private:
         if (format_ == TimeFormat::Milliseconds) return static_cast<std::uint32_t>(FramesToMs(frames));
         const int number = TrackAt(frames);
         const TocTrack* t = Track(number);
-        const int offset = t ? std::max(0, frames - t->start) : 0;
+        const int offset = t ? std::max(0, frames - t->lba) : 0;
         return MakeTmsf(number, offset / (60 * kFramesPerSecond), offset / kFramesPerSecond % 60,
                         offset % kFramesPerSecond);
     }
@@ -430,7 +401,7 @@ private:
         }
         const TocTrack* t = Track(TmsfTrack(value));
         if (!t) return false;
-        *frames = t->start + (TmsfMinutes(value) * 60 + TmsfSeconds(value)) * kFramesPerSecond + TmsfFrames(value);
+        *frames = t->lba + (TmsfMinutes(value) * 60 + TmsfSeconds(value)) * kFramesPerSecond + TmsfFrames(value);
         return true;
     }
 

@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 
+#include <vector>
+
 namespace cdrom {
 
 inline constexpr int kCommandTimeoutMs = 10000;
@@ -67,5 +69,17 @@ void SetTransportFactory(TransportFactory factory);
 // The individual transports, for callers that know what they hold.
 std::unique_ptr<Transport> OpenDeviceTransport(const QString& node, Access access);
 std::unique_ptr<Transport> OpenImageTransport(const QString& cueSheet);
+
+// One track as libcdio lists it: LBA counts frames with the 2-second lead-in.
+struct LibcdioTrack {
+    int number = 0;
+    int lba = 0;
+    bool audio = true;
+};
+// The track list and lead-out of a drive (`cueSheet` false) or a cue sheet
+// through libcdio, which is kept quiet. False when it has no usable list (no
+// tracks, more than 99, or an address it cannot give); `tracks` then holds
+// what was read.
+bool ReadLibcdioTracks(const QString& path, bool cueSheet, std::vector<LibcdioTrack>* tracks, int* leadOut);
 
 }  // namespace cdrom

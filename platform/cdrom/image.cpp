@@ -46,32 +46,47 @@ QString CdTextFileOf(const QString& cueSheet)
     return {};
 }
 
+}  // namespace
+
+bool ReadLibcdioTracks(const QString& path, bool cueSheet, std::vector<LibcdioTrack>* tracks, int* leadOut)
+{
+    // libcdio reports a disc or sheet it dislikes on stderr; nothing of ours is logged.
+    const cdio_log_handler_t previous = cdio_log_set_handler(SilentLog);
+    const QByteArray name = QFile::encodeName(path);
+    CdIo_t* cdio = cueSheet ? cdio_open_cue(name.constData()) : cdio_open(name.constData(), DRIVER_UNKNOWN);
+    bool ok = false;
+    if (cdio) {
+        const track_t first = cdio_get_first_track_num(cdio);
+        const track_t count = cdio_get_num_tracks(cdio);
+        if (first != CDIO_INVALID_TRACK && count != CDIO_INVALID_TRACK && count > 0 && first + count - 1 <= 99) {
+            ok = true;
+            for (int t = first; t < first + count; ++t) {
+                const lba_t lba = cdio_get_track_lba(cdio, static_cast<track_t>(t));
+                if (lba == CDIO_INVALID_LBA) ok = false;
+                tracks->push_back(
+                    {t, static_cast<int>(lba), cdio_get_track_format(cdio, static_cast<track_t>(t)) == TRACK_FORMAT_AUDIO});
+            }
+            const lba_t end = cdio_get_track_lba(cdio, CDIO_CDROM_LEADOUT_TRACK);
+            if (end == CDIO_INVALID_LBA) ok = false;
+            *leadOut = static_cast<int>(end);
+        }
+        cdio_destroy(cdio);
+    }
+    cdio_log_set_handler(previous);
+    return ok;
+}
+
+namespace {
+
 class ImageTransport final : public Transport {
 public:
     bool Open(const QString& cueSheet)
     {
-        // libcdio reports a sheet it dislikes on stderr; nothing of ours is logged.
-        const cdio_log_handler_t previous = cdio_log_set_handler(SilentLog);
-        CdIo_t* cdio = cdio_open_cue(QFile::encodeName(cueSheet).constData());
-        bool ok = false;
-        if (cdio) {
-            const track_t first = cdio_get_first_track_num(cdio);
-            const track_t count = cdio_get_num_tracks(cdio);
-            if (first != CDIO_INVALID_TRACK && count != CDIO_INVALID_TRACK && count > 0 && first + count - 1 <= 99) {
-                ok = true;
-                for (int t = first; t < first + count; ++t) {
-                    const lba_t lba = cdio_get_track_lba(cdio, static_cast<track_t>(t));
-                    if (lba == CDIO_INVALID_LBA) ok = false;
-                    tracks_.push_back({t, cdio_get_track_format(cdio, static_cast<track_t>(t)) != TRACK_FORMAT_AUDIO,
-                                       lba});
-                }
-                const lba_t leadOut = cdio_get_track_lba(cdio, CDIO_CDROM_LEADOUT_TRACK);
-                if (leadOut == CDIO_INVALID_LBA) ok = false;
-                tracks_.push_back({0xAA, false, leadOut});
-            }
-            cdio_destroy(cdio);
-        }
-        cdio_log_set_handler(previous);
+        std::vector<LibcdioTrack> tracks;
+        int leadOut = 0;
+        const bool ok = ReadLibcdioTracks(cueSheet, true, &tracks, &leadOut);
+        for (const LibcdioTrack& t : tracks) tracks_.push_back({t.number, !t.audio, t.lba});
+        if (ok) tracks_.push_back({0xAA, false, leadOut});
         cdTextFile_ = CdTextFileOf(cueSheet);
         return ok;
     }
