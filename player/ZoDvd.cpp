@@ -28,6 +28,11 @@ dvd::Navigator* TZoMain::DvdControl() const
     return dvdBuilt_ && dvdBuilder_ ? dvdBuilder_->Navigator() : nullptr;
 }
 
+dvd::DvdPlayer* TZoMain::DvdPipeline() const
+{
+    return DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr);
+}
+
 int TZoMain::DvdFlipTag() const
 {
     return Tag(ui_->MenuDVDFlip);

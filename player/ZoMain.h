@@ -39,6 +39,9 @@ namespace instance {
 class NamedMutex;
 class WindowClassServer;
 }
+namespace dvd {
+class DvdPlayer;
+}
 namespace realmedia {
 class TRealAudio;
 }
@@ -831,6 +834,9 @@ public:
     void ReleaseDvdGraph();
     // The navigator of the running DVD; null without one.
     dvd::Navigator* DvdControl() const;
+    // The real DVD player behind it (its pipeline: picture, sound); null
+    // without one or with a test's fake navigator.
+    dvd::DvdPlayer* DvdPipeline() const;
     // The pipeline builder of the next DVD builds (tests give a fake).
     void SetDvdPipelineBuilder(std::unique_ptr<TDvdPipelineBuilder> builder);
     const QString& ParentalPassword() const { return parentalPassword_; }

@@ -33,7 +33,7 @@ void TZoMain::ConnectVideoOperations()
 void TZoMain::MiFlipDefaultClick(QAction* sender)
 {
     const TFlipAxes axes = FlipAxes(Tag(sender));
-    dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr);
+    dvd::DvdPlayer* dvdPlayer = DvdPipeline();
     bool done = false;
     if (dvd_.Mode && dvdPlayer && dvdPlayer->CanFlip()) {
         dvdPlayer->SetFlip(axes.horizontal, axes.vertical);
@@ -62,7 +62,7 @@ QPoint TZoMain::VideoPointFromClient(const QPoint& client) const
 {
     QSize picture;
     long width = 0, height = 0;
-    if (dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr)) {
+    if (dvd::DvdPlayer* dvdPlayer = DvdPipeline()) {
         if (SUCCEEDED(dvdPlayer->GetNativeVideoSize(&width, &height))) picture = QSize(int(width), int(height));
     } else if (graph_ && SUCCEEDED(graph_->GetNativeVideoSize(&width, &height))) {
         picture = QSize(int(width), int(height));
@@ -81,6 +81,6 @@ void TZoMain::PanVideo(int dx)
     videoRectLeft_ = left;
     const QRect video(videoRectLeft_, videoRectTop_, videoRectWidth_, videoRectHeight_);
     if (graph_) graph_->SetVideoPosition(video);
-    else if (dvd::DvdPlayer* p = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr)) p->SetVideoPosition(video);
+    else if (dvd::DvdPlayer* p = DvdPipeline()) p->SetVideoPosition(video);
     ShowStatusText(QString::number(left));
 }

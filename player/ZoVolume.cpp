@@ -14,7 +14,7 @@ bool TZoMain::HasGraphAudio() const
 {
     long level = 0;
     if (graph_) return graph_->get_Volume(&level) == S_OK;
-    const dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr);
+    const dvd::DvdPlayer* dvdPlayer = DvdPipeline();
     return dvdPlayer && dvdPlayer->get_Volume(&level) == S_OK;
 }
 
@@ -23,7 +23,7 @@ void TZoMain::SetAudioVolume()
     const long level = VolumeLevel(VolumeBarValue());
     if (graph_) {
         graph_->put_Volume(level);
-    } else if (dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr)) {
+    } else if (dvd::DvdPlayer* dvdPlayer = DvdPipeline()) {
         dvdPlayer->put_Volume(level);
     }
 }
@@ -38,7 +38,7 @@ void TZoMain::TrackBarVolumeChange(int position)
             ui_->TrackBarVolume->setValue(snapped);
         }
         if (graph_) graph_->put_Balance(BalanceOfPosition(snapped));
-        else if (dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr))
+        else if (dvd::DvdPlayer* dvdPlayer = DvdPipeline())
             dvdPlayer->put_Balance(BalanceOfPosition(snapped));
         return;
     }

@@ -113,7 +113,7 @@ void TZoMain::ReadVideoSize()
 
 void TZoMain::LayoutVideoWindow()
 {
-    dvd::DvdPlayer* dvdPlayer = DvdPlayerOf(dvdBuilt_ ? dvdBuilder_.get() : nullptr);
+    dvd::DvdPlayer* dvdPlayer = DvdPipeline();
     if (!graph_ && !dvdPlayer && !RealControl) return;
     if (item_.VideoWidth <= 0 && !dvd_.Mode) return;
     geometry::VideoLayout l;
