@@ -25,6 +25,8 @@
 
 #include <gst/gst.h>
 
+#include <functional>
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -77,6 +79,34 @@ void Spin(int ms)
     loop.exec();
 }
 
+// Waits up to 10 s for `firstFrame` (a monotonic time, 0 until the first
+// frame) and gives the milliseconds since `start`, or -1 without a frame.
+double WaitFirstFrame(const std::function<qint64()>& firstFrame, qint64 start)
+{
+    QElapsedTimer guard;
+    guard.start();
+    while (!firstFrame() && guard.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    return firstFrame() ? (firstFrame() - start) / 1000.0 : -1;
+}
+
+// CPU seconds per second of this process over the next `seconds`.
+double CpuPerSecondOver(int seconds)
+{
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    Spin(seconds * 1000);
+    return (CpuSeconds() - cpu0) / (wall.nsecsElapsed() / 1e9);
+}
+
+// The video sink among a pipeline's element factories.
+QString SinkAmong(const QStringList& names)
+{
+    for (const char* sink : {"xvimagesink", "ximagesink", "glimagesink", "appsink"})
+        if (names.contains(QLatin1String(sink))) return QLatin1String(sink);
+    return QStringLiteral("fakesink");
+}
+
 // The RealMedia control plays the clip instead of the graph.
 bool realMedia = false;
 
@@ -93,18 +123,11 @@ Figures RunRealMedia(QWidget& window, const QString& clip, const QString& mode, 
     control->setGeometry(0, 0, 640, 480);
     control->show();
     if (!control->SetSource(clip)) return f;
-    QElapsedTimer guard;
-    guard.start();
-    while (!control->FirstFrameTime() && guard.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    if (!control->FirstFrameTime()) return f;
-    f.firstFrameMs = (control->FirstFrameTime() - start) / 1000.0;
+    const double firstFrameMs = WaitFirstFrame([&] { return control->FirstFrameTime(); }, start);
+    if (firstFrameMs < 0) return f;
+    f.firstFrameMs = firstFrameMs;
     f.sink = control->VideoSinkFactory();
-    const double cpu0 = CpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    Spin(seconds * 1000);
-    f.cpuPerSecond = (CpuSeconds() - cpu0) / (wall.nsecsElapsed() / 1e9);
+    f.cpuPerSecond = CpuPerSecondOver(seconds);
     return f;
 }
 
@@ -143,16 +166,10 @@ Figures RunOurs(const QString& clip, const QString& mode, int seconds)
         if (dvd::DvdPlayer::CreateManual(options, &player) != S_OK) return f;
         player->SetVideoPosition(window.rect());
         if (player->Run() != S_OK) return f;
-        QElapsedTimer guard;
-        guard.start();
-        while (!player->FirstFrameTime() && guard.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        if (!player->FirstFrameTime()) return f;
-        f.firstFrameMs = (player->FirstFrameTime() - start) / 1000.0;
-        const QStringList names = player->ElementFactories();
-        for (const char* sink : {"xvimagesink", "ximagesink", "glimagesink", "appsink"})
-            if (names.contains(QLatin1String(sink))) f.sink = QLatin1String(sink);
-        if (f.sink.isEmpty()) f.sink = QStringLiteral("fakesink");
+        const double firstFrameMs = WaitFirstFrame([&] { return player->FirstFrameTime(); }, start);
+        if (firstFrameMs < 0) return f;
+        f.firstFrameMs = firstFrameMs;
+        f.sink = SinkAmong(player->ElementFactories());
         // gst-play shows the picture in a window of its own size; so does ours
         // while the CPU is measured, else the scaling to the big window counts.
         long width = 0, height = 0;
@@ -161,11 +178,7 @@ Figures RunOurs(const QString& clip, const QString& mode, int seconds)
             player->SetVideoPosition(QRect(0, 0, static_cast<int>(width), static_cast<int>(height)));
             Spin(300);
         }
-        const double cpu0 = CpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        Spin(seconds * 1000);
-        f.cpuPerSecond = (CpuSeconds() - cpu0) / (wall.nsecsElapsed() / 1e9);
+        f.cpuPerSecond = CpuPerSecondOver(seconds);
         return f;
     }
 
@@ -178,22 +191,11 @@ Figures RunOurs(const QString& clip, const QString& mode, int seconds)
                             &window);
     graph->SetVideoPosition(window.rect());
     if (graph->RenderFile(clip) != S_OK || graph->Run() != S_OK) return f;
-    QElapsedTimer guard;
-    guard.start();
-    while (!graph->FirstFrameTime() && guard.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    if (!graph->FirstFrameTime()) return f;
-    f.firstFrameMs = (graph->FirstFrameTime() - start) / 1000.0;
-    const QStringList names = graph->ElementNames();
-    for (const char* sink : {"xvimagesink", "ximagesink", "glimagesink", "appsink"})
-        if (names.contains(QLatin1String(sink))) f.sink = QLatin1String(sink);
-    if (f.sink.isEmpty()) f.sink = QStringLiteral("fakesink");
-
-    const double cpu0 = CpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    Spin(seconds * 1000);
-    f.cpuPerSecond = (CpuSeconds() - cpu0) / (wall.nsecsElapsed() / 1e9);
+    const double firstFrameMs = WaitFirstFrame([&] { return graph->FirstFrameTime(); }, start);
+    if (firstFrameMs < 0) return f;
+    f.firstFrameMs = firstFrameMs;
+    f.sink = SinkAmong(graph->ElementNames());
+    f.cpuPerSecond = CpuPerSecondOver(seconds);
     graph.reset();
     qunsetenv("ZORAVEL_VIDEO_SINK");
     qunsetenv("ZORAVEL_AUDIO_SINK");
