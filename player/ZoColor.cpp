@@ -13,16 +13,6 @@
 
 namespace {
 
-void PutValues(media::DDCOLORCONTROL* control, const media::ColorValues& v)
-{
-    control->lBrightness = static_cast<LONG>(v.brightness);
-    control->lContrast = static_cast<LONG>(v.contrast);
-    control->lHue = static_cast<LONG>(v.hue);
-    control->lSaturation = static_cast<LONG>(v.saturation);
-    control->lGamma = static_cast<LONG>(v.gamma);
-    control->lSharpness = static_cast<LONG>(v.sharpness);
-}
-
 // Reads the present values, puts `values` in and writes them back: S_OK or
 // the failing call's result.
 HRESULT WriteOverlay(media::ColorControl* control, const media::ColorValues& values)
@@ -32,7 +22,7 @@ HRESULT WriteOverlay(media::ColorControl* control, const media::ColorValues& val
     c.dwSize = sizeof(c);
     const HRESULT hr = control->GetColorControls(&c);
     if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
-    PutValues(&c, values);
+    media::PutColorValues(&c, values);
     return control->SetColorControls(&c);
 }
 

@@ -36,12 +36,7 @@ HRESULT ColorControl::GetColorControls(DDCOLORCONTROL* control) const
     *control = DDCOLORCONTROL{};
     control->dwSize = sizeof(DDCOLORCONTROL);
     control->dwFlags = kFlags;
-    control->lBrightness = static_cast<LONG>(values.brightness);
-    control->lContrast = static_cast<LONG>(values.contrast);
-    control->lHue = static_cast<LONG>(values.hue);
-    control->lSaturation = static_cast<LONG>(values.saturation);
-    control->lSharpness = static_cast<LONG>(values.sharpness);
-    control->lGamma = static_cast<LONG>(values.gamma);
+    PutColorValues(control, values);
     return S_OK;
 }
 

@@ -56,6 +56,17 @@ constexpr DWORD DDCOLOR_SHARPNESS = 0x10;
 constexpr DWORD DDCOLOR_GAMMA = 0x20;
 constexpr DWORD DDCOLOR_COLORENABLE = 0x40;
 
+// The six values into their fields of `control` (its size and flags stay).
+inline void PutColorValues(DDCOLORCONTROL* control, const ColorValues& v)
+{
+    control->lBrightness = static_cast<LONG>(v.brightness);
+    control->lContrast = static_cast<LONG>(v.contrast);
+    control->lHue = static_cast<LONG>(v.hue);
+    control->lSaturation = static_cast<LONG>(v.saturation);
+    control->lSharpness = static_cast<LONG>(v.sharpness);
+    control->lGamma = static_cast<LONG>(v.gamma);
+}
+
 // The colour stage of one pipeline's video output, handed out by the
 // pipeline (the file graph, the DVD layer). Once the pipeline goes (Detach)
 // its calls fail with VFW_E_NOT_CONNECTED.
