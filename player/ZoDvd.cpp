@@ -140,3 +140,17 @@ void TZoMain::OnDvdEvent()
         }
     }
 }
+
+HRESULT TZoMain::RunDvd() { return S_OK; }
+
+void TZoMain::OnDvdTimeUpdate() {}
+
+void TZoMain::DoDvdDeferredSeek() {}
+
+void TZoMain::DVDTimerTimer() {}
+
+void TZoMain::ShowDvdTime(const dvd::HmsfTime&) {}
+
+void TZoMain::ShowDvdTitleLength() {}
+
+void TZoMain::ReadDvdVideoAttributes() {}

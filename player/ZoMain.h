@@ -98,12 +98,27 @@ inline constexpr REFERENCE_TIME kMpegSeekEndMargin = transport::kMpegBarSeekMarg
 inline constexpr UINT kSkipRepeatMs = 250;
 inline constexpr UINT kFrameStepRepeatMs = 170;
 
-// DVD state of the window (the DVD issue fills it). Not reset by CloseMedia:
-// the mode ends in UpdateControlsForMedia or when a file opens.
+// DVD state of the window. Requested survives CloseMedia; the rest starts
+// cleared for each disc.
 struct TDvdState {
-    bool Requested = false;   // "/DVD" seen: the disc starts when the window shows, or with the drive record
-    bool Mode = false;        // the transport drives a DVD, not a file
-    bool Playing = false;
+    bool Requested = false;          // "/DVD" seen: the disc starts when the window shows, or with the drive record
+    bool Mode = false;               // the transport drives a DVD, not a file
+    bool Playing = false;            // the graph was started
+    bool InMenu = false;             // the navigator is in a menu domain
+    bool TitlePlayed = false;        // a title domain was entered since the disc started
+    bool StillOn = false;            // a still with buttons is shown
+    bool CommandPending = false;     // between the navigator's command start and end
+    bool TimePlayProhibited = false; // the disc forbids playing a title or a time now
+    dvd::HmsfTime CurrentTimecode;   // of the last time event
+    bool SeekPending = false;        // a seek to PendingTimecode waits for window timer 2
+    dvd::HmsfTime PendingTimecode;
+    double PlaybackRate = 1.0;       // the navigator's last reported rate
+    bool ResumePending = false;      // the resume point was accepted but not yet applied
+    bool WarningShown = false;       // one warning box per disc
+    bool EndActionStarted = false;   // the after-playback action ran near the title's end
+    bool Aspect43 = true;            // the current picture is 4:3
+    QString DiscName;                // the disc's name, blanks as "_" (the disc folder's first part)
+    QString DiscDrive;               // the device node or mount point of the opened medium
 };
 
 // Audio-CD state of the window (the CD issue fills it).
@@ -842,6 +857,44 @@ public:
     const QString& ParentalPassword() const { return parentalPassword_; }
     bool UsePasswordToUnlock() const { return usePasswordToUnlock_; }
     int DvdFlipTag() const;
+
+    // ---- DVD start, events and time display (ZoDvd.cpp) ----
+    HRESULT RunDvd();
+    void OnDvdTimeUpdate();
+    void DoDvdDeferredSeek();
+    void DVDTimerTimer();
+    void ShowDvdTime(const dvd::HmsfTime& time);
+    void ShowDvdTitleLength();
+    void ReadDvdVideoAttributes();
+    const TDvdState& DvdState() const { return dvd_; }
+
+    // ---- DVD resume point, bookmarks and disc folder (ZoDvdResume.cpp) ----
+    // Writes "Resume.rsm" (isResume) or a new bookmark file of the disc folder;
+    // outName receives the bookmark's file name.
+    bool SaveResumePoint(bool isResume, QString* outName = nullptr);
+    // name empty: the resume file, asking unless noQuestion; else that bookmark.
+    void LoadResumePoint(const QString& name, bool noQuestion);
+    void ReadDvdVolumeName();
+    void BuildBookmarkMenu();
+    bool MakeDvdBookmark();
+    void DvdBookmarkClick(QAction* item);
+    void BookmarkDlgClosed();
+    void ClearDialogOpen() { dialogOpen_ = false; }
+    bool SaveDvdSections(bool removeOnly);
+    void LoadDvdSections();
+
+    // ---- DVD menus and commands (ZoDvdMenus.cpp) ----
+    // The title menu; fails when the disc has no volume.
+    HRESULT BuildDvdTitleMenu();
+    // The audio, subpicture and angle menus and the karaoke captions.
+    void BuildDvdStreamMenus();
+    // The play list holds the current title's chapters.
+    void BuildDvdChapterList();
+    bool ReadKaraokeAttributes();
+    void ClearDvdMenus();
+    void ShowDvdMenus(bool visible);
+    // The checked pan-and-scan mode again (full screen).
+    void ApplyPanScanMode();
 
     // ---- video operations (flip, aspect mode, points, pan) ----
     void ConnectVideoOperations();
