@@ -191,22 +191,6 @@ void TZoMain::miDVDMenuDClick() {}
 void TZoMain::miDVDMenuLClick() {}
 void TZoMain::miDVDMenuRClick() {}
 
-void TZoMain::miDVDForwardClick()
-{
-    if (KeyLatch) return;
-    KeyLatch = 1;
-}
-
-void TZoMain::miDVDRewindClick()
-{
-    if (KeyLatch) return;
-    KeyLatch = 1;
-}
-
-void TZoMain::NRootMenuClick() {}
-void TZoMain::NTitleMenuClick() {}
-void TZoMain::NDisplaySPClick() {}
-
 // The bookmark editor comes with the tool windows.
 void TZoMain::miShowBkmrkDlgClick() {}
 

@@ -150,7 +150,6 @@ void TZoMain::ConnectKeyItems()
         {ui_->MIDVDColor, &TZoMain::MIColorClick},
         {ui_->NRootMenu, &TZoMain::NRootMenuClick},
         {ui_->NTitleMenu, &TZoMain::NTitleMenuClick},
-        {ui_->NDisplaySP, &TZoMain::NDisplaySPClick},
         {ui_->miMakeBkmrk, &TZoMain::miMakeBkmrkClick},
         {ui_->N17, &TZoMain::miMakeBkmrkClick},
         {ui_->miShowBkmrkDlg, &TZoMain::miShowBkmrkDlgClick},
@@ -176,6 +175,7 @@ void TZoMain::ConnectKeyItems()
     connect(ui_->TBtnShowFolder1, &QToolButton::clicked, this, [this] { TBtnShowFolder1Click(); });
     connect(ui_->TBPowerState, &QToolButton::clicked, this, [this] { TBPowerStateClick(); });
     connect(CDTimer, &QTimer::timeout, this, [this] { CDTimerTimer(); });
+    ConnectDvdMenus();
 }
 
 bool TZoMain::TransportEvent(QObject* watched, QEvent* e)

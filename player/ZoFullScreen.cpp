@@ -2,6 +2,7 @@
 // the whole client area; the pointer hides while it rests over the picture.
 #include "player/ZoMain.h"
 
+#include "player/units/Dvdmenus.h"
 #include "player/units/Windowgeometry.h"
 #include "ui_ZoMain.h"
 
@@ -18,25 +19,36 @@ namespace {
 
 // Pointer moves anywhere in the application while in full screen: the video
 // sinks' own windows take the moves over the picture, not the main window.
+// Another window of the program that shows (a dialog, a tool window, a
+// pop-up menu) needs the pointer: it is shown at once.
 class PointerWatch : public QObject {
 public:
-    PointerWatch(QObject* parent, std::function<void()> moved) : QObject(parent), moved_(std::move(moved)) {}
+    PointerWatch(QWidget* window, std::function<void()> moved, std::function<void()> otherWindowShown)
+        : QObject(window), window_(window), moved_(std::move(moved)), otherWindowShown_(std::move(otherWindowShown))
+    {
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
-        if (e->type() == QEvent::MouseMove && watched->isWidgetType()) {
+        if (!watched->isWidgetType()) return false;
+        if (e->type() == QEvent::MouseMove) {
             const QPoint p = QCursor::pos();
             if (p != last_) {
                 last_ = p;
                 moved_();
             }
+        } else if (e->type() == QEvent::Show) {
+            auto* w = static_cast<QWidget*>(watched);
+            if (w->isWindow() && w != window_) otherWindowShown_();
         }
         return false;
     }
 
 private:
+    QWidget* window_;
     std::function<void()> moved_;
+    std::function<void()> otherWindowShown_;
     QPoint last_;
 };
 
@@ -53,6 +65,7 @@ bool TZoMain::HasPictureSource() const
 {
     if (item_.AudioOnly) return false;
     if (graph_) return graph_->HasVideo();
+    if (dvd_.Mode) return DvdControl() != nullptr;
     // A RealMedia clip has a picture once it opened with a size.
     return HasRealControl() && item_.VideoWidth > 0 && item_.VideoHeight > 0;
 }
@@ -62,7 +75,7 @@ void TZoMain::NFullScreenClick()
     // The items show the state, whatever the click did to their marks.
     ui_->NFullScreen->setChecked(fullScreen_);
     ui_->MIFullScr->setChecked(fullScreen_);
-    if (!graph_ && !item_.RealMedia) return;
+    if (!graph_ && !item_.RealMedia && !dvd_.Mode) return;
     if (dvd_.Mode && !dvd_.Playing) return;
     if (fullScreen_)
         LeaveFullScreen();
@@ -119,7 +132,12 @@ void TZoMain::EnterFullScreen()
     mouseTicks_ = -3;
     lastPointer_ = QCursor::pos();
     MouseTimer->start();
-    if (!pointerWatch_) pointerWatch_ = new PointerWatch(this, [this] { FullScreenPointerMoved(); });
+    if (!pointerWatch_)
+        pointerWatch_ = new PointerWatch(this, [this] { FullScreenPointerMoved(); },
+                                         [this] {
+                                             ShowCursorInFullScreen(true);
+                                             mouseTicks_ = 0;
+                                         });
     TrackPointer(this, true);
     qApp->installEventFilter(pointerWatch_);
     if (CaptureWindow) CaptureWindow->raise();
@@ -218,11 +236,13 @@ void TZoMain::ShowCursorInFullScreen(bool show)
     }
     if (cursorHidden_) return;
     const QPoint global = QCursor::pos();
-    const QPoint p = mapFromGlobal(global);
-    // Over the control strip, a dialog or a tool window the pointer stays.
-    if (p.y() >= ClientHeight() - geometry::kControlsHeight && rect().contains(p)) return;
-    if (dialogOpen_) return;
-    if (QWidget* under = QApplication::widgetAt(global); under && under->window() != this) return;
+    // Over the control strip, with a dialog or a menu open, or over a tool
+    // window the pointer stays.
+    const bool dialog = dialogOpen_ || QApplication::activeModalWidget() || QApplication::activePopupWidget();
+    const QWidget* under = QApplication::widgetAt(global);
+    const bool overOther = under && under->window() != this;
+    if (!dvdmenus::PointerMayHide(mapFromGlobal(global), QSize(ClientWidth(), ClientHeight()), dialog, overOther))
+        return;
     if (ui_->ControlPanel->isVisible()) ui_->ControlPanel->hide();
     cursorHidden_ = true;
     QGuiApplication::setOverrideCursor(Qt::BlankCursor);

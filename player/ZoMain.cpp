@@ -236,6 +236,9 @@ void TZoMain::Dispatch(TMessage& message)
     case WM_LBUTTONDOWN:
         OnLeftButton(message);
         return;
+    case WM_LBUTTONUP:
+        FormMouseUp(QPoint(PointParamX(message.LParam), PointParamY(message.LParam)));
+        return;
     case WM_DROPFILES:
         OnDropFiles(message);
         return;
@@ -639,7 +642,10 @@ void TZoMain::OnLeftButton(TMessage& message)
         repaintAtNextPress_ = false;
         update();
     }
-    if (!isMaximized() && !fullScreen_ && message.WParam != 0) {
+    // A disc-menu button under the pointer takes the press: no drag.
+    const bool dvdButtonHit =
+        message.WParam != 0 && SelectDvdButtonAt(QPoint(PointParamX(message.LParam), PointParamY(message.LParam)));
+    if (!isMaximized() && !fullScreen_ && !dvdButtonHit && message.WParam != 0) {
         // Drag the window by its client area.
         SetEventHandled(true);
         TMessage move{WM_SYSCOMMAND, SC_MOVE | 2, 0, 0};

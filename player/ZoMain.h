@@ -119,6 +119,7 @@ struct TDvdState {
     bool Aspect43 = true;            // the current picture is 4:3
     QString DiscName;                // the disc's name, blanks as "_" (the disc folder's first part)
     QString DiscDrive;               // the device node or mount point of the opened medium
+    bool ButtonClickWaiting = false; // the left press selected a disc-menu button: its release activates it
 };
 
 // Audio-CD state of the window (the CD issue fills it).
@@ -895,6 +896,43 @@ public:
     void ShowDvdMenus(bool visible);
     // The checked pan-and-scan mode again (full screen).
     void ApplyPanScanMode();
+    // The handlers of the DVD pop-up menu's items and of the fast-play buttons.
+    void ConnectDvdMenus();
+    void NSPMenuClick();
+    void NAudioMenuClick();
+    void NAngleMenuClick();
+    void NChapterMenuClick();
+    void MiResumeClick();
+    void MIStartClipClick();
+    void MIPauseClick();
+    void DvdTitleItemClick(QAction* item);
+    void DvdAudioItemClick(QAction* item);
+    void DvdSubpictureItemClick(QAction* item);
+    void DvdAngleItemClick(QAction* item);
+    void TBtnFastforwardClick();
+    void TBtnRewindClick();
+    void MenuKaraoke1Click(QAction* sender);
+    void MiCcOnClick();
+    void MiCcRightBottomClick();
+    void MenuPanscanClick();
+    void MiVistaClick();
+    void PanOffClick();
+    // The press selects the disc-menu button under a client point; true when
+    // one was hit (the window is then not dragged).
+    bool SelectDvdButtonAt(const QPoint& client);
+    // The left button's release: the pointer back in full screen, the
+    // selected disc-menu button activated.
+    void FormMouseUp(const QPoint& client);
+    TDvdState& DvdStateForTest() { return dvd_; }
+
+private:
+    void DvdFastPlay(bool forward);
+    bool PanScan(bool cinemascope);
+    // Adds a radio item to a selection sub-menu.
+    QAction* AddDvdMenuItem(QMenu* menu, const QString& caption, int tag, bool checked,
+                            void (TZoMain::*handler)(QAction*));
+
+public:
 
     // ---- video operations (flip, aspect mode, points, pan) ----
     void ConnectVideoOperations();

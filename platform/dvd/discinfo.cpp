@@ -62,13 +62,41 @@ VideoAttributes FromVideoAttr(const video_attr_t& v)
     return a;
 }
 
-AudioAttributes FromAudioAttr(const audio_attr_t& attr)
+// The volume's audio coding mode as the navigator's format number; for MPEG
+// audio the quantization field tells whether dynamic range control is on.
+int AudioFormat(const audio_attr_t& attr)
+{
+    const bool drc = attr.quantization == 1;
+    switch (attr.audio_format) {
+    case 0: return 0;
+    case 2: return drc ? 2 : 1;
+    case 3: return drc ? 4 : 3;
+    case 4: return 5;
+    case 6: return 6;
+    case 7: return 7;
+    default: return 8;
+    }
+}
+
+// What channels 2, 3 and 4 of a karaoke stream hold, as the navigator's
+// contents bits (1 and 2 guide vocals, 4 and 8 guide melodies 1 and 2, 16
+// and 32 guide melodies A and B, 64 and 128 sound effects A and B).
+void ReadKaraokeContents(const multichannel_ext_t& m, AudioAttributes* a)
+{
+    a->karaokeContents[0] = (m.ach2_gv1e ? 1 : 0) | (m.ach2_gv2e ? 2 : 0) | (m.ach2_gm1e ? 4 : 0) | (m.ach2_gm2e ? 8 : 0);
+    a->karaokeContents[1] = (m.ach3_gv1e ? 1 : 0) | (m.ach3_gv2e ? 2 : 0) | (m.ach3_gmAe ? 16 : 0) | (m.ach3_se2e ? 64 : 0);
+    a->karaokeContents[2] = (m.ach4_gv1e ? 1 : 0) | (m.ach4_gv2e ? 2 : 0) | (m.ach4_gmBe ? 32 : 0) | (m.ach4_seBe ? 128 : 0);
+}
+
+AudioAttributes FromAudioAttr(const audio_attr_t& attr, const multichannel_ext_t* multichannel = nullptr)
 {
     AudioAttributes a;
     a.language = attr.lang_type == 1 ? LanguageCode(attr.lang_code) : QString();
-    a.format = attr.audio_format;
+    a.format = AudioFormat(attr);
     a.channels = attr.channels + 1;
     a.karaoke = attr.application_mode == 1;
+    if (a.karaoke && multichannel) ReadKaraokeContents(*multichannel, &a);
+    a.extension = attr.lang_type == 1 ? attr.code_extension : 0;
     return a;
 }
 
@@ -157,10 +185,12 @@ bool DiscInfo::Open(const QString& path)
                 const vtsi_mat_t& mat = *set->vtsi_mat;
                 info.video = FromVideoAttr(mat.vts_video_attr);
                 for (int a = 0; a < std::min<int>(mat.nr_of_vts_audio_streams, 8); ++a)
-                    info.audio.push_back(FromAudioAttr(mat.vts_audio_attr[a]));
-                for (int s = 0; s < std::min<int>(mat.nr_of_vts_subp_streams, 32); ++s)
-                    info.subpictures.push_back(
-                        {mat.vts_subp_attr[s].type == 1 ? LanguageCode(mat.vts_subp_attr[s].lang_code) : QString()});
+                    info.audio.push_back(FromAudioAttr(mat.vts_audio_attr[a], &mat.vts_mu_audio_attr[a]));
+                for (int s = 0; s < std::min<int>(mat.nr_of_vts_subp_streams, 32); ++s) {
+                    const subp_attr_t& sp = mat.vts_subp_attr[s];
+                    info.subpictures.push_back({sp.type == 1 ? LanguageCode(sp.lang_code) : QString(),
+                                                sp.type == 1 ? int(sp.code_extension) : 0});
+                }
             }
             if (set && set->vts_ptt_srpt && set->vts_pgcit && ti.vts_ttn >= 1 &&
                 ti.vts_ttn <= set->vts_ptt_srpt->nr_of_srpts) {

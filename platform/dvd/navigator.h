@@ -157,15 +157,23 @@ struct VideoAttributes {
 // One audio stream of the current title set.
 struct AudioAttributes {
     QString language;     // ISO 639-1 code, empty when none
-    int format = 0;       // 0 AC-3, 2 MPEG-1, 3 MPEG-2, 4 LPCM, 6 DTS
+    // 0 AC-3, 1 MPEG-1, 2 MPEG-1 with dynamic range control, 3 MPEG-2,
+    // 4 MPEG-2 with dynamic range control, 5 LPCM, 6 DTS, 7 SDDS, 8 other.
+    int format = 0;
     int channels = 2;
     bool karaoke = false;
     // Contents of channels 2, 3 and 4 of a karaoke stream (0 none).
     int karaokeContents[3] = {0, 0, 0};
+    // The language's code extension: 1 normal, 2 for the visually impaired,
+    // 3 and 4 director's comments (0 none).
+    int extension = 0;
 };
 
 struct SubpictureAttributes {
-    QString language;
+    QString language;     // ISO 639-1 code of a language stream, empty otherwise
+    // The language's code extension: 1 normal, 2 large, 3 for children,
+    // 5 to 7 the same as captions, 13 to 15 director's comments (0 none).
+    int extension = 0;
 };
 
 // The saved place on a disc (title, chapter, time, streams, angle), as a byte
