@@ -247,6 +247,9 @@ void TZoMain::BuildDvdChapterList()
     }
     if (location.chapter >= 1 && location.chapter <= ULONG(playList_.Count()))
         playList_.SetListIndex(int(location.chapter) - 1);
+    // The title menu marks the title now playing.
+    for (QAction* item : ui_->NDVDTitle->actions())
+        if (ULONG(Tag(item)) + 1 == location.title) CheckOnly(ui_->NDVDTitle->actions(), item);
 }
 
 bool TZoMain::ReadKaraokeAttributes()

@@ -889,7 +889,7 @@ public:
     HRESULT BuildDvdTitleMenu();
     // The audio, subpicture and angle menus and the karaoke captions.
     void BuildDvdStreamMenus();
-    // The play list holds the current title's chapters.
+    // The play list holds the current title's chapters; the title menu marks that title.
     void BuildDvdChapterList();
     bool ReadKaraokeAttributes();
     void ClearDvdMenus();

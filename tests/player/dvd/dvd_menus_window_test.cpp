@@ -126,8 +126,10 @@ TEST_F(DvdMenus, SelectionMenusFromTheDiscAndTheirItems)
     ui()->NDVDAudio->actions()[0]->trigger();
     EXPECT_EQ(Checked(ui()->NDVDAudio), QStringList{"日本語 Dolby AC-3 5.1ch"});
 
-    // The chapters of the title are the play list, the current one selected.
+    // The chapters of the title are the play list, the current one selected,
+    // and the title menu marks the title playing.
     w->BuildDvdChapterList();
+    EXPECT_EQ(Checked(ui()->NDVDTitle), QStringList{"タイトル 1"});
     EXPECT_EQ(Paths(), (QStringList{"チャプター 1", "チャプター 2", "チャプター 3"}));
     EXPECT_EQ(w->PlayList().Items()[2].Title, "チャプター 3");
     EXPECT_EQ(w->ListIndex(), 1);
