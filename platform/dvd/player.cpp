@@ -165,6 +165,7 @@ public:
     media::BusWatch bus;
     std::shared_ptr<media::EventQueue> events = std::make_shared<media::EventQueue>();
     DiscInfo disc;
+    QString directory;   // the volume path the player opened
     // rsndvdbin's own formats, registered at run time: their values lie
     // beyond GstFormat's enumerators, so they are kept as numbers.
     gint titleFormat = GST_FORMAT_UNDEFINED;
@@ -855,6 +856,7 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
     PlayerPrivate& d = *player->d;
     if (!d.disc.Open(options.path)) return E_INVALIDARG;
     d.OpenDrive(VolumePath(options.path));
+    d.directory = VolumePath(options.path);
     d.fps = d.disc.MenuVideo().height == 576 ? 25.0 : 30.0;
     // rsndvdbin registers its formats when it is first made.
     d.pipeline = Owned("pipeline", "DVD graph");
@@ -924,6 +926,7 @@ HRESULT DvdPlayer::CreateAutomatic(const QString& path, QWidget* panel, std::uni
     PlayerPrivate& d = *player->d;
     if (!d.disc.Open(path)) return E_INVALIDARG;
     d.OpenDrive(VolumePath(path));
+    d.directory = VolumePath(path);
     d.fps = d.disc.MenuVideo().height == 576 ? 25.0 : 30.0;
     d.automatic = true;
     d.pipeline = Owned("playbin", "DVD graph");
@@ -1573,6 +1576,12 @@ HRESULT DvdPlayer::GetDiscID(std::uint64_t* id) const
 HRESULT DvdPlayer::GetDVDVolumeName(QString* name) const
 {
     *name = d->disc.VolumeName();
+    return S_OK;
+}
+
+HRESULT DvdPlayer::GetDVDDirectory(QString* path) const
+{
+    *path = d->directory;
     return S_OK;
 }
 
