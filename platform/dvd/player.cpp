@@ -1597,6 +1597,12 @@ HRESULT DvdPlayer::GetState(SavedState* state) const
     r.time = d->TimeAt(d->o.positionNs);
     r.audio = d->o.userChoseAudio ? d->o.chosenAudio : d->o.audio;
     r.subpicture = d->o.subpicture;
+    // A title without such streams has none to restore: the record says so,
+    // or reading it back refuses it as corrupt.
+    if (const TitleInfo* info = d->disc.Title(r.title)) {
+        if (r.audio >= LONG(info->audio.size())) r.audio = -1;
+        if (r.subpicture >= LONG(info->subpictures.size())) r.subpicture = -1;
+    }
     r.subpictureShown = d->o.subShown;
     r.angle = d->o.angle;
     state->bytes = WriteStateRecord(r);

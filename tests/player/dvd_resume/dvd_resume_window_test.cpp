@@ -3,6 +3,7 @@
 // No, another disc's file, a refused state), bookmarks made, listed and
 // played from the bookmark menu, and the disc's repeat sections.
 #include "fake_builder.h"
+#include "platform/dvd/player.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/dvd/state.h"
 #include "platform/storage/storage.h"
@@ -256,6 +257,46 @@ TEST_F(DvdResume, RepeatSectionsOfTheCurrentTitle)
     ASSERT_TRUE(testutil::WriteFile(repeat, "1/title one/10/20\n"));
     ASSERT_TRUE(w->SaveDvdSections(true));
     EXPECT_FALSE(QFile::exists(repeat));
+}
+
+// The real navigator on the fixture disc: the place saved at closing is
+// where the disc resumes, not its start.
+TEST_F(DvdResume, TheFixtureDiscResumesWhereItWasClosed)
+{
+    MW_REQUIRE_FIXTURES();
+    Open();
+    const auto start = [&] {
+        w->SetViewerPath(Fixture("dvd_titles"));
+        w->StartDvd();
+        w->ReadDvdVolumeName();
+        return w->DvdControl();
+    };
+    const auto timeIn = [&](dvd::Navigator* nav, ULONG title) {
+        dvd::Location location;
+        dvd::Domain domain;
+        if (FAILED(nav->GetCurrentDomain(&domain)) || domain != dvd::DVD_DOMAIN_Title ||
+            FAILED(nav->GetCurrentLocation(&location)) || location.title != title)
+            return -1L;
+        return location.time.TotalSeconds();
+    };
+    dvd::Navigator* nav = start();
+    ASSERT_NE(nav, nullptr);
+    EXPECT_EQ(w->DvdState().DiscName, "dvd_titles");
+    ASSERT_TRUE(testutil::WaitUntil([&] { return timeIn(nav, 1) >= 5; }, 15000));
+    CloseDisc();
+    dvd::DiscInfo disc;
+    ASSERT_TRUE(disc.Open(Fixture("dvd_titles")));
+    const QString folder = home->File("data/Bookmark/dvd_titles_%1/").arg(disc.DiscId(), 0, 16);
+    ASSERT_TRUE(QFile::exists(folder + "Resume.rsm")) << folder;
+
+    nav = start();
+    ASSERT_NE(nav, nullptr);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return timeIn(nav, 1) >= 0; }, 15000));
+    w->LoadResumePoint(QString(), false);
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_FALSE(w->DvdState().ResumePending);
+    // From the start the title would need four seconds to get there.
+    EXPECT_TRUE(testutil::WaitUntil([&] { return timeIn(nav, 1) >= 4; }, 1500));
 }
 
 }  // namespace
