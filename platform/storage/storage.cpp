@@ -79,6 +79,11 @@ HRESULT Storage::Open(const QString& path, Storage* storage)
     if (!file.open(QIODevice::ReadOnly)) return STG_E_ACCESSDENIED;
     if (file.size() > kMaxFileBytes) return STG_E_DOCFILETOOLARGE;
     const QByteArray data = file.read(kMaxFileBytes + 1);
+    return Parse(data, storage);
+}
+
+HRESULT Storage::Parse(const QByteArray& data, Storage* storage)
+{
     if (data.size() > kMaxFileBytes) return STG_E_DOCFILETOOLARGE;
     if (!HasSignature(data)) return STG_E_INVALIDHEADER;
 
@@ -94,6 +99,7 @@ HRESULT Storage::Open(const QString& path, Storage* storage)
         return STG_E_INVALIDHEADER;
     }
     Storage read;
+    qint64 total = 0;
     const int children = gsf_infile_num_children(ole.get());
     for (int i = 0; i < children; ++i) {
         const char* rawName = gsf_infile_name_by_index(ole.get(), i);
@@ -103,7 +109,9 @@ HRESULT Storage::Open(const QString& path, Storage* storage)
         if (GSF_IS_INFILE(child.get()) && gsf_infile_num_children(GSF_INFILE(child.get())) >= 0) continue;
         const gsf_off_t size = gsf_input_size(child.get());
         if (size < 0) return STG_E_READFAULT;
-        if (size > kMaxStreamBytes) return STG_E_DOCFILETOOLARGE;
+        // Chains may share sectors: what is kept stays within a file's bound.
+        total += size;
+        if (size > kMaxStreamBytes || total > kMaxFileBytes) return STG_E_DOCFILETOOLARGE;
         QByteArray bytes(int(size), Qt::Uninitialized);
         if (size > 0 && !gsf_input_read(child.get(), size_t(size), reinterpret_cast<guint8*>(bytes.data())))
             return STG_E_READFAULT;

@@ -46,6 +46,8 @@ public:
     // STG_E_DOCFILETOOLARGE past the bounds, STG_E_READFAULT otherwise.
     // Sub-storages are skipped: only top-level streams are kept.
     static HRESULT Open(const QString& path, Storage* storage);
+    // The same over a compound file's bytes.
+    static HRESULT Parse(const QByteArray& data, Storage* storage);
 
     QStringList StreamNames() const;
     bool HasStream(const QString& name) const { return streams_.count(name) != 0; }
