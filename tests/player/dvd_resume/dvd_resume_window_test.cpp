@@ -246,6 +246,10 @@ TEST_F(DvdResume, RepeatSectionsOfTheCurrentTitle)
     w->LoadDvdSections();
     ASSERT_EQ(menu.Count(), 7);
     EXPECT_EQ(menu.Caption(5), "my scene");
+    // Chosen, the section plays from its start (seconds of title time).
+    w->RepeatSectionClick(5);
+    EXPECT_TRUE(nav->Called("PlayAtTime(0,1,0,1,7)")) << nav->calls;
+    EXPECT_EQ(ui()->TxtInfo->text(), "my scene");
 
     // The title's last section removed: its lines go, other titles' stay.
     menu.RemoveFrom(3);
