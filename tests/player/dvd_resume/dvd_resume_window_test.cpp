@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 
 using namespace mwtest;
 
@@ -217,6 +218,21 @@ TEST_F(DvdResume, BookmarksAreMadeListedAndPlayed)
     w->miNextBmkClick();
     EXPECT_EQ(nav->state.bytes, first);
     EXPECT_TRUE(boxes.isEmpty());
+
+    // The bookmark window closing gives the menus back, the disc's bookmarks
+    // read again (one was deleted meanwhile).
+    ASSERT_TRUE(QFile::remove(Folder() + "T07P010203N.bmk"));
+    QPointer<QWidget> editor = new QWidget;
+    w->BookmarkWindow = editor;
+    w->SetDialogOpen(true);
+    ui()->PMForeground->setEnabled(false);
+    w->SendMessage(WM_TOOLNOTIFY, 5, 0);
+    Spin();
+    EXPECT_TRUE(editor.isNull());
+    EXPECT_EQ(w->BookmarkWindow, nullptr);
+    EXPECT_FALSE(w->IsDialogOpen());
+    EXPECT_TRUE(ui()->PMForeground->isEnabled());
+    EXPECT_EQ(MenuCaptions(), QStringList{"07 00:00:05 scene.2"});
 
     // The menu's entries go with the disc.
     CloseDisc();
