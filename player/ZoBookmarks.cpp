@@ -3,6 +3,7 @@
 // "Bookmarks.bmk" in ListFiles, and the seek bar's selection.
 #include "player/ZoMain.h"
 
+#include "platform/dvd/navigator.h"
 #include "platform/paths/paths.h"
 #include "player/units/Bookmarkfile.h"
 #include "player/units/Seekselection.h"
@@ -112,12 +113,29 @@ struct TZoMain::TBookmarkParts {
         }
         std::int64_t RealPosition() override { return w_->HasRealControl() ? w_->RealControlPosition() : 0; }
         void SetRealPosition(std::int64_t milliseconds) override { w_->SetRealControlPosition(milliseconds); }
-        // The DVD navigator comes with DVD playback; until then no DVD opens.
-        bool DvdCommandPending() const override { return false; }
-        bool DvdLocation(int*, int*) override { return false; }
-        HRESULT DvdPlayAtTime(int, int, int) override { return E_NOTIMPL; }
-        void DvdBookmarkClick(int) override {}
-        bool SaveDvdSections(bool) override { return false; }
+        bool DvdCommandPending() const override { return w_->dvd_.CommandPending; }
+        bool DvdLocation(int* title, int* seconds) override
+        {
+            dvd::Navigator* navigator = w_->DvdControl();
+            dvd::Location location;
+            if (!navigator || FAILED(navigator->GetCurrentLocation(&location))) return false;
+            *title = int(location.title);
+            *seconds = int(location.time.TotalSeconds());
+            return true;
+        }
+        HRESULT DvdPlayAtTime(int hours, int minutes, int seconds) override
+        {
+            dvd::Navigator* navigator = w_->DvdControl();
+            if (!navigator) return E_FAIL;
+            const dvd::HmsfTime time{BYTE(hours), BYTE(minutes), BYTE(seconds), 1};
+            return navigator->PlayAtTime(time, dvd::DVD_CMD_FLAG_Flush | dvd::DVD_CMD_FLAG_SendEvents |
+                                                   dvd::DVD_CMD_FLAG_Block);
+        }
+        void DvdBookmarkClick(int index) override
+        {
+            w_->DvdBookmarkClick(w_->ui_->MIDVDBookmark->actions().value(index));
+        }
+        bool SaveDvdSections(bool removeOnly) override { return w_->SaveDvdSections(removeOnly); }
         int BarPosition() const override { return w_->ui_->TrackBarForSeek->value(); }
         int BarMax() const override { return w_->ui_->TrackBarForSeek->maximum(); }
         bool IsPlaying() const override { return w_->playState_ == psPlaying; }
@@ -162,6 +180,10 @@ TZoMain::TBookmarkParts& TZoMain::BookmarkParts()
     if (!bookmarkParts_) bookmarkParts_.reset(new TBookmarkParts(this));
     return *bookmarkParts_;
 }
+
+bookmarks::IBookmarkMenu& TZoMain::DvdBookmarkMenu() { return BookmarkParts().dvdBookmarkMenu; }
+
+bookmarks::IBookmarkMenu& TZoMain::SectionMenu() { return BookmarkParts().sectionMenu; }
 
 void TZoMain::ConnectBookmarkHandlers()
 {
@@ -339,8 +361,11 @@ bool TZoMain::AddBookmarkAtPosition() { return BookmarkParts().commands.AddBookm
 
 void TZoMain::miMakeBkmrkClick()
 {
-    // The DVD's bookmarks come with DVD playback.
-    if (dvd_.Mode || Tag(ui_->MiBookMrk->menuAction()) == 0) return;
+    if (dvd_.Mode) {
+        if (MakeDvdBookmark() && settings_.ShowStatus) ShowStatusText(QStringLiteral("ブックマーク作成"));
+        return;
+    }
+    if (Tag(ui_->MiBookMrk->menuAction()) == 0) return;
     if (AddBookmarkAtPosition() && settings_.ShowStatus) ShowStatusText(QStringLiteral("ブックマーク作成"));
 }
 

@@ -154,6 +154,8 @@ void TZoMain::FormDestroy()
     // The display's overlay keeps no values of ours after the program.
     if (ColorApplied && graph_ && settings_.ResetColor && !item_.StillPicture && !item_.AudioOnly)
         ResetOverlayColor();
+    // A disc keeps its place while its navigator still runs.
+    CloseDvdResume(true);
     // The VMR-9 current values are stored as the object goes.
     Vmr9Mixer.reset();
     TakeColorObjects(0, nullptr);
@@ -473,11 +475,7 @@ void TZoMain::OnToolNotify(WPARAM wParam, LPARAM lParam)
         if (EndingWindow) DeleteToolWindow(EndingWindow);
         break;
     case 5:
-        if (BookmarkWindow) {
-            DeleteToolWindow(BookmarkWindow);
-            dialogOpen_ = false;
-            SetWindowTopmost(ui_->PMForeground->isChecked());
-        }
+        if (BookmarkWindow) BookmarkDlgClosed();
         break;
     default:
         break;

@@ -883,6 +883,14 @@ public:
     void ClearDialogOpen() { dialogOpen_ = false; }
     bool SaveDvdSections(bool removeOnly);
     void LoadDvdSections();
+    // CloseMedia's and the destruction's DVD step: the resume point (at
+    // destruction only with DVDResumeEnable) and the DVD menus cleared.
+    void CloseDvdResume(bool destroying);
+    // The disc folder (ending with "/"); empty without a disc identifier.
+    QString DvdDiscFolder() const;
+    // The DVD bookmark menu and the section menu as the commands see them.
+    bookmarks::IBookmarkMenu& DvdBookmarkMenu();
+    bookmarks::IBookmarkMenu& SectionMenu();
 
     // ---- DVD menus and commands (ZoDvdMenus.cpp) ----
     // The title menu; fails when the disc has no volume.

@@ -151,6 +151,8 @@ void TZoMain::CloseMedia()
     DVDTimer->stop();
     // The entries and the section belong to the item.
     ClearBookmarkMenus(true);
+    // A disc keeps its place while its navigator still runs.
+    CloseDvdResume(false);
     // The next item starts from the defaults unless the user keeps the values.
     if (ColorApplied && graph_ && settings_.ResetColor && !item_.StillPicture && !item_.AudioOnly)
         ResetOverlayColor();

@@ -88,6 +88,11 @@ HRESULT FakeNavigator::GetDVDVolumeName(QString* name) const
     *name = volumeName;
     return Answer("GetDVDVolumeName");
 }
+HRESULT FakeNavigator::GetDVDDirectory(QString* path) const
+{
+    *path = directory;
+    return Answer("GetDVDDirectory");
+}
 HRESULT FakeNavigator::GetState(SavedState* s) const
 {
     *s = state;

@@ -37,6 +37,7 @@ public:
     std::vector<AudioAttributes> audioAttributes;
     std::vector<SubpictureAttributes> subAttributes;
     SavedState state;
+    QString directory;                 // GetDVDDirectory's answer
     void Raise(long code, LPARAM param1 = 0, LPARAM param2 = 0) { events_->Push(code, param1, param2); }
     bool Called(const QString& prefix) const;
 
@@ -111,6 +112,7 @@ public:
     HRESULT GetCurrentUOPS(DWORD* u) const override;
     HRESULT GetDiscID(std::uint64_t* id) const override;
     HRESULT GetDVDVolumeName(QString* name) const override;
+    HRESULT GetDVDDirectory(QString* path) const override;
     HRESULT GetState(SavedState* s) const override;
     void SetNotifyWindow(TForm* window, UINT message, LPARAM lParam) override;
     HRESULT GetEvent(long* code, LPARAM* p1, LPARAM* p2, long timeoutMs) override;

@@ -234,6 +234,9 @@ public:
     virtual HRESULT GetCurrentUOPS(DWORD* prohibited) const = 0;
     virtual HRESULT GetDiscID(std::uint64_t* id) const = 0;
     virtual HRESULT GetDVDVolumeName(QString* name) const = 0;
+    // The volume's folder as it was opened (the folder above VIDEO_TS, an
+    // image file or a device node), unchanged in case and length.
+    virtual HRESULT GetDVDDirectory(QString* path) const = 0;
     virtual HRESULT GetState(SavedState* state) const = 0;
 
     // ---- events ----

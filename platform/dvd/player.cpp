@@ -165,6 +165,7 @@ public:
     media::BusWatch bus;
     std::shared_ptr<media::EventQueue> events = std::make_shared<media::EventQueue>();
     DiscInfo disc;
+    QString directory;   // the volume path the player opened
     // rsndvdbin's own formats, registered at run time: their values lie
     // beyond GstFormat's enumerators, so they are kept as numbers.
     gint titleFormat = GST_FORMAT_UNDEFINED;
@@ -855,6 +856,7 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
     PlayerPrivate& d = *player->d;
     if (!d.disc.Open(options.path)) return E_INVALIDARG;
     d.OpenDrive(VolumePath(options.path));
+    d.directory = VolumePath(options.path);
     d.fps = d.disc.MenuVideo().height == 576 ? 25.0 : 30.0;
     // rsndvdbin registers its formats when it is first made.
     d.pipeline = Owned("pipeline", "DVD graph");
@@ -924,6 +926,7 @@ HRESULT DvdPlayer::CreateAutomatic(const QString& path, QWidget* panel, std::uni
     PlayerPrivate& d = *player->d;
     if (!d.disc.Open(path)) return E_INVALIDARG;
     d.OpenDrive(VolumePath(path));
+    d.directory = VolumePath(path);
     d.fps = d.disc.MenuVideo().height == 576 ? 25.0 : 30.0;
     d.automatic = true;
     d.pipeline = Owned("playbin", "DVD graph");
@@ -1576,6 +1579,12 @@ HRESULT DvdPlayer::GetDVDVolumeName(QString* name) const
     return S_OK;
 }
 
+HRESULT DvdPlayer::GetDVDDirectory(QString* path) const
+{
+    *path = d->directory;
+    return S_OK;
+}
+
 HRESULT DvdPlayer::GetState(SavedState* state) const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
@@ -1588,6 +1597,12 @@ HRESULT DvdPlayer::GetState(SavedState* state) const
     r.time = d->TimeAt(d->o.positionNs);
     r.audio = d->o.userChoseAudio ? d->o.chosenAudio : d->o.audio;
     r.subpicture = d->o.subpicture;
+    // A title without such streams has none to restore: the record says so,
+    // or reading it back refuses it as corrupt.
+    if (const TitleInfo* info = d->disc.Title(r.title)) {
+        if (r.audio >= LONG(info->audio.size())) r.audio = -1;
+        if (r.subpicture >= LONG(info->subpictures.size())) r.subpicture = -1;
+    }
     r.subpictureShown = d->o.subShown;
     r.angle = d->o.angle;
     state->bytes = WriteStateRecord(r);

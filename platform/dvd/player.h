@@ -112,6 +112,7 @@ public:
     HRESULT GetCurrentUOPS(DWORD* prohibited) const override;
     HRESULT GetDiscID(std::uint64_t* id) const override;
     HRESULT GetDVDVolumeName(QString* name) const override;
+    HRESULT GetDVDDirectory(QString* path) const override;
     HRESULT GetState(SavedState* state) const override;
     void SetNotifyWindow(TForm* window, UINT message, LPARAM lParam) override;
     HRESULT GetEvent(long* code, LPARAM* param1, LPARAM* param2, long timeoutMs) override;

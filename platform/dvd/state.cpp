@@ -67,4 +67,18 @@ HRESULT ReadStateRecord(const QByteArray& bytes, const DiscInfo& disc, StateReco
     return S_OK;
 }
 
+bool StateRecordDiscId(const QByteArray& bytes, std::uint64_t* discId)
+{
+    if (bytes.size() != kRecordSize || bytes.left(16) != QByteArray(kClassId, sizeof kClassId)) return false;
+    QDataStream in(bytes);
+    in.setByteOrder(QDataStream::LittleEndian);
+    in.skipRawData(16);
+    quint32 version = 0;
+    quint64 id = 0;
+    in >> version >> id;
+    if (in.status() != QDataStream::Ok || version != kVersion) return false;
+    *discId = id;
+    return true;
+}
+
 }  // namespace dvd

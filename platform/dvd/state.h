@@ -29,5 +29,8 @@ QByteArray WriteStateRecord(const StateRecord& record);
 // fields do not fit the disc; VFW_E_DVD_STATE_WRONG_VERSION; and
 // VFW_E_DVD_STATE_WRONG_DISC for a record of another disc.
 HRESULT ReadStateRecord(const QByteArray& bytes, const DiscInfo& disc, StateRecord* record);
+// The disc a record was made on, read without the disc at hand; false for
+// bytes that are not a record of this kind and version.
+bool StateRecordDiscId(const QByteArray& bytes, std::uint64_t* discId);
 
 }  // namespace dvd
