@@ -113,9 +113,16 @@ struct TZoMain::TBookmarkParts {
         std::int64_t RealPosition() override { return w_->HasRealControl() ? w_->RealControlPosition() : 0; }
         void SetRealPosition(std::int64_t milliseconds) override { w_->SetRealControlPosition(milliseconds); }
         // The DVD navigator comes with DVD playback; until then no DVD opens.
-        bool DvdCommandPending() const override { return false; }
+        bool DvdCommandPending() const override { return w_->dvd_.CommandPending; }
         bool DvdLocation(int*, int*) override { return false; }
-        HRESULT DvdPlayAtTime(int, int, int) override { return E_NOTIMPL; }
+        HRESULT DvdPlayAtTime(int hours, int minutes, int seconds) override
+        {
+            dvd::Navigator* navigator = w_->DvdControl();
+            if (!navigator) return E_FAIL;
+            const dvd::HmsfTime time{BYTE(hours), BYTE(minutes), BYTE(seconds), 1};
+            return navigator->PlayAtTime(time, dvd::DVD_CMD_FLAG_Flush | dvd::DVD_CMD_FLAG_SendEvents |
+                                                   dvd::DVD_CMD_FLAG_Block);
+        }
         void DvdBookmarkClick(int) override {}
         bool SaveDvdSections(bool) override { return false; }
         int BarPosition() const override { return w_->ui_->TrackBarForSeek->value(); }
@@ -325,6 +332,8 @@ void TZoMain::miChainSectionsClick()
     BookmarkParts().commands.ChainSectionsClick();
     if (settings_.ShowStatus) AppendOnOffText(ui_->miChainSections, true);
 }
+
+void TZoMain::ChainNextDvdSection() { BookmarkParts().commands.ChainNextSection(); }
 
 void TZoMain::miChainABSCClick()
 {
