@@ -68,8 +68,8 @@ QString HmsfText(const dvd::HmsfTime& t) { return QString::asprintf("%d:%02d:%02
 // Enables a control of any kind the valid-operations table names.
 void EnableControl(QObject* control, bool on)
 {
+    // A sub-menu is enabled through its item in the menu above it.
     if (auto* menu = qobject_cast<QMenu*>(control)) {
-        menu->setEnabled(on);
         menu->menuAction()->setEnabled(on);
     } else if (auto* item = qobject_cast<QAction*>(control)) {
         item->setEnabled(on);
