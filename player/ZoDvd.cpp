@@ -782,3 +782,34 @@ void TZoMain::DvdSeekBarClicked(int value)
     SetDvdSeekPending(long(transport::DvdTimeSeconds(t)));
     ShowDvdTime(dvd_.PendingTimecode);
 }
+
+void TZoMain::DvdStepChapter(bool forward)
+{
+    dvd::Navigator* navigator = DvdControl();
+    if (!dvd_.Playing || !navigator || dvd_.CommandPending) return;
+    const int index = playList_.ListIndex();
+    if (!forward && index == 0) return;
+    const HRESULT hr =
+        forward ? navigator->PlayNextChapter(kCommandFlags) : navigator->PlayPrevChapter(kCommandFlags);
+    if (FAILED(hr)) return;
+    if (playState_ != psPlaying) ResumePlay();
+    // In full screen the chapter's name tells where the disc went.
+    if (fullScreen_ && settings_.ShowStatus) {
+        const int next = forward ? index + 1 : index - 1;
+        if (playList_.IsValidIndex(next)) ShowStatusText(EntryTitle(next));
+    }
+}
+
+void TZoMain::DvdSkipStep(bool forward)
+{
+    dvd::Navigator* navigator = DvdControl();
+    const QSlider* bar = ui_->TrackBarForSeek;
+    if (!dvd_.Playing || !navigator || dvd_.CommandPending || ui_->miChainSections->isChecked()) return;
+    const dvd::HmsfTime& now = dvd_.CurrentTimecode;
+    const auto target = transport::DvdSkipTime({now.hours, now.minutes, now.seconds, 1}, SkipLength(), forward,
+                                               bar->maximum());
+    if (!target) return;
+    if (playState_ == psStopped && FAILED(navigator->Run())) return;
+    const dvd::HmsfTime time{BYTE(target->hours), BYTE(target->minutes), BYTE(target->seconds), 1};
+    if (SUCCEEDED(navigator->PlayAtTime(time, kCommandFlags))) SetPlayState(psPlaying);
+}

@@ -875,6 +875,8 @@ public:
     void DvdStop();
     void DvdSeekBarDragged();
     void DvdSeekBarClicked(int value);
+    void DvdStepChapter(bool forward);
+    void DvdSkipStep(bool forward);
     // The pointer moved over the power button at (x, y) of the button.
     void TBPowerStateMouseMove(int x, int y);
     // The next section of the chain plays (ZoBookmarks.cpp).

@@ -183,6 +183,10 @@ void TZoMain::TBtnPreviousTrackClick() { StepEntry(false); }
 
 void TZoMain::StepEntry(bool forward)
 {
+    if (dvd_.Mode) {
+        DvdStepChapter(forward);
+        return;
+    }
     if (cdPlayer_) {
         cdPlayer_->suppressNotify = true;
         if (forward)
@@ -441,8 +445,11 @@ void TZoMain::RepeatHeldStep()
 
 void TZoMain::SkipStep(bool forward)
 {
-    // A DVD skips through its navigator (transport::DvdSkipTime gives its target).
-    if ((!graph_ && !RealControl) || dvd_.Mode) return;
+    if (dvd_.Mode) {
+        DvdSkipStep(forward);
+        return;
+    }
+    if (!graph_ && !RealControl) return;
     SkipSeconds(forward ? SkipLength() : -SkipLength());
 }
 

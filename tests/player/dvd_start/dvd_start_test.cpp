@@ -567,3 +567,60 @@ TEST_F(DvdStart, FixtureDiscPlaysItsTitlesOnTheSeekBarAndEndsWithoutAMessage)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DvdStart, TransportButtonsDriveTheNavigator)
+{
+    SetMainDword("UseColorCtrl", 1);
+    FakeNavigator* nav = Start();
+    nav->titleLength = {0, 10, 0, 0};
+    Raise(nav, EC_DVD_TITLE_CHANGE, 1);
+    Raise(nav, EC_DVD_CHAPTER_START, 1);
+    nav->calls.clear();
+
+    // Pause, play on, stop, play from the stop.
+    w->BtnStartClick();
+    EXPECT_EQ(w->PlayState(), psPaused);
+    w->BtnStartClick();
+    EXPECT_EQ(w->PlayState(), psPlaying);
+    w->BtnStopClick();
+    EXPECT_EQ(w->PlayState(), psStopped);
+    EXPECT_EQ(nav->calls, QStringList({"Pause()", "PlayForwards(1,7)", "Run()", "Stop()"}));
+    w->BtnStartClick();
+    EXPECT_EQ(w->PlayState(), psPlaying);
+    EXPECT_TRUE(w->IsTimerSet(kColorControlsTimer) || !ui()->MIDVDColor->isVisible());
+
+    // Chapters: the first has no previous one.
+    nav->calls.clear();
+    w->TBtnPreviousTrackClick();
+    w->TBtnNextTrackClick();
+    EXPECT_EQ(nav->calls, QStringList{"PlayNextChapter(7)"});
+    // A skip from the current time; none past the end of the title.
+    Raise(nav, EC_DVD_CURRENT_HMSF_TIME, HmsfTime{0, 1, 0, 0}.Packed());
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Bar()->value() == 60; }));
+    nav->calls.clear();
+    w->SkipStep(true);
+    w->SkipStep(false);
+    const int skip = Tag(ui()->BtnSkip);
+    const auto at = [](int s) { return QString("PlayAtTime(0,%1,%2,1,7)").arg(s / 60).arg(s % 60); };
+    EXPECT_EQ(nav->calls, QStringList({at(60 + skip), at(std::max(60 - skip, 0))}));
+    Raise(nav, EC_DVD_CURRENT_HMSF_TIME, HmsfTime{0, 9, 59, 0}.Packed());
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Bar()->value() == 599; }));
+    nav->calls.clear();
+    w->SkipStep(true);
+    EXPECT_TRUE(nav->calls.isEmpty()) << nav->calls;
+
+    // A click on the bar seeks there; a second stop closes the disc.
+    w->TrackBarForSeekEnter(SliderPart(Bar(), QStyle::SC_SliderGroove).center().x());
+    // (the middle of the groove, within a second of 0:05:00)
+    ASSERT_TRUE(testutil::WaitUntil([&] {
+        return nav->Called("PlayAtTime(0,4,59,") || nav->Called("PlayAtTime(0,5,0,") || nav->Called("PlayAtTime(0,5,1,");
+    })) << nav->calls;
+    w->BtnStopClick();
+    w->BtnStopClick();
+    EXPECT_EQ(w->DvdControl(), nullptr);
+    EXPECT_EQ(Caption(), "Zoravel");
+}
+
+}  // namespace
