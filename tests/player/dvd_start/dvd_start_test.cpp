@@ -624,3 +624,29 @@ TEST_F(DvdStart, TransportButtonsDriveTheNavigator)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DvdStart, FixtureMenuTakesTheArrowKeysAndAWideTitleWidensTheWindow)
+{
+    MW_REQUIRE_FIXTURES();
+    SetMainDword("DVDRenderer", 2);
+    Open();
+    w->SetViewerPath(Fixture("dvd_menu") + "/VIDEO_TS");
+    w->StartDvd();
+    ASSERT_NE(w->DvdControl(), nullptr) << messageBoxes;
+    ASSERT_TRUE(testutil::WaitUntil([&] { return w->DvdState().InMenu; }, 10000));
+    EXPECT_EQ(ItemShortCut(ui()->miDVDMenuR), 0x27);
+    EXPECT_EQ(w->Item().VideoWidth, 640);
+    const int narrow = ui()->ViewPanel->width();
+    // The menu's second button plays title 2, which is 16:9.
+    ASSERT_EQ(w->DvdControl()->ActivateAtPosition(100, 140), S_OK);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Tag(ui()->NDVDTitle) == 2 && !w->DvdState().InMenu; }, 10000));
+    EXPECT_FALSE(w->DvdState().Aspect43);
+    EXPECT_EQ(w->Item().VideoWidth, 853);
+    EXPECT_GT(ui()->ViewPanel->width(), narrow);
+    EXPECT_NE(ItemShortCut(ui()->miDVDMenuR), 0x27) << "given back in the title";
+    EXPECT_TRUE(messageBoxes.isEmpty()) << messageBoxes;
+}
+
+}  // namespace
