@@ -16,7 +16,6 @@
 #include "player/units/Windowgeometry.h"
 #include "ui_ZoMain.h"
 
-#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QSlider>
