@@ -348,6 +348,8 @@ void TZoMain::miChainSectionsClick()
     if (settings_.ShowStatus) AppendOnOffText(ui_->miChainSections, true);
 }
 
+void TZoMain::ChainNextDvdSection() { BookmarkParts().commands.ChainNextSection(); }
+
 void TZoMain::miChainABSCClick()
 {
     if (KeyLatch) return;

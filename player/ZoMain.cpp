@@ -250,6 +250,9 @@ void TZoMain::Dispatch(TMessage& message)
     case WM_DVDNOTIFY:
         OnDvdEvent();
         return;
+    case WM_DVDTIMEUPDATE:
+        OnDvdTimeUpdate();
+        return;
     case WM_STARTUPINTAKE:
         RunStartupIntake();
         return;
@@ -363,7 +366,7 @@ void TZoMain::OnWindowTimer(UINT id)
         RealMediaEnded();
         break;
     case kDvdSeekTimer:
-        KillTimer(id);
+        DoDvdDeferredSeek();
         break;
     case kCdNotifyTimer:
         KillTimer(id);

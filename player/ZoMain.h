@@ -868,6 +868,33 @@ public:
     void ShowDvdTitleLength();
     void ReadDvdVideoAttributes();
     const TDvdState& DvdState() const { return dvd_; }
+    // CloseMedia's share: the arrow items get their shortcuts back and the
+    // disc's state goes (all but Requested; DvdMode goes with UpdateControlsForMedia).
+    void ClearDvdState();
+    // The transport's DVD branches.
+    void DvdTogglePlayPause();
+    void DvdStop();
+    void DvdSeekBarDragged();
+    void DvdSeekBarClicked(int value);
+    void DvdStepChapter(bool forward);
+    void DvdSkipStep(bool forward);
+    // The pointer moved over the power button at (x, y) of the button.
+    void TBPowerStateMouseMove(int x, int y);
+    // The next section of the chain plays (ZoBookmarks.cpp).
+    void ChainNextDvdSection();
+
+private:
+    void OnDvdDomainChange(long domain);
+    void OnDvdValidOperations(DWORD prohibited);
+    void OnDvdRateChange(long rate);
+    void OnDvdParentalLevelChange();
+    void ShowDvdErrorBox(long code);
+    // A title or domain change ends the A-B section and hands a deferred end to the left-button handler.
+    void EndDvdSelection();
+    void SetDvdSeekPending(long seconds);
+    bool inDvdEvent_ = false;         // OnDvdEvent drains; a nested call leaves the rest to it
+
+public:
 
     // ---- DVD resume point, bookmarks and disc folder (ZoDvdResume.cpp) ----
     // Writes "Resume.rsm" (isResume) or a new bookmark file of the disc folder;

@@ -164,6 +164,7 @@ void TZoMain::CloseMedia()
         graph_.reset();
     }
     ReleaseDvdGraph();
+    ClearDvdState();
     TakeColorObjects(0, nullptr);
     DeleteRealControl();
     // A held button's repeat ends with its item (after the graph: nothing to run again).

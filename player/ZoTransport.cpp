@@ -87,6 +87,10 @@ void TZoMain::TogglePlayPause()
         RealTogglePlayPause();
         return;
     }
+    if (dvd_.Mode) {
+        DvdTogglePlayPause();
+        return;
+    }
     // Nothing open: the list plays from its first entry (not while an intake
     // fills it: the intake plays it when it is done).
     if (!graph_) {
@@ -133,6 +137,10 @@ void TZoMain::BtnStopClick()
     // (closing the item would pull it from under the intake).
     const bool scanning = IsScanning();
     SetScanGoesOn(false);
+    if (dvd_.Mode && !scanning) {
+        DvdStop();
+        return;
+    }
     if ((!graph_ && !RealControl) || scanning) return;
     // A clip still loading (no range yet) that plays keeps playing.
     if (!graph_ && ui_->TrackBarForSeek->maximum() == 0 && playState_ == psPlaying) return;
@@ -175,6 +183,10 @@ void TZoMain::TBtnPreviousTrackClick() { StepEntry(false); }
 
 void TZoMain::StepEntry(bool forward)
 {
+    if (dvd_.Mode) {
+        DvdStepChapter(forward);
+        return;
+    }
     if (cdPlayer_) {
         cdPlayer_->suppressNotify = true;
         if (forward)
@@ -224,6 +236,10 @@ void TZoMain::TrackBarForSeekChange()
     // The program's own moves and a click being converted are not drags.
     if (ignoreNextSeekChange_ || seekBarBusy_) return;
     if (!bar->isSliderDown() || bar->maximum() <= 0) return;
+    if (dvd_.Mode) {
+        DvdSeekBarDragged();
+        return;
+    }
     if (cdPlayer_) {
         // The CD player seeks from its own timer once the bar is let go.
         FormatTime(bar->value() / 10);
@@ -258,10 +274,14 @@ void TZoMain::TrackBarForSeekEnter(int x)
     const int max = bar->maximum();
     if (max < 1) return;
     if (item_.UrlStream && playState_ == psStopped) return;
-    if ((!graph_ && !cdPlayer_ && !RealControl) || dvd_.Mode || item_.NoDuration) return;
+    if ((!graph_ && !cdPlayer_ && !RealControl && !dvd_.Mode) || item_.NoDuration) return;
     const QRect groove = SliderPart(bar, QStyle::SC_SliderGroove);
     const auto clicked = transport::ClickValue(max, x, groove.left(), groove.left() + groove.width());
     if (!clicked) return;
+    if (dvd_.Mode) {
+        DvdSeekBarClicked(static_cast<int>(*clicked));
+        return;
+    }
     const int value = static_cast<int>(std::clamp<std::int64_t>(*clicked, 0, max));
     if (cdPlayer_) {
         // The CD player plays from there at its next tick.
@@ -425,8 +445,11 @@ void TZoMain::RepeatHeldStep()
 
 void TZoMain::SkipStep(bool forward)
 {
-    // A DVD skips through its navigator (transport::DvdSkipTime gives its target).
-    if ((!graph_ && !RealControl) || dvd_.Mode) return;
+    if (dvd_.Mode) {
+        DvdSkipStep(forward);
+        return;
+    }
+    if (!graph_ && !RealControl) return;
     SkipSeconds(forward ? SkipLength() : -SkipLength());
 }
 

@@ -121,10 +121,12 @@ std::uint32_t UserOpsBits(const void* userOps)
 DWORD UopsFromUserOps(std::uint32_t userOps)
 {
     // Bits 0 to 15 of the disc's user operations are the navigator's own;
-    // above them the disc has button, still and pause operations that the
-    // navigator does not report, so the stream changes move down.
+    // above them the disc has button and still operations that the
+    // navigator does not report, so the stream changes move down and the
+    // pause goes above them.
     DWORD uops = userOps & 0xFFFF;
     if (userOps & 1u << 16) uops |= UOP_FLAG_Resume;
+    if (userOps & 1u << 19) uops |= UOP_FLAG_Pause_On;
     if (userOps & 1u << 20) uops |= UOP_FLAG_Select_Audio_Stream;
     if (userOps & 1u << 21) uops |= UOP_FLAG_Select_SubPic_Stream;
     if (userOps & 1u << 22) uops |= UOP_FLAG_Select_Angle;

@@ -87,6 +87,10 @@ public:
     }
     HRESULT SetOption(Option option, bool on) override { return Record("SetOption", long(option), int(on)); }
     HRESULT SelectParentalLevel(ULONG level) override { return Record("SelectParentalLevel", level); }
+    HRESULT AcceptParentalLevelChange(bool accept) override
+    {
+        return Record("AcceptParentalLevelChange", int(accept));
+    }
     HRESULT SelectDefaultAudioLanguage(DWORD lcid) override { return Record("SelectDefaultAudioLanguage", lcid); }
     HRESULT SelectDefaultSubpictureLanguage(DWORD lcid) override
     {

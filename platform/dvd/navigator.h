@@ -124,6 +124,9 @@ constexpr DWORD UOP_FLAG_Select_SubPic_Stream = 0x40000;
 constexpr DWORD UOP_FLAG_Select_Angle = 0x80000;
 constexpr DWORD UOP_FLAG_Select_Karaoke_Audio_Presentation_Mode = 0x100000;
 constexpr DWORD UOP_FLAG_Select_Video_Mode_Preference = 0x200000;
+// The disc forbids pausing; kept above the stream bits, which the navigator
+// reports moved down.
+constexpr DWORD UOP_FLAG_Pause_On = 0x400000;
 
 struct HmsfTime {
     BYTE hours = 0;
@@ -214,6 +217,8 @@ public:
     virtual HRESULT SelectKaraokeAudioPresentationMode(ULONG mode) = 0;
     virtual HRESULT SetOption(Option option, bool on) = 0;
     virtual HRESULT SelectParentalLevel(ULONG level) = 0;
+    // The answer to a disc's request for a higher parental level.
+    virtual HRESULT AcceptParentalLevelChange(bool accept) = 0;
     virtual HRESULT SelectDefaultAudioLanguage(DWORD lcid) = 0;
     virtual HRESULT SelectDefaultSubpictureLanguage(DWORD lcid) = 0;
     virtual HRESULT SelectDefaultMenuLanguage(DWORD lcid) = 0;

@@ -1427,6 +1427,9 @@ HRESULT DvdPlayer::SetOption(Option option, bool on)
 
 HRESULT DvdPlayer::SelectParentalLevel(ULONG) { return E_NOTIMPL; }
 
+// The layer plays no parental management: it never asks, so nothing waits for the answer.
+HRESULT DvdPlayer::AcceptParentalLevelChange(bool) { return S_FALSE; }
+
 HRESULT DvdPlayer::SelectDefaultAudioLanguage(DWORD lcid)
 {
     std::lock_guard<std::mutex> lock(d->mutex);

@@ -94,6 +94,7 @@ public:
     HRESULT SelectKaraokeAudioPresentationMode(ULONG mode) override;
     HRESULT SetOption(Option option, bool on) override;
     HRESULT SelectParentalLevel(ULONG level) override;
+    HRESULT AcceptParentalLevelChange(bool accept) override;
     HRESULT SelectDefaultAudioLanguage(DWORD lcid) override;
     HRESULT SelectDefaultSubpictureLanguage(DWORD lcid) override;
     HRESULT SelectDefaultMenuLanguage(DWORD lcid) override;

@@ -150,6 +150,12 @@ public:
     void RepeatSectionClick(int index);
     bool PlaySection(int index);
     void ChainSectionsClick();
+    // The chain moves on to its next section (a DVD's time left the section).
+    void ChainNextSection()
+    {
+        AdvanceChain();
+        host_.SectionStateChanged();
+    }
 
     // ---- bookmarks ----
     bool AddBookmarkAtPosition();

@@ -85,7 +85,7 @@ TEST(DvdDiscInfo, DiscIdentifierIsTheSameForCopiesAndDiffersBetweenDiscs)
 TEST(DvdMask, ProgramChainBitsAndButtonCommands)
 {
     // Bits 0 to 15 keep their place; resume and the stream changes move down
-    // past the disc's button, still and pause operations.
+    // past the disc's button and still operations; the pause goes above them.
     user_ops_t ops{};
     ops.title_play = 1;
     ops.forward_scan = 1;
@@ -95,6 +95,8 @@ TEST(DvdMask, ProgramChainBitsAndButtonCommands)
     ops.angle_change = 1;
     EXPECT_EQ(UopsFromUserOps(UserOpsBits(&ops)), UOP_FLAG_Play_Title | UOP_FLAG_Play_Forwards | UOP_FLAG_Resume |
                                                       UOP_FLAG_Select_Audio_Stream | UOP_FLAG_Select_Angle);
+    ops.pause_on = 1;
+    EXPECT_EQ(UopsFromUserOps(UserOpsBits(&ops)) & ~DWORD(0x3FFFFF), UOP_FLAG_Pause_On);
 
     // Jumps, calls and links branch; a plain register set does not.
     const unsigned char jumpTitle[8] = {0x30, 0x02, 0, 0, 0, 0x01, 0, 0};
