@@ -430,6 +430,12 @@ void TZoMain::EndDvdSelection()
 
 void TZoMain::OnDvdDomainChange(long domain)
 {
+    // An accepted resume point that the navigator refused while the disc's
+    // first play was still running is applied once the disc reaches its
+    // first menu or title.
+    const bool applyPendingResume = dvd_.ResumePending && !dvd_.TitlePlayed && !dvd_.InMenu &&
+                                    (domain == dvd::DVD_DOMAIN_VideoManagerMenu ||
+                                     domain == dvd::DVD_DOMAIN_VideoTitleSetMenu || domain == dvd::DVD_DOMAIN_Title);
     QAction* const arrows[] = {ui_->miDVDMenuR, ui_->miDVDMenuL, ui_->miDVDMenuU, ui_->miDVDMenuD};
     if (settings_.UseArrowKeyInMenu && dvd_.InMenu) {
         for (QAction* item : arrows) {
@@ -477,6 +483,7 @@ void TZoMain::OnDvdDomainChange(long domain)
         break;
     }
     if (ListViewer) FreeClosedLibraryViewers();
+    if (applyPendingResume) LoadResumePoint(QString(), true);
 }
 
 void TZoMain::OnDvdValidOperations(DWORD prohibited)

@@ -56,6 +56,8 @@ protected:
         FakeDvdBuilder* builder = fake.get();
         w->SetDvdPipelineBuilder(std::move(fake));
         w->StartDvd();
+        // The real layer's first domain event sizes the picture; the fake sends none.
+        w->ReadDvdVideoAttributes();
         EXPECT_NE(builder->navigator, nullptr);
         if (builder->navigator) builder->navigator->calls.clear();
         return builder->navigator;

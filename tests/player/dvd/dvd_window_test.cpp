@@ -71,7 +71,7 @@ TEST_F(DvdWindow, StartRunsTheNavigatorAndTheDiscsEndClosesIt)
     ASSERT_NE(fake->navigator, nullptr);
     dvd::FakeNavigator* nav = fake->navigator;
     EXPECT_TRUE(boxes.isEmpty());
-    EXPECT_EQ(w->windowTitle(), "Zoravel DVD");
+    EXPECT_EQ(w->windowTitle(), "Zoravel DVD - E") << "a disc without a name is called E";
     EXPECT_TRUE(nav->Called("Run"));
     EXPECT_EQ(w->PlayState(), psPlaying);
     // A disc without a root menu ends with its last title.
