@@ -229,6 +229,12 @@ void TZoMain::SizeWindowForMedia()
 {
     const bool normal = !isMaximized() && !fullScreen_;
     if (!item_.AudioOnly && !item_.StillPicture) {
+        // The title and artist texts lie on the view panel above the video
+        // window. Over a window sink's own window they become windows of
+        // their own, and stand as blank bands across the top of the picture
+        // (a disc's as much as a file's).
+        ui_->LblTitle->hide();
+        ui_->LblArtist->hide();
         ApplyWindowSize(false);
         return;
     }

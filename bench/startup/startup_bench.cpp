@@ -2,11 +2,15 @@
 // same way on the same X display, in interleaved rounds:
 //
 //   bench_startup --zorvi PATH [--clip FILE] [--rounds N] [--play-seconds S]
-//                 [--big-list FILE] [--big-folder DIR]
+//                 [--big-list FILE] [--big-folder DIR] [--new-home-path 1]
 //
 // For every start: a fresh HOME (config, data and runtime folders inside it;
 // the GStreamer plugin cache is shared and warmed once, as on a used
-// machine), sound to a null sink for all three players. From the moment the
+// machine), sound to a null sink for all three players. The fresh HOME is
+// made again at one path for every start: GStreamer's cache records HOME's
+// path for the plug-ins that look for add-ons below it, and a new path makes
+// it scan those plug-ins again and rewrite the cache at every start, which a
+// used machine never does (--new-home-path 1 times that too). From the moment the
 // process is spawned it times
 //   - window mapped: the first top-level window of the display mapped,
 //   - first picture: the first moment the middle row of that window shows
@@ -164,6 +168,7 @@ struct Player {
 };
 
 std::string g_gstCache;
+fs::path g_homePath;   // empty: a new path for every start
 
 pid_t Spawn(const std::vector<std::string>& argv, const fs::path& home)
 {
@@ -216,8 +221,15 @@ void EndProcess(pid_t pid)
 
 fs::path FreshHome()
 {
-    char pattern[] = "/tmp/zo-bench-home.XXXXXX";
-    fs::path home = mkdtemp(pattern);
+    fs::path home;
+    if (g_homePath.empty()) {
+        char pattern[] = "/tmp/zo-bench-home.XXXXXX";
+        home = mkdtemp(pattern);
+    } else {
+        home = g_homePath;
+        fs::remove_all(home);
+        fs::create_directory(home);
+    }
     for (const char* sub : {"config", "data", "run", "cache"}) fs::create_directory(home / sub);
     fs::permissions(home / "run", fs::perms::owner_all);
     return home;
@@ -284,6 +296,7 @@ int main(int argc, char** argv)
 {
     std::string zorvi, clip, bigList, bigFolder;
     int rounds = 7, playSeconds = 3;
+    bool newHomePath = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i], v = argv[i + 1];
         if (a == "--zorvi") zorvi = v;
@@ -292,6 +305,7 @@ int main(int argc, char** argv)
         else if (a == "--play-seconds") playSeconds = std::clamp(std::atoi(v.c_str()), 0, 8);
         else if (a == "--big-list") bigList = v;
         else if (a == "--big-folder") bigFolder = v;
+        else if (a == "--new-home-path") newHomePath = v != "0";
     }
 #ifdef ZO_ZORVI_PATH
     if (zorvi.empty()) zorvi = ZO_ZORVI_PATH;
@@ -301,12 +315,13 @@ int main(int argc, char** argv)
 #endif
     if (zorvi.empty() || clip.empty() || !fs::exists(clip)) {
         std::fprintf(stderr, "usage: bench_startup --zorvi PATH --clip FILE [--rounds N] [--play-seconds S] "
-                             "[--big-list FILE] [--big-folder DIR]\n");
+                             "[--big-list FILE] [--big-folder DIR] [--new-home-path 1]\n");
         return 2;
     }
 
     char cacheDir[] = "/tmp/zo-bench-gst.XXXXXX";
     g_gstCache = std::string(mkdtemp(cacheDir)) + "/registry.bin";
+    if (!newHomePath) g_homePath = fs::path(g_gstCache).parent_path() / "home";
     Display display;
 
     const std::vector<Player> players = {
@@ -325,7 +340,8 @@ int main(int argc, char** argv)
         }
 
     std::map<std::string, std::map<std::string, double>> med;
-    std::printf("clip %s, %d interleaved rounds, medians\n\n", clip.c_str(), rounds);
+    std::printf("clip %s, %d interleaved rounds, medians, %s\n\n", clip.c_str(), rounds,
+                newHomePath ? "a new HOME path for every start" : "one HOME path made anew for every start");
     std::printf("%-14s %14s %16s %14s %16s\n", "player", "mapped ms", "first picture ms", "peak MB", "CPU s per s");
     for (const Player& p : players) {
         std::vector<double> mapped, picture, peak, cpu;
