@@ -235,6 +235,10 @@ void TZoMain::StartDvd()
     ui_->TBPowerState->setDown(false);
     setWindowTitle(QStringLiteral("Zoravel DVD"));
     dvd_.Mode = true;
+    // A sound's title and artist texts lie on the view panel; over a window
+    // sink's window they would stand as blank bands across the disc's picture.
+    ui_->LblTitle->hide();
+    ui_->LblArtist->hide();
     if (fullScreen_) SetFullScreenMenus(true);
     // The navigator has no frame step.
     ui_->BtnStepFrame->setEnabled(false);
