@@ -562,7 +562,6 @@ public:
                 gst_event_unref(event);
                 GST_PAD_PROBE_INFO_DATA(info) = replaced;
             }
-            TellOverlayNow(gst_event_get_structure(replaced ? replaced : event));
         } else if (g_str_equal(kind, "dvd-spu-highlight")) {
             int button = 0;
             std::lock_guard<std::mutex> lock(mutex);
@@ -702,10 +701,12 @@ public:
     // The subpicture mixer queues a stream choice that comes with the data
     // behind the subpicture it is drawing and acts on it only when that
     // subpicture's next command is due: a subtitle shown for a minute would
-    // stay shown (or hidden) that long after the user's choice. The same
-    // choice is therefore also given to the mixer out of band, which it
+    // stay shown (or hidden) that long after the user's choice. A choice the
+    // user makes is therefore also given to the mixer out of band, which it
     // applies to the very next picture; the queued copy changes nothing when
-    // its turn comes, as later choices follow it in the same order.
+    // its turn comes, as later choices follow it in the same order. The
+    // disc's own choices (and ours put in their place) keep their place in
+    // the data: they come where a title or cell starts.
     void TellOverlayNow(const GstStructure* choice)
     {
         g_autoptr(GstPad) pad = OverlaySubpicturePad();
