@@ -693,7 +693,46 @@ public:
             o.pushAudio = o.pushSub = false;
         }
         if (audioEvent) gst_pad_push_event(pad, audioEvent);
-        if (subEvent) gst_pad_push_event(pad, subEvent);
+        if (subEvent) {
+            g_autoptr(GstStructure) copy = gst_structure_copy(gst_event_get_structure(subEvent));
+            gst_pad_push_event(pad, subEvent);
+            TellOverlayNow(copy);
+        }
+    }
+    // The subpicture mixer queues a stream choice that comes with the data
+    // behind the subpicture it is drawing and acts on it only when that
+    // subpicture's next command is due: a subtitle shown for a minute would
+    // stay shown (or hidden) that long after the user's choice. A choice the
+    // user makes is therefore also given to the mixer out of band, which it
+    // applies to the very next picture; the queued copy changes nothing when
+    // its turn comes, as later choices follow it in the same order. The
+    // disc's own choices (and ours put in their place) keep their place in
+    // the data: they come where a title or cell starts.
+    void TellOverlayNow(const GstStructure* choice)
+    {
+        g_autoptr(GstPad) pad = OverlaySubpicturePad();
+        if (!pad || !choice) return;
+        gst_pad_send_event(pad, gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM_OOB, gst_structure_copy(choice)));
+    }
+    // The subpicture input of the mixer: ours in the manual build, the one
+    // playbin made in the automatic build (null until it made one).
+    GstPad* OverlaySubpicturePad()
+    {
+        if (spu) return gst_element_get_static_pad(spu, "subpicture");
+        if (!pipeline) return nullptr;
+        GstPad* found = nullptr;
+        GstIterator* it = gst_bin_iterate_recurse(GST_BIN(pipeline));
+        GValue item = G_VALUE_INIT;
+        while (!found && gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+            GstElement* e = GST_ELEMENT(g_value_get_object(&item));
+            GstElementFactory* f = gst_element_get_factory(e);
+            if (f && g_str_equal(gst_plugin_feature_get_name(f), "dvdspu"))
+                found = gst_element_get_static_pad(e, "subpicture");
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+        gst_iterator_free(it);
+        return found;
     }
 
     void OnBus(GstMessage* message)

@@ -1,13 +1,14 @@
 // The navigator layer playing the fixture discs through rsndvdbin: domains,
 // titles, chapters and time; title, chapter and time play; the menu's buttons
 // by command and by point; stream choices that survive a chapter change; the
-// commands refused during the menu's still (at once, never hanging); the end
-// of the disc.
+// commands refused during the menu's still (at once, never hanging);
+// subtitles drawn on the picture or not; the end of the disc.
 #include "platform/dvd/player.h"
 #include "support/test_util.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,66 @@ TEST_F(DvdLayer, ChapterAndTimePlayKeepTheChosenStreams)
     SavedState state;
     ASSERT_EQ(player->GetState(&state), S_OK);
     EXPECT_FALSE(state.bytes.isEmpty());
+}
+
+// Title 1's subtitle is a white bar low in the picture (x 60 to 290, y 190 to
+// 220 of 352 x 240), shown for most of every five seconds. The share of
+// white pixels inside it in the picture now shown.
+double SubtitleBarShare(const QImage& shown)
+{
+    if (shown.isNull()) return -1;
+    const QImage image = shown.convertToFormat(QImage::Format_RGB32);
+    const double sx = image.width() / 352.0, sy = image.height() / 240.0;
+    int white = 0, all = 0;
+    for (int y = int(195 * sy); y < int(215 * sy); y += 2)
+        for (int x = int(70 * sx); x < int(280 * sx); x += 3) {
+            const QRgb p = image.pixel(x, y);
+            white += qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200;
+            ++all;
+        }
+    return all ? double(white) / all : -1;
+}
+
+TEST_F(DvdLayer, SubtitlesShowAndHideOnThePictureAtOnceAndAcrossAChapterJump)
+{
+    Open("dvd_menu");
+    ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+    ASSERT_EQ(player->ActivateAtPosition(100, 80), S_OK);
+    ASSERT_TRUE(WaitForDomain(DVD_DOMAIN_Title));
+    ASSERT_TRUE(WaitForChapter(1));
+    Location at;
+    ASSERT_TRUE(testutil::WaitUntil([&] { return player->GetCurrentLocation(&at) == S_OK && at.time.TotalSeconds() >= 1; }));
+    auto barShown = [&] { return SubtitleBarShare(player->CurrentImage()) > 0.9; };
+    auto barHidden = [&] {
+        const double share = SubtitleBarShare(player->CurrentImage());
+        return share >= 0 && share < 0.2;
+    };
+    // The disc shows its subtitles only when asked: a line is due, none drawn.
+    ULONG subs = 0, sub = 0;
+    bool shown = true;
+    ASSERT_EQ(player->GetCurrentSubpicture(&subs, &sub, &shown), S_OK);
+    EXPECT_FALSE(shown);
+    EXPECT_TRUE(barHidden());
+
+    // Each change is drawn within the line being shown (a line lasts 4.5 s),
+    // not when the next one comes.
+    ASSERT_EQ(player->SetSubpictureState(true, 0), S_OK);
+    EXPECT_TRUE(testutil::WaitUntil(barShown, 2500)) << "a shown subtitle is not drawn";
+    ASSERT_EQ(player->SetSubpictureState(false, 0), S_OK);
+    EXPECT_TRUE(testutil::WaitUntil(barHidden, 2500)) << "a hidden subtitle is still drawn";
+
+    // The choice stands after a jump: hidden lines stay hidden, shown ones
+    // show with the first line after the jump.
+    ASSERT_EQ(player->PlayChapterInTitle(1, 3, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitForChapter(3));
+    ASSERT_TRUE(testutil::WaitUntil([&] { return player->GetCurrentLocation(&at) == S_OK && at.time.TotalSeconds() >= 41; }));
+    EXPECT_TRUE(barHidden());
+    ASSERT_EQ(player->SetSubpictureState(true, 0), S_OK);
+    ASSERT_EQ(player->PlayChapterInTitle(1, 2, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitForChapter(2));
+    EXPECT_TRUE(testutil::WaitUntil(barShown, 3000)) << "the shown state was lost at the jump";
+    ASSERT_EQ(player->GetCurrentSubpicture(&subs, &sub, &shown), S_OK);
+    EXPECT_TRUE(shown);
 }
 
 TEST_F(DvdLayer, TitlesOnlyDiscPlaysItsFirstTitleAndEndsAfterTheLast)
