@@ -165,6 +165,11 @@ HRESULT TZoMain::BuildDvdGraph()
             [player](const media::ColorValues& values) { player->SetColorValues(values); });
     }
     TakeColorObjects(MediaRendererForDvd(result.renderer, false), stage);
+    // The VMR-9 renderer (windowless or not) mixes the picture itself: its
+    // colour goes through the picture controls, as a file's does.
+    if (!result.automatic && result.renderer == 2) {
+        if (dvd::DvdPlayer* player = DvdPipeline()) CreateVmr9Mixer(player->GetPictureControls());
+    }
     SetAudioVolume();
     return S_OK;
 }
@@ -173,6 +178,9 @@ void TZoMain::ReleaseDvdGraph()
 {
     if (!dvdBuilder_) return;
     if (dvd::Navigator* navigator = DvdControl()) navigator->SetNotifyWindow(nullptr, 0, 0);
+    // The VMR-9 values are stored while the picture controls still answer;
+    // the player detaches them as it goes.
+    if (dvdBuilt_) ReleaseVmr9Mixer();
     // The layer's threads stop and the pipeline goes with it.
     dvdBuilder_->Release();
     dvdBuilt_ = false;

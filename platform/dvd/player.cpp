@@ -174,6 +174,8 @@ public:
     bool audioDuringFastPlay = false;
     long volumeDb = 0;
     media::ColorValues colors;
+    // Handed out by GetPictureControls; detached when the player goes.
+    std::shared_ptr<media::PaintedPictureControls> pictureControls;
     // A disc in a drive: the device node, asked for the drive's status.
     int driveFd = -1;
     bool ejected = false;
@@ -886,6 +888,8 @@ DvdPlayer::DvdPlayer() : d(std::make_shared<PlayerPrivate>())
 
 DvdPlayer::~DvdPlayer()
 {
+    // Whoever still holds the picture controls must not reach this player.
+    if (d->pictureControls) d->pictureControls->Detach();
     d->Shutdown();
 }
 
@@ -1086,6 +1090,17 @@ bool DvdPlayer::CanFlip() const { return d->video && d->video->CanFlip() && !d->
 void DvdPlayer::SetFlip(bool horizontal, bool vertical)
 {
     if (CanFlip()) d->video->SetFlip(horizontal, vertical);
+}
+
+std::shared_ptr<media::PictureControls> DvdPlayer::GetPictureControls()
+{
+    if (!HasColorControls()) return nullptr;
+    if (!d->pictureControls) {
+        d->pictureControls = std::make_shared<media::PaintedPictureControls>(
+            [this](const media::ColorValues& values) { SetColorValues(values); },
+            [this](bool horizontal, bool vertical) { SetFlip(horizontal, vertical); });
+    }
+    return d->pictureControls;
 }
 
 HRESULT DvdPlayer::SetVideoPosition(const QRect& rect)

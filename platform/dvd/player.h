@@ -58,6 +58,11 @@ public:
     HRESULT GetColorValues(media::ColorValues* values) const;
     bool CanFlip() const;
     void SetFlip(bool horizontal, bool vertical);
+    // The painted renderer's picture controls over this picture: its colour
+    // stage and its flip. The same object on every call; null without a
+    // colour stage. Once the player goes its calls fail with
+    // VFW_E_NOT_CONNECTED.
+    std::shared_ptr<media::PictureControls> GetPictureControls();
     HRESULT SetVideoPosition(const QRect& rect);
     HRESULT put_Volume(long hundredthsDb);
     HRESULT get_Volume(long* hundredthsDb) const;
