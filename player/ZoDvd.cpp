@@ -17,6 +17,7 @@
 #include "ui_ZoMain.h"
 
 #include <QMenu>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSlider>
 #include <QToolButton>
@@ -84,18 +85,6 @@ bool ControlEnabled(const QObject* control)
     if (auto* widget = qobject_cast<const QWidget*>(control)) return widget->isEnabled();
     return false;
 }
-
-// Sets a flag for its lifetime.
-class InFlag {
-public:
-    explicit InFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~InFlag() { flag_ = false; }
-    InFlag(const InFlag&) = delete;
-    InFlag& operator=(const InFlag&) = delete;
-
-private:
-    bool& flag_;
-};
 
 }  // namespace
 
@@ -302,7 +291,7 @@ void TZoMain::OnDvdEvent()
     // loop: a notice that comes meanwhile leaves its events to this drain,
     // which takes them in order once the window is closed.
     if (inDvdEvent_ || !DvdControl()) return;
-    InFlag draining(inDvdEvent_);
+    const QScopedValueRollback<bool> draining(inDvdEvent_, true);
     long code = 0;
     LPARAM p1 = 0, p2 = 0;
     for (;;) {

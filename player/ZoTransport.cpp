@@ -12,28 +12,13 @@
 #include <QAction>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QScopedValueRollback>
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-// Clears a flag on every way out of a scope.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
-
-}  // namespace
 
 void TZoMain::SetPlayState(int state) { ApplyPlayState(state, true); }
 
@@ -269,7 +254,7 @@ void TZoMain::TrackBarForSeekChange()
 void TZoMain::TrackBarForSeekEnter(int x)
 {
     // Every way out clears the flag: a refused click must not block the drags after it.
-    FlagScope busy(seekBarBusy_);
+    const QScopedValueRollback<bool> busy(seekBarBusy_, true);
     QSlider* bar = ui_->TrackBarForSeek;
     const int max = bar->maximum();
     if (max < 1) return;
