@@ -105,7 +105,10 @@ void TZoMain::miFoldeLibClick()
 void TZoMain::miPlayNextClick()
 {
     if (dvd_.Mode) {
-        // Chapters come with the DVD's navigator; one per press.
+        // A disc steps one chapter per press, as the transport button does:
+        // a held key's repeats do not run through the chapters.
+        if (KeyLatch) return;
+        DvdStepChapter(true);
     } else if (playList_.Count() >= 2 && !item_.Opening) {
         // Every repeat of a held key steps on.
         TBtnNextTrackClick();
@@ -116,6 +119,8 @@ void TZoMain::miPlayNextClick()
 void TZoMain::miPlayPreviousClick()
 {
     if (dvd_.Mode) {
+        if (KeyLatch) return;
+        DvdStepChapter(false);
     } else if (playList_.Count() >= 2 && !item_.Opening) {
         TBtnPreviousTrackClick();
     }

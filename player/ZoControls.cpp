@@ -174,6 +174,7 @@ void TZoMain::ConnectKeyItems()
     connect(ui_->TBtnShowLibrary, &QToolButton::clicked, this, [this] { TBtnShowLibraryClick(); });
     connect(ui_->TBtnShowFolder1, &QToolButton::clicked, this, [this] { TBtnShowFolder1Click(); });
     connect(ui_->TBPowerState, &QToolButton::clicked, this, [this] { TBPowerStateClick(); });
+    WatchPowerButton();
     connect(CDTimer, &QTimer::timeout, this, [this] { CDTimerTimer(); });
     ConnectDvdMenus();
 }

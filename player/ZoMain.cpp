@@ -222,7 +222,7 @@ bool TZoMain::eventFilter(QObject* watched, QEvent* e)
         if (e->type() == QEvent::Resize) LayoutVideoWindow();
         if (ViewPanelGesture(e)) return true;
     }
-    if (TransportEvent(watched, e) || SmallControlEvent(watched, e)) return true;
+    if (TransportEvent(watched, e) || SmallControlEvent(watched, e) || PowerButtonEvent(watched, e)) return true;
     return TForm::eventFilter(watched, e);
 }
 

@@ -880,6 +880,10 @@ public:
     void DvdSkipStep(bool forward);
     // The pointer moved over the power button at (x, y) of the button.
     void TBPowerStateMouseMove(int x, int y);
+    // Power button pointer watch (ZoPowerButton.cpp): moves and leaving reach
+    // TBPowerStateMouseMove.
+    void WatchPowerButton();
+    bool PowerButtonEvent(QObject* watched, QEvent* e);
     // The next section of the chain plays (ZoBookmarks.cpp).
     void ChainNextDvdSection();
 

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QScreen>
@@ -486,3 +487,51 @@ TEST_F(DvdStart, FixtureDiscsReachTheWindowThroughTheRealLayer)
 }
 
 }  // namespace
+
+TEST_F(DvdStart, NextAndPreviousKeysStepOneChapterPerPress)
+{
+    FakeNavigator* nav = Start();
+    nav->titleLength = {0, 10, 0, 0};
+    nav->chapters = 3;
+    Raise(nav, EC_DVD_TITLE_CHANGE, 1);
+    Raise(nav, EC_DVD_CHAPTER_START, 2);
+    nav->calls.clear();
+    w->KeyLatch = 0;
+    // A held key repeats the command: only its first press steps.
+    w->miPlayNextClick();
+    w->miPlayNextClick();
+    EXPECT_EQ(nav->calls, QStringList({"PlayNextChapter(7)"}));
+    w->FormKeyUp(0);
+    EXPECT_EQ(w->KeyLatch, 0);
+    w->miPlayPreviousClick();
+    w->miPlayPreviousClick();
+    EXPECT_EQ(nav->calls, QStringList({"PlayNextChapter(7)", "PlayPrevChapter(7)"}));
+    // The first chapter has no previous one.
+    Raise(nav, EC_DVD_CHAPTER_START, 1);
+    nav->calls.clear();
+    w->FormKeyUp(0);
+    w->miPlayPreviousClick();
+    EXPECT_TRUE(nav->calls.isEmpty()) << nav->calls;
+}
+
+TEST_F(DvdStart, PowerButtonComesUpWhenThePointerLeavesIt)
+{
+    Start();
+    QToolButton* power = ui()->TBPowerState;
+    power->show();
+    power->resize(30, 20);
+    const auto move = [&](QPoint at) {
+        QMouseEvent e(QEvent::MouseMove, at, power->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(power, &e);
+    };
+    power->setDown(true);
+    move({8, 7});
+    EXPECT_TRUE(power->isDown());
+    // Beside the 16 x 15 area, though still on the widget.
+    move({20, 7});
+    EXPECT_FALSE(power->isDown());
+    power->setDown(true);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(power, &leave);
+    EXPECT_FALSE(power->isDown());
+}
