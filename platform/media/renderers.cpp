@@ -268,6 +268,7 @@ GstPadProbeReturn DropFrameOfOldSize(GstPad* pad, GstPadProbeInfo*, gpointer fil
 struct LastFrame {
     std::mutex mutex;
     GstBuffer* buffer = nullptr;
+    qint64 arrivedUs = 0;   // g_get_monotonic_time() of the stream's last frame
     ~LastFrame()
     {
         if (buffer) gst_buffer_unref(buffer);
@@ -279,10 +280,16 @@ struct LastFrame {
             std::lock_guard<std::mutex> lock(mutex);
             old = buffer;
             buffer = b;
+            // A frame sent again has no time of its own: it is not the stream's.
+            if (b && GST_BUFFER_PTS_IS_VALID(b)) arrivedUs = g_get_monotonic_time();
         }
         if (old) gst_buffer_unref(old);
     }
 };
+// Frames closer together than this are a moving picture: its next frame
+// comes at the new size anyway, and one sent again would only get in its way
+// (a pause or a frame step taking it for the stream's).
+constexpr qint64 kStillAfterUs = 200000;
 using LastFrameRef = std::shared_ptr<LastFrame>;
 constexpr char kLastFrameKey[] = "zoravel-last-frame";
 
@@ -306,7 +313,8 @@ void PushLastFrame(GstElement* bin, gpointer data)
     GstBuffer* frame = nullptr;
     {
         std::lock_guard<std::mutex> lock(last.mutex);
-        if (last.buffer) frame = gst_buffer_copy(last.buffer);   // the pixels are shared
+        if (last.buffer && g_get_monotonic_time() - last.arrivedUs >= kStillAfterUs)
+            frame = gst_buffer_copy(last.buffer);   // the pixels are shared
     }
     if (!frame) return;
     // Without a time the sink draws it at once instead of dropping it as late.
