@@ -599,13 +599,26 @@ void VideoOutput::RedrawHeldStill()
 {
     redrawQueued_ = false;
     if (!pipeline_ || windowGone_) return;
+    bool held;
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
-        if (shared_->closed || !shared_->prerolled || !shared_->stillHeld) return;
+        if (shared_->closed || !shared_->prerolled) return;
+        held = shared_->stillHeld;
     }
     // The holder answers the seek itself: it sends its frame again, and the
     // frame is scaled to the new size on its way to the sink.
-    gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
+    if (held) {
+        gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
+        return;
+    }
+    // Other streams may stand still while playing (a disc's menu) and must
+    // not be seeked for it: the last frame goes again. A paused sink would
+    // hold it back until playback goes on, so only a playing one gets it.
+    GstState state = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    if (gst_element_get_state(pipeline_, &state, &pending, 0) != GST_STATE_CHANGE_FAILURE && state == GST_STATE_PLAYING
+        && pending == GST_STATE_VOID_PENDING)
+        detail::RepeatLastFrame(scalingBin_);
 }
 
 void VideoOutput::ExposeOverlay()

@@ -261,6 +261,76 @@ GstPadProbeReturn DropFrameOfOldSize(GstPad* pad, GstPadProbeInfo*, gpointer fil
     return GST_PAD_PROBE_DROP;
 }
 
+// The last frame that reached the scaler, at the size it came in, so that a
+// picture that sends no more frames (a disc's still menu) can be scaled
+// again when the window changes size. Forgotten when the frames change
+// format: an old frame must never go out under new caps.
+struct LastFrame {
+    std::mutex mutex;
+    GstBuffer* buffer = nullptr;
+    qint64 arrivedUs = 0;   // g_get_monotonic_time() of the stream's last frame
+    ~LastFrame()
+    {
+        if (buffer) gst_buffer_unref(buffer);
+    }
+    void Keep(GstBuffer* b)
+    {
+        GstBuffer* old;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            old = buffer;
+            buffer = b;
+            // A frame sent again has no time of its own: it is not the stream's.
+            if (b && GST_BUFFER_PTS_IS_VALID(b)) arrivedUs = g_get_monotonic_time();
+        }
+        if (old) gst_buffer_unref(old);
+    }
+};
+// Frames closer together than this are a moving picture: its next frame
+// comes at the new size anyway, and one sent again would only get in its way
+// (a pause or a frame step taking it for the stream's).
+constexpr qint64 kStillAfterUs = 200000;
+using LastFrameRef = std::shared_ptr<LastFrame>;
+constexpr char kLastFrameKey[] = "zoravel-last-frame";
+
+void DeleteLastFrameRef(gpointer p) { delete static_cast<LastFrameRef*>(p); }
+
+GstPadProbeReturn KeepLastFrame(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    LastFrame& last = **static_cast<LastFrameRef*>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+        last.Keep(gst_buffer_ref(GST_PAD_PROBE_INFO_BUFFER(info)));
+    } else if (GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info)) {
+        if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) last.Keep(nullptr);
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+// Runs on a thread of GStreamer's pool: the push may wait for the sink.
+void PushLastFrame(GstElement* bin, gpointer data)
+{
+    LastFrame& last = **static_cast<LastFrameRef*>(data);
+    GstBuffer* frame = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(last.mutex);
+        if (last.buffer && g_get_monotonic_time() - last.arrivedUs >= kStillAfterUs)
+            frame = gst_buffer_copy(last.buffer);   // the pixels are shared
+    }
+    if (!frame) return;
+    // Without a time the sink draws it at once instead of dropping it as late.
+    GST_BUFFER_PTS(frame) = GST_CLOCK_TIME_NONE;
+    GST_BUFFER_DTS(frame) = GST_CLOCK_TIME_NONE;
+    GST_BUFFER_DURATION(frame) = GST_CLOCK_TIME_NONE;
+    GstElement* scale = ChildNamed(bin, "scale");
+    GstPad* pad = scale ? gst_element_get_static_pad(scale, "sink") : nullptr;
+    // The pad's stream lock puts it between two frames of the stream; while
+    // the pipeline flushes it is refused.
+    if (pad) gst_pad_chain(pad, frame);
+    else gst_buffer_unref(frame);
+    if (pad) gst_object_unref(pad);
+    if (scale) gst_object_unref(scale);
+}
+
 }  // namespace
 
 GstElement* MakeScalingSinkBin(GstElement* sink)
@@ -283,6 +353,12 @@ GstElement* MakeScalingSinkBin(GstElement* sink)
     GstPad* scaled = gst_element_get_static_pad(scale, "src");
     gst_pad_add_probe(scaled, GST_PAD_PROBE_TYPE_BUFFER, DropFrameOfOldSize, gst_object_ref(size), gst_object_unref);
     gst_object_unref(scaled);
+    auto last = std::make_shared<LastFrame>();
+    GstPad* into = gst_element_get_static_pad(scale, "sink");
+    gst_pad_add_probe(into, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                      KeepLastFrame, new LastFrameRef(last), DeleteLastFrameRef);
+    gst_object_unref(into);
+    g_object_set_data_full(G_OBJECT(bin), kLastFrameKey, new LastFrameRef(last), DeleteLastFrameRef);
     if (freeze && once) {
         // One frame, then the end of the stream: the picture is sent again
         // only when asked by a seek.
@@ -346,6 +422,12 @@ bool HoldStillFrames(GstElement* bin)
         if (e) gst_object_unref(e);
     if (ghost) gst_object_unref(ghost);
     return held;
+}
+
+void RepeatLastFrame(GstElement* bin)
+{
+    auto* last = bin ? static_cast<LastFrameRef*>(g_object_get_data(G_OBJECT(bin), kLastFrameKey)) : nullptr;
+    if (last) gst_element_call_async(bin, PushLastFrame, new LastFrameRef(*last), DeleteLastFrameRef);
 }
 
 }  // namespace media::detail

@@ -98,6 +98,10 @@ bool SetScaledFrameSize(GstElement* bin, int width, int height);
 // (the item's type is known before its decoders are linked). False when the
 // bin has no holder.
 bool HoldStillFrames(GstElement* bin);
+// Sends the last frame that came into the bin again, scaled to the size set
+// now, for a stream that has stopped sending frames by itself (a disc's
+// still menu) and must not be seeked. The push is made on another thread.
+void RepeatLastFrame(GstElement* bin);
 
 // A native child window of the view panel at the video rectangle, for sinks
 // that draw into a window of their own (GstVideoOverlay). Qt never paints it.
