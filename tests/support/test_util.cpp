@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <cstdlib>
+
 namespace testutil {
 
 IsolatedHome::IsolatedHome()
@@ -54,5 +56,16 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 QString FixtureFolder() { return QString::fromLocal8Bit(qgetenv("ZORAVEL_TEST_FIXTURES")); }
 
 QString Fixture(const QString& name) { return FixtureFolder() + "/" + name; }
+
+double ImageDifference(const QImage& a, const QImage& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
 
 }  // namespace testutil

@@ -1,6 +1,7 @@
 // Helpers shared by the tests.
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -31,5 +32,8 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 // Folder of the generated media fixtures (empty when not made).
 QString FixtureFolder();
 QString Fixture(const QString& name);
+
+// Mean difference of the colour channels of two images of one size.
+double ImageDifference(const QImage& a, const QImage& b);
 
 }  // namespace testutil

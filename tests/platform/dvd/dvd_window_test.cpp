@@ -27,18 +27,6 @@ void Spin(int ms)
     while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-// Mean difference of the colour channels; the images have one size.
-double Difference(const QImage& a, const QImage& b)
-{
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
 QImage Screen(const QWidget& panel)
 {
     const QPoint at = panel.mapToGlobal(QPoint(0, 0));
@@ -97,7 +85,7 @@ TEST_P(StillMenuWindowSinks, IsDrawnAgainAtTheNewSizeWhenThePanelGrows)
     QImage before = Screen(panel);
     ASSERT_TRUE(testutil::WaitUntil([&] {
         const QImage now = Screen(panel);
-        const bool settled = Difference(now, before) < 0.5 && now.pixel(5, 5) != now.pixel(635, 475);
+        const bool settled = testutil::ImageDifference(now, before) < 0.5 && now.pixel(5, 5) != now.pixel(635, 475);
         before = now;
         return settled;
     }));
@@ -107,14 +95,14 @@ TEST_P(StillMenuWindowSinks, IsDrawnAgainAtTheNewSizeWhenThePanelGrows)
     player->SetVideoPosition(panel.rect());
     const QImage expected = before.scaled(1000, 800, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     double difference = 0;
-    EXPECT_TRUE(testutil::WaitUntil([&] { return (difference = Difference(Screen(panel), expected)) < 12; }))
+    EXPECT_TRUE(testutil::WaitUntil([&] { return (difference = testutil::ImageDifference(Screen(panel), expected)) < 12; }))
         << "the old picture stays at its size: " << difference;
 
     // And smaller again, with no frame of the disc's own in between.
     panel.resize(400, 300);
     player->SetVideoPosition(panel.rect());
     const QImage smaller = before.scaled(400, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    EXPECT_TRUE(testutil::WaitUntil([&] { return (difference = Difference(Screen(panel), smaller)) < 12; }))
+    EXPECT_TRUE(testutil::WaitUntil([&] { return (difference = testutil::ImageDifference(Screen(panel), smaller)) < 12; }))
         << difference;
     EXPECT_LE(player->FramesShown(), frames + 4) << "the disc sent frames: not a still";
 }

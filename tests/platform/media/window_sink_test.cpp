@@ -150,18 +150,6 @@ void PrintTo(const WindowCase& c, std::ostream* os)
     *os << "renderer " << c.renderer << (c.builtBeforeShown ? ", built before shown" : ", built while shown");
 }
 
-// Mean difference of the colour channels; the images have one size.
-double Difference(const QImage& a, const QImage& b)
-{
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
 class WindowSinks : public ::testing::TestWithParam<WindowCase> {
 protected:
     void SetUp() override
@@ -197,7 +185,7 @@ protected:
     }
     bool Shows(const QRect& rect, const QImage& expected, double tolerance)
     {
-        return WaitUntil([&] { return Difference(Screen(rect), expected) < tolerance; });
+        return WaitUntil([&] { return testutil::ImageDifference(Screen(rect), expected) < tolerance; });
     }
 
     QWidget window;
@@ -244,7 +232,7 @@ TEST_P(WindowSinks, StillPictureIsDrawnInItsRectangleAndRedrawnWhenUncoveredOrMo
         cover.setStyleSheet(QStringLiteral("background: white"));
         cover.setGeometry(QRect(panel->mapToGlobal(QPoint(60, 40)), QSize(200, 160)));
         cover.show();
-        ASSERT_TRUE(WaitUntil([&] { return Difference(Screen(QRect(80, 60, 160, 120)), picture) > 40; }));
+        ASSERT_TRUE(WaitUntil([&] { return testutil::ImageDifference(Screen(QRect(80, 60, 160, 120)), picture) > 40; }));
     }
     EXPECT_TRUE(Shows(QRect(80, 60, 160, 120), picture, 12)) << "after an expose";
 
