@@ -88,8 +88,7 @@ TEST_F(DvdLayer, MenuStillRefusesWhatWouldHangAndButtonsLeadToTitles)
     // Each refusal comes at once; the layer keeps answering afterwards.
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(player->PlayTitle(1, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
-    EXPECT_EQ(player->PlayAtTimeInTitle(1, {0, 0, 10, 0}, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
+    EXPECT_EQ(player->PlayChapterInTitle(1, 2, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
     EXPECT_EQ(player->PlayNextChapter(DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
     EXPECT_EQ(player->PlayForwards(2.0, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
     // The third button only sets a register.
@@ -115,6 +114,31 @@ TEST_F(DvdLayer, MenuStillRefusesWhatWouldHangAndButtonsLeadToTitles)
     ASSERT_EQ(player->ActivateButton(), S_OK);
     ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
     ASSERT_TRUE(WaitForChapter(1));
+}
+
+// The resume point's way in: from the menu's endless still straight to a
+// time in a title, and back to the menu for another title.
+TEST_F(DvdLayer, MenuStillTakesAJumpIntoATitleAtATime)
+{
+    Open("dvd_menu");
+    ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+    ASSERT_TRUE(WaitForDomain(DVD_DOMAIN_VideoManagerMenu));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(player->PlayAtTimeInTitle(1, {0, 0, 30, 0}, DVD_CMD_FLAG_Block), S_OK);
+    EXPECT_LT(clock.elapsed(), 2000);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
+    ASSERT_TRUE(WaitFor(EC_DVD_CURRENT_HMSF_TIME, [](const Event& e) {
+        const HmsfTime t = HmsfTime::Unpack(e.p1);
+        return t.seconds >= 30 && t.seconds < 36;
+    }));
+    EXPECT_TRUE(Seen(EC_DVD_STILL_OFF));
+
+    ASSERT_EQ(player->ShowMenu(DVD_MENU_Title, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+    ASSERT_EQ(player->PlayTitle(2, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 2; }));
+    ASSERT_TRUE(WaitFor(EC_DVD_CURRENT_HMSF_TIME));
 }
 
 TEST_F(DvdLayer, ChapterAndTimePlayKeepTheChosenStreams)
