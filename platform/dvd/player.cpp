@@ -398,6 +398,13 @@ public:
                 o.reportedChapter = 0;
                 o.reportedSecond = -1;
                 ApplyDefaultLanguages();
+                // rsndvdbin picks the new title's subpicture while it still
+                // counts as a menu, where the user's choice is not applied:
+                // the choice goes again with the title's data, and the title's
+                // subpicture state is reported at its start even when the
+                // record kept its value, so the window can check its mark.
+                if (o.chosenShown >= 0 || o.chosenSub >= 0) o.pushSub = true;
+                o.reportedShown = -1;
                 out.push_back({EC_DVD_TITLE_CHANGE, LPARAM(o.title), 0});
             }
             if (o.chapter != o.reportedChapter && o.chapter > 0) {

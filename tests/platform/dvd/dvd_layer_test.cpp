@@ -251,6 +251,35 @@ TEST_F(DvdLayer, SubtitlesShowAndHideOnThePictureAtOnceAndAcrossAChapterJump)
     EXPECT_TRUE(shown);
 }
 
+// Each title's start reports its subpicture state, and the user's choice to
+// show subtitles holds in title 1 again after title 2, which has none.
+TEST_F(DvdLayer, EachTitleStartReportsItsSubpictureState)
+{
+    Open("dvd_menu");
+    ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+    ASSERT_EQ(player->ActivateAtPosition(100, 80), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
+    ASSERT_EQ(player->SetSubpictureState(true, 0), S_OK);
+    auto barShown = [&] { return SubtitleBarShare(player->CurrentImage()) > 0.9; };
+    ASSERT_TRUE(testutil::WaitUntil(barShown, 3000));
+
+    // Through the menu to title 2 and back to title 1.
+    for (const long title : {2L, 1L}) {
+        ASSERT_EQ(player->ShowMenu(DVD_MENU_Title, DVD_CMD_FLAG_Block), S_OK);
+        ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+        seen.clear();
+        ASSERT_EQ(player->ActivateAtPosition(100, title == 2 ? 140 : 80), S_OK);
+        ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [title](const Event& e) { return e.p1 == title; }));
+        ASSERT_TRUE(WaitFor(EC_DVD_SUBPICTURE_STREAM_CHANGE)) << "title " << title;
+        // The window's rule: subtitles not hidden by the user are shown.
+        if (seen.back().p2 == 0) player->SetSubpictureState(true, 0);
+    }
+    ULONG subs = 0, sub = 0;
+    bool shown = false;
+    ASSERT_TRUE(testutil::WaitUntil([&] { return player->GetCurrentSubpicture(&subs, &sub, &shown) == S_OK && shown; }, 3000));
+    EXPECT_TRUE(testutil::WaitUntil(barShown, 5000)) << "title 1's subtitles are not drawn again";
+}
+
 TEST_F(DvdLayer, TitlesOnlyDiscPlaysItsFirstTitleAndEndsAfterTheLast)
 {
     Open("dvd_titles");
