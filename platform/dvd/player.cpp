@@ -84,6 +84,14 @@ GstElement* Owned(const char* factory, const char* name = nullptr)
 
 }  // namespace
 
+int TitleJumpOf(const unsigned char* cmd)
+{
+    // A jump group command (type 1 with the jump bit) whose operation is a
+    // jump to a title of the disc.
+    if ((cmd[0] & 0xF0) != 0x30 || (cmd[1] & 0x0F) != 2) return 0;
+    return cmd[5] & 0x7F;
+}
+
 bool CommandCanBranch(const unsigned char* cmd)
 {
     const int type = cmd[0] >> 5;
@@ -390,6 +398,13 @@ public:
                 o.reportedChapter = 0;
                 o.reportedSecond = -1;
                 ApplyDefaultLanguages();
+                // rsndvdbin picks the new title's subpicture while it still
+                // counts as a menu, where the user's choice is not applied:
+                // the choice goes again with the title's data, and the title's
+                // subpicture state is reported at its start even when the
+                // record kept its value, so the window can check its mark.
+                if (o.chosenShown >= 0 || o.chosenSub >= 0) o.pushSub = true;
+                o.reportedShown = -1;
                 out.push_back({EC_DVD_TITLE_CHANGE, LPARAM(o.title), 0});
             }
             if (o.chapter != o.reportedChapter && o.chapter > 0) {
@@ -463,6 +478,49 @@ public:
         // Karaoke mixing needs a karaoke stream.
         uops |= UOP_FLAG_Select_Karaoke_Audio_Presentation_Mode;
         return uops;
+    }
+
+    // Under `mutex`. rsndvdbin cannot seek out of a menu's endless still;
+    // it takes a button's jump there. The button of this menu whose command
+    // jumps to `title`, 0 when none does or the disc prohibits `op` here.
+    int MenuButtonJumpingTo(ULONG title, DWORD op) const
+    {
+        if (!o.still || !o.hasPci) return 0;
+        if (!o.inMenu || !o.navFlowing || o.eos) return 0;
+        if (UopsFromUserOps(UserOpsBits(&o.pci.pci_gi.vobu_uop_ctl)) & op) return 0;
+        const auto& hli = o.pci.hli;
+        for (int i = 0; i < hli.hl_gi.btn_ns && i < 36; ++i)
+            if (TitleJumpOf(hli.btnit[i].cmd.bytes) == int(title)) return i + 1;
+        return 0;
+    }
+    // Command thread: activates the button and waits for the title's
+    // pictures to flow.
+    int LockedButtonJumpingTo(ULONG title, DWORD op)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return MenuButtonJumpingTo(title, op);
+    }
+    bool JumpByButton(int button)
+    {
+        WaitForButtons();
+        long x, y;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            const btni_t& b = o.pci.hli.btnit[button - 1];
+            x = long(b.x_start + b.x_end) / 2;
+            y = long(b.y_start + b.y_end) / 2;
+        }
+        SendNavigation(gst_navigation_event_new_mouse_move(x, y, GST_NAVIGATION_MODIFIER_NONE));
+        if (!SendNavigation(gst_navigation_event_new_mouse_button_release(1, x, y, GST_NAVIGATION_MODIFIER_NONE)))
+            return false;
+        for (int i = 0; i < 150; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (!o.inMenu && !o.still) return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
     }
 
     // Under `mutex`, at a title's start: the default languages, unless the
@@ -1178,8 +1236,12 @@ HRESULT DvdPlayer::PlayTitle(ULONG title, DWORD flags)
 {
     DWORD uops;
     GetCurrentUOPS(&uops);
-    if (Prohibited(uops, UOP_FLAG_Play_Title)) return VFW_E_DVD_OPERATION_INHIBITED;
     if (!d->disc.Title(title)) return E_INVALIDARG;
+    if (Prohibited(uops, UOP_FLAG_Play_Title)) {
+        const int button = d->LockedButtonJumpingTo(title, UOP_FLAG_Play_Title);
+        if (button == 0) return VFW_E_DVD_OPERATION_INHIBITED;
+        return d->Post(flags, [this, button] { return d->JumpByButton(button) ? S_OK : E_FAIL; });
+    }
     return d->Post(flags, [this, title] { return d->SeekTo(d->titleFormat, title) ? S_OK : E_FAIL; });
 }
 
@@ -1202,9 +1264,19 @@ HRESULT DvdPlayer::PlayAtTimeInTitle(ULONG title, const HmsfTime& time, DWORD fl
 {
     DWORD uops;
     GetCurrentUOPS(&uops);
-    if (Prohibited(uops, UOP_FLAG_Play_Title_Or_AtTime)) return VFW_E_DVD_OPERATION_INHIBITED;
     if (!d->disc.Title(title)) return E_INVALIDARG;
     const gint64 ns = time.TotalSeconds() * GST_SECOND + gint64(time.frames / d->fps * GST_SECOND);
+    if (Prohibited(uops, UOP_FLAG_Play_Title_Or_AtTime)) {
+        // From a menu's still: into the title by its button, then to the time.
+        const int button = d->LockedButtonJumpingTo(title, UOP_FLAG_Play_Title_Or_AtTime);
+        if (button == 0) return VFW_E_DVD_OPERATION_INHIBITED;
+        return d->Post(flags, [this, button, title, ns] {
+            if (!d->JumpByButton(button)) return E_FAIL;
+            gint64 now = 0;
+            if (!d->Query(d->titleFormat, &now) || now != gint64(title)) return E_FAIL;
+            return ns <= 0 || d->SeekTo(GST_FORMAT_TIME, ns) ? S_OK : E_FAIL;
+        });
+    }
     return d->Post(flags, [this, title, ns] {
         gint64 now = 0;
         if (!d->Query(d->titleFormat, &now) || now != gint64(title))

@@ -133,5 +133,7 @@ private:
 // call): only those are activated during a still picture. `command` is the
 // button's 8-byte virtual-machine command.
 bool CommandCanBranch(const unsigned char* command);
+// The title a button's command jumps to, 0 when it jumps to none.
+int TitleJumpOf(const unsigned char* command);
 
 }  // namespace dvd

@@ -115,6 +115,17 @@ TEST(DvdMask, ProgramChainBitsAndButtonCommands)
     EXPECT_FALSE(CommandCanBranch(setRegister));
     EXPECT_TRUE(CommandCanBranch(setAndLink));
     EXPECT_FALSE(CommandCanBranch(nop));
+
+    // Only a jump to a title names the title a button leads to.
+    const unsigned char jumpTitle12[8] = {0x30, 0x02, 0, 0, 0, 0x0C, 0, 0};
+    const unsigned char jumpVtsTitle[8] = {0x30, 0x03, 0, 0, 0, 0x01, 0, 0};
+    EXPECT_EQ(TitleJumpOf(jumpTitle), 1);
+    EXPECT_EQ(TitleJumpOf(jumpTitle12), 12);
+    EXPECT_EQ(TitleJumpOf(jumpVtsTitle), 0);
+    EXPECT_EQ(TitleJumpOf(callMenu), 0);
+    EXPECT_EQ(TitleJumpOf(linkPgcn), 0);
+    EXPECT_EQ(TitleJumpOf(setAndLink), 0);
+    EXPECT_EQ(TitleJumpOf(nop), 0);
 }
 
 TEST(DvdState, RecordRoundTripsAndRejectsBadData)

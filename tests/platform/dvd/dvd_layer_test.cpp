@@ -88,8 +88,7 @@ TEST_F(DvdLayer, MenuStillRefusesWhatWouldHangAndButtonsLeadToTitles)
     // Each refusal comes at once; the layer keeps answering afterwards.
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(player->PlayTitle(1, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
-    EXPECT_EQ(player->PlayAtTimeInTitle(1, {0, 0, 10, 0}, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
+    EXPECT_EQ(player->PlayChapterInTitle(1, 2, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
     EXPECT_EQ(player->PlayNextChapter(DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
     EXPECT_EQ(player->PlayForwards(2.0, DVD_CMD_FLAG_Block), VFW_E_DVD_OPERATION_INHIBITED);
     // The third button only sets a register.
@@ -115,6 +114,31 @@ TEST_F(DvdLayer, MenuStillRefusesWhatWouldHangAndButtonsLeadToTitles)
     ASSERT_EQ(player->ActivateButton(), S_OK);
     ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
     ASSERT_TRUE(WaitForChapter(1));
+}
+
+// The resume point's way in: from the menu's endless still straight to a
+// time in a title, and back to the menu for another title.
+TEST_F(DvdLayer, MenuStillTakesAJumpIntoATitleAtATime)
+{
+    Open("dvd_menu");
+    ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+    ASSERT_TRUE(WaitForDomain(DVD_DOMAIN_VideoManagerMenu));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(player->PlayAtTimeInTitle(1, {0, 0, 30, 0}, DVD_CMD_FLAG_Block), S_OK);
+    EXPECT_LT(clock.elapsed(), 2000);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
+    ASSERT_TRUE(WaitFor(EC_DVD_CURRENT_HMSF_TIME, [](const Event& e) {
+        const HmsfTime t = HmsfTime::Unpack(e.p1);
+        return t.seconds >= 30 && t.seconds < 36;
+    }));
+    EXPECT_TRUE(Seen(EC_DVD_STILL_OFF));
+
+    ASSERT_EQ(player->ShowMenu(DVD_MENU_Title, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+    ASSERT_EQ(player->PlayTitle(2, DVD_CMD_FLAG_Block), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 2; }));
+    ASSERT_TRUE(WaitFor(EC_DVD_CURRENT_HMSF_TIME));
 }
 
 TEST_F(DvdLayer, ChapterAndTimePlayKeepTheChosenStreams)
@@ -225,6 +249,35 @@ TEST_F(DvdLayer, SubtitlesShowAndHideOnThePictureAtOnceAndAcrossAChapterJump)
     EXPECT_TRUE(testutil::WaitUntil(barShown, 3000)) << "the shown state was lost at the jump";
     ASSERT_EQ(player->GetCurrentSubpicture(&subs, &sub, &shown), S_OK);
     EXPECT_TRUE(shown);
+}
+
+// Each title's start reports its subpicture state, and the user's choice to
+// show subtitles holds in title 1 again after title 2, which has none.
+TEST_F(DvdLayer, EachTitleStartReportsItsSubpictureState)
+{
+    Open("dvd_menu");
+    ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+    ASSERT_EQ(player->ActivateAtPosition(100, 80), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
+    ASSERT_EQ(player->SetSubpictureState(true, 0), S_OK);
+    auto barShown = [&] { return SubtitleBarShare(player->CurrentImage()) > 0.9; };
+    ASSERT_TRUE(testutil::WaitUntil(barShown, 3000));
+
+    // Through the menu to title 2 and back to title 1.
+    for (const long title : {2L, 1L}) {
+        ASSERT_EQ(player->ShowMenu(DVD_MENU_Title, DVD_CMD_FLAG_Block), S_OK);
+        ASSERT_TRUE(WaitFor(EC_DVD_STILL_ON));
+        seen.clear();
+        ASSERT_EQ(player->ActivateAtPosition(100, title == 2 ? 140 : 80), S_OK);
+        ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [title](const Event& e) { return e.p1 == title; }));
+        ASSERT_TRUE(WaitFor(EC_DVD_SUBPICTURE_STREAM_CHANGE)) << "title " << title;
+        // The window's rule: subtitles not hidden by the user are shown.
+        if (seen.back().p2 == 0) player->SetSubpictureState(true, 0);
+    }
+    ULONG subs = 0, sub = 0;
+    bool shown = false;
+    ASSERT_TRUE(testutil::WaitUntil([&] { return player->GetCurrentSubpicture(&subs, &sub, &shown) == S_OK && shown; }, 3000));
+    EXPECT_TRUE(testutil::WaitUntil(barShown, 5000)) << "title 1's subtitles are not drawn again";
 }
 
 TEST_F(DvdLayer, TitlesOnlyDiscPlaysItsFirstTitleAndEndsAfterTheLast)

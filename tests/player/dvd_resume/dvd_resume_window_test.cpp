@@ -83,6 +83,7 @@ protected:
         for (int i = 3; i < items.size(); ++i) captions << items.at(i)->text();
         return captions;
     }
+    void ResumesWhereItWasClosed(const char* name);
     QStringList boxes;
     UINT boxFlags = 0;
     int answer = IDYES;
@@ -283,12 +284,14 @@ TEST_F(DvdResume, RepeatSectionsOfTheCurrentTitle)
 
 // The real navigator on the fixture disc: the place saved at closing is
 // where the disc resumes, not its start.
-TEST_F(DvdResume, TheFixtureDiscResumesWhereItWasClosed)
+// Closed some seconds into title 1 and started again, Yes takes the disc
+// back there: on a disc that plays its title at once, and on one whose
+// first play ends in the endless still of its menu.
+void DvdResume::ResumesWhereItWasClosed(const char* name)
 {
-    MW_REQUIRE_FIXTURES();
     Open();
     const auto start = [&] {
-        w->SetViewerPath(Fixture("dvd_titles"));
+        w->SetViewerPath(Fixture(name));
         w->StartDvd();
         w->ReadDvdVolumeName();
         return w->DvdControl();
@@ -301,24 +304,46 @@ TEST_F(DvdResume, TheFixtureDiscResumesWhereItWasClosed)
             return -1L;
         return location.time.TotalSeconds();
     };
+    const auto inMenu = [&](dvd::Navigator* nav) {
+        dvd::Domain domain;
+        return SUCCEEDED(nav->GetCurrentDomain(&domain)) && domain == dvd::DVD_DOMAIN_VideoManagerMenu;
+    };
     dvd::Navigator* nav = start();
     ASSERT_NE(nav, nullptr);
-    EXPECT_EQ(w->DvdState().DiscName, "dvd_titles");
+    EXPECT_EQ(w->DvdState().DiscName, name);
+    if (QLatin1String(name) == QLatin1String("dvd_menu")) {
+        // The menu's first button leads to title 1.
+        ASSERT_TRUE(testutil::WaitUntil([&] { return inMenu(nav); }, 15000));
+        ASSERT_TRUE(testutil::WaitUntil([&] { return nav->ActivateAtPosition(100, 80) == S_OK; }, 3000));
+    }
     ASSERT_TRUE(testutil::WaitUntil([&] { return timeIn(nav, 1) >= 5; }, 15000));
     CloseDisc();
     dvd::DiscInfo disc;
-    ASSERT_TRUE(disc.Open(Fixture("dvd_titles")));
-    const QString folder = home->File("data/Bookmark/dvd_titles_%1/").arg(disc.DiscId(), 0, 16);
+    ASSERT_TRUE(disc.Open(Fixture(name)));
+    const QString folder = home->File("data/Bookmark/%1_%2/").arg(QLatin1String(name)).arg(disc.DiscId(), 0, 16);
     ASSERT_TRUE(QFile::exists(folder + "Resume.rsm")) << folder;
 
     nav = start();
     ASSERT_NE(nav, nullptr);
     // The start asks, and Yes takes the disc to its place once its first
-    // play has reached the title.
+    // play has reached the title or the menu.
     EXPECT_EQ(boxes.size(), 1);
     EXPECT_TRUE(testutil::WaitUntil([&] { return !w->DvdState().ResumePending; }, 15000));
     // From the start the title would need four seconds to get there.
     EXPECT_TRUE(testutil::WaitUntil([&] { return timeIn(nav, 1) >= 4; }, 1500));
+    EXPECT_LT(timeIn(nav, 1), 9);
+}
+
+TEST_F(DvdResume, TheFixtureDiscResumesWhereItWasClosed)
+{
+    MW_REQUIRE_FIXTURES();
+    ResumesWhereItWasClosed("dvd_titles");
+}
+
+TEST_F(DvdResume, AMenuDiscResumesFromItsStillMenuWhereItWasClosed)
+{
+    MW_REQUIRE_FIXTURES();
+    ResumesWhereItWasClosed("dvd_menu");
 }
 
 }  // namespace
