@@ -93,11 +93,13 @@ TEST(StateFile, TemporariesOfKilledWritersAreRemoved)
         if (pid == 0) {
             close(ready[0]);
             bool told = false;
+            // Ready once a save has ended: from then on the writer is nearly
+            // always inside a save, so the kill lands in one.
             for (;;) {
+                statefile::WriteAtomically(path, version);
                 if (!told) {
                     told = write(ready[1], "r", 1) == 1;
                 }
-                statefile::WriteAtomically(path, version);
             }
         }
         close(ready[1]);
