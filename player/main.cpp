@@ -62,17 +62,15 @@ int main(int argc, char** argv)
     }
 
     CatchSessionEndSignals();
-    // GStreamer loads on a thread of its own, beside the window's start and
-    // the building of the first graph; the first graph waits for the
-    // initialisation when it needs it. The plug-in registry is read at once
-    // (tens of milliseconds when its cache must be checked again). The
-    // plug-ins wait until the window is built: opening their libraries holds
-    // the dynamic loader, which Qt needs for its own plug-ins while it starts
-    // (started earlier, the decoders' libraries held the window up by some
-    // 40 ms).
-    media::Preloader preloader(args.isEmpty() ? QString() : args.first(), true);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zoravel"));
+    // GStreamer and the plug-ins of the first graph load on a thread of their
+    // own once the window is shown: while the window is mapped and painted,
+    // and beside the building of the first graph. GStreamer's initialisation
+    // must not run beside the application object's construction: both set up
+    // the process's locale, which is not safe from two threads at once.
+    // The first graph waits for the initialisation when it needs it.
+    std::unique_ptr<media::Preloader> preloader;
     // Leftovers of writers that were killed go; a settings file that cannot
     // be used is told once, and the program goes on with what it has.
     statefile::RemoveStaleTemporaries(QFile::encodeName(GetUserDataFolder()).toStdString(), {}, true);
@@ -82,9 +80,9 @@ int main(int argc, char** argv)
         // The window goes before the application object (its destruction
         // writes the settings and needs the widgets).
         auto window = std::make_unique<TZoMain>(args);
-        preloader.ReleasePlugins();
         entryMutex.reset();
         window->show();
+        preloader = std::make_unique<media::Preloader>(args.isEmpty() ? QString() : args.first());
         const int status = app.exec();
         window.reset();
         return status;
