@@ -513,7 +513,8 @@ public:
         SendNavigation(gst_navigation_event_new_mouse_move(x, y, GST_NAVIGATION_MODIFIER_NONE));
         if (!SendNavigation(gst_navigation_event_new_mouse_button_release(1, x, y, GST_NAVIGATION_MODIFIER_NONE)))
             return false;
-        for (int i = 0; i < 150; ++i) {
+        // A loaded machine can take a few seconds to leave the menu.
+        for (int i = 0; i < 500; ++i) {
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 if (!o.inMenu && !o.still) return true;
@@ -1272,8 +1273,11 @@ HRESULT DvdPlayer::PlayAtTimeInTitle(ULONG title, const HmsfTime& time, DWORD fl
         if (button == 0) return VFW_E_DVD_OPERATION_INHIBITED;
         return d->Post(flags, [this, button, title, ns] {
             if (!d->JumpByButton(button)) return E_FAIL;
+            // The title query answers once the title's first cell is read.
             gint64 now = 0;
-            if (!d->Query(d->titleFormat, &now) || now != gint64(title)) return E_FAIL;
+            for (int i = 0; i < 100 && !(d->Query(d->titleFormat, &now) && now == gint64(title)); ++i)
+                std::this_thread::sleep_for(10ms);
+            if (now != gint64(title)) return E_FAIL;
             return ns <= 0 || d->SeekTo(GST_FORMAT_TIME, ns) ? S_OK : E_FAIL;
         });
     }
