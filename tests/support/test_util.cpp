@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace testutil {
@@ -66,6 +67,17 @@ double ImageDifference(const QImage& a, const QImage& b)
             sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
         }
     return sum / (3.0 * a.width() * a.height());
+}
+
+double ColouredShare(const QImage& image)
+{
+    int coloured = 0, total = 0;
+    for (int y = 4; y < image.height(); y += 8)
+        for (int x = 4; x < image.width(); x += 8, ++total) {
+            const QRgb p = image.pixel(x, y);
+            coloured += std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) > 12;
+        }
+    return total ? double(coloured) / total : 0;
 }
 
 }  // namespace testutil

@@ -35,5 +35,7 @@ QString Fixture(const QString& name);
 
 // Mean difference of the colour channels of two images of one size.
 double ImageDifference(const QImage& a, const QImage& b);
+// The share of sampled pixels with colour in them.
+double ColouredShare(const QImage& image);
 
 }  // namespace testutil

@@ -31,17 +31,6 @@ GstElement* Child(GstElement* bin, const char* factory)
     return found;
 }
 
-// The share of sampled pixels with colour in them.
-double ColouredShare(const QImage& image)
-{
-    int coloured = 0, total = 0;
-    for (int y = 4; y < image.height(); y += 8)
-        for (int x = 4; x < image.width(); x += 8, ++total) {
-            const QRgb p = image.pixel(x, y);
-            coloured += std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) > 12;
-        }
-    return total ? double(coloured) / total : 0;
-}
 
 // Whether the picture, drawn again from the start, is grey (or coloured).
 bool ShowsGrey(FilterGraph& graph, bool grey)
@@ -50,7 +39,7 @@ bool ShowsGrey(FilterGraph& graph, bool grey)
         REFERENCE_TIME zero = 0;
         graph.SetPositions(&zero, AM_SEEKING_AbsolutePositioning, nullptr, 0);
         const QImage image = graph.CurrentImage();
-        return !image.isNull() && (grey ? ColouredShare(image) < 0.02 : ColouredShare(image) > 0.3);
+        return !image.isNull() && (grey ? testutil::ColouredShare(image) < 0.02 : testutil::ColouredShare(image) > 0.3);
     });
 }
 

@@ -53,16 +53,6 @@ protected:
             if (items[i]->isVisible()) captions << items[i]->text();
         return captions;
     }
-    // A key as the user's: to the window while none of its controls has the focus.
-    void Tap(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
-    {
-        QWidget* focus = QApplication::focusWidget();
-        QWidget* target = focus && focus->window() == w.get() ? focus : w.get();
-        QKeyEvent press(QEvent::KeyPress, key, mods);
-        QApplication::sendEvent(target, &press);
-        QKeyEvent release(QEvent::KeyRelease, key, mods);
-        QApplication::sendEvent(target, &release);
-    }
     static void SetStamp(const QString& path, const QDateTime& time)
     {
         QFile file(path);

@@ -39,17 +39,6 @@ void SetNames(const char* key, const QString& names)
 
 QString Sub(const char* key, const char* name) { return QString::fromLatin1(key) + "\\" + name; }
 
-// The share of sampled pixels with colour in them.
-double ColouredShare(const QImage& image)
-{
-    int coloured = 0, total = 0;
-    for (int y = 4; y < image.height(); y += 8)
-        for (int x = 4; x < image.width(); x += 8, ++total) {
-            const QRgb p = image.pixel(x, y);
-            coloured += std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) > 12;
-        }
-    return total ? double(coloured) / total : 0;
-}
 
 QStringList Captions(QMenu* menu)
 {
@@ -85,7 +74,7 @@ protected:
             w->SeekTo(0);
             const QImage image = w->Graph()->CurrentImage();
             if (image.isNull()) return false;
-            return grey ? ColouredShare(image) < 0.02 : ColouredShare(image) > 0.3;
+            return grey ? testutil::ColouredShare(image) < 0.02 : testutil::ColouredShare(image) > 0.3;
         }, 8000);
     }
     static media::ColorValues Shown(TZoMain* window)

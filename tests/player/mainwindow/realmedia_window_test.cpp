@@ -73,16 +73,6 @@ protected:
         w->PlayListItem(false, false);
     }
     QSlider* Bar() const { return ui()->TrackBarForSeek; }
-    // A key as the user's: to the window while none of its controls has the focus.
-    void Tap(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
-    {
-        QWidget* focus = QApplication::focusWidget();
-        QWidget* target = focus && focus->window() == w.get() ? focus : w.get();
-        QKeyEvent press(QEvent::KeyPress, key, mods);
-        QApplication::sendEvent(target, &press);
-        QKeyEvent release(QEvent::KeyRelease, key, mods);
-        QApplication::sendEvent(target, &release);
-    }
 
     RecordingControl* control = nullptr;
     int made = 0;

@@ -3,7 +3,9 @@
 #include "platform/dialogs/dialogs.h"
 #include "platform/realmedia/realmedia.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
@@ -172,6 +174,16 @@ QStringList WindowTest::Paths() const
     QStringList paths;
     for (const TPlayListItem& item : w->PlayList().Items()) paths << item.Path;
     return paths;
+}
+
+void WindowTest::Tap(Qt::Key key, Qt::KeyboardModifiers mods)
+{
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* target = focus && focus->window() == w.get() ? focus : w.get();
+    QKeyEvent press(QEvent::KeyPress, key, mods);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, mods);
+    QApplication::sendEvent(target, &release);
 }
 
 bool WindowTest::WaitPlaying(int timeoutMs)

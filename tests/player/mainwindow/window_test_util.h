@@ -83,6 +83,8 @@ protected:
     QString Caption() const { return w->windowTitle(); }
     // The window plays a file: graph built and running, its first pause seen.
     bool WaitPlaying(int timeoutMs = 10000);
+    // A key as the user's: to the window while none of its controls has the focus.
+    void Tap(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier);
 
     std::unique_ptr<testutil::IsolatedHome> home;
     std::unique_ptr<TZoMain> w;
