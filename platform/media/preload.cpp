@@ -8,8 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 namespace media {
@@ -59,49 +57,20 @@ void LoadForContainer(const QString& path)
 
 struct Preloader::Thread {
     std::thread thread;
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool held = false;
-    bool cancelled = false;
-
-    // False when the owner went away while the plug-ins were held.
-    bool WaitForRelease()
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return !held || cancelled; });
-        return !cancelled;
-    }
 };
 
-Preloader::Preloader(const QString& firstMedia, bool holdPlugins) : thread_(std::make_unique<Thread>())
+Preloader::Preloader(const QString& firstMedia) : thread_(std::make_unique<Thread>())
 {
-    thread_->held = holdPlugins;
-    Thread* t = thread_.get();
-    thread_->thread = std::thread([t, firstMedia] {
-        // Reading the registry opens no plug-in: it goes on beside the
-        // window's start without holding it back.
+    thread_->thread = std::thread([firstMedia] {
         gst_init(nullptr, nullptr);
-        if (!t->WaitForRelease()) return;
         for (const char* name : kCommonPlugins) LoadPlugin(name);
         LoadForContainer(firstMedia);
         VideoOutput::ProbeWindowSinks();
     });
 }
 
-void Preloader::ReleasePlugins()
-{
-    std::lock_guard<std::mutex> lock(thread_->mutex);
-    thread_->held = false;
-    thread_->changed.notify_all();
-}
-
 Preloader::~Preloader()
 {
-    {
-        std::lock_guard<std::mutex> lock(thread_->mutex);
-        thread_->cancelled = true;
-        thread_->changed.notify_all();
-    }
     if (thread_->thread.joinable()) thread_->thread.join();
 }
 

@@ -17,18 +17,11 @@ public:
     // playback graph uses and those that `firstMedia` (a file path, may be
     // empty) needs for its container, and tries the window sinks once
     // (VideoOutput::ProbeWindowSinks). gst_init on another thread waits for
-    // the initialisation, plug-in registry and all; gst_init_check waits as
-    // well, and gst_is_initialized() does not: it is true from early in the
-    // initialisation, before the registry is loaded, which takes seconds
-    // while its cache is built anew.
-    //
-    // With `holdPlugins` the thread reads the registry at once but loads no
-    // plug-in until ReleasePlugins(): opening a plug-in's libraries holds the
-    // dynamic loader, which the window's own start needs for Qt's plug-ins.
-    explicit Preloader(const QString& firstMedia, bool holdPlugins = false);
-    // The plug-ins may load now.
-    void ReleasePlugins();
-    // Waits for the thread; plug-ins still held back are not loaded.
+    // the initialisation, plug-in registry and all; gst_is_initialized() does
+    // not: it is true from early in the initialisation, before the registry
+    // is loaded, which takes seconds while its cache is built anew.
+    explicit Preloader(const QString& firstMedia);
+    // Waits for the thread.
     ~Preloader();
     Preloader(const Preloader&) = delete;
     Preloader& operator=(const Preloader&) = delete;
