@@ -181,7 +181,8 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
         UpdateCaption(EntryTitle(playList_.ListIndex()));
     }
     // The title and artist texts lie on the view panel: shown for sound only,
-    // never over a picture.
+    // never over a picture (over a window sink's own window they would become
+    // windows of their own and stand as blank bands across the picture).
     ui_->LblTitle->setVisible(item_.AudioOnly && !item_.StillPicture);
     ui_->LblArtist->setVisible(item_.AudioOnly && !item_.StillPicture);
     graph_->SetNotifyWindow(this, WM_GRAPHNOTIFY, 0);
@@ -229,12 +230,6 @@ void TZoMain::SizeWindowForMedia()
 {
     const bool normal = !isMaximized() && !fullScreen_;
     if (!item_.AudioOnly && !item_.StillPicture) {
-        // The title and artist texts lie on the view panel above the video
-        // window. Over a window sink's own window they become windows of
-        // their own, and stand as blank bands across the top of the picture
-        // (a disc's as much as a file's).
-        ui_->LblTitle->hide();
-        ui_->LblArtist->hide();
         ApplyWindowSize(false);
         return;
     }
