@@ -306,14 +306,8 @@ TEST_F(RealMediaWindow, RealClipLoopsItsSectionKeepsBookmarksAndTurnsTheWaveLine
 {
     Open();
     const QString path = Clip(QStringLiteral("marked.rm"));
-    using Writes = std::vector<std::pair<std::string, long>>;
-    std::shared_ptr<Writes> writes;
-    w->SetMixerFactory([&writes](CdVolumeControl* cd) {
-        auto backend = std::make_unique<mixer::RecordingBackend>();
-        backend->elements = {{"Master", 40000}, {"PCM", 30000}};
-        writes = backend->writes;
-        return std::make_unique<CAudioMixer>(std::move(backend), 0, cd);
-    });
+    std::shared_ptr<MixerWrites> writes;
+    UseRecordedMixer(writes);
     w->MutableSettings().VolumeAuto = true;
     w->MutableSettings().ResetAudioMixer = true;
     ui()->TrackBarVolume->setValue(60);
@@ -321,7 +315,7 @@ TEST_F(RealMediaWindow, RealClipLoopsItsSectionKeepsBookmarksAndTurnsTheWaveLine
     ASSERT_TRUE(WaitPlaying());
     ASSERT_TRUE(w->HasRealControl());
     ASSERT_TRUE(writes);
-    EXPECT_EQ(*writes, (Writes{{"PCM", 60 * 65535 / 100}}));
+    EXPECT_EQ(*writes, (MixerWrites{{"PCM", 60 * 65535 / 100}}));
     ui()->TrackBarVolume->setValue(30);
     EXPECT_EQ(writes->back(), (std::pair<std::string, long>{"PCM", 30 * 65535 / 100}));
     ASSERT_TRUE(testutil::WaitUntil([this] { return ui()->MiBookMrk->menuAction()->isVisible(); }));

@@ -217,22 +217,16 @@ TEST_F(SizeWindow, WithoutGraphSoundTheBarStaysInVolumeModeAndTheMixerTurnsRealM
 
     // A RealMedia clip outside the graph: with VolumeAuto its wave line
     // takes the bar; the line goes back when the media close, once.
-    using Writes = std::vector<std::pair<std::string, long>>;
-    std::shared_ptr<Writes> writes;
-    w->SetMixerFactory([&writes](CdVolumeControl* cd) {
-        auto backend = std::make_unique<mixer::RecordingBackend>();
-        backend->elements = {{"Master", 40000}, {"PCM", 30000}};
-        writes = backend->writes;
-        return std::make_unique<CAudioMixer>(std::move(backend), 0, cd);
-    });
+    std::shared_ptr<MixerWrites> writes;
+    UseRecordedMixer(writes);
     w->SetMediaKindForTest(false, false, true);
     ui()->TrackBarVolume->setValue(60);
     w->ApplyRealMediaVolume();
     ASSERT_TRUE(writes);
-    EXPECT_EQ(*writes, (Writes{{"PCM", 60 * 65535 / 100}}));
+    EXPECT_EQ(*writes, (MixerWrites{{"PCM", 60 * 65535 / 100}}));
     w->CloseMedia();
     EXPECT_FALSE(w->HasAudioMixer());
-    EXPECT_EQ(*writes, (Writes{{"PCM", 60 * 65535 / 100}, {"PCM", 30000}}));
+    EXPECT_EQ(*writes, (MixerWrites{{"PCM", 60 * 65535 / 100}, {"PCM", 30000}}));
     w->ReleaseAudioMixer();
     EXPECT_EQ(writes->size(), 2u);
 

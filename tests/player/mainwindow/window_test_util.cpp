@@ -1,6 +1,7 @@
 #include "window_test_util.h"
 
 #include "platform/dialogs/dialogs.h"
+#include "platform/mixer/fake.h"
 #include "platform/realmedia/realmedia.h"
 
 #include <QApplication>
@@ -184,6 +185,16 @@ void WindowTest::Tap(Qt::Key key, Qt::KeyboardModifiers mods)
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key, mods);
     QApplication::sendEvent(target, &release);
+}
+
+void WindowTest::UseRecordedMixer(std::shared_ptr<MixerWrites>& writes)
+{
+    w->SetMixerFactory([&writes](CdVolumeControl* cd) {
+        auto backend = std::make_unique<mixer::RecordingBackend>();
+        backend->elements = {{"Master", 40000}, {"PCM", 30000}};
+        writes = backend->writes;
+        return std::make_unique<CAudioMixer>(std::move(backend), 0, cd);
+    });
 }
 
 bool WindowTest::WaitPlaying(int timeoutMs)

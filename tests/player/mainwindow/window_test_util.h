@@ -85,6 +85,10 @@ protected:
     bool WaitPlaying(int timeoutMs = 10000);
     // A key as the user's: to the window while none of its controls has the focus.
     void Tap(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier);
+    // The window's mixers on recorded sound cards with "Master" at 40000 and
+    // "PCM" at 30000; `writes` holds every write of the newest one, in order.
+    using MixerWrites = std::vector<std::pair<std::string, long>>;
+    void UseRecordedMixer(std::shared_ptr<MixerWrites>& writes);
 
     std::unique_ptr<testutil::IsolatedHome> home;
     std::unique_ptr<TZoMain> w;
