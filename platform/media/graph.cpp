@@ -107,8 +107,7 @@ void OnBusMessage(BusShared& s, GstMessage* message)
             s.events->Push(EC_OLE_EVENT, 0, 100);
         if (changed && s.receiver) {
             auto* graph = static_cast<GraphPrivate*>(s.receiver);
-            QMetaObject::invokeMethod(s.receiver, [graph, percent] { graph->OnBuffering(percent); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(s.receiver, [graph] { graph->OnBuffering(); }, Qt::QueuedConnection);
         }
         break;
     }
@@ -415,10 +414,23 @@ void GraphPrivate::ApplyBalance()
     if (audio) audio->SetBalance(balanceValue);
 }
 
-void GraphPrivate::OnBuffering(int percent)
+// Runs on the window's thread, queued once per buffering message; by then
+// later messages may have come, so it acts on the latest level and changes
+// the state only when playback must be held or may go on, not once for
+// every level queued.
+void GraphPrivate::OnBuffering()
 {
+    if (!shared) return;
+    int percent = 100;
+    {
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        percent = shared->bufferingPercent;
+    }
+    const bool hold = percent < 100;
+    if (hold == heldForBuffering) return;
+    heldForBuffering = hold;
     if (!pipeline || live || WindowGone() || target != GraphState::Running) return;
-    gst_element_set_state(pipeline, percent < 100 ? GST_STATE_PAUSED : GST_STATE_PLAYING);
+    gst_element_set_state(pipeline, hold ? GST_STATE_PAUSED : GST_STATE_PLAYING);
 }
 
 // ---- FilterGraph: building ----

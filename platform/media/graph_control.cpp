@@ -94,7 +94,11 @@ HRESULT FilterGraph::Run()
         std::lock_guard<std::mutex> lock(d->shared->mutex);
         buffering = d->shared->bufferingPercent < 100;
     }
-    if (buffering && !d->live) return S_OK;   // playback starts when buffering is done
+    // Playback starts when buffering is done; until then the pipeline is
+    // paused, which lets a stream stopped before fill its buffer again.
+    d->heldForBuffering = buffering && !d->live;
+    if (d->heldForBuffering)
+        return gst_element_set_state(d->pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
     return gst_element_set_state(d->pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
 }
 
@@ -126,6 +130,14 @@ HRESULT FilterGraph::Stop()
     // it will not complete.
     const bool release = d->network || d->live;
     if (release && d->seeks) d->seeks->Forget();
+    // A released stream buffers anew when it plays again. Playing it at once
+    // and pausing it at the first buffering message could leave it paused
+    // for good: GStreamer drops the step to playing when a pause comes
+    // between the end of its preroll and that step.
+    if (release) {
+        std::lock_guard<std::mutex> lock(d->shared->mutex);
+        if (d->shared->sawBuffering) d->shared->bufferingPercent = 0;
+    }
     return gst_element_set_state(d->pipeline, release ? GST_STATE_READY : GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE
                ? E_FAIL
                : S_OK;

@@ -100,6 +100,8 @@ public:
     // video sink knows (the pipeline answers with its furthest sink, and the
     // sound runs ahead of a stepped picture). Cleared by seeks and by Run.
     bool stepped = false;
+    // Playback is held in pause until the stream has buffered enough.
+    bool heldForBuffering = false;
 
     // control values
     GraphState target = GraphState::Stopped;
@@ -119,7 +121,7 @@ public:
     void Teardown();
     void ApplyVolume();
     void ApplyBalance();
-    void OnBuffering(int percent);
+    void OnBuffering();
     int IntProperty(const char* name) const;
     bool WindowGone() const { return video && video->WindowGone(); }
     bool Seekable() const;

@@ -14,6 +14,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <memory>
+
 using namespace media;
 using namespace mediatest;
 using testutil::WaitUntil;
@@ -143,8 +145,12 @@ protected:
         server.listen(QHostAddress::LocalHost);
         QObject::connect(&server, &QTcpServer::newConnection, [&] {
             while (QTcpSocket* socket = server.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    if (!socket->readAll().contains("\r\n\r\n")) return;
+                // A request's head can come in more than one piece.
+                auto head = std::make_shared<QByteArray>();
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, head] {
+                    head->append(socket->readAll());
+                    if (!head->contains("\r\n\r\n")) return;
+                    head->clear();
                     socket->write("HTTP/1.0 200 OK\r\nContent-Type: audio/x-wav\r\nContent-Length: "
                                   + QByteArray::number(body_.size()) + "\r\n\r\n");
                     socket->write(body_);
@@ -178,7 +184,8 @@ TEST_F(MediaTest, AddressesPlayAndUnreachableOnesFail)
     // Stopping a stream lets go of it; playing again starts it anew.
     EXPECT_EQ(graph.Stop(), S_OK);
     EXPECT_EQ(graph.Run(), S_OK);
-    EXPECT_TRUE(WaitUntil([&] { return !form.codes.empty() && form.codes.back() == EC_COMPLETE; }, 8000));
+    EXPECT_TRUE(WaitUntil([&] { return !form.codes.empty() && form.codes.back() == EC_COMPLETE; }, 8000))
+        << "events " << ::testing::PrintToString(form.codes);
 
     QTcpServer closed;
     closed.listen(QHostAddress::LocalHost);
