@@ -1,5 +1,6 @@
 #include "platform/dvd/player.h"
 
+#include "platform/dvd/karaoke.h"
 #include "platform/dvd/state.h"
 #include "platform/media/bus.h"
 #include "platform/media/events.h"
@@ -167,6 +168,7 @@ public:
     GstElement* spu = nullptr;        // identity
     GstElement* volume = nullptr;     // identity; null in the automatic build
     GstElement* mixer = nullptr;      // identity: audiomixmatrix
+    std::unique_ptr<KaraokeMixer> karaoke;   // on `mixer`
     bool automatic = false;
     std::unique_ptr<media::VideoOutput> video;
     std::unique_ptr<media::AudioOutput> audio;
@@ -426,6 +428,8 @@ public:
         }
         if (o.audio != o.reportedAudio) {
             o.reportedAudio = o.audio;
+            // A karaoke mode belongs to the stream it was chosen for.
+            if (karaoke) karaoke->Reset();
             out.push_back({EC_DVD_AUDIO_STREAM_CHANGE, o.audio, 0});
         }
         if (o.subpicture != o.reportedSub || int(o.subShown) != o.reportedShown) {
@@ -465,6 +469,14 @@ public:
         return t;
     }
 
+    // Under `mutex`.
+    bool CurrentAudioIsKaraoke() const
+    {
+        if (o.domain != DVD_DOMAIN_Title || o.audio < 0) return false;
+        const TitleInfo* t = disc.Title(o.title);
+        return t && size_t(o.audio) < t->audio.size() && t->audio[size_t(o.audio)].karaoke;
+    }
+
     // Under `mutex`. The disc's prohibitions (NAV pack, title, program
     // chain), and what the layer cannot do now.
     DWORD CurrentUops() const
@@ -475,8 +487,8 @@ public:
             if (const TitleInfo* t = disc.Title(o.title)) uops |= t->prohibited;
         if (o.still || o.domain == DVD_DOMAIN_FirstPlay || o.domain == DVD_DOMAIN_Stop) uops |= kSeekingOps;
         if (o.domain != DVD_DOMAIN_Title) uops |= UOP_FLAG_Play_Forwards | UOP_FLAG_Play_Backwards;
-        // Karaoke mixing needs a karaoke stream.
-        uops |= UOP_FLAG_Select_Karaoke_Audio_Presentation_Mode;
+        // Karaoke mixing needs a karaoke stream in a title, and our mixer.
+        if (!karaoke || !CurrentAudioIsKaraoke()) uops |= UOP_FLAG_Select_Karaoke_Audio_Presentation_Mode;
         return uops;
     }
 
@@ -990,6 +1002,7 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
         g_object_set(mixer, "mode", 1 /* first-channels */, nullptr);
         gst_bin_add(GST_BIN(d.pipeline), mixer);
         d.mixer = mixer;
+        d.karaoke = std::make_unique<KaraokeMixer>(mixer);
     }
 
     media::VideoOutput::Options vo;
@@ -1530,15 +1543,13 @@ HRESULT DvdPlayer::SetSubpictureState(bool shown, DWORD flags)
 
 HRESULT DvdPlayer::SelectKaraokeAudioPresentationMode(ULONG mode)
 {
-    if (!d->mixer) return E_NOTIMPL;
-    ULONG current = 0, streams = 0;
-    GetCurrentAudio(&streams, &current);
-    Location at;
-    GetCurrentLocation(&at);
-    const TitleInfo* info = d->disc.Title(at.title);
-    if (!info || current >= info->audio.size() || !info->audio[current].karaoke) return VFW_E_DVD_OPERATION_INHIBITED;
-    (void)mode;
-    return E_NOTIMPL;
+    if (!d->karaoke) return E_NOTIMPL;
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        if (!d->CurrentAudioIsKaraoke()) return VFW_E_DVD_OPERATION_INHIBITED;
+    }
+    d->karaoke->SetMode(mode);
+    return S_OK;
 }
 
 HRESULT DvdPlayer::SetOption(Option option, bool on)

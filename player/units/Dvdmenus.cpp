@@ -101,9 +101,9 @@ QString KaraokeChannelName(int contents)
 ULONG KaraokeMixFlags(int tag)
 {
     switch (tag) {
-    case 1: return 0x808;
-    case 2: return 0x1010;
-    case 3: return 0x2020;
+    case 1: return 0x404;
+    case 2: return 0x808;
+    case 3: return 0x1010;
     default: return 0;
     }
 }

@@ -50,9 +50,9 @@ QString SubpictureCaption(const dvd::SubpictureAttributes& subpicture);
 // 8 "ガイドメロディ2", 16 "ガイドメロディA", 32 "ガイドメロディB",
 // 64 "サウンドエフェクトA", 128 "サウンドエフェクトB"; "Unknown" without one.
 QString KaraokeChannelName(int contents);
-// The mixing flags of the karaoke items by Tag: 1 channel 3 to both
-// outputs (0x808), 2 channel 4 to both (0x1010), 3 left and right as they
-// are (0x2020); 0 for any other.
+// The mixing flags of the karaoke items by Tag: each item carries the name
+// of channel 2, 3 or 4 and puts that channel into both speakers (0x404,
+// 0x808, 0x1010); 0 for any other.
 ULONG KaraokeMixFlags(int tag);
 
 // The next fast-play speed after the last reported rate: forwards 4 after

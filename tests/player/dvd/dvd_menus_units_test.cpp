@@ -87,9 +87,9 @@ TEST(DvdMenuTexts, KaraokeNamesAndMixingFlags)
     EXPECT_EQ(S(KaraokeChannelName(0)), "Unknown");
     EXPECT_EQ(S(KaraokeChannelName(256)), "Unknown");
 
-    EXPECT_EQ(KaraokeMixFlags(1), 0x808u);
-    EXPECT_EQ(KaraokeMixFlags(2), 0x1010u);
-    EXPECT_EQ(KaraokeMixFlags(3), 0x2020u);
+    EXPECT_EQ(KaraokeMixFlags(1), 0x404u);
+    EXPECT_EQ(KaraokeMixFlags(2), 0x808u);
+    EXPECT_EQ(KaraokeMixFlags(3), 0x1010u);
     EXPECT_EQ(KaraokeMixFlags(0), 0u);
     EXPECT_EQ(KaraokeMixFlags(4), 0u);
 }

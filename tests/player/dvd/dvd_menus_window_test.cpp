@@ -218,7 +218,7 @@ TEST_F(DvdMenus, CommandsActOnlyWhenTheDiscAllowsThem)
 
     // Karaoke: the mark follows the navigator's answer.
     EXPECT_EQ(CallsOf(nav, [&] { ui()->MenuKaraoke2->trigger(); }),
-              QStringList{"SelectKaraokeAudioPresentationMode(4112)"});
+              QStringList{"SelectKaraokeAudioPresentationMode(2056)"});
     EXPECT_TRUE(ui()->MenuKaraoke2->isChecked());
     nav->results["SelectKaraokeAudioPresentationMode"] = E_NOTIMPL;
     ui()->MenuKaraoke3->trigger();
