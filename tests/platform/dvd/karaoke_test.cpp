@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
+#include <memory>
 
 using namespace dvd;
 
