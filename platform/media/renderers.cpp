@@ -346,6 +346,12 @@ GstElement* MakeScalingSinkBin(GstElement* sink)
     }
     // The frames fill the window: its shape is the one the picture is to take.
     g_object_set(scale, "add-borders", FALSE, nullptr);
+    // A window dragged larger changes the size many times a second. With
+    // the filter's immediate mode, a size set while the stream was still
+    // agreeing on the one before made that agreement fail, and the stream
+    // stopped for good ("not negotiated"); the delayed mode takes the old
+    // size until the new one is agreed.
+    gst_util_set_object_arg(G_OBJECT(size), "caps-change-mode", "delayed");
     GstElement* bin = gst_bin_new(nullptr);
     gst_object_ref_sink(bin);
     gst_bin_add_many(GST_BIN(bin), scale, size, sink, nullptr);
