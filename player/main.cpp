@@ -65,12 +65,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zoravel"));
     // GStreamer and the plug-ins of the first graph load on a thread of their
-    // own once the window is shown: while the window is mapped and painted,
-    // and beside the building of the first graph. GStreamer's initialisation
-    // must not run beside the application object's construction: both set up
-    // the process's locale, which is not safe from two threads at once.
-    // The first graph waits for the initialisation when it needs it.
-    std::unique_ptr<media::Preloader> preloader;
+    // own from here on: while the window is built, mapped and painted, and
+    // beside the building of the first graph. Not earlier: GStreamer's
+    // initialisation must not run beside the application object's
+    // construction, which sets the process's locale, and that is not safe
+    // while another thread reads it. The first graph waits for the
+    // initialisation when it needs it.
+    std::unique_ptr<media::Preloader> preloader =
+        std::make_unique<media::Preloader>(args.isEmpty() ? QString() : args.first());
     // Leftovers of writers that were killed go; a settings file that cannot
     // be used is told once, and the program goes on with what it has.
     statefile::RemoveStaleTemporaries(QFile::encodeName(GetUserDataFolder()).toStdString(), {}, true);
@@ -82,7 +84,6 @@ int main(int argc, char** argv)
         auto window = std::make_unique<TZoMain>(args);
         entryMutex.reset();
         window->show();
-        preloader = std::make_unique<media::Preloader>(args.isEmpty() ? QString() : args.first());
         const int status = app.exec();
         window.reset();
         return status;

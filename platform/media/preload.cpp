@@ -19,13 +19,30 @@ namespace {
 // decoders' library, the costliest of all to load.
 constexpr const char* kCommonPlugins[] = {
     "coreelements", "playback", "typefindfunctions", "videoconvertscale", "audioconvert", "audioresample",
-    "volume",       "videofilter", "app",          "ximagesink",        "xvimagesink",  "autodetect",
-    "pulseaudio",   "alsa",     "libav",
+    "volume",       "videofilter", "app",          "ximagesink",        "xvimagesink",  "libav",
 };
+
+// The automatic sound output's candidates.
+constexpr const char* kSoundPlugins[] = {"autodetect", "pulseaudio", "alsa"};
 
 void LoadPlugin(const char* name)
 {
     g_autoptr(GstPlugin) plugin = gst_plugin_load_by_name(name);
+}
+
+// The sound output's plug-ins: the sink the environment names (the sound
+// servers' libraries are large and go unused then), else the automatic
+// output's candidates.
+void LoadSoundOutput()
+{
+    const QByteArray named = qgetenv("ZORAVEL_AUDIO_SINK").trimmed();
+    if (!named.isEmpty()) {
+        if (g_autoptr(GstElementFactory) factory = gst_element_factory_find(named.constData())) {
+            g_autoptr(GstPluginFeature) loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory));
+            return;
+        }
+    }
+    for (const char* name : kSoundPlugins) LoadPlugin(name);
 }
 
 // The best demuxer, parser or decoder for the file's container, as the type
@@ -64,6 +81,7 @@ Preloader::Preloader(const QString& firstMedia) : thread_(std::make_unique<Threa
     thread_->thread = std::thread([firstMedia] {
         gst_init(nullptr, nullptr);
         for (const char* name : kCommonPlugins) LoadPlugin(name);
+        LoadSoundOutput();
         LoadForContainer(firstMedia);
         VideoOutput::ProbeWindowSinks();
     });
