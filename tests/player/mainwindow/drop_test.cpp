@@ -75,7 +75,14 @@ TEST_F(Drops, DropWhileAGraphStartsIsReleasedUnread)
     MW_REQUIRE_FIXTURES();
     const QString a = Sound("busy/a.wav");
     const QString b = Sound("busy/b.wav");
-    Open({a});
+    Open();
+    // A second start hands `a` over: its graph is built before the call
+    // returns, and its first pause is only posted, so the drop below comes
+    // while the graph starts (after a command-line start the event loop that
+    // ran the intake could already have taken that pause).
+    const QByteArray bytes = a.toUtf8() + '\0';
+    COPYDATASTRUCT record{-1, static_cast<DWORD>(bytes.size()), bytes.constData()};
+    w->SendMessage(WM_COPYDATA, 77, reinterpret_cast<LPARAM>(&record));
     ASSERT_TRUE(w->IsGraphStarting());
     TDropFiles drop{{b}};
     Drop(&drop);
