@@ -32,7 +32,7 @@ std::vector<std::vector<double>> Identity(int channels)
 
 }   // namespace
 
-std::vector<std::vector<double>> KaraokeMatrix(unsigned long mode, int channels,
+std::vector<std::vector<double>> KaraokeMatrix(ULONG mode, int channels,
                                                const GstAudioChannelPosition* positions)
 {
     std::vector<std::vector<double>> m = Identity(channels);
@@ -67,7 +67,7 @@ struct KaraokeMixer::State {
     GstElement* element = nullptr;   // identity
     // `wanted` counts the requests; the probe applies the newest once.
     std::atomic<unsigned> wanted{0};
-    std::atomic<unsigned long> mode{0};
+    std::atomic<ULONG> mode{0};
     std::atomic<bool> active{false};
     unsigned applied = 0;   // streaming thread only
 };
@@ -159,7 +159,7 @@ KaraokeMixer::~KaraokeMixer()
     }
 }
 
-void KaraokeMixer::SetMode(unsigned long mode)
+void KaraokeMixer::SetMode(ULONG mode)
 {
     state_->mode = mode;
     state_->active = true;

@@ -10,6 +10,8 @@
 // changes, so no renegotiation is needed.
 #pragma once
 
+#include "platform/dvd/navigator.h"
+
 #include <gst/audio/audio.h>
 #include <gst/gst.h>
 
@@ -18,23 +20,12 @@
 
 namespace dvd {
 
-// The mode's bits: 0x04, 0x08, 0x10 put channel 2, 3, 4 into the left
-// speaker (output 0), 0x400, 0x800, 0x1000 into the right one (output 1).
-// Channels 0 and 1 always stay on their speakers; the other bits are
-// reserved and change nothing.
-constexpr unsigned long KARAOKE_MIX_2_LEFT = 0x04;
-constexpr unsigned long KARAOKE_MIX_3_LEFT = 0x08;
-constexpr unsigned long KARAOKE_MIX_4_LEFT = 0x10;
-constexpr unsigned long KARAOKE_MIX_2_RIGHT = 0x400;
-constexpr unsigned long KARAOKE_MIX_3_RIGHT = 0x800;
-constexpr unsigned long KARAOKE_MIX_4_RIGHT = 0x1000;
-
-// The matrix (rows: outputs, columns: inputs) for a karaoke mode over
-// `channels` channels at `positions` (null or unpositioned: the DVD's order
-// L, R, 2, 3, 4). The auxiliary channels leave their own outputs; a speaker
+// The matrix for a karaoke mode (navigator.h's KARAOKE_MIX_ bits; rows:
+// outputs, columns: inputs) over `channels` channels at `positions` (null or
+// unpositioned: the DVD's order L, R, 2, 3, 4). The auxiliary channels leave their own outputs; a speaker
 // that takes several channels takes each at an equal share, so the sum
 // never clips.
-std::vector<std::vector<double>> KaraokeMatrix(unsigned long mode, int channels,
+std::vector<std::vector<double>> KaraokeMatrix(ULONG mode, int channels,
                                                const GstAudioChannelPosition* positions);
 
 class KaraokeMixer {
@@ -47,7 +38,7 @@ public:
     KaraokeMixer& operator=(const KaraokeMixer&) = delete;
 
     // From any thread; applied before the next buffer.
-    void SetMode(unsigned long mode);
+    void SetMode(ULONG mode);
     // Channels unchanged again (another stream was chosen).
     void Reset();
 

@@ -128,6 +128,17 @@ constexpr DWORD UOP_FLAG_Select_Video_Mode_Preference = 0x200000;
 // reports moved down.
 constexpr DWORD UOP_FLAG_Pause_On = 0x400000;
 
+// SelectKaraokeAudioPresentationMode's bits: 0x04, 0x08, 0x10 put channel 2,
+// 3, 4 into the left speaker (output 0), 0x400, 0x800, 0x1000 into the right
+// one (output 1). Channels 0 and 1 always stay on their speakers; the other
+// bits are reserved and change nothing.
+constexpr ULONG KARAOKE_MIX_2_LEFT = 0x04;
+constexpr ULONG KARAOKE_MIX_3_LEFT = 0x08;
+constexpr ULONG KARAOKE_MIX_4_LEFT = 0x10;
+constexpr ULONG KARAOKE_MIX_2_RIGHT = 0x400;
+constexpr ULONG KARAOKE_MIX_3_RIGHT = 0x800;
+constexpr ULONG KARAOKE_MIX_4_RIGHT = 0x1000;
+
 struct HmsfTime {
     BYTE hours = 0;
     BYTE minutes = 0;

@@ -167,8 +167,7 @@ public:
     GstElement* source = nullptr;     // a reference of ours: rsndvdbin's "dvdsrc"
     GstElement* spu = nullptr;        // identity
     GstElement* volume = nullptr;     // identity; null in the automatic build
-    GstElement* mixer = nullptr;      // identity: audiomixmatrix
-    std::unique_ptr<KaraokeMixer> karaoke;   // on `mixer`
+    std::unique_ptr<KaraokeMixer> karaoke;   // on the audio chain's audiomixmatrix
     bool automatic = false;
     std::unique_ptr<media::VideoOutput> video;
     std::unique_ptr<media::AudioOutput> audio;
@@ -1001,7 +1000,6 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
         // mode is chosen the matrix passes the channels on unchanged.
         g_object_set(mixer, "mode", 1 /* first-channels */, nullptr);
         gst_bin_add(GST_BIN(d.pipeline), mixer);
-        d.mixer = mixer;
         d.karaoke = std::make_unique<KaraokeMixer>(mixer);
     }
 

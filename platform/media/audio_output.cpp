@@ -94,10 +94,12 @@ DeviceRef FindAudioSinkDevice(const QString& displayName, const QString& factory
     return found;
 }
 
+QString AudioSinkFromEnvironment() { return QString::fromUtf8(qgetenv("ZORAVEL_AUDIO_SINK")).trimmed(); }
+
 std::unique_ptr<AudioOutput> AudioOutput::Create(const QString& factoryName, GstDevice* device, bool silent)
 {
     std::unique_ptr<AudioOutput> out(new AudioOutput);
-    QString chosen = QString::fromUtf8(qgetenv("ZORAVEL_AUDIO_SINK")).trimmed();
+    QString chosen = AudioSinkFromEnvironment();
     if (chosen.isEmpty()) chosen = factoryName;
     if (chosen == QLatin1String("fakesink")) {
         // Asked for no sound: a sink that keeps time, as without a device.

@@ -213,6 +213,10 @@ DeviceRef FindAudioSinkDevice(const QString& displayName, const QString& factory
 // hundredths of a decibel (see AudioOutput::SetBalance).
 double PanoramaOfBalance(long balance);
 
+// The sound sink the environment names (ZORAVEL_AUDIO_SINK, a factory
+// name), empty when it names none.
+QString AudioSinkFromEnvironment();
+
 class AudioOutput {
 public:
     // The chosen sink: made for `device` when there is one, else by factory

@@ -35,9 +35,9 @@ void LoadPlugin(const char* name)
 // output's candidates.
 void LoadSoundOutput()
 {
-    const QByteArray named = qgetenv("ZORAVEL_AUDIO_SINK").trimmed();
+    const QString named = AudioSinkFromEnvironment();
     if (!named.isEmpty()) {
-        if (g_autoptr(GstElementFactory) factory = gst_element_factory_find(named.constData())) {
+        if (g_autoptr(GstElementFactory) factory = gst_element_factory_find(named.toUtf8().constData())) {
             g_autoptr(GstPluginFeature) loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory));
             return;
         }

@@ -101,9 +101,9 @@ QString KaraokeChannelName(int contents)
 ULONG KaraokeMixFlags(int tag)
 {
     switch (tag) {
-    case 1: return 0x404;
-    case 2: return 0x808;
-    case 3: return 0x1010;
+    case 1: return dvd::KARAOKE_MIX_2_LEFT | dvd::KARAOKE_MIX_2_RIGHT;
+    case 2: return dvd::KARAOKE_MIX_3_LEFT | dvd::KARAOKE_MIX_3_RIGHT;
+    case 3: return dvd::KARAOKE_MIX_4_LEFT | dvd::KARAOKE_MIX_4_RIGHT;
     default: return 0;
     }
 }
