@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include <utility>
+
 namespace media::detail {
 
 // ---- FrameStore ----
@@ -331,6 +333,44 @@ void PushLastFrame(GstElement* bin, gpointer data)
     if (scale) gst_object_unref(scale);
 }
 
+// The frame size the window asks for. The size filter takes it on the
+// stream's own thread, just before a frame enters the scaler: a size set from
+// the window's thread while the stream was still agreeing on the size before
+// made that agreement fail ("not negotiated"), and the stream stopped for
+// good (a window dragged larger changes the size many times a second).
+struct SizeRequest {
+    std::mutex mutex;
+    GstCaps* asked = nullptr;     // the newest size asked for
+    GstCaps* pending = nullptr;   // not yet on the filter
+    GstElement* filter = nullptr;   // a reference of ours
+    ~SizeRequest()
+    {
+        for (GstCaps* caps : {asked, pending})
+            if (caps) gst_caps_unref(caps);
+        if (filter) gst_object_unref(filter);
+    }
+};
+using SizeRequestRef = std::shared_ptr<SizeRequest>;
+constexpr char kSizeRequestKey[] = "zoravel-size-request";
+
+void DeleteSizeRequestRef(gpointer p) { delete static_cast<SizeRequestRef*>(p); }
+
+GstPadProbeReturn ApplyAskedSize(GstPad*, GstPadProbeInfo*, gpointer data)
+{
+    SizeRequest& request = **static_cast<SizeRequestRef*>(data);
+    GstCaps* caps;
+    {
+        std::lock_guard<std::mutex> lock(request.mutex);
+        caps = std::exchange(request.pending, nullptr);
+    }
+    if (!caps) return GST_PAD_PROBE_OK;
+    // The filter sends a reconfigure event upstream: this frame is scaled to
+    // the new size, and the elements before agree on it with their next one.
+    g_object_set(request.filter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    return GST_PAD_PROBE_OK;
+}
+
 }  // namespace
 
 GstElement* MakeScalingSinkBin(GstElement* sink)
@@ -346,12 +386,6 @@ GstElement* MakeScalingSinkBin(GstElement* sink)
     }
     // The frames fill the window: its shape is the one the picture is to take.
     g_object_set(scale, "add-borders", FALSE, nullptr);
-    // A window dragged larger changes the size many times a second. With
-    // the filter's immediate mode, a size set while the stream was still
-    // agreeing on the one before made that agreement fail, and the stream
-    // stopped for good ("not negotiated"); the delayed mode takes the old
-    // size until the new one is agreed.
-    gst_util_set_object_arg(G_OBJECT(size), "caps-change-mode", "delayed");
     GstElement* bin = gst_bin_new(nullptr);
     gst_object_ref_sink(bin);
     gst_bin_add_many(GST_BIN(bin), scale, size, sink, nullptr);
@@ -363,8 +397,13 @@ GstElement* MakeScalingSinkBin(GstElement* sink)
     GstPad* into = gst_element_get_static_pad(scale, "sink");
     gst_pad_add_probe(into, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                       KeepLastFrame, new LastFrameRef(last), DeleteLastFrameRef);
-    gst_object_unref(into);
     g_object_set_data_full(G_OBJECT(bin), kLastFrameKey, new LastFrameRef(last), DeleteLastFrameRef);
+    auto request = std::make_shared<SizeRequest>();
+    request->filter = GST_ELEMENT(gst_object_ref(size));
+    gst_pad_add_probe(into, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                      ApplyAskedSize, new SizeRequestRef(request), DeleteSizeRequestRef);
+    gst_object_unref(into);
+    g_object_set_data_full(G_OBJECT(bin), kSizeRequestKey, new SizeRequestRef(request), DeleteSizeRequestRef);
     if (freeze && once) {
         // One frame, then the end of the stream: the picture is sent again
         // only when asked by a seek.
@@ -390,20 +429,21 @@ GstElement* MakeScalingSinkBin(GstElement* sink)
 bool SetScaledFrameSize(GstElement* bin, int width, int height)
 {
     if (!bin || width <= 0 || height <= 0) return false;
-    GstElement* size = ChildNamed(bin, "size");
-    if (!size) return false;
-    GstCaps* old = nullptr;
-    g_object_get(size, "caps", &old, nullptr);
+    auto* ref = static_cast<SizeRequestRef*>(g_object_get_data(G_OBJECT(bin), kSizeRequestKey));
+    if (!ref) return false;
+    SizeRequest& request = **ref;
     GstCaps* caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width, "height", G_TYPE_INT, height,
                                         nullptr);
-    const bool changed = !old || !gst_caps_is_equal(old, caps);
-    // A new filter sends a reconfigure event upstream: the next frame is
-    // scaled to the new size.
-    if (changed) g_object_set(size, "caps", caps, nullptr);
+    std::lock_guard<std::mutex> lock(request.mutex);
+    if (request.asked && gst_caps_is_equal(request.asked, caps)) {
+        gst_caps_unref(caps);
+        return false;
+    }
+    // The next frame into the scaler takes it (ApplyAskedSize).
+    gst_caps_replace(&request.asked, caps);
+    gst_caps_replace(&request.pending, caps);
     gst_caps_unref(caps);
-    if (old) gst_caps_unref(old);
-    gst_object_unref(size);
-    return changed;
+    return true;
 }
 
 bool HoldStillFrames(GstElement* bin)

@@ -91,8 +91,8 @@ private:
 // `sink` goes into the bin as by gst_bin_add; returns the bin (not floating),
 // or null when an element is missing.
 GstElement* MakeScalingSinkBin(GstElement* sink);
-// The frame size the sink gets (device pixels). False when the size is empty
-// or unchanged.
+// The frame size the sink gets (device pixels), taken from the next frame
+// into the bin on. False when the size is empty or the one asked for last.
 bool SetScaledFrameSize(GstElement* bin, int width, int height);
 // Routes the frames through the still-frame holder; call before data flows
 // (the item's type is known before its decoders are linked). False when the
