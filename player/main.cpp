@@ -84,6 +84,7 @@ int main(int argc, char** argv)
         auto window = std::make_unique<TZoMain>(args);
         entryMutex.reset();
         window->show();
+        preloader->WindowShown();
         const int status = app.exec();
         window.reset();
         return status;

@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace media {
@@ -19,7 +22,7 @@ namespace {
 // decoders' library, the costliest of all to load.
 constexpr const char* kCommonPlugins[] = {
     "coreelements", "playback", "typefindfunctions", "videoconvertscale", "audioconvert", "audioresample",
-    "volume",       "videofilter", "app",          "ximagesink",        "xvimagesink",  "libav",
+    "volume",       "videofilter", "app",          "ximagesink",        "xvimagesink",
 };
 
 // The automatic sound output's candidates.
@@ -74,21 +77,48 @@ void LoadForContainer(const QString& path)
 
 struct Preloader::Thread {
     std::thread thread;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool shown = false;
+
+    void Open()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            shown = true;
+        }
+        wake.notify_all();
+    }
 };
 
 Preloader::Preloader(const QString& firstMedia) : thread_(std::make_unique<Thread>())
 {
-    thread_->thread = std::thread([firstMedia] {
+    Thread* t = thread_.get();
+    thread_->thread = std::thread([t, firstMedia] {
         gst_init(nullptr, nullptr);
         for (const char* name : kCommonPlugins) LoadPlugin(name);
-        LoadSoundOutput();
         LoadForContainer(firstMedia);
         VideoOutput::ProbeWindowSinks();
+        // The decoders' library and the sound output's are the large ones:
+        // mapping them holds the dynamic loader's lock for tens of
+        // milliseconds, and the window's own first loads (the pointer's
+        // library, the input context and image format plug-ins) would wait
+        // for it. They load once the window is shown, or after 2 seconds
+        // without it.
+        {
+            std::unique_lock<std::mutex> lock(t->mutex);
+            t->wake.wait_for(lock, std::chrono::seconds(2), [t] { return t->shown; });
+        }
+        LoadPlugin("libav");
+        LoadSoundOutput();
     });
 }
 
+void Preloader::WindowShown() { thread_->Open(); }
+
 Preloader::~Preloader()
 {
+    thread_->Open();
     if (thread_->thread.joinable()) thread_->thread.join();
 }
 

@@ -20,7 +20,10 @@ public:
     // the initialisation, plug-in registry and all; gst_is_initialized() does
     // not: it is true from early in the initialisation, before the registry
     // is loaded, which takes seconds while its cache is built anew.
+    // The decoders' and the sound output's libraries wait for WindowShown.
     explicit Preloader(const QString& firstMedia);
+    // The window is on the screen: the large libraries may load now.
+    void WindowShown();
     // Waits for the thread.
     ~Preloader();
     Preloader(const Preloader&) = delete;
