@@ -189,12 +189,17 @@ void TZoMain::miChangeWindowClick()
     }
 }
 
-// The DVD's menu moves, scans and chapters come with its navigator; until
-// then no DVD plays and the items have nothing to act on.
-void TZoMain::miDVDMenuUClick() {}
-void TZoMain::miDVDMenuDClick() {}
-void TZoMain::miDVDMenuLClick() {}
-void TZoMain::miDVDMenuRClick() {}
+// The arrow items move the highlight among a DVD menu's buttons.
+void TZoMain::SelectDvdMenuButton(dvd::RelativeButton direction)
+{
+    dvd::Navigator* n = DvdControl();
+    if (n && dvd_.Mode && dvd_.Playing) n->SelectRelativeButton(direction);
+}
+
+void TZoMain::miDVDMenuUClick() { SelectDvdMenuButton(dvd::DVD_Relative_Upper); }
+void TZoMain::miDVDMenuDClick() { SelectDvdMenuButton(dvd::DVD_Relative_Lower); }
+void TZoMain::miDVDMenuLClick() { SelectDvdMenuButton(dvd::DVD_Relative_Left); }
+void TZoMain::miDVDMenuRClick() { SelectDvdMenuButton(dvd::DVD_Relative_Right); }
 
 // The bookmark editor comes with the tool windows.
 void TZoMain::miShowBkmrkDlgClick() {}

@@ -63,7 +63,10 @@ bool TZoMain::FormKeyDown(WORD code)
 {
     switch (code & 0xFF) {
     case keys::VK_RETURN:
-        // A DVD's highlighted menu button comes with the DVD's navigator.
+        // A DVD's highlighted menu button first; where there is none to
+        // activate, Enter plays.
+        if (dvd::Navigator* n = DvdControl(); n && dvd_.Mode && dvd_.Playing && SUCCEEDED(n->ActivateButton()))
+            return true;
         if (playState_ != psPlaying) BtnStartClick();
         return true;
     case keys::VK_ESCAPE:

@@ -966,6 +966,7 @@ public:
 
 private:
     void DvdFastPlay(bool forward);
+    void SelectDvdMenuButton(dvd::RelativeButton direction);
     bool PanScan(bool cinemascope);
     // Adds a radio item to a selection sub-menu.
     QAction* AddDvdMenuItem(QMenu* menu, const QString& caption, int tag, bool checked,

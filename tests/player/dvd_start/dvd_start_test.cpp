@@ -213,6 +213,14 @@ TEST_F(DvdStart, MenusTakeTheArrowKeysAndValidOperationsSetTheControls)
                            ItemShortCut(ui()->miDVDMenuD)}),
               QList<WORD>({0x27, 0x25, 0x26, 0x28}));
     EXPECT_NE(ButtonImageIndex(ui()->BtnStart), StartImage::Resume) << "no title played yet";
+    // In the menu the arrows move among its buttons and Enter activates the
+    // highlighted one.
+    nav->calls.clear();
+    Tap(Qt::Key_Up);
+    Tap(Qt::Key_Right);
+    Tap(Qt::Key_Return);
+    EXPECT_EQ(nav->calls.filter(QRegularExpression("Button")),
+              QStringList({"SelectRelativeButton(1)", "SelectRelativeButton(4)", "ActivateButton()"}));
     Raise(nav, EC_DVD_DOMAIN_CHANGE, DVD_DOMAIN_Title);
     EXPECT_TRUE(w->DvdState().TitlePlayed);
     EXPECT_EQ(ItemShortCut(right), 0x4027);
