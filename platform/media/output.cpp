@@ -181,9 +181,13 @@ void RememberFailure(const char* factory)
         g_failedSinks.emplace_back(factory);
 }
 
-}  // namespace
+// The X sinks check the server's shared memory under a process-wide X error
+// handler and flag while they open: two of them opening at once on two
+// threads (the preloader's probe and a graph's build) corrupt each other's
+// state and the heap with it. Sinks open, and the probe's close, one at a time.
+std::mutex g_sinkOpenMutex;
 
-bool OpenSink(GstElement* sink)
+bool OpenSinkLocked(GstElement* sink)
 {
     if (!sink) return false;
     if (IsBroken(sink) || gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
@@ -191,6 +195,14 @@ bool OpenSink(GstElement* sink)
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool OpenSink(GstElement* sink)
+{
+    std::lock_guard<std::mutex> lock(g_sinkOpenMutex);
+    return OpenSinkLocked(sink);
 }
 
 GstElement* MakeOwnedElement(const char* factory)
@@ -243,10 +255,13 @@ void VideoOutput::ProbeWindowSinks()
             if (KnownToFail(*name)) continue;
             GstElement* sink = MakeOwnedElement(*name);
             if (!sink) continue;
-            if (OpenSink(sink))
-                gst_element_set_state(sink, GST_STATE_NULL);
-            else if (!IsBroken(sink))
-                RememberFailure(*name);
+            {
+                std::lock_guard<std::mutex> lock(g_sinkOpenMutex);
+                if (OpenSinkLocked(sink))
+                    gst_element_set_state(sink, GST_STATE_NULL);
+                else if (!IsBroken(sink))
+                    RememberFailure(*name);
+            }
             gst_object_unref(sink);
         }
 }
