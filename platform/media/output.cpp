@@ -182,10 +182,12 @@ void RememberFailure(const char* factory)
 }
 
 // The X sinks check the server's shared memory under a process-wide X error
-// handler and flag while they open: two of them opening at once on two
-// threads (the preloader's probe and a graph's build) corrupt each other's
-// state and the heap with it. Sinks open, and the probe's close, one at a time.
+// handler and flag, when they open and when they make their images: an X
+// sink of the preloader's probe beside a graph's own (opening or playing)
+// corrupts both sinks' state and the heap with it. So the probe runs whole
+// before the program opens its first sink, or not at all.
 std::mutex g_sinkOpenMutex;
+bool g_programSinkOpened = false;   // under g_sinkOpenMutex
 
 bool OpenSinkLocked(GstElement* sink)
 {
@@ -202,6 +204,7 @@ bool OpenSinkLocked(GstElement* sink)
 bool OpenSink(GstElement* sink)
 {
     std::lock_guard<std::mutex> lock(g_sinkOpenMutex);
+    g_programSinkOpened = true;
     return OpenSinkLocked(sink);
 }
 
@@ -250,18 +253,17 @@ void VideoOutput::ProbeWindowSinks()
 {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (qgetenv("DISPLAY").isEmpty() || (!platform.isEmpty() && !platform.startsWith("xcb"))) return;
+    std::lock_guard<std::mutex> lock(g_sinkOpenMutex);
+    if (g_programSinkOpened) return;
     for (const RendererSinks& row : kWindowSinks)
         for (const char* const* name = row.sinks; name[0] && name[1]; ++name) {
             if (KnownToFail(*name)) continue;
             GstElement* sink = MakeOwnedElement(*name);
             if (!sink) continue;
-            {
-                std::lock_guard<std::mutex> lock(g_sinkOpenMutex);
-                if (OpenSinkLocked(sink))
-                    gst_element_set_state(sink, GST_STATE_NULL);
-                else if (!IsBroken(sink))
-                    RememberFailure(*name);
-            }
+            if (OpenSinkLocked(sink))
+                gst_element_set_state(sink, GST_STATE_NULL);
+            else if (!IsBroken(sink))
+                RememberFailure(*name);
             gst_object_unref(sink);
         }
 }
