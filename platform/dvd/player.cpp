@@ -93,6 +93,21 @@ int TitleJumpOf(const unsigned char* cmd)
     return cmd[5] & 0x7F;
 }
 
+long DiscWarningKind(GstMessage* message, GstObject* navigator)
+{
+    if (!message || !navigator || GST_MESSAGE_TYPE(message) != GST_MESSAGE_WARNING) return 0;
+    GstObject* from = GST_MESSAGE_SRC(message);
+    if (!from || !gst_object_has_as_ancestor(from, navigator)) return 0;
+    g_autoptr(GError) error = nullptr;
+    gst_message_parse_warning(message, &error, nullptr);
+    if (!error || error->domain != GST_RESOURCE_ERROR) return 0;
+    switch (error->code) {
+    case GST_RESOURCE_ERROR_OPEN_READ: return DVD_WARNING_Open;
+    case GST_RESOURCE_ERROR_SEEK: return DVD_WARNING_Seek;
+    default: return DVD_WARNING_Read;
+    }
+}
+
 bool CommandCanBranch(const unsigned char* cmd)
 {
     const int type = cmd[0] >> 5;
@@ -829,14 +844,9 @@ public:
             break;
         }
         case GST_MESSAGE_WARNING: {
-            g_autoptr(GError) error = nullptr;
-            gst_message_parse_warning(message, &error, nullptr);
-            if (error && error->domain == GST_RESOURCE_ERROR) {
-                const long kind = error->code == GST_RESOURCE_ERROR_OPEN_READ ? DVD_WARNING_Open
-                                  : error->code == GST_RESOURCE_ERROR_SEEK    ? DVD_WARNING_Seek
-                                                                              : DVD_WARNING_Read;
-                Push(EC_DVD_WARNING, kind, 0);
-            }
+            g_autoptr(GstObject) navigator = NavigatorBin();
+            const long kind = DiscWarningKind(message, navigator);
+            if (kind != 0) Push(EC_DVD_WARNING, kind, 0);
             break;
         }
         case GST_MESSAGE_ELEMENT: {
@@ -903,6 +913,12 @@ public:
         return true;
     }
     std::mutex sourceMutex;
+    // rsndvdbin (a reference), the parent of the source once it was taken.
+    GstObject* NavigatorBin()
+    {
+        std::lock_guard<std::mutex> lock(sourceMutex);
+        return source ? gst_object_get_parent(GST_OBJECT(source)) : nullptr;
+    }
 
     HRESULT Preroll()
     {

@@ -22,6 +22,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <gst/gst.h>
+
 #include <memory>
 
 class QWidget;
@@ -128,6 +130,12 @@ private:
     DvdPlayer();
     std::shared_ptr<PlayerPrivate> d;
 };
+
+// The EC_DVD_WARNING kind (open, seek, other reads) of a bus warning, 0 when
+// it is none of the disc's: only `navigator` (rsndvdbin) and its elements
+// warn of the disc. A sound sink that gave up on one output for the next
+// (autoaudiosink without a sound server) warns too, and is no disc warning.
+long DiscWarningKind(GstMessage* message, GstObject* navigator);
 
 // Whether a button command can change the program chain (link, jump or
 // call): only those are activated during a still picture. `command` is the
