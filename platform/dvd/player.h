@@ -11,8 +11,8 @@
 // ours, never on the window's thread: rsndvdbin can loop for ever inside a
 // seek or a button activation during a still picture, so a blocking call waits
 // at most 2 seconds and info calls answer from the state the layer observed
-// (a pad probe on rsndvdbin's source, its bus and a 250 ms poll) and from
-// libdvdread. Operations that would loop are refused during a still.
+// (pad probes on rsndvdbin's source and on its video output, its bus and a
+// 250 ms poll) and from libdvdread. Operations that would loop are refused during a still.
 #pragma once
 
 #include "platform/dvd/discinfo.h"
