@@ -93,6 +93,21 @@ int TitleJumpOf(const unsigned char* cmd)
     return cmd[5] & 0x7F;
 }
 
+long DiscWarningKind(GstMessage* message, GstObject* navigator)
+{
+    if (!message || !navigator || GST_MESSAGE_TYPE(message) != GST_MESSAGE_WARNING) return 0;
+    GstObject* from = GST_MESSAGE_SRC(message);
+    if (!from || !gst_object_has_as_ancestor(from, navigator)) return 0;
+    g_autoptr(GError) error = nullptr;
+    gst_message_parse_warning(message, &error, nullptr);
+    if (!error || error->domain != GST_RESOURCE_ERROR) return 0;
+    switch (error->code) {
+    case GST_RESOURCE_ERROR_OPEN_READ: return DVD_WARNING_Open;
+    case GST_RESOURCE_ERROR_SEEK: return DVD_WARNING_Seek;
+    default: return DVD_WARNING_Read;
+    }
+}
+
 bool CommandCanBranch(const unsigned char* cmd)
 {
     const int type = cmd[0] >> 5;
@@ -124,8 +139,22 @@ struct Observed {
     bool highlighted = false;   // rsndvdbin has shown the menu's buttons
     ULONG title = 0;
     ULONG chapter = 0;
-    gint64 positionNs = 0;
+    gint64 positionNs = 0;   // in the title
     gint64 durationNs = 0;
+    // Where the title on the screen began, in the stream's time. rsndvdbin
+    // goes from one title into the next without a flush (a post command) and
+    // the stream's time runs on: the second title would count on from the
+    // first one's end. rsndvdbin's video output names each title before its
+    // first picture, ahead of the screen by its queues; the title counts as
+    // begun once the pipeline's running time reaches that picture (its
+    // stream time may lie before the end of the title before). A flush
+    // (every seek) starts the stream's time at the title's own time again.
+    gint64 titleStartNs = 0;
+    gint64 nextTitleStartNs = -1;    // a title begun in the stream, not yet on the screen
+    gint64 nextTitleRunningNs = -1;  // the running time of its first picture
+    int streamTitle = -1;            // the title named on the video output, 0 in menus
+    bool flushedSincePicture = false;
+    bool startAtNextPicture = false;
     Domain domain = DVD_DOMAIN_FirstPlay;
     DWORD uops = 0;
     ULONG angles = 1;
@@ -335,6 +364,14 @@ public:
         return format != GST_FORMAT_UNDEFINED &&
                gst_element_query_position(pipeline, static_cast<GstFormat>(format), value);
     }
+    // The pipeline's running time while it plays; -1 otherwise.
+    gint64 RunningTime() const
+    {
+        if (GST_STATE(pipeline) != GST_STATE_PLAYING) return -1;
+        g_autoptr(GstClock) clock = gst_element_get_clock(pipeline);
+        if (!clock) return -1;
+        return gint64(gst_clock_get_time(clock)) - gint64(gst_element_get_base_time(pipeline));
+    }
     void NormalSpeed()
     {
         std::unique_lock<std::mutex> lock(mutex);
@@ -365,10 +402,24 @@ public:
             chapterFormat = gst_format_get_by_nick("chapter");
         }
         gint64 title = 0, chapter = 0, position = -1, duration = -1;
-        const bool haveTitle = Query(titleFormat, &title);
-        const bool haveChapter = Query(chapterFormat, &chapter);
+        bool haveTitle = Query(titleFormat, &title);
+        bool haveChapter = Query(chapterFormat, &chapter);
         Query(GST_FORMAT_TIME, &position);
         gst_element_query_duration(pipeline, GST_FORMAT_TIME, &duration);
+        const gint64 running = RunningTime();
+        if (position >= 0) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (o.nextTitleStartNs >= 0 && running >= o.nextTitleRunningNs) {
+                o.titleStartNs = o.nextTitleStartNs;
+                o.nextTitleStartNs = -1;
+            }
+            // rsndvdbin answers with the title it reads: until its video
+            // output names that title and the running time reaches its first
+            // picture, the screen shows the end of the one before.
+            const bool readAhead = haveTitle && title > 0 && o.streamTitle > 0 && title != o.streamTitle;
+            if (readAhead || o.nextTitleStartNs >= 0) haveTitle = haveChapter = false;
+            position = std::max<gint64>(position - o.titleStartNs, 0);
+        }
         FastPlayStep(position, duration);
         WatchDrive();
 
@@ -581,6 +632,61 @@ public:
     }
 
     // ---- streaming threads ----
+    // rsndvdbin's video output: where each title begins in the stream's time.
+    static GstPadProbeReturn OnVideoOutput(GstPad* pad, GstPadProbeInfo* info, gpointer data)
+    {
+        static_cast<PlayerPrivate*>(data)->VideoOutputData(pad, info);
+        return GST_PAD_PROBE_OK;
+    }
+    void VideoOutputData(GstPad* pad, GstPadProbeInfo* info)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
+            o.flushedSincePicture = false;
+            GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+            if (!o.startAtNextPicture || !GST_BUFFER_PTS_IS_VALID(buffer)) return;
+            g_autoptr(GstEvent) event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+            const GstSegment* segment = nullptr;
+            if (event) gst_event_parse_segment(event, &segment);
+            if (!segment || segment->format != GST_FORMAT_TIME) return;
+            const guint64 at = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+            const guint64 running = gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+            if (at == GST_CLOCK_TIME_NONE || running == GST_CLOCK_TIME_NONE) return;
+            o.nextTitleStartNs = gint64(at);
+            o.nextTitleRunningNs = gint64(running);
+            o.startAtNextPicture = false;
+            return;
+        }
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (!event) return;
+        if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) {
+            o.titleStartNs = 0;
+            o.nextTitleStartNs = -1;
+            o.startAtNextPicture = false;
+            o.flushedSincePicture = true;
+            return;
+        }
+        if (GST_EVENT_TYPE(event) != GST_EVENT_TAG) return;
+        GstTagList* tags = nullptr;
+        gst_event_parse_tag(event, &tags);
+        g_autofree gchar* name = nullptr;
+        if (!tags || !gst_tag_list_get_string(tags, GST_TAG_TITLE, &name)) return;
+        // "Title 1, Chapter 2" in titles, "DVD Menu" in menus.
+        const int title = g_str_has_prefix(name, "Title ") ? int(g_ascii_strtoll(name + 6, nullptr, 10)) : 0;
+        if (title == o.streamTitle) return;
+        // The first title, and one a seek went to, start where their time
+        // says; menus have no time of their own.
+        const bool seamless = o.streamTitle >= 0 && !o.flushedSincePicture;
+        o.streamTitle = title;
+        o.startAtNextPicture = seamless && title > 0;
+    }
+    static void WatchVideoOutput(GstPad* pad, PlayerPrivate* d)
+    {
+        gst_pad_add_probe(pad,
+                          GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                          GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                          OnVideoOutput, d, nullptr);
+    }
     static GstPadProbeReturn OnSourcePad(GstPad* pad, GstPadProbeInfo* info, gpointer data)
     {
         return static_cast<PlayerPrivate*>(data)->SourceData(pad, info);
@@ -829,14 +935,9 @@ public:
             break;
         }
         case GST_MESSAGE_WARNING: {
-            g_autoptr(GError) error = nullptr;
-            gst_message_parse_warning(message, &error, nullptr);
-            if (error && error->domain == GST_RESOURCE_ERROR) {
-                const long kind = error->code == GST_RESOURCE_ERROR_OPEN_READ ? DVD_WARNING_Open
-                                  : error->code == GST_RESOURCE_ERROR_SEEK    ? DVD_WARNING_Seek
-                                                                              : DVD_WARNING_Read;
-                Push(EC_DVD_WARNING, kind, 0);
-            }
+            g_autoptr(GstObject) navigator = NavigatorBin();
+            const long kind = DiscWarningKind(message, navigator);
+            if (kind != 0) Push(EC_DVD_WARNING, kind, 0);
             break;
         }
         case GST_MESSAGE_ELEMENT: {
@@ -903,6 +1004,12 @@ public:
         return true;
     }
     std::mutex sourceMutex;
+    // rsndvdbin (a reference), the parent of the source once it was taken.
+    GstObject* NavigatorBin()
+    {
+        std::lock_guard<std::mutex> lock(sourceMutex);
+        return source ? gst_object_get_parent(GST_OBJECT(source)) : nullptr;
+    }
 
     HRESULT Preroll()
     {
@@ -927,6 +1034,7 @@ public:
         GstElement* target = nullptr;
         const char* targetPad = "sink";
         if (g_str_equal(name, "video")) {
+            WatchVideoOutput(pad, d);
             target = d->videoQueue;
         } else if (g_str_equal(name, "subpicture")) {
             target = d->spu;
@@ -1065,6 +1173,12 @@ HRESULT DvdPlayer::CreateAutomatic(const QString& path, QWidget* panel, std::uni
                          auto* p = static_cast<PlayerPrivate*>(data);
                          p->nav = GST_ELEMENT(parent);
                          p->AttachSource(element);
+                         g_signal_connect(parent, "pad-added",
+                                          G_CALLBACK(+[](GstElement*, GstPad* pad, gpointer d) {
+                                              if (g_str_equal(GST_PAD_NAME(pad), "video"))
+                                                  PlayerPrivate::WatchVideoOutput(pad, static_cast<PlayerPrivate*>(d));
+                                          }),
+                                          p);
                      }),
                      &d);
     const HRESULT hr = d.Preroll();

@@ -11,8 +11,8 @@
 // ours, never on the window's thread: rsndvdbin can loop for ever inside a
 // seek or a button activation during a still picture, so a blocking call waits
 // at most 2 seconds and info calls answer from the state the layer observed
-// (a pad probe on rsndvdbin's source, its bus and a 250 ms poll) and from
-// libdvdread. Operations that would loop are refused during a still.
+// (pad probes on rsndvdbin's source and on its video output, its bus and a
+// 250 ms poll) and from libdvdread. Operations that would loop are refused during a still.
 #pragma once
 
 #include "platform/dvd/discinfo.h"
@@ -21,6 +21,8 @@
 
 #include <QString>
 #include <QStringList>
+
+#include <gst/gst.h>
 
 #include <memory>
 
@@ -128,6 +130,12 @@ private:
     DvdPlayer();
     std::shared_ptr<PlayerPrivate> d;
 };
+
+// The EC_DVD_WARNING kind (open, seek, other reads) of a bus warning, 0 when
+// it is none of the disc's: only `navigator` (rsndvdbin) and its elements
+// warn of the disc. A sound sink that gave up on one output for the next
+// (autoaudiosink without a sound server) warns too, and is no disc warning.
+long DiscWarningKind(GstMessage* message, GstObject* navigator);
 
 // Whether a button command can change the program chain (link, jump or
 // call): only those are activated during a still picture. `command` is the

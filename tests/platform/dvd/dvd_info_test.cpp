@@ -1,6 +1,7 @@
 // What libdvdread tells about the fixture discs, the disc identifier, the
 // prohibited-operations mask from a program chain and a NAV pack, which button
-// commands may run during a still, and the saved-state record.
+// commands may run during a still, which bus warnings are the disc's, and the
+// saved-state record.
 #include "platform/dvd/discinfo.h"
 #include "platform/dvd/player.h"
 #include "platform/dvd/state.h"
@@ -126,6 +127,33 @@ TEST(DvdMask, ProgramChainBitsAndButtonCommands)
     EXPECT_EQ(TitleJumpOf(linkPgcn), 0);
     EXPECT_EQ(TitleJumpOf(setAndLink), 0);
     EXPECT_EQ(TitleJumpOf(nop), 0);
+}
+
+TEST(DvdWarnings, OnlyTheNavigatorsElementsWarnOfTheDisc)
+{
+    gst_init(nullptr, nullptr);
+    g_autoptr(GstElement) pipeline = GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new("graph")));
+    GstElement* navigator = gst_bin_new("DVD Navigator");
+    GstElement* source = gst_element_factory_make("fakesrc", "dvdsrc");
+    GstElement* sink = gst_element_factory_make("fakesink", "audiosink");
+    ASSERT_TRUE(navigator && source && sink);
+    gst_bin_add(GST_BIN(navigator), source);
+    gst_bin_add_many(GST_BIN(pipeline), navigator, sink, nullptr);
+    const auto kind = [](GstElement* from, GQuark domain, int code, GstElement* nav) {
+        g_autoptr(GError) error = g_error_new_literal(domain, code, "warning");
+        g_autoptr(GstMessage) message = gst_message_new_warning(GST_OBJECT(from), error, nullptr);
+        return DiscWarningKind(message, nav ? GST_OBJECT(nav) : nullptr);
+    };
+    const GQuark resource = GST_RESOURCE_ERROR;
+    EXPECT_EQ(kind(source, resource, GST_RESOURCE_ERROR_OPEN_READ, navigator), DVD_WARNING_Open);
+    EXPECT_EQ(kind(source, resource, GST_RESOURCE_ERROR_SEEK, navigator), DVD_WARNING_Seek);
+    EXPECT_EQ(kind(source, resource, GST_RESOURCE_ERROR_READ, navigator), DVD_WARNING_Read);
+    EXPECT_EQ(kind(navigator, resource, GST_RESOURCE_ERROR_FAILED, navigator), DVD_WARNING_Read);
+    // A sound sink's failed try (no sound server) and warnings of other kinds are no disc warnings.
+    EXPECT_EQ(kind(sink, resource, GST_RESOURCE_ERROR_OPEN_READ, navigator), 0);
+    EXPECT_EQ(kind(sink, resource, GST_RESOURCE_ERROR_OPEN_WRITE, navigator), 0);
+    EXPECT_EQ(kind(source, GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, navigator), 0);
+    EXPECT_EQ(kind(source, resource, GST_RESOURCE_ERROR_READ, nullptr), 0);
 }
 
 TEST(DvdState, RecordRoundTripsAndRejectsBadData)

@@ -297,6 +297,31 @@ TEST_F(DvdLayer, TitlesOnlyDiscPlaysItsFirstTitleAndEndsAfterTheLast)
     EXPECT_EQ(domain, DVD_DOMAIN_Stop);
 }
 
+TEST_F(DvdLayer, ATitleEnteredByThePostCommandOfTheOneBeforeCountsItsOwnTime)
+{
+    Open("dvd_titles");
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 1; }));
+    // A seek: the time is the title's own.
+    ASSERT_EQ(player->PlayChapterInTitle(1, 2, DVD_CMD_FLAG_Block | DVD_CMD_FLAG_Flush), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_CURRENT_HMSF_TIME, [](const Event& e) { return HmsfTime::Unpack(e.p1).seconds >= 5; }));
+    // Title 1's post command goes on into title 2 (4 s) without a seek; the
+    // stream's time runs on from title 1's 10 s.
+    ASSERT_TRUE(WaitFor(EC_DVD_TITLE_CHANGE, [](const Event& e) { return e.p1 == 2; }, 15000));
+    Location at;
+    ASSERT_EQ(player->GetCurrentLocation(&at), S_OK);
+    EXPECT_EQ(at.title, 2u);
+    EXPECT_LE(at.time.TotalSeconds(), 1);
+    const size_t fromTitle2 = seen.size();
+    ASSERT_TRUE(WaitFor(EC_DVD_PLAYBACK_STOPPED, {}, 15000));
+    int times = 0;
+    for (size_t i = fromTitle2; i < seen.size(); ++i) {
+        if (seen[i].code != EC_DVD_CURRENT_HMSF_TIME) continue;
+        ++times;
+        EXPECT_LE(HmsfTime::Unpack(seen[i].p1).TotalSeconds(), 4);
+    }
+    EXPECT_GE(times, 2);
+}
+
 TEST_F(DvdLayer, FastPlayStepsThroughTheTitleUntilAnotherCommand)
 {
     Open("dvd_titles");
