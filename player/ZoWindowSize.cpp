@@ -122,8 +122,12 @@ void TZoMain::LayoutVideoWindow()
     l.videoHeight = item_.VideoHeight;
     l.aspectX = Tag(ui_->miAspectX);
     l.aspectY = Tag(ui_->miAspectY);
-    // A renderer told not to keep the aspect fills the whole panel.
-    l.aspectMode = rendererStretched_ ? 4 : Tag(ui_->miAspectRatio);
+    // A renderer told not to keep the aspect fills the whole panel. A DVD's
+    // renderer boxes the disc's picture by its size, which the picture's
+    // aspect gave; the user's aspect choice is a file's.
+    l.aspectMode = rendererStretched_ ? geometry::kAspectFree
+                   : dvd_.Mode        ? geometry::kAspectSizeRatio
+                                      : Tag(ui_->miAspectRatio);
     l.dvd = dvd_.Mode && dvd_.Playing;
     l.stillPicture = item_.StillPicture;
     l.fitPicture = ui_->NPictureSize->isChecked();

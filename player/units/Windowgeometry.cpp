@@ -97,14 +97,15 @@ QRect VideoRect(const VideoLayout& l)
         const int h = static_cast<int>(l.videoHeight);
         return QRect((aw - w) / 2, (ah - h) / 2, w, h);
     }
-    if (l.dvd || l.aspectMode == kAspectFree) return whole;
+    if (l.aspectMode == kAspectFree) return whole;
     const QSize shape = PictureShape(l.aspectMode, l.videoWidth, l.videoHeight, l.aspectX, l.aspectY);
     if (shape.isEmpty()) return whole;
     // r is the picture's height per width.
     const double r = static_cast<double>(shape.height()) / shape.width();
     bool fullWidth = static_cast<double>(ah) / aw >= r;
-    if (l.stretch == Stretch::Width) fullWidth = true;
-    if (l.stretch == Stretch::Height) fullWidth = false;
+    // The full-screen stretches are a file's.
+    if (!l.dvd && l.stretch == Stretch::Width) fullWidth = true;
+    if (!l.dvd && l.stretch == Stretch::Height) fullWidth = false;
     if (fullWidth) {
         const int h = static_cast<int>(aw * r);
         return QRect(0, (ah - h) / 2, aw, h);

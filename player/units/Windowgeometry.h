@@ -72,17 +72,17 @@ struct VideoLayout {
     long aspectX = 0;             // the stream's picture aspect; 0 unknown
     long aspectY = 0;
     int aspectMode = kAspectSource;
-    bool dvd = false;             // a playing DVD fills the area
+    bool dvd = false;             // a playing DVD: no full-screen stretch
     bool stillPicture = false;
     bool fitPicture = false;      // a still picture is scaled even when it fits
     Stretch stretch = Stretch::None;
 };
 
-// The picture's rectangle in the area: the whole area for the free mode and
-// a DVD; else the largest rectangle of the picture's shape, centred (letter-
-// or pillar-boxed); a still picture that fits at its own size, centred. With
-// a stretch the picture spans the area's width (height) and may pass its
-// other edges. An empty area or shape gives the area.
+// The picture's rectangle in the area: the whole area for the free mode;
+// else the largest rectangle of the picture's shape, centred (letter- or
+// pillar-boxed); a still picture that fits at its own size, centred. With
+// a stretch (never a DVD's) the picture spans the area's width (height) and
+// may pass its other edges. An empty area or shape gives the area.
 QRect VideoRect(const VideoLayout& layout);
 
 // Full screen covers the whole monitor.

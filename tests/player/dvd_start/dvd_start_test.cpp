@@ -494,6 +494,28 @@ TEST_F(DvdStart, FixtureDiscsReachTheWindowThroughTheRealLayer)
     EXPECT_EQ(Caption(), "Zoravel");
 }
 
+TEST_F(DvdStart, AWideTitleInTheDefaultSizeIsBoxedUnlessTheRendererStretches)
+{
+    MW_REQUIRE_FIXTURES();
+    SetMainDword("DVDRenderer", 2);
+    SetMainDword("DVDAutoResize", 0);
+    for (bool stretch : {false, true}) {
+        SetMainDword("DVDStretchVideo", stretch);
+        Open();
+        w->SetViewerPath(Fixture("dvd_menu") + "/VIDEO_TS");
+        w->StartDvd();
+        ASSERT_NE(w->DvdControl(), nullptr) << messageBoxes;
+        ASSERT_TRUE(testutil::WaitUntil([&] { return w->DvdState().InMenu; }, 10000));
+        const QSize panel = ui()->ViewPanel->size();
+        ASSERT_EQ(panel, QSize(640, 480)) << "the default size";
+        // The menu's second button plays the 16:9 title 2.
+        ASSERT_EQ(w->DvdControl()->ActivateAtPosition(100, 140), S_OK);
+        ASSERT_TRUE(testutil::WaitUntil([&] { return Tag(ui()->NDVDTitle) == 2 && !w->DvdState().InMenu; }, 10000));
+        EXPECT_EQ(ui()->ViewPanel->size(), panel);
+        EXPECT_EQ(w->VideoRect(), stretch ? QRect(QPoint(0, 0), panel) : QRect(0, 60, 640, 360)) << stretch;
+    }
+}
+
 }  // namespace
 
 TEST_F(DvdStart, NextAndPreviousKeysStepOneChapterPerPress)
