@@ -3,13 +3,18 @@
 // on the seek bar with sections and the deferred seek, the end action, the
 // window's size and the transport; then the fixture discs through the real layer.
 #include "fake_builder.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/dvd/state.h"
+#include "platform/storage/storage.h"
 #include "player/DlgPassword.h"
+#include "player/units/Dvdfolder.h"
 #include "player/units/Imagelist.h"
 #include "player/units/Shortcuts.h"
 #include "scramble.h"
 #include "window_test_util.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QLineEdit>
@@ -60,6 +65,22 @@ private:
 };
 
 LPARAM At(int h, int m, int s) { return HmsfTime{BYTE(h), BYTE(m), BYTE(s), 0}.Packed(); }
+
+// The parental password as the options store it; an empty one is no password.
+void StorePassword(const std::string& text)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kMainKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    if (text.empty()) {
+        RegDeleteValue(key, "ParentalLockPassword");
+    } else {
+        const std::string stored = ScrambledPassword(text);
+        RegSetValueEx(key, "ParentalLockPassword", 0, REG_BINARY, reinterpret_cast<const BYTE*>(stored.data()),
+                      DWORD(stored.size()));
+    }
+    RegCloseKey(key);
+}
 
 class DvdStart : public WindowTest {
 protected:
@@ -262,13 +283,7 @@ TEST_F(DvdStart, ParentalLevelAsksThePasswordOnceAndEventsWaitForIt)
 {
     SetMainDword("UseParentalCtrl", 1);
     SetMainDword("UsePasswordToUnlock", 1);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kMainKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const std::string stored = ScrambledPassword("abc");
-    RegSetValueEx(key, "ParentalLockPassword", 0, REG_BINARY, reinterpret_cast<const BYTE*>(stored.data()),
-                  DWORD(stored.size()));
-    RegCloseKey(key);
+    StorePassword("abc");
     for (auto [typed, keyPressed, accepted] :
          {std::tuple{"abc", Qt::Key_Return, 1}, std::tuple{"abd", Qt::Key_Return, 0},
           std::tuple{"ABC", Qt::Key_Return, 0}, std::tuple{"abc", Qt::Key_Escape, 0}}) {
@@ -282,12 +297,57 @@ TEST_F(DvdStart, ParentalLevelAsksThePasswordOnceAndEventsWaitForIt)
                   QStringList{QString("AcceptParentalLevelChange(%1)").arg(accepted)})
             << typed;
     }
-    SetMainDword("UsePasswordToUnlock", 0);
-    FakeNavigator* nav = Start();
+    // Unlocking off, or on without a password: nothing is asked and the change is refused.
     PasswordAnswerer none(QString(), Qt::Key_Return);
-    Raise(nav, EC_DVD_PARENTAL_LEVEL_CHANGE);
-    EXPECT_EQ(nav->calls.filter("AcceptParentalLevelChange"), QStringList{"AcceptParentalLevelChange(0)"});
+    for (auto [unlock, password] : {std::pair{0, "abc"}, std::pair{1, ""}}) {
+        SetMainDword("UsePasswordToUnlock", DWORD(unlock));
+        StorePassword(password);
+        FakeNavigator* nav = Start();
+        Raise(nav, EC_DVD_PARENTAL_LEVEL_CHANGE);
+        EXPECT_EQ(nav->calls.filter("AcceptParentalLevelChange"), QStringList{"AcceptParentalLevelChange(0)"});
+    }
     EXPECT_EQ(none.Count(), 0);
+}
+
+TEST_F(DvdStart, AnAcceptedParentalChangeAppliesTheWaitingResumePointWithoutAsking)
+{
+    SetMainDword("UseParentalCtrl", 1);
+    SetMainDword("UsePasswordToUnlock", 1);
+    StorePassword("abc");
+    FakeNavigator* nav = Start();
+    nav->discId = 0x1234;
+    nav->directory = Home("discs/Disc/VIDEO_TS");
+    w->ReadDvdVolumeName();
+    StateRecord record;
+    record.discId = 0x1234;
+    record.title = 1;
+    record.chapter = 1;
+    record.time = {0, 0, 20, 0};
+    const QString folder = w->DvdDiscFolder();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_EQ(storage::WriteStream(folder + dvdfolder::kResumeFileName, dvdfolder::kStreamName, WriteStateRecord(record)),
+              S_OK);
+    // Yes to the question, but the disc's level refuses the place: it waits.
+    dialogs::SetMessageBoxAnswerer([this](const dialogs::MessageBoxCall& call) {
+        messageBoxes << call.caption + ": " + call.text;
+        return IDYES;
+    });
+    nav->results["SetState"] = VFW_E_DVD_INVALIDDOMAIN;
+    w->LoadResumePoint(QString(), false);
+    ASSERT_TRUE(w->DvdState().ResumePending);
+    ASSERT_EQ(messageBoxes.size(), 1);
+    nav->results.remove("SetState");
+    // A refused change leaves it waiting; an accepted one applies it without a second question.
+    for (auto [typed, applied] : {std::pair{"abd", false}, std::pair{"abc", true}}) {
+        PasswordAnswerer answerer(QString::fromUtf8(typed), Qt::Key_Return);
+        nav->calls.clear();
+        Raise(nav, EC_DVD_PARENTAL_LEVEL_CHANGE);
+        EXPECT_EQ(answerer.Count(), 1) << typed;
+        EXPECT_EQ(nav->Called("SetState"), applied) << typed;
+        EXPECT_EQ(w->DvdState().ResumePending, !applied) << typed;
+    }
+    EXPECT_EQ(nav->state.bytes, WriteStateRecord(record));
+    EXPECT_EQ(messageBoxes.size(), 1) << messageBoxes;
 }
 
 TEST_F(DvdStart, TimeMovesTheBarSectionsRepeatOrChainAndTheDragSeeksOnRelease)
@@ -316,6 +376,15 @@ TEST_F(DvdStart, TimeMovesTheBarSectionsRepeatOrChainAndTheDragSeeksOnRelease)
     EXPECT_FALSE(nav->Called("PlayAtTime(0,15,0,1,7)"));
     Raise(nav, EC_DVD_CMD_END, 1);
     ASSERT_TRUE(testutil::WaitUntil([&] { return nav->Called("PlayAtTime(0,15,0,1,7)"); }));
+    // So does a still that comes while the bar is held.
+    Bar()->setSliderDown(true);
+    Bar()->setValue(1080);
+    Raise(nav, EC_DVD_STILL_ON, 1, -1);
+    Bar()->setSliderDown(false);
+    Spin(250);
+    EXPECT_FALSE(nav->Called("PlayAtTime(0,18,0,1,7)"));
+    Raise(nav, EC_DVD_STILL_OFF);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return nav->Called("PlayAtTime(0,18,0,1,7)"); }));
 
     // A section from 0:05:00 to 0:10:00 restarts past its end and more than 5 s before its start.
     Time(nav, 0, 5, 0, 300);
@@ -408,6 +477,18 @@ TEST_F(DvdStart, WindowFollowsThePictureWithinTheWorkArea)
     const QSize panel = ui()->ViewPanel->size();
     EXPECT_TRUE(area.contains(w->frameGeometry())) << w->frameGeometry() << " in " << area;
     EXPECT_NEAR(double(panel.width()) / panel.height(), 16.0 / 9.0, 0.02);
+}
+
+TEST_F(DvdStart, TheSmallWindowOfAStartComesBackToItsWorkArea)
+{
+    Open();
+    const QRect area = w->screen()->availableGeometry();
+    w->move(area.left() - 500, area.top() - 400);
+    Spin(0);
+    Start();
+    const int caption = w->geometry().top() - w->frameGeometry().top();
+    EXPECT_EQ(w->frameGeometry().left(), area.left());
+    EXPECT_EQ(w->frameGeometry().top(), area.top() - caption);
 }
 
 TEST_F(DvdStart, TransportButtonsDriveTheNavigator)
