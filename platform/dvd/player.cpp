@@ -155,6 +155,14 @@ struct Observed {
     int streamTitle = -1;            // the title named on the video output, 0 in menus
     bool flushedSincePicture = false;
     bool startAtNextPicture = false;
+    // A flush: the stream's time is the title's own again.
+    void StreamTimeRestarts()
+    {
+        titleStartNs = 0;
+        nextTitleStartNs = -1;
+        startAtNextPicture = false;
+        flushedSincePicture = true;
+    }
     Domain domain = DVD_DOMAIN_FirstPlay;
     DWORD uops = 0;
     ULONG angles = 1;
@@ -327,8 +335,20 @@ public:
     // ---- commands (command thread) ----
     bool SeekTo(gint format, gint64 value)
     {
-        return format != GST_FORMAT_UNDEFINED && gst_element_seek(pipeline, 1.0, static_cast<GstFormat>(format), GstSeekFlags(GST_SEEK_FLAG_FLUSH), GST_SEEK_TYPE_SET, value,
-                                GST_SEEK_TYPE_NONE, -1);
+        if (format == GST_FORMAT_UNDEFINED ||
+            !gst_element_seek(pipeline, 1.0, static_cast<GstFormat>(format), GstSeekFlags(GST_SEEK_FLAG_FLUSH),
+                              GST_SEEK_TYPE_SET, value, GST_SEEK_TYPE_NONE, -1))
+            return false;
+        StreamTimeRestarts();
+        return true;
+    }
+    // After a flushing seek the stream's time is the title's own again. The
+    // flush reaches the video output's probe only after its queues, while
+    // the next poll (on this thread) already reads the new position.
+    void StreamTimeRestarts()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        o.StreamTimeRestarts();
     }
     bool SendNavigation(GstEvent* event)
     {
@@ -627,8 +647,9 @@ public:
             NormalSpeed();   // the title's start or end: normal speed again
             return;
         }
-        gst_element_seek(pipeline, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT),
-                         GST_SEEK_TYPE_SET, target, GST_SEEK_TYPE_NONE, -1);
+        if (gst_element_seek(pipeline, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT),
+                             GST_SEEK_TYPE_SET, target, GST_SEEK_TYPE_NONE, -1))
+            StreamTimeRestarts();
     }
 
     // ---- streaming threads ----
@@ -660,10 +681,7 @@ public:
         GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
         if (!event) return;
         if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) {
-            o.titleStartNs = 0;
-            o.nextTitleStartNs = -1;
-            o.startAtNextPicture = false;
-            o.flushedSincePicture = true;
+            o.StreamTimeRestarts();
             return;
         }
         if (GST_EVENT_TYPE(event) != GST_EVENT_TAG) return;
