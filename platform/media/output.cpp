@@ -181,15 +181,9 @@ void RememberFailure(const char* factory)
         g_failedSinks.emplace_back(factory);
 }
 
-// The X sinks check the server's shared memory under a process-wide X error
-// handler and flag, when they open and when they make their images: an X
-// sink of the preloader's probe beside a graph's own (opening or playing)
-// corrupts both sinks' state and the heap with it. So the probe runs whole
-// before the program opens its first sink, or not at all.
-std::mutex g_sinkOpenMutex;
-bool g_programSinkOpened = false;   // under g_sinkOpenMutex
+}  // namespace
 
-bool OpenSinkLocked(GstElement* sink)
+bool OpenSink(GstElement* sink)
 {
     if (!sink) return false;
     if (IsBroken(sink) || gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
@@ -197,15 +191,6 @@ bool OpenSinkLocked(GstElement* sink)
         return false;
     }
     return true;
-}
-
-}  // namespace
-
-bool OpenSink(GstElement* sink)
-{
-    std::lock_guard<std::mutex> lock(g_sinkOpenMutex);
-    g_programSinkOpened = true;
-    return OpenSinkLocked(sink);
 }
 
 GstElement* MakeOwnedElement(const char* factory)
@@ -253,14 +238,12 @@ void VideoOutput::ProbeWindowSinks()
 {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (qgetenv("DISPLAY").isEmpty() || (!platform.isEmpty() && !platform.startsWith("xcb"))) return;
-    std::lock_guard<std::mutex> lock(g_sinkOpenMutex);
-    if (g_programSinkOpened) return;
     for (const RendererSinks& row : kWindowSinks)
         for (const char* const* name = row.sinks; name[0] && name[1]; ++name) {
             if (KnownToFail(*name)) continue;
             GstElement* sink = MakeOwnedElement(*name);
             if (!sink) continue;
-            if (OpenSinkLocked(sink))
+            if (OpenSink(sink))
                 gst_element_set_state(sink, GST_STATE_NULL);
             else if (!IsBroken(sink))
                 RememberFailure(*name);

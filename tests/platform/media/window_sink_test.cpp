@@ -3,7 +3,6 @@
 // when the tests run on an X display (QT_QPA_PLATFORM=xcb, e.g. under Xvfb).
 #include "media_test_util.h"
 
-#include "platform/media/output.h"
 #include "platform/media/renderers.h"
 
 #include <gst/video/video.h>
@@ -12,8 +11,6 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
-
-#include <thread>
 
 using namespace media;
 using namespace mediatest;
@@ -279,30 +276,3 @@ INSTANTIATE_TEST_SUITE_P(XSinks, WindowSinks,
                          ::testing::Values(WindowCase{RendererOverlay, true}, WindowCase{RendererOverlay, false},
                                            WindowCase{RendererWindowless7, true},
                                            WindowCase{RendererWindowless7, false}));
-
-namespace {
-
-// The preloader probes the X sinks on its own thread while the window's first
-// graph opens its sink and plays: the two must never overlap (the sinks'
-// shared-memory check is not safe on two threads at once), however often
-// the probe is asked for.
-TEST(WindowSinkProbe, RunsBesideAGraphOpeningItsSink)
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "the X sinks need an X display";
-    constexpr int kRounds = 40;
-    std::thread probe([] {
-        for (int i = 0; i < kRounds; ++i) VideoOutput::ProbeWindowSinks();
-    });
-    int opened = 0;
-    for (int i = 0; i < kRounds; ++i) {
-        GstElement* sink = MakeOwnedElement("ximagesink");
-        ASSERT_NE(sink, nullptr);
-        if (OpenSink(sink)) ++opened;
-        gst_element_set_state(sink, GST_STATE_NULL);
-        gst_object_unref(sink);
-    }
-    probe.join();
-    EXPECT_EQ(opened, kRounds);
-}
-
-}  // namespace
