@@ -98,7 +98,6 @@ Preloader::Preloader(const QString& firstMedia) : thread_(std::make_unique<Threa
         gst_init(nullptr, nullptr);
         for (const char* name : kCommonPlugins) LoadPlugin(name);
         LoadForContainer(firstMedia);
-        VideoOutput::ProbeWindowSinks();
         // The decoders' library and the sound output's are the large ones:
         // mapping them holds the dynamic loader's lock for tens of
         // milliseconds, and the window's own first loads (the pointer's
