@@ -234,23 +234,6 @@ QStringList VideoOutput::WindowSinksFor(int renderer)
     return names;
 }
 
-void VideoOutput::ProbeWindowSinks()
-{
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (qgetenv("DISPLAY").isEmpty() || (!platform.isEmpty() && !platform.startsWith("xcb"))) return;
-    for (const RendererSinks& row : kWindowSinks)
-        for (const char* const* name = row.sinks; name[0] && name[1]; ++name) {
-            if (KnownToFail(*name)) continue;
-            GstElement* sink = MakeOwnedElement(*name);
-            if (!sink) continue;
-            if (OpenSink(sink))
-                gst_element_set_state(sink, GST_STATE_NULL);
-            else if (!IsBroken(sink))
-                RememberFailure(*name);
-            gst_object_unref(sink);
-        }
-}
-
 std::unique_ptr<VideoOutput> VideoOutput::Create(const Options& options)
 {
     std::unique_ptr<VideoOutput> out(new VideoOutput);

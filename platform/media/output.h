@@ -98,12 +98,6 @@ public:
     // The factories the table lists for a renderer value, best first,
     // before the painted renderer that ends every list.
     static QStringList WindowSinksFor(int renderer);
-    // Tries, once per process, the window sinks that stand before another in
-    // the table, so that the first graph does not wait for a sink that cannot
-    // open on this display (xvimagesink without XVideo): one that fails is
-    // not tried again in this process. Any thread; the preloader calls it
-    // beside the window's construction. Does nothing without an X display.
-    static void ProbeWindowSinks();
 
     // The pipeline must be in NULL by now.
     ~VideoOutput();

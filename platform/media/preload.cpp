@@ -18,11 +18,16 @@ namespace media {
 namespace {
 
 // Plug-ins that every file graph loads: the playback bin and type finding,
-// conversion and the colour elements, the sinks the renderers try, and the
-// decoders' library, the costliest of all to load.
+// conversion and the colour elements, the sinks the renderers try and the
+// window sinks' still-frame element, the sound output's balance, the
+// deinterlacer, and the parsers of the usual streams. They load before the
+// decoders' library: GStreamer loads one plug-in at a time, and a graph that
+// needs one of them while the decoders' library loads would wait for it.
 constexpr const char* kCommonPlugins[] = {
-    "coreelements", "playback", "typefindfunctions", "videoconvertscale", "audioconvert", "audioresample",
-    "volume",       "videofilter", "app",          "ximagesink",        "xvimagesink",
+    "coreelements", "playback",    "typefindfunctions", "videoconvertscale", "audioconvert",
+    "audioresample", "volume",     "videofilter",       "app",               "ximagesink",
+    "xvimagesink",  "imagefreeze", "audiofx",           "deinterlace",       "videoparsersbad",
+    "audioparsers",
 };
 
 // The automatic sound output's candidates.
@@ -73,6 +78,21 @@ void LoadForContainer(const QString& path)
     gst_plugin_feature_list_free(all);
 }
 
+// GStreamer's streaming threads come from GLib's shared pool of threads. A
+// new thread waits for the dynamic loader's lock (it sets up its
+// thread-local storage), which the decoders' library holds for its whole
+// mapping: the first graph's type finding and demuxing would wait for it.
+// Threads started before it and left idle are reused instead.
+void StartIdleStreamingThreads()
+{
+    constexpr int kThreads = 6;
+    if (g_thread_pool_get_max_unused_threads() < kThreads) g_thread_pool_set_max_unused_threads(kThreads);
+    GThreadPool* pool = g_thread_pool_new([](gpointer, gpointer) { g_usleep(2000); }, nullptr, kThreads, FALSE, nullptr);
+    if (!pool) return;
+    for (int i = 0; i < kThreads; ++i) g_thread_pool_push(pool, GINT_TO_POINTER(i + 1), nullptr);
+    g_thread_pool_free(pool, FALSE, TRUE);
+}
+
 }  // namespace
 
 struct Preloader::Thread {
@@ -98,7 +118,6 @@ Preloader::Preloader(const QString& firstMedia) : thread_(std::make_unique<Threa
         gst_init(nullptr, nullptr);
         for (const char* name : kCommonPlugins) LoadPlugin(name);
         LoadForContainer(firstMedia);
-        VideoOutput::ProbeWindowSinks();
         // The decoders' library and the sound output's are the large ones:
         // mapping them holds the dynamic loader's lock for tens of
         // milliseconds, and the window's own first loads (the pointer's
@@ -109,6 +128,7 @@ Preloader::Preloader(const QString& firstMedia) : thread_(std::make_unique<Threa
             std::unique_lock<std::mutex> lock(t->mutex);
             t->wake.wait_for(lock, std::chrono::seconds(2), [t] { return t->shown; });
         }
+        StartIdleStreamingThreads();
         LoadPlugin("libav");
         LoadSoundOutput();
     });

@@ -15,8 +15,10 @@ class Preloader {
 public:
     // Starts a thread that initialises GStreamer, loads the plug-ins every
     // playback graph uses and those that `firstMedia` (a file path, may be
-    // empty) needs for its container, and tries the window sinks once
-    // (VideoOutput::ProbeWindowSinks). gst_init on another thread waits for
+    // empty) needs for its container. It opens no window sink: X sinks
+    // opened on two threads at once (this one and the first graph's on the
+    // window's thread) corrupted the heap now and then; the first graph
+    // finds out which window sink opens. gst_init on another thread waits for
     // the initialisation, plug-in registry and all; gst_is_initialized() does
     // not: it is true from early in the initialisation, before the registry
     // is loaded, which takes seconds while its cache is built anew.
