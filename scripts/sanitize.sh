@@ -19,7 +19,12 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORAVEL_SANITIZE=ON >/dev/null
 cmake --build build-sanitize -j "$jobs"
-(cd build-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+# The killed-writers test needs kills that land while a save writes its
+# file; with the slow unwinding above, a save spends nearly all its time
+# building its text in memory and the kills never land there. It is about
+# processes killed mid-write, not memory, and runs in the normal suite.
+(cd build-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" \
+  -E '^ResumeFiles\.AKilledSaveLeavesWholeFiles$')
 
 fuzzers=(fuzz_registry fuzz_readlist fuzz_tag fuzz_profile fuzz_cdinfo fuzz_cddb fuzz_dvdstate fuzz_bookmarks fuzz_version fuzz_storage fuzz_dvdfolder)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
