@@ -71,8 +71,7 @@ int main(int argc, char** argv)
     // construction, which sets the process's locale, and that is not safe
     // while another thread reads it. The first graph waits for the
     // initialisation when it needs it.
-    std::unique_ptr<media::Preloader> preloader =
-        std::make_unique<media::Preloader>(args.isEmpty() ? QString() : args.first());
+    media::Preloader preloader(args.isEmpty() ? QString() : args.first());
     // Leftovers of writers that were killed go; a settings file that cannot
     // be used is told once, and the program goes on with what it has.
     statefile::RemoveStaleTemporaries(QFile::encodeName(GetUserDataFolder()).toStdString(), {}, true);
@@ -84,7 +83,7 @@ int main(int argc, char** argv)
         auto window = std::make_unique<TZoMain>(args);
         entryMutex.reset();
         window->show();
-        preloader->WindowShown();
+        preloader.WindowShown();
         const int status = app.exec();
         window.reset();
         return status;
