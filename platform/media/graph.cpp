@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <chrono>
 #include <cmath>
@@ -31,10 +30,21 @@ constexpr auto kBuildTimeout = std::chrono::seconds(10);
 constexpr auto kBufferingGrace = std::chrono::seconds(2);
 constexpr qint64 kLargestPictureFile = 64 * 1024 * 1024;
 
+// Whether the text starts with a scheme of two or more characters (a letter,
+// then letters, digits, '+', '.' or '-') and "://". A plain scan, not a
+// regular expression: the first match of one on a thread registers a
+// thread-local destructor, which takes the dynamic loader's lock, and the
+// first graph is built while the decoders' library may be loading under it.
 bool IsAddress(const QString& text)
 {
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+://"));
-    return scheme.match(text).hasMatch();
+    const auto letter = [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    const qsizetype end = text.indexOf(QLatin1String("://"));
+    if (end < 2 || !letter(text[0])) return false;
+    for (qsizetype i = 1; i < end; ++i) {
+        const QChar c = text[i];
+        if (!letter(c) && !c.isDigit() && c != u'+' && c != u'.' && c != u'-') return false;
+    }
+    return true;
 }
 
 using SharedHolder = std::shared_ptr<BusShared>;

@@ -275,19 +275,23 @@ bool VideoOutput::MakeWindowSink(const char* factory)
     if (KnownToFail(factory)) return false;
     GstElement* sink = MakeOwnedElement(factory);
     if (!sink) return false;
+    if (HasProperty(sink, "force-aspect-ratio")) g_object_set(sink, "force-aspect-ratio", TRUE, nullptr);
+    // The overlay window's own paint and resize redraw the picture
+    // (ExposeOverlay). Left to the sink, events and exposes need an X event
+    // thread of its own, which polls every 50 ms and is joined each time the
+    // sink closes: a list of files that cannot play would wait that long per
+    // entry. Turned off before the sink opens, so that the thread never
+    // starts: starting it waits for the dynamic loader, which the decoders'
+    // library holds while the first graph is built, and turning it off
+    // afterwards waits for its next poll.
+    if (HasProperty(sink, "handle-events")) g_object_set(sink, "handle-events", FALSE, nullptr);
+    if (HasProperty(sink, "handle-expose")) g_object_set(sink, "handle-expose", FALSE, nullptr);
     if (!OpenSink(sink)) {
         if (!IsBroken(sink)) RememberFailure(factory);
         gst_object_unref(sink);
         return false;
     }
     sink_ = sink;
-    if (HasProperty(sink, "force-aspect-ratio")) g_object_set(sink, "force-aspect-ratio", TRUE, nullptr);
-    if (HasProperty(sink, "handle-events")) g_object_set(sink, "handle-events", FALSE, nullptr);
-    // The overlay window's own paint and resize redraw the picture
-    // (ExposeOverlay). Left to the sink, exposes would need an X event thread
-    // of its own, which polls every 50 ms and is joined each time the sink
-    // closes: a list of files that cannot play would wait that long per entry.
-    if (HasProperty(sink, "handle-expose")) g_object_set(sink, "handle-expose", FALSE, nullptr);
     overlay_ = new OverlayWindow(panel_);
     overlay_->onExpose = [this] { ExposeOverlay(); };
     overlay_->onGone = [this] { WindowGoneAway(); };
