@@ -51,7 +51,8 @@ int HandOver(const QStringList& args)
 
 }  // namespace
 
-int main(int argc, char** argv)
+// Called by the program's launcher (launcher.cpp).
+extern "C" __attribute__((visibility("default"))) int ZorviMain(int argc, char** argv)
 {
     const QStringList args = ProgramArguments(argc, argv);
     bool existed = false;
