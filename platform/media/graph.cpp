@@ -23,6 +23,7 @@ constexpr guint kPlayVideo = 0x1;
 constexpr guint kPlayAudio = 0x2;
 constexpr guint kPlayText = 0x4;
 constexpr guint kPlaySoftVolume = 0x10;
+constexpr guint kPlayNativeVideo = 0x40;
 constexpr guint kPlaySoftColorBalance = 0x400;
 
 constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002u);
@@ -45,6 +46,29 @@ bool IsAddress(const QString& text)
         if (!letter(c) && !c.isDigit() && c != u'+' && c != u'.' && c != u'-') return false;
     }
     return true;
+}
+
+// The video sink behind a converter of its own, given to playbin with the
+// native-video flag: playsink then puts no converter and scaler of its own
+// in front of the sink, and the first picture has a scaler fewer to agree on
+// its format through. The converter takes every decoder's format. (The
+// video output's filter stays playbin's video filter: inside the sink, its
+// colour elements would be taken by playsink for the sink's colour balance.)
+GstElement* ConvertingVideoSink(GstElement* sink)
+{
+    if (!sink) return nullptr;
+    g_autoptr(GstElement) convert = MakeOwnedElement("videoconvert");
+    if (!convert) return nullptr;
+    GstElement* bin = gst_bin_new("converting-sink");
+    gst_object_ref_sink(bin);
+    gst_bin_add_many(GST_BIN(bin), convert, sink, nullptr);
+    g_autoptr(GstPad) entry = gst_element_get_static_pad(convert, "sink");
+    if (!gst_element_link(convert, sink) || !entry || !gst_element_add_pad(bin, gst_ghost_pad_new("sink", entry))) {
+        gst_bin_remove(GST_BIN(bin), sink);
+        gst_object_unref(bin);
+        return nullptr;
+    }
+    return bin;
 }
 
 using SharedHolder = std::shared_ptr<BusShared>;
@@ -308,7 +332,13 @@ GraphPrivate::Outcome GraphPrivate::Build(const QString& uri, const OutputFallba
         flags |= kPlayVideo;
         shared->videoSink = video->Sink();
         shared->video = video.get();
-        g_object_set(pipeline, "video-sink", video->Sink(), nullptr);
+        if (GstElement* converting = ConvertingVideoSink(video->Sink())) {
+            g_object_set(pipeline, "video-sink", converting, nullptr);
+            gst_object_unref(converting);
+            flags |= kPlayNativeVideo;
+        } else {
+            g_object_set(pipeline, "video-sink", video->Sink(), nullptr);
+        }
         if (video->Filter()) g_object_set(pipeline, "video-filter", video->Filter(), nullptr);
     } else {
         // No picture: a sink that takes nothing, so that playbin does not
