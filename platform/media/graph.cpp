@@ -43,7 +43,7 @@ bool IsAddress(const QString& text)
     if (end < 2 || !letter(text[0])) return false;
     for (qsizetype i = 1; i < end; ++i) {
         const QChar c = text[i];
-        if (!letter(c) && !c.isDigit() && c != u'+' && c != u'.' && c != u'-') return false;
+        if (!letter(c) && (c < u'0' || c > u'9') && c != u'+' && c != u'.' && c != u'-') return false;
     }
     return true;
 }
