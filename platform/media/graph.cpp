@@ -31,23 +31,6 @@ constexpr auto kBuildTimeout = std::chrono::seconds(10);
 constexpr auto kBufferingGrace = std::chrono::seconds(2);
 constexpr qint64 kLargestPictureFile = 64 * 1024 * 1024;
 
-// Whether the text starts with a scheme of two or more characters (a letter,
-// then letters, digits, '+', '.' or '-') and "://". A plain scan, not a
-// regular expression: the first match of one on a thread registers a
-// thread-local destructor, which takes the dynamic loader's lock, and the
-// first graph is built while the decoders' library may be loading under it.
-bool IsAddress(const QString& text)
-{
-    const auto letter = [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
-    const qsizetype end = text.indexOf(QLatin1String("://"));
-    if (end < 2 || !letter(text[0])) return false;
-    for (qsizetype i = 1; i < end; ++i) {
-        const QChar c = text[i];
-        if (!letter(c) && (c < u'0' || c > u'9') && c != u'+' && c != u'.' && c != u'-') return false;
-    }
-    return true;
-}
-
 // The video sink behind a converter of its own, given to playbin with the
 // native-video flag: playsink then puts no converter and scaler of its own
 // in front of the sink, and the first picture has a scaler fewer to agree on
@@ -260,6 +243,18 @@ void OnSourceSetup(GstElement*, GstElement* source, gpointer data)
 void DeleteLocation(gpointer data, GClosure*) { delete static_cast<QByteArray*>(data); }
 
 }  // namespace
+
+bool IsAddress(const QString& text, int shortestScheme)
+{
+    const auto letter = [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    const qsizetype end = text.indexOf(QLatin1String("://"));
+    if (end < std::max(shortestScheme, 1) || !letter(text[0])) return false;
+    for (qsizetype i = 1; i < end; ++i) {
+        const QChar c = text[i];
+        if (!letter(c) && (c < u'0' || c > u'9') && c != u'+' && c != u'.' && c != u'-') return false;
+    }
+    return true;
+}
 
 // ---- building ----
 

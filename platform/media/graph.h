@@ -50,6 +50,14 @@ enum class GraphState { Stopped, Paused, Running };
 // is silence.
 double LinearVolume(long hundredthsDb);
 
+// Whether the text starts with a scheme of at least `shortestScheme`
+// characters (a letter, then letters, digits, '+', '.' or '-') and "://".
+// A plain scan, not a regular expression: the first match of one on a thread
+// registers a thread-local destructor, which takes the dynamic loader's
+// lock, and the first graph is built while the decoders' library may be
+// loading under it.
+bool IsAddress(const QString& text, int shortestScheme = 2);
+
 // Element factory name to its 16-byte class identifier and back: the
 // name-based (SHA-1, version 5) UUID of the factory name under our namespace,
 // in the byte order of a stored GUID.

@@ -2,11 +2,11 @@
 #include "platform/realmedia/realmedia.h"
 
 #include "platform/media/bus.h"
+#include "platform/media/graph.h"
 #include "platform/media/output.h"
 
 #include <QFileInfo>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
 
@@ -24,11 +24,8 @@ constexpr guint kPlaySoftVolume = 1 << 4;
 constexpr int kFileOpenTimeoutMs = 10000;
 constexpr int kStreamOpenTimeoutMs = 30000;
 
-bool IsAddress(const QString& source)
-{
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
-    return scheme.match(source).hasMatch();
-}
+// Any scheme, one letter too.
+bool IsAddress(const QString& source) { return media::IsAddress(source, 1); }
 
 // A path becomes a file URI whatever characters it holds ("#", "%", "?",
 // blanks, non-ASCII); an address is taken as it stands.
