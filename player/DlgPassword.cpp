@@ -1,9 +1,8 @@
 #include "player/DlgPassword.h"
 
+#include "player/tools/WindowPlacement.h"
 #include "ui_DlgPassword.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 
 TDlgPassword::TDlgPassword(QWidget* owner) : QDialog(owner), ui_(std::make_unique<Ui::TDlgPassword>())
 {
@@ -27,12 +26,6 @@ void TDlgPassword::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
     // Centred on the screen, not on its owner.
-    QScreen* screen = parentWidget() ? parentWidget()->screen() : nullptr;
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    if (screen) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    TWindowPlacement::CentreOnScreen(this);
     ui_->Edit1->setFocus();
 }

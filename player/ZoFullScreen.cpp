@@ -3,6 +3,7 @@
 #include "player/ZoMain.h"
 
 #include "player/units/Dvdmenus.h"
+#include "player/tools/WindowPlacement.h"
 #include "player/units/Windowgeometry.h"
 #include "ui_ZoMain.h"
 
@@ -160,11 +161,7 @@ void TZoMain::LeaveFullScreen()
     setWindowState(Qt::WindowNoState);
     if (QWindow* handle = windowHandle()) handle->setFlags(windowFlags());
     // The monitors may have changed meanwhile: the window comes back inside one.
-    std::vector<QRect> areas;
-    if (QScreen* primary = QGuiApplication::primaryScreen()) areas.push_back(primary->availableGeometry());
-    for (QScreen* s : QGuiApplication::screens())
-        if (s != QGuiApplication::primaryScreen()) areas.push_back(s->availableGeometry());
-    setGeometry(geometry::PullInside(savedGeometry_, areas));
+    setGeometry(geometry::PullInside(savedGeometry_, TWindowPlacement::WorkAreas()));
     show();
     raise();
     activateWindow();

@@ -14,6 +14,7 @@
 #include "player/units/Imagelist.h"
 #include "player/units/Reghelp.h"
 #include "player/units/Shortcuts.h"
+#include "player/tools/WindowPlacement.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -408,81 +409,88 @@ void TZoMain::FreeClosedLibraryViewers()
     }
 }
 
-void TZoMain::OnToolNotify(WPARAM wParam, LPARAM lParam)
+void TZoMain::OnLibraryRequest(LibraryRequest request)
 {
-    switch (wParam) {
-    case 0:
-        FreeClosedLibraryViewers();
-        switch (lParam) {
-        case 1:
-            // The library asks to play the folder or list in ViewerPath.
-            if (!viewerPath_.isEmpty()) {
-                CloseMedia();
-                UpdateControlsForMedia(false);
-                TPathIntake how;
-                how.reader = TPathIntake::Reader::FolderOrList;
-                TakePaths({viewerPath_}, how);
-            }
-            break;
-        case 2:
-            if (cdPlayer_) {
-                // The track chosen in the library; its end is not the disc's.
-                cdPlayer_->suppressNotify = true;
-                cdPlayer_->PlayTrack(playList_.ListIndex() + 1);
-            } else if (!dvd_.Mode && playList_.IsValidIndex(playList_.ListIndex())) {
-                addingItems_ = true;
-                CloseMedia();
-                OpenFileActivated(playList_.Item(playList_.ListIndex()).Path);
-                addingItems_ = false;
-            }
-            break;
-        case 3:
-            if (!playList_.IsEmpty()) {
-                openedPath_ = playList_.Item(0).Path;
-                PlayListItem(true, false);
-            }
-            addingItems_ = false;
-            break;
-        case 4:
-            // The library opens a drive: its audio CD plays.
-            if (!viewerPath_.isEmpty() && DriveHoldsAudioCd(viewerPath_)) StartAudioCd();
-            break;
-        case 5:
-            if (!viewerPath_.isEmpty()) StartDvd();
-            break;
-        default:
-            break;
+    FreeClosedLibraryViewers();
+    switch (request) {
+    case LibraryRequest::OpenViewerPath:
+        // The library asks to play the folder or list in ViewerPath.
+        if (!viewerPath_.isEmpty()) {
+            CloseMedia();
+            UpdateControlsForMedia(false);
+            TPathIntake how;
+            how.reader = TPathIntake::Reader::FolderOrList;
+            TakePaths({viewerPath_}, how);
         }
         break;
-    case 1:
+    case LibraryRequest::PlayListIndex:
+        if (cdPlayer_) {
+            // The track chosen in the library; its end is not the disc's.
+            cdPlayer_->suppressNotify = true;
+            cdPlayer_->PlayTrack(playList_.ListIndex() + 1);
+        } else if (!dvd_.Mode && playList_.IsValidIndex(playList_.ListIndex())) {
+            addingItems_ = true;
+            CloseMedia();
+            OpenFileActivated(playList_.Item(playList_.ListIndex()).Path);
+            addingItems_ = false;
+        }
+        break;
+    case LibraryRequest::PlayFromStart:
+        if (!playList_.IsEmpty()) {
+            openedPath_ = playList_.Item(0).Path;
+            PlayListItem(true, false);
+        }
+        addingItems_ = false;
+        break;
+    case LibraryRequest::OpenDrive:
+        // The library opens a drive: its audio CD plays.
+        if (!viewerPath_.isEmpty() && DriveHoldsAudioCd(viewerPath_)) StartAudioCd();
+        break;
+    case LibraryRequest::StartDvd:
+        if (!viewerPath_.isEmpty()) StartDvd();
+        break;
+    case LibraryRequest::Nothing:
+        break;
+    }
+}
+
+void TZoMain::OnToolNotify(WPARAM wParam, LPARAM lParam)
+{
+    // A window deleted here may still be on the call stack of its own close
+    // handling: DeleteToolWindow lets it go once the event loop is back.
+    switch (static_cast<ToolNotice>(wParam)) {
+    case ToolNotice::LibraryRequest:
+        OnLibraryRequest(static_cast<LibraryRequest>(lParam));
+        break;
+    case ToolNotice::CaptureClosed:
         if (CaptureWindow) DeleteToolWindow(CaptureWindow);
         break;
-    case 2:
-        if (lParam == 0) {
-            if (ListEditWindow) {
-                DeleteToolWindow(ListEditWindow);
-                SetWindowTopmost(ui_->PMForeground->isChecked());
-            }
-        } else if (LibraryEditWindow) {
-            DeleteToolWindow(LibraryEditWindow);
+    case ToolNotice::ListEditorClosed: {
+        QPointer<QWidget>& editor = lParam == kPlayListEditor ? ListEditWindow : LibraryEditWindow;
+        if (editor) {
+            DeleteToolWindow(editor);
             SetWindowTopmost(ui_->PMForeground->isChecked());
         }
         break;
-    case 3:
+    }
+    case ToolNotice::FileBrowserClosed:
         if (FileBrowserWindow) {
             DeleteToolWindow(FileBrowserWindow);
             SetWindowTopmost(ui_->PMForeground->isChecked());
         }
         break;
-    case 4:
+    case ToolNotice::CountdownClosed:
         if (EndingWindow) DeleteToolWindow(EndingWindow);
         break;
-    case 5:
+    case ToolNotice::BookmarksClosed:
         if (BookmarkWindow) BookmarkDlgClosed();
         break;
-    default:
-        break;
     }
+}
+
+void TZoMain::PostToolNotice(ToolNotice notice, LPARAM code)
+{
+    PostMessage(WM_TOOLNOTIFY, static_cast<WPARAM>(notice), code);
 }
 
 void TZoMain::OnDropFiles(TMessage& message)
@@ -654,17 +662,7 @@ void TZoMain::OnLeftButton(TMessage& message)
     }
 }
 
-void TZoMain::SetWindowTopmost(bool on)
-{
-    const bool visible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    // Changing the flag hides the window; showing it again must not take the
-    // focus from the window the user is in.
-    const bool quiet = testAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_ShowWithoutActivating, true);
-    if (visible) show();
-    setAttribute(Qt::WA_ShowWithoutActivating, quiet);
-}
+void TZoMain::SetWindowTopmost(bool on) { TWindowPlacement::SetStayOnTop(this, on); }
 
 void TZoMain::UpdateScreenSaverHold()
 {

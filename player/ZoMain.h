@@ -11,6 +11,7 @@
 
 #include "platform/forms/forms.h"
 #include "platform/media/graph.h"
+#include "player/tools/ToolNotice.h"
 #include "player/units/Audiomixer.h"
 #include "player/units/Commands.h"
 #include "player/units/Bookmarkcommands.h"
@@ -233,6 +234,7 @@ public:
     void OnGraphEvent();
     void OnLeftButton(TMessage& message);
     void OnToolNotify(WPARAM wParam, LPARAM lParam);
+    void PostToolNotice(ToolNotice notice, LPARAM code);
     void OnWindowTimer(UINT id);
 
     // ---- opening media ----
@@ -754,6 +756,7 @@ private:
     void SetOpenControlsEnabled(bool enabled);
     void BringToForeground();
     void FreeClosedLibraryViewers();
+    void OnLibraryRequest(LibraryRequest request);
     void DeleteToolWindow(QPointer<QWidget>& window);
     void OpenEntry(int index);
     void RemoveCurrentAndMoveOn();

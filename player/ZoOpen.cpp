@@ -9,6 +9,7 @@
 #include "platform/dialogs/dialogs.h"
 #include "platform/paths/paths.h"
 #include "player/units/Opendialogex.h"
+#include "player/tools/WindowPlacement.h"
 #include "player/units/Windowgeometry.h"
 #include "ui_ZoMain.h"
 
@@ -243,11 +244,7 @@ void TZoMain::UpdateControlsForMedia(bool resetWindow)
         ui_->TxtInfo->hide();
         SetClientSize(290, 60);
         // The small window stays inside the work area of its monitor.
-        if (const QScreen* screen = WindowScreen()) {
-            const QRect frame = frameGeometry();
-            const QRect inside = geometry::PullInside(frame, {screen->availableGeometry()});
-            move(pos() + (inside.topLeft() - frame.topLeft()));
-        }
+        TWindowPlacement::KeepInside(this);
     }
     SetPlayState(psNothing);
     // The file-mode gesture bindings come back from a DVD's own.

@@ -7,6 +7,7 @@
 #include "player/units/Dvdpipeline.h"
 #include "player/units/Shortcuts.h"
 #include "player/units/Windowgeometry.h"
+#include "player/tools/WindowPlacement.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -43,18 +44,8 @@ void TZoMain::PlaceWindow()
 {
     // The stored position, kept inside the work area of the monitor that
     // holds it (the primary monitor when none does).
-    QScreen* screen = QGuiApplication::screenAt(QPoint(static_cast<int>(settings_.Left), static_cast<int>(settings_.Top)));
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QRect area = screen->availableGeometry();
-    const QSize frame = frameGeometry().size();
-    int left = static_cast<int>(static_cast<LONG>(settings_.Left));
-    int top = static_cast<int>(static_cast<LONG>(settings_.Top));
-    top = std::min(top, area.bottom() + 1 - frame.height());
-    left = std::min(left, area.right() + 1 - frame.width());
-    top = std::max(top, area.top());
-    left = std::max(left, area.left());
-    move(left, top);
+    TWindowPlacement::MoveInside(this, QPoint(static_cast<int>(static_cast<LONG>(settings_.Left)),
+                                              static_cast<int>(static_cast<LONG>(settings_.Top))));
 }
 
 void TZoMain::ResetVideoRect()
