@@ -6,7 +6,8 @@
 // ZoGraph.cpp: the file graph; ZoPlayList.cpp: play list steps; ZoTransport.cpp:
 // play, stop, seek and position display; ZoWindowSize.cpp: window and video sizing;
 // ZoKeys.cpp: keys, shortcut items and mouse gestures; ZoCommands.cpp: the
-// numbered commands and the small menu handlers).
+// numbered commands and the small menu handlers; ZoDvdEvents.cpp: the DVD
+// navigator's events and the DVD time display).
 #pragma once
 
 #include "platform/forms/forms.h"
