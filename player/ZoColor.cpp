@@ -4,7 +4,7 @@
 #include "player/ZoMain.h"
 
 #include "player/units/Colorpresets.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
 

@@ -11,7 +11,7 @@
 #include "player/units/Dvdgraph.h"
 #include "player/units/Dvdpipeline.h"
 #include "player/units/Imagelist.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "player/units/Shortcuts.h"
 #include "player/units/Transport.h"
 #include "player/units/Windowgeometry.h"

@@ -9,7 +9,7 @@
 #include "player/units/Dvdpipeline.h"
 #include "player/units/Languages.h"
 #include "player/units/Videoops.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "player/units/Shortcuts.h"
 #include "player/units/Wmvinfo.h"
 #include "ui_ZoMain.h"

@@ -5,7 +5,7 @@
 #include "player/ZoMain.h"
 
 #include "platform/keys/keys.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
 

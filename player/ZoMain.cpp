@@ -12,7 +12,7 @@
 #include "platform/registry/registry.h"
 #include "player/units/Ccdplay.h"
 #include "player/units/Imagelist.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "player/units/Shortcuts.h"
 #include "player/tools/WindowPlacement.h"
 #include "ui_ZoMain.h"

@@ -1,9 +1,9 @@
 #include "CddbClient.h"
 
 #include "platform/registry/registry.h"
-#include "units/Reghelp.h"
+#include "common/Reghelp.h"
 
-#include "zodlg/scramble.h"
+#include "common/scramble.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "CddbReply.h"
 
-#include "units/Cstrings.h"
+#include "common/Cstrings.h"
 
 #include <iconv.h>
 

@@ -1,6 +1,6 @@
 #include "player/units/Audiomixer.h"
 
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 
 #include <algorithm>
 #include <cmath>

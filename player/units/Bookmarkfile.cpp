@@ -1,7 +1,7 @@
 #include "units/Bookmarkfile.h"
 
 #include "platform/files/statefile.h"
-#include "units/Cstrings.h"
+#include "common/Cstrings.h"
 
 #include <QFile>
 #include <QFileInfo>

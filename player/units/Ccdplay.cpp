@@ -3,8 +3,8 @@
 
 #include "Ccdplayerini.h"
 #include "Cdinfo.h"
-#include "Cstrings.h"
-#include "Reghelp.h"
+#include "common/Cstrings.h"
+#include "common/Reghelp.h"
 #include "Zodlg.h"
 #include "platform/dialogs/dialogs.h"
 #include "player/ZoMain.h"

@@ -2,8 +2,8 @@
 #include "Ccdplayerini.h"
 
 #include "Cdinfo.h"
-#include "Cstrings.h"
-#include "Reghelp.h"
+#include "common/Cstrings.h"
+#include "common/Reghelp.h"
 #include "platform/paths/paths.h"
 #include "platform/profile/profile.h"
 

@@ -2,7 +2,7 @@
 // reading-speed limit.
 #include "Cdinfo.h"
 
-#include "Cstrings.h"
+#include "common/Cstrings.h"
 #include "platform/cdrom/cdrom.h"
 
 #include <QByteArray>

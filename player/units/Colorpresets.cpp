@@ -1,6 +1,6 @@
 #include "player/units/Colorpresets.h"
 
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 
 #include <algorithm>
 

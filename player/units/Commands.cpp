@@ -1,6 +1,6 @@
 #include "player/units/Commands.h"
 
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 
 #include <algorithm>
 #include <array>

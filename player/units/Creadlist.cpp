@@ -1,7 +1,7 @@
 // Play-list file readers and writer.
 #include "Creadlist.h"
 
-#include "Cstrings.h"
+#include "common/Cstrings.h"
 #include "platform/files/statefile.h"
 #include "platform/paths/paths.h"
 

@@ -1,7 +1,7 @@
 // ID3v2 / ID3v1 tag reader and MP3 duration walk.
 #include "Ctag.h"
 
-#include "Cstrings.h"
+#include "common/Cstrings.h"
 
 #include <QFile>
 

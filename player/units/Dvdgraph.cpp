@@ -1,9 +1,9 @@
 #include "units/Dvdgraph.h"
 
 #include "units/Languages.h"
-#include "units/Reghelp.h"
+#include "common/Reghelp.h"
 
-#include "scramble.h"
+#include "common/scramble.h"
 
 namespace {
 

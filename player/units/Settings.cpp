@@ -1,6 +1,6 @@
 #include "Settings.h"
 
-#include "Reghelp.h"
+#include "common/Reghelp.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,7 +1,7 @@
 #include "player/units/Shortcuts.h"
 
 #include "platform/keys/keys.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,6 +1,6 @@
 #include "player/units/Vmr9mixer.h"
 
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The ID3 tag reader and the duration walk over a file made of the input,
 // kept in memory (memfd) and opened by its /proc path.
-#include "units/Cstrings.h"
+#include "common/Cstrings.h"
 #include "units/Ctag.h"
 
 #include <sys/mman.h>

@@ -5,7 +5,7 @@
 #include "zodlg/CddbClient.h"
 #include "zodlg/zodlg.h"
 #include "zodlg_test_util.h"
-#include "zodlg/scramble.h"
+#include "common/scramble.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -1,6 +1,6 @@
 #include "zodlg_test_util.h"
 
-#include "units/Reghelp.h"
+#include "common/Reghelp.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "platform/mixer/fake.h"
 #include "platform/registry/registry.h"
 #include "player/units/Audiomixer.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "cd_test_util.h"
 #include "units/Ccdplayerini.h"
 #include "units/Cdinfo.h"
-#include "units/Reghelp.h"
+#include "common/Reghelp.h"
 
 #include <gtest/gtest.h>
 

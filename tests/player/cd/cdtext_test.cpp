@@ -2,7 +2,7 @@
 // that end early; the text decoding it shares with the other readers.
 #include "cd_test_util.h"
 #include "units/Cdinfo.h"
-#include "units/Cstrings.h"
+#include "common/Cstrings.h"
 
 #include <gtest/gtest.h>
 

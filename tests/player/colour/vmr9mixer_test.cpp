@@ -1,7 +1,7 @@
 // CVMR9MIXER against a stand-in of the renderer's picture controls, and the
 // `SetNames` boundary, on a registry file of their own.
 #include "player/units/Colorpresets.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "player/units/Vmr9mixer.h"
 #include "support/test_util.h"
 

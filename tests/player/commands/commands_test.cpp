@@ -5,7 +5,7 @@
 #include "platform/forms/forms.h"
 #include "player/units/Commands.h"
 #include "player/units/Imagelist.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "player/units/Shortcuts.h"
 #include "support/test_util.h"
 #include "ui_ZoMain.h"

@@ -3,9 +3,9 @@
 // viewer path kept as it is, the password rules, and the navigator's options
 // and languages.
 #include "fake_builder.h"
-#include "scramble.h"
+#include "common/scramble.h"
 #include "support/test_util.h"
-#include "units/Reghelp.h"
+#include "common/Reghelp.h"
 
 #include <gtest/gtest.h>
 

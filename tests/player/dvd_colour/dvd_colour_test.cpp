@@ -2,7 +2,7 @@
 // stored values, a preset and the colour window's path reach the picture
 // read back from the layer, and the values are stored as the disc closes.
 #include "platform/dvd/player.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "window_test_util.h"
 
 #include <QImage>

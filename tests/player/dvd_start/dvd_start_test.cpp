@@ -10,7 +10,7 @@
 #include "player/units/Dvdfolder.h"
 #include "player/units/Imagelist.h"
 #include "player/units/Shortcuts.h"
-#include "scramble.h"
+#include "common/scramble.h"
 #include "window_test_util.h"
 
 #include <QApplication>

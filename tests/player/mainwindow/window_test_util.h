@@ -5,7 +5,7 @@
 
 #include "platform/registry/registry.h"
 #include "player/ZoMain.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "support/test_util.h"
 #include "ui_ZoMain.h"
 

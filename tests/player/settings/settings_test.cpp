@@ -1,4 +1,4 @@
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "player/units/Settings.h"
 
 #include "support/test_util.h"

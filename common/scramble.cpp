@@ -1,4 +1,4 @@
-#include "scramble.h"
+#include "common/scramble.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Reghelp.h"
+#include "common/Reghelp.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
 // Password scrambling: round trips of texts of every length class, the key
 // positions, and that no byte of UTF-8 text ever scrambles to zero (a zero
 // would cut the stored password short or make it read as none).
-#include "scramble.h"
+#include "common/scramble.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Text of bytes from outside: UTF-8 checks and the older encodings that
 // tags, list files, CD-TEXT and cdplayer.ini may hold.
-#include "Cstrings.h"
+#include "common/Cstrings.h"
 
 #include <iconv.h>
 
