@@ -686,6 +686,7 @@ public:
     // ---- audio CD (ZoCd.cpp) ----
     // The disc's player while a disc is open, else null.
     CCDPlay* CdPlayer() const { return cdPlayer_.get(); }
+    // The open disc's drive, as TCdState::Drive has it; empty when none.
     const QString& OpenDriveLetter() const { return cd_.Drive; }
     void OnMciNotify(WPARAM flags, LPARAM deviceId);
     // Whether the drive's table of contents lists an audio track.
