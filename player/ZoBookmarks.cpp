@@ -73,7 +73,7 @@ struct TZoMain::TBookmarkParts {
         {
             using bookmarks::TMediaKind;
             if (w_->dvd_.Mode) return TMediaKind::Dvd;
-            if (w_->cdOpen_) return TMediaKind::Cd;
+            if (w_->cd_.Open) return TMediaKind::Cd;
             if (w_->HasRealControl() && w_->item_.Rendered) return TMediaKind::RealMedia;
             if (w_->graph_ && w_->item_.Rendered) return TMediaKind::Graph;
             return TMediaKind::None;

@@ -30,7 +30,7 @@ void TZoMain::SkipBackCommand() { SkipByCommand(-SkipLength(), false); }
 void TZoMain::SkipSmallCommand() { SkipByCommand(static_cast<int>(settings_.MouseCtlLength), true); }
 void TZoMain::SkipBackSmallCommand() { SkipByCommand(-static_cast<int>(settings_.MouseCtlLength), true); }
 
-bool TZoMain::MouseSkipAllowed() const { return !dvd_.Mode && !cdOpen_ && !item_.RealMedia; }
+bool TZoMain::MouseSkipAllowed() const { return !dvd_.Mode && !cd_.Open && !item_.RealMedia; }
 bool TZoMain::LibraryButtonShown() const { return ui_->TBtnShowLibrary->isVisible(); }
 bool TZoMain::FolderButtonShown() const { return ui_->TBtnShowFolder1->isVisible(); }
 

@@ -16,10 +16,12 @@
 #include "player/units/Audiomixer.h"
 #include "player/units/Commands.h"
 #include "player/units/Bookmarkcommands.h"
+#include "player/units/Cdhost.h"
 #include "player/units/Cdinfo.h"
 #include "player/units/Creadlist.h"
 #include "player/units/Dvdgraph.h"
 #include "player/units/Playlist.h"
+#include "player/units/Playstate.h"
 #include "player/units/Settings.h"
 #include "player/units/Transport.h"
 #include "player/units/Vmr9mixer.h"
@@ -73,9 +75,6 @@ constexpr UINT WM_STARTUPINTAKE = WM_USER + 57;
 extern const char* const kAppMutexName;
 extern const char* const kMainWindowClass;
 
-// Play states.
-enum : int { psNothing = 0, psStopped = 1, psPaused = 2, psPlaying = 3, psScan = 4 };
-
 // Window timers of the main window by id (SetTimer, KillTimer, WM_TIMER).
 enum : UINT {
     kHidePanelsTimer = 1,       // 1000 ms: hides the volume area once the cursor has left it
@@ -124,9 +123,14 @@ struct TDvdState {
     bool ButtonClickWaiting = false; // the left press selected a disc-menu button: its release activates it
 };
 
-// Audio-CD state of the window (the CD issue fills it).
+// Audio-CD state of the window. Requested survives the disc; Open and Drive
+// belong to the open disc.
 struct TCdState {
     bool Requested = false;   // "/CD" seen from a second start: its drive record follows
+    bool Open = false;        // an audio CD is open (its player object exists)
+    // The whole name of the drive whose disc is open (device node, mount
+    // point or cue sheet), never cut or case-changed; empty when none.
+    QString Drive;
 };
 
 // The opened item: what belongs to one media item from its opening to
@@ -198,7 +202,7 @@ struct TPathIntake {
     bool lockOpenControls = false;     // the open controls are disabled while the paths are taken
 };
 
-class TZoMain : public TForm, public IListSink, public TCommandTarget {
+class TZoMain : public TForm, public IListSink, public TCommandTarget, public ICdHost {
     Q_OBJECT
 public:
     // `arguments` is the command line without the program name.
@@ -351,9 +355,6 @@ public:
     void ReleaseAudioMixer();
     // A RealMedia clip starts: with VolumeAuto on, its wave line takes the bar.
     void ApplyRealMediaVolume();
-    // The open audio-CD device's volume for the mixer's CD line (null when
-    // none is open; not owned). The CD player sets it while its device is open.
-    void SetCdVolumeControl(CdVolumeControl* control) { cdVolume_ = control; }
     // Makes the mixer object for AudioMixer (tests give a fake device).
     void SetMixerFactory(std::function<std::unique_ptr<CAudioMixer>(CdVolumeControl*)> factory)
     {
@@ -681,30 +682,70 @@ public:
     void SetMediaKindForTest(bool dvd, bool cd, bool realMedia)
     {
         dvd_.Mode = dvd;
-        cdOpen_ = cd;
+        cd_.Open = cd;
         item_.RealMedia = realMedia;
     }
 
     // ---- audio CD (ZoCd.cpp) ----
     // The disc's player while a disc is open, else null.
     CCDPlay* CdPlayer() const { return cdPlayer_.get(); }
-    // The whole name of the drive whose disc is open (device node, mount
-    // point or cue sheet), never cut or case-changed; empty when none.
-    const QString& OpenDriveLetter() const { return openDriveLetter_; }
+    // The open disc's drive, as TCdState::Drive has it; empty when none.
+    const QString& OpenDriveLetter() const { return cd_.Drive; }
     void OnMciNotify(WPARAM flags, LPARAM deviceId);
     // Whether the drive's table of contents lists an audio track.
     static bool DriveHoldsAudioCd(const QString& drive);
     // Closes and frees the CD player; the drive runs at full speed again.
     void DeleteCdPlayer();
     // The seek bar moved by the program, not by a drag.
-    void SetSeekBar(int value);
+    void SetSeekBar(int value) override;
     void SetSeekBarMaximum(int maximum);
-    bool CdTimerActive() const { return CDTimer->isActive(); }
+    bool CdTimerActive() const override { return CDTimer->isActive(); }
 
 private:
-    friend class CCDPlay;
     std::unique_ptr<CCDPlay> cdPlayer_;
-    QString openDriveLetter_;
+
+    // The CD player's view of the window (ICdHost).
+    void ClearTracks() override;
+    void AddTrack(const TPlayListItem& entry) override;
+    void ReplaceTrack(int index, const TPlayListItem& entry) override;
+    int TrackCount() const override;
+    TPlayListItem Track(int index) const override;
+    int TrackIndex() const override;
+    void SetTrackIndex(int index) override;
+    int StartShuffleOrder() override;
+    bool ShuffleEntriesLeft() const override;
+    void PlayNextEntry() override;
+    bool OnePlayOn() const override;
+    bool ShuffleOn() const override;
+    bool LoopOn() const override;
+    bool PowerActionWaiting() const override;
+    int ShownPlayState() const override;
+    void ShowPlayState(int state) override;
+    void MarkAudioOnly() override;
+    int SeekBarValue() const override;
+    int SeekBarMaximum() const override;
+    bool SeekBarHeld() const override;
+    bool SeekBarMoved() const override;
+    void ClearSeekBarMoved() override;
+    void ShowTrackLength(int seekBarMaximum, const QString& text) override;
+    void ShowElapsed(int seconds) override;
+    void SetTimeText(const QString& text) override;
+    void ShowTitle(const QString& title) override;
+    void ShowArtistLine(const QString& line) override;
+    void LayOutForDiscTexts() override;
+    void ShowCdControls(int trackCount) override;
+    void ShowFileControls() override;
+    void SetVolumeBar(int percent) override;
+    void EnableSaveTitles() override;
+    QMenu* AddCdTextMenu() override;
+    void RemoveCdTextMenu(QMenu* menu) override;
+    void SetCdTimer(bool on) override;
+    void StartNotifyTimer(unsigned ms) override;
+    TForm* NoticeWindow() override { return this; }
+    // The open audio-CD device's volume for the mixer's CD line (null when
+    // none is open; not owned).
+    void SetCdVolumeControl(CdVolumeControl* control) override;
+    void Inform(const QString& text) override;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -806,7 +847,6 @@ private:
     TOpenedItem item_;
     TDvdState dvd_;
     TCdState cd_;
-    bool cdOpen_ = false;             // an audio CD is open (its player object exists)
     TMouseActions mouseActions_;
     // The file-mode bindings while a DVD's own are in use.
     std::optional<TMouseActions> savedMouseActions_;

@@ -44,15 +44,15 @@ void TZoMain::TrackBarVolumeChange(int position)
     }
     if (fullScreen_ && settings_.ShowStatus) ShowStatusText(QStringLiteral("ボリューム %1").arg(position));
     // An audio CD's volume is its device's, not the stored one.
-    if (!cdOpen_) SetTag(ui_->TrackBarVolume, position);
+    if (!cd_.Open) SetTag(ui_->TrackBarVolume, position);
     if (HasGraphAudio()) {
         SetAudioVolume();
         return;
     }
     const bool realMediaPlays = item_.RealMedia && !graph_ && playState_ != psNothing;
-    if (!cdOpen_ && !realMediaPlays) return;
+    if (!cd_.Open && !realMediaPlays) return;
     // The line keeps its level until the bar moves: the mixer is made now.
-    AudioMixer()->SetVolume(cdOpen_ ? CAudioMixer::CompactDisc : CAudioMixer::Wave,
+    AudioMixer()->SetVolume(cd_.Open ? CAudioMixer::CompactDisc : CAudioMixer::Wave,
                             static_cast<long>(position) * mixer::kMaxVolume / 100);
 }
 

@@ -6,15 +6,9 @@
 #include "common/Cstrings.h"
 #include "common/Reghelp.h"
 #include "Zodlg.h"
-#include "platform/dialogs/dialogs.h"
-#include "player/ZoMain.h"
-#include "ui_ZoMain.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QMenu>
-#include <QSlider>
-#include <QToolButton>
 
 #include <algorithm>
 #include <vector>
@@ -87,7 +81,7 @@ QString CdTextLanguageName(int code)
 
 void CCDPlay::SetDeviceFactory(DeviceFactory factory) { Factory() = std::move(factory); }
 
-CCDPlay::CCDPlay(TZoMain* window) : window_(window)
+CCDPlay::CCDPlay(ICdHost& host) : host_(host)
 {
     // Without the key every flag keeps its default, as every other setting does.
     if (RegKey key = RegKey::Open(HKEY_CURRENT_USER, kMainKey, KEY_READ)) {
@@ -103,32 +97,8 @@ CCDPlay::~CCDPlay()
 {
     CloseDevice();
     RemoveLanguageMenu();
-    Ui::TZoMain* ui = window_->Form();
-    ui->miOnePlay->setVisible(false);
-    ui->CDDB1->menuAction()->setVisible(false);
-    ui->NContinuousPlay->setVisible(true);
-    // The file mode's menus come back with its seek-bar menu.
-    ui->miWindowSizeMenu->menuAction()->setVisible(true);
-    ui->miAspectMenu->menuAction()->setVisible(true);
-    ui->NFullScreen->setVisible(true);
-    ui->TrackBarForSeek->setContextMenuPolicy(Qt::CustomContextMenu);
-    ui->TBtnShowCombo->setToolTip(QStringLiteral("ファイルの選択"));
-    ui->TBtnNextTrack->setToolTip(QStringLiteral("次のファイル"));
-    ui->TBtnPreviousTrack->setToolTip(QStringLiteral("前のファイル"));
-    ui->miSaveToCDIni->setEnabled(false);
-    // The bar showed the disc's own volume; the files' volume is its Tag.
-    if (!window_->BalanceShown()) ui->TrackBarVolume->setValue(Tag(ui->TrackBarVolume));
+    host_.ShowFileControls();
 }
-
-void CCDPlay::SetCdTimer(bool on)
-{
-    if (on)
-        window_->CDTimer->start();
-    else
-        window_->CDTimer->stop();
-}
-
-void CCDPlay::SetNotifyTimer(unsigned ms) { window_->SetTimer(kCdNotifyTimer, ms); }
 
 void CCDPlay::OnNotify()
 {
@@ -138,23 +108,20 @@ void CCDPlay::OnNotify()
         OnTrackEnd();
 }
 
-int CCDPlay::Open()
+int CCDPlay::Open(const QString& drive)
 {
-    Ui::TZoMain* ui = window_->Form();
     suppressNotify = false;
-    window_->update();
     // The whole drive name: its case is never changed.
-    drive_ = window_->openDriveLetter_;
-    window_->viewerPath_.clear();
+    drive_ = drive;
 
     device_ = Factory() ? Factory()() : cdrom::CreateAudioDevice();
-    if (!device_ || !device_->Open(drive_, window_)) {
+    if (!device_ || !device_->Open(drive_, host_.NoticeWindow())) {
         device_.reset();
         return 0;
     }
     // The mixer's CD line is this device's own volume while it is open.
     volumeControl_.device = device_.get();
-    window_->SetCdVolumeControl(&volumeControl_);
+    host_.SetCdVolumeControl(&volumeControl_);
     int tracks = 0;
     if (!device_->TrackCount(&tracks) || tracks < 1) return 0;
 
@@ -169,18 +136,17 @@ int CCDPlay::Open()
     if (!titled) FillDefaultTracks(tracks);
 
     suppressNotify = true;
-    SetNotifyTimer(kSuppressAfterOpenMs);
-    window_->item_.AudioOnly = true;
-    TPlayList& list = window_->playList_;
-    list.SetListIndex(0);
+    host_.StartNotifyTimer(kSuppressAfterOpenMs);
+    host_.MarkAudioOnly();
+    host_.SetTrackIndex(0);
 
     bool started = false;
-    if (ui->MShuffle->isChecked()) {
-        list.BuildShuffleOrder();
+    if (host_.ShuffleOn()) {
         // A disc of one track has no order: it plays as without shuffle.
-        if (list.HasShuffleOrder()) {
-            list.SetListIndex(list.ShuffleOrder().front());
-            if (!PlayTrack(list.ListIndex() + 1)) return 0;
+        const int first = host_.StartShuffleOrder();
+        if (first >= 0) {
+            host_.SetTrackIndex(first);
+            if (!PlayTrack(host_.TrackIndex() + 1)) return 0;
             started = true;
         }
     }
@@ -189,29 +155,13 @@ int CCDPlay::Open()
     }
 
     // The device's own volume stands for the CD line of the mixer.
-    ui->TrackBarVolume->setValue(device_->Volume() * 100 / cdrom::kMaxVolume);
-
-    ui->TBtnShowCombo->setToolTip(QStringLiteral("トラックの選択"));
-    ui->TBtnNextTrack->setToolTip(QStringLiteral("次のトラック"));
-    ui->TBtnPreviousTrack->setToolTip(QStringLiteral("前のトラック"));
-    ui->TrackBarForSeek->setContextMenuPolicy(Qt::NoContextMenu);
-    ui->miWindowSizeMenu->menuAction()->setVisible(false);
-    ui->miAspectMenu->menuAction()->setVisible(false);
-    ui->NFullScreen->setVisible(false);
-    ui->NLoop->setVisible(true);
-    ui->miOnePlay->setVisible(true);
-    ui->CDDB1->menuAction()->setVisible(true);
-    ui->NContinuousPlay->setVisible(false);
-    ui->TBtnNextTrack->setEnabled(tracks >= 2);
-    ui->TBtnPreviousTrack->setEnabled(tracks >= 2);
-    for (QWidget* w : {static_cast<QWidget*>(ui->BtnStepFrame), static_cast<QWidget*>(ui->BtnSkip),
-                       static_cast<QWidget*>(ui->TBtnFastforward), static_cast<QWidget*>(ui->TBtnRewind)})
-        w->setEnabled(false);
-    SetCdTimer(true);
-    window_->SetPlayState(psPlaying);
+    host_.SetVolumeBar(device_->Volume() * 100 / cdrom::kMaxVolume);
+    host_.ShowCdControls(tracks);
+    host_.SetCdTimer(true);
+    host_.ShowPlayState(psPlaying);
 
     if (!titled && autoConnect) titled = LookUpCdDatabase(tracks) == 1;
-    if (titled) ui->miSaveToCDIni->setEnabled(true);
+    if (titled) host_.EnableSaveTitles();
 
     ShowTrackInfo();
     RefreshLayout();
@@ -220,11 +170,11 @@ int CCDPlay::Open()
 
 void CCDPlay::FillDefaultTracks(int trackCount)
 {
-    window_->ClearPlayList();
+    host_.ClearTracks();
     for (int t = 1; t <= trackCount; ++t) {
         TPlayListItem item;
         item.Title = TrackTitle(t);
-        window_->playList_.Add(item, false, false);
+        host_.AddTrack(item);
     }
 }
 
@@ -260,27 +210,21 @@ bool CCDPlay::ReadCdText(const QString& drive, int trackCount, int block)
         item.Performer = Converted(track.performer, japanese);
         items.push_back(item);
     }
-    TPlayList& list = window_->playList_;
-    if (list.Count() == count) {
+    if (host_.TrackCount() == count) {
         // Another language of the same tracks: the current entry and the
         // shuffle order stay.
-        for (int i = 0; i < count; ++i) list.Item(i) = items[static_cast<size_t>(i)];
+        for (int i = 0; i < count; ++i) host_.ReplaceTrack(i, items[static_cast<size_t>(i)]);
         return true;
     }
-    window_->ClearPlayList();
-    for (const TPlayListItem& item : items) list.Add(item, false, false);
+    host_.ClearTracks();
+    for (const TPlayListItem& item : items) host_.AddTrack(item);
     return true;
 }
 
 void CCDPlay::AddLanguageMenu(const std::uint8_t* languages)
 {
     if (languageMenu_) return;
-    QMenu* main = window_->Form()->MainPopupMenu;
-    const QList<QAction*> items = main->actions();
-    QAction* before = items.size() >= 3 ? items.at(items.size() - 3) : nullptr;
-    languageMenu_ = new QMenu(QStringLiteral("CD-TEXT"), main);
-    languageMenu_->menuAction()->setProperty("Tag", kCdTextMenuTag);
-    main->insertMenu(before, languageMenu_);
+    languageMenu_ = host_.AddCdTextMenu();
     for (int block = 0; block < 8; ++block) {
         if (languages[block] == 0) continue;
         QString name = CdTextLanguageName(languages[block]);
@@ -309,8 +253,7 @@ void CCDPlay::RemoveLanguageMenu()
         menu->removeAction(item);
         delete item;
     }
-    window_->Form()->MainPopupMenu->removeAction(menu->menuAction());
-    delete menu;
+    host_.RemoveCdTextMenu(menu);
     checkedBlock_ = -1;
 }
 
@@ -320,8 +263,8 @@ void CCDPlay::OnLanguageClick(QAction* item)
     // A click only toggles the item: its check follows what the disc shows.
     CheckLanguage(checkedBlock_);
     if (block == checkedBlock_ || !device_) return;
-    const int state = window_->PlayState();
-    const bool timerWasOn = window_->CDTimer->isActive();
+    const int state = host_.ShownPlayState();
+    const bool timerWasOn = host_.CdTimerActive();
     suppressNotify = true;
     std::uint32_t position = 0;
     bool stoppedHere = false;
@@ -329,20 +272,20 @@ void CCDPlay::OnLanguageClick(QAction* item)
         device_->SetTimeFormat(cdrom::TimeFormat::Milliseconds);
         stoppedHere = device_->Position(&position);
         device_->Stop();
-        SetCdTimer(false);
+        host_.SetCdTimer(false);
     }
-    const bool read = ReadCdText(drive_, window_->playList_.Count(), block);
+    const bool read = ReadCdText(drive_, host_.TrackCount(), block);
     if (read) CheckLanguage(block);
     if (stoppedHere) {
         // The disc goes on where it was, with the new titles or the old ones.
-        PlayRange(position, window_->ListIndex() + 1);
+        PlayRange(position, host_.TrackIndex() + 1);
         if (state == psPaused) device_->Pause();
-        SetCdTimer(read || timerWasOn);
+        host_.SetCdTimer(read || timerWasOn);
     }
-    window_->playList_.SetListIndex(window_->ListIndex());
+    host_.SetTrackIndex(host_.TrackIndex());
     ShowLabels();
     RefreshLayout();
-    SetNotifyTimer(kSuppressAfterLanguageMs);
+    host_.StartNotifyTimer(kSuppressAfterLanguageMs);
 }
 
 bool CCDPlay::ReadCdIni(int trackCount)
@@ -351,12 +294,12 @@ bool CCDPlay::ReadCdIni(int trackCount)
     if (ini.section.isEmpty() || ini.Read() != trackCount || ini.titles.size() != trackCount) return false;
     artist = ini.artist;
     albumTitle = ini.title;
-    window_->ClearPlayList();
+    host_.ClearTracks();
     for (const QString& stored : ini.titles) {
         TPlayListItem item;
         item.Title = stored;
         SplitVarious(artist, &item.Title, &item.Performer);
-        window_->playList_.Add(item, false, false);
+        host_.AddTrack(item);
     }
     return true;
 }
@@ -364,26 +307,23 @@ bool CCDPlay::ReadCdIni(int trackCount)
 bool CCDPlay::PlayRange(std::uint32_t fromMs, int track)
 {
     if (!device_ || !device_->SetTimeFormat(cdrom::TimeFormat::Milliseconds)) return false;
-    Ui::TZoMain* ui = window_->Form();
     std::uint32_t to = 0;
-    const bool bounded = (ui->miOnePlay->isChecked() || ui->MShuffle->isChecked()) &&
-                         track < window_->playList_.Count() && device_->TrackPosition(track + 1, &to);
+    const bool bounded = (host_.OnePlayOn() || host_.ShuffleOn()) && track < host_.TrackCount() &&
+                         device_->TrackPosition(track + 1, &to);
     return device_->Play(&fromMs, bounded ? &to : nullptr, true);
 }
 
 int CCDPlay::PlayTrack(int track)
 {
     if (!device_ || !device_->SetTimeFormat(cdrom::TimeFormat::Tmsf)) return 0;
-    Ui::TZoMain* ui = window_->Form();
     const std::uint32_t from = cdrom::MakeTmsf(track, 0, 0, 0);
     const std::uint32_t to = cdrom::MakeTmsf(track + 1, 0, 0, 0);
-    const bool bounded =
-        (ui->miOnePlay->isChecked() || ui->MShuffle->isChecked()) && track < window_->playList_.Count();
+    const bool bounded = (host_.OnePlayOn() || host_.ShuffleOn()) && track < host_.TrackCount();
     if (!device_->Play(&from, bounded ? &to : nullptr, true)) return 0;
-    window_->SetSeekBar(0);
-    window_->SetPlayState(psPlaying);
-    SetCdTimer(true);
-    SetNotifyTimer(kSuppressAfterPlayMs);
+    host_.SetSeekBar(0);
+    host_.ShowPlayState(psPlaying);
+    host_.SetCdTimer(true);
+    host_.StartNotifyTimer(kSuppressAfterPlayMs);
     ShowTrackInfo();
     return 1;
 }
@@ -394,18 +334,18 @@ int CCDPlay::Resume()
     std::uint32_t position = 0;
     if (!device_->Position(&position)) return 0;
     suppressNotify = true;
-    if (!PlayRange(position, window_->ListIndex() + 1)) return 0;
-    window_->SetPlayState(psPlaying);
-    SetCdTimer(true);
+    if (!PlayRange(position, host_.TrackIndex() + 1)) return 0;
+    host_.ShowPlayState(psPlaying);
+    host_.SetCdTimer(true);
     return 1;
 }
 
 void CCDPlay::TogglePause()
 {
     if (!device_) return;
-    switch (window_->PlayState()) {
+    switch (host_.ShownPlayState()) {
     case psStopped:
-        PlayTrack(window_->ListIndex() + 1);
+        PlayTrack(host_.TrackIndex() + 1);
         break;
     case psPaused:
         Resume();
@@ -413,8 +353,8 @@ void CCDPlay::TogglePause()
     case psPlaying:
         suppressNotify = true;
         if (!device_->Pause()) return;
-        SetCdTimer(false);
-        window_->SetPlayState(psPaused);
+        host_.SetCdTimer(false);
+        host_.ShowPlayState(psPaused);
         break;
     default:
         break;
@@ -425,99 +365,85 @@ void CCDPlay::Stop()
 {
     if (!device_) return;
     if (!device_->Stop()) return;
-    SetCdTimer(false);
-    window_->SetPlayState(psStopped);
-    window_->SetSeekBar(0);
-    window_->Form()->tnTime->setText(QStringLiteral("0:00:00"));
+    host_.SetCdTimer(false);
+    host_.ShowPlayState(psStopped);
+    host_.SetSeekBar(0);
+    host_.SetTimeText(QStringLiteral("0:00:00"));
 }
 
 void CCDPlay::ShowTrackInfo()
 {
     if (!device_) return;
-    Ui::TZoMain* ui = window_->Form();
     int track = 0;
-    if (device_->CurrentTrack(&track) && track >= 1) window_->playList_.SetListIndex(track - 1);
+    if (device_->CurrentTrack(&track) && track >= 1) host_.SetTrackIndex(track - 1);
     device_->SetTimeFormat(cdrom::TimeFormat::Milliseconds);
     std::uint32_t length = 0;
-    if (device_->TrackLength(window_->ListIndex() + 1, &length)) {
-        window_->SetSeekBarMaximum(static_cast<int>(length / 100));
-        ui->TrackBarForSeek->setEnabled(true);
-        ui->taTime->setText(TimeText(length / 1000));
-    }
+    if (device_->TrackLength(host_.TrackIndex() + 1, &length))
+        host_.ShowTrackLength(static_cast<int>(length / 100), TimeText(length / 1000));
     ShowLabels();
 }
 
 void CCDPlay::ShowLabels()
 {
-    Ui::TZoMain* ui = window_->Form();
-    const TPlayList& list = window_->playList_;
-    if (!list.IsValidIndex(list.ListIndex())) return;
+    const int index = host_.TrackIndex();
+    if (index < 0 || index >= host_.TrackCount()) return;
     if (artist.isEmpty() && albumTitle.isEmpty()) return;
-    const TPlayListItem& entry = list.Item(list.ListIndex());
-    ui->LblTitle->setText(entry.Title);
+    const TPlayListItem entry = host_.Track(index);
+    host_.ShowTitle(entry.Title);
     QString line = entry.Performer.isEmpty() ? artist : entry.Performer;
     if (!albumTitle.isEmpty()) line = line.isEmpty() ? albumTitle : line + QStringLiteral("    ") + albumTitle;
-    ui->LblArtist->setText(line);
+    host_.ShowArtistLine(line);
 }
 
 void CCDPlay::RefreshLayout()
 {
     // The disc's texts lie on the view panel, as a sound file's do; the
     // window grows to show them.
-    Ui::TZoMain* ui = window_->Form();
-    ui->LblTitle->setVisible(true);
-    ui->LblArtist->setVisible(true);
-    window_->SizeWindowForMedia();
-    window_->LayoutControls();
+    host_.LayOutForDiscTexts();
 }
 
 void CCDPlay::OnTimer()
 {
     if (!device_) return;
-    Ui::TZoMain* ui = window_->Form();
-    QSlider* bar = ui->TrackBarForSeek;
-    if (bar->isSliderDown()) return;
+    if (host_.SeekBarHeld()) return;
     device_->SetTimeFormat(cdrom::TimeFormat::Milliseconds);
     std::uint32_t position = 0, start = 0;
-    if (!device_->Position(&position) || !device_->TrackPosition(window_->ListIndex() + 1, &start)) return;
+    if (!device_->Position(&position) || !device_->TrackPosition(host_.TrackIndex() + 1, &start)) return;
     const std::int64_t elapsed = static_cast<std::int64_t>(position) - start;
-    if (!window_->item_.SeekBarMoved) {
-        if (elapsed / 100 > bar->maximum() || elapsed < 0) {
+    if (!host_.SeekBarMoved()) {
+        if (elapsed / 100 > host_.SeekBarMaximum() || elapsed < 0) {
             // The disc went on into another track.
             int track = 0;
-            if (device_->CurrentTrack(&track) && track != window_->ListIndex() + 1) ShowTrackInfo();
+            if (device_->CurrentTrack(&track) && track != host_.TrackIndex() + 1) ShowTrackInfo();
         } else {
-            window_->SetSeekBar(static_cast<int>(elapsed / 100));
-            window_->FormatTime(static_cast<int>(elapsed / 1000));
+            host_.SetSeekBar(static_cast<int>(elapsed / 100));
+            host_.ShowElapsed(static_cast<int>(elapsed / 1000));
         }
         return;
     }
     suppressNotify = true;
-    PlayRange(static_cast<std::uint32_t>(bar->value()) * 100 + start, window_->ListIndex() + 1);
-    window_->item_.SeekBarMoved = false;
+    PlayRange(static_cast<std::uint32_t>(host_.SeekBarValue()) * 100 + start, host_.TrackIndex() + 1);
+    host_.ClearSeekBarMoved();
 }
 
 void CCDPlay::OnTrackEnd()
 {
-    Ui::TZoMain* ui = window_->Form();
-    ui->tnTime->setText(QStringLiteral("0:00:00"));
-    window_->SetSeekBar(0);
-    const bool powerAction = ui->TBPowerState->isChecked();
-    const bool loop = ui->NLoop->isChecked() && !powerAction;
-    TPlayList& list = window_->playList_;
-    if (ui->miOnePlay->isChecked()) {
+    host_.SetTimeText(QStringLiteral("0:00:00"));
+    host_.SetSeekBar(0);
+    const bool loop = host_.LoopOn() && !host_.PowerActionWaiting();
+    if (host_.OnePlayOn()) {
         if (loop) {
-            PlayTrack(list.ListIndex() + 1);
+            PlayTrack(host_.TrackIndex() + 1);
             return;
         }
     } else {
-        const bool shuffle = ui->MShuffle->isChecked();
-        const bool lastTrack = list.ListIndex() + 1 >= list.Count();
+        const bool shuffle = host_.ShuffleOn();
+        const bool lastTrack = host_.TrackIndex() + 1 >= host_.TrackCount();
         if (shuffle || lastTrack) {
-            const bool entriesLeft = shuffle && list.HasShuffleOrder() && !list.IsAtLastPosition(true);
+            const bool entriesLeft = shuffle && host_.ShuffleEntriesLeft();
             suppressNotify = true;
-            if (list.Count() >= 2) {
-                window_->PlayNextFile();
+            if (host_.TrackCount() >= 2) {
+                host_.PlayNextEntry();
             } else if (loop) {
                 // A disc of one track has no next entry: looping plays it again.
                 PlayTrack(1);
@@ -527,19 +453,19 @@ void CCDPlay::OnTrackEnd()
     }
     if (loop) return;
     suppressNotify = true;
-    SetCdTimer(false);
-    if (device_ && device_->Stop()) window_->SetPlayState(psStopped);
+    host_.SetCdTimer(false);
+    if (device_ && device_->Stop()) host_.ShowPlayState(psStopped);
     // The after-playback power action starts here once its window exists.
 }
 
 bool CCDPlay::ApplyOnePlay()
 {
-    if (!device_ || window_->PlayState() != psPlaying) return true;
+    if (!device_ || host_.ShownPlayState() != psPlaying) return true;
     device_->SetTimeFormat(cdrom::TimeFormat::Milliseconds);
     std::uint32_t position = 0;
     if (!device_->Position(&position)) return false;
     suppressNotify = true;
-    return PlayRange(position, window_->ListIndex() + 1);
+    return PlayRange(position, host_.TrackIndex() + 1);
 }
 
 int CCDPlay::LookUpCdDatabase(int trackCount)
@@ -558,13 +484,13 @@ int CCDPlay::LookUpCdDatabase(int trackCount)
             if (auto get = library.Find<GetAlbumTextProc>("GetAlbumTitle"))
                 FetchText([get](char* b) { return get(b); }, &albumTitle);
             if (auto get = library.Find<GetTrackTitleProc>("GetTrackTitle")) {
-                window_->ClearPlayList();
+                host_.ClearTracks();
                 for (int t = 1; t <= trackCount; ++t) {
                     TPlayListItem item;
                     FetchText([get, t](char* b) { return get(static_cast<std::uint32_t>(t), b); }, &item.Title);
                     SplitVarious(artist, &item.Title, &item.Performer);
                     if (item.Title.isEmpty()) item.Title = TrackTitle(t);
-                    window_->playList_.Add(item, false, false);
+                    host_.AddTrack(item);
                 }
             }
         }
@@ -580,53 +506,51 @@ int CCDPlay::LookUpCdDatabase(int trackCount)
     case 2: break;
     default: text = QStringLiteral("データの取得に失敗しました。"); break;
     }
-    if (!text.isEmpty()) MessageBox(window_, text, QStringLiteral("情報"), MB_ICONINFORMATION | MB_TOPMOST);
+    if (!text.isEmpty()) host_.Inform(text);
     return 0;
 }
 
 void CCDPlay::QueryCdDatabase()
 {
-    window_->update();
-    const int index = window_->ListIndex();
-    if (!LookUpCdDatabase(window_->playList_.Count())) return;
-    TPlayList& list = window_->playList_;
-    Ui::TZoMain* ui = window_->Form();
-    if (list.IsValidIndex(index)) {
-        list.SetListIndex(index);
-        const TPlayListItem& entry = list.Item(index);
-        ui->LblTitle->setText(entry.Title);
+    const int index = host_.TrackIndex();
+    if (!LookUpCdDatabase(host_.TrackCount())) return;
+    if (index >= 0 && index < host_.TrackCount()) {
+        host_.SetTrackIndex(index);
+        const TPlayListItem entry = host_.Track(index);
+        host_.ShowTitle(entry.Title);
         if (!artist.isEmpty() || !albumTitle.isEmpty()) {
             QString line = !entry.Performer.isEmpty() ? entry.Performer : artist;
             if (!albumTitle.isEmpty()) line = line.isEmpty() ? albumTitle : line + QStringLiteral("    ") + albumTitle;
-            ui->LblArtist->setText(line);
+            host_.ShowArtistLine(line);
         }
     }
     CheckLanguage(-1);
     RefreshLayout();
-    ui->miSaveToCDIni->setEnabled(true);
+    host_.EnableSaveTitles();
 }
 
 void CCDPlay::SaveCdIni()
 {
-    if (artist.isEmpty() || albumTitle.isEmpty() || window_->openDriveLetter_.isEmpty()) return;
-    CCDINI ini(window_->openDriveLetter_);
+    if (artist.isEmpty() || albumTitle.isEmpty() || drive_.isEmpty()) return;
+    CCDINI ini(drive_);
     if (ini.section.isEmpty()) return;
     ini.artist = artist;
     ini.title = albumTitle;
-    for (const TPlayListItem& entry : window_->playList_.Items())
+    for (int i = 0; i < host_.TrackCount(); ++i) {
+        const TPlayListItem entry = host_.Track(i);
         ini.AddTitle(entry.Performer.isEmpty() ? entry.Title : entry.Performer + QStringLiteral(" / ") + entry.Title);
+    }
     ini.Write();
 }
 
 void CCDPlay::CloseDevice()
 {
-    SetCdTimer(false);
+    host_.SetCdTimer(false);
     if (!device_) return;
     // The CD line goes back (with ResetAudioMixer) while the device still answers.
-    window_->ReleaseAudioMixer();
-    window_->SetCdVolumeControl(nullptr);
+    host_.SetCdVolumeControl(nullptr);
     volumeControl_.device = nullptr;
     device_->Stop();
-    if (device_->Close()) window_->openDriveLetter_.clear();
+    if (device_->Close()) drive_.clear();
     device_.reset();
 }

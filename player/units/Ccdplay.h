@@ -1,13 +1,14 @@
 // The audio-CD player: plays a disc through the CD-audio device and turns it
-// into the main window's play list, one entry per track, titled from
-// CD-TEXT, from cdplayer.ini, from the CD database or as "TRACK n". The main
-// window creates one per opened disc (StartAudioCd), drives it from its
-// transport, its CDTimer and MM_MCINOTIFY, and deletes it when the media
-// close. Main thread.
+// into its host's play list, one entry per track, titled from CD-TEXT, from
+// cdplayer.ini, from the CD database or as "TRACK n". It sees the window
+// only through ICdHost. The main window creates one per opened disc
+// (StartAudioCd), drives it from its transport, its CDTimer and
+// MM_MCINOTIFY, and deletes it when the media close. Main thread.
 #pragma once
 
 #include "platform/cdrom/cdaudio.h"
 #include "player/units/Audiomixer.h"
+#include "player/units/Cdhost.h"
 
 #include <QPointer>
 #include <QString>
@@ -16,7 +17,6 @@
 #include <functional>
 #include <memory>
 
-class TZoMain;
 class QMenu;
 class QAction;
 
@@ -29,17 +29,18 @@ class CCDPlay {
 public:
     // Reads the five settings from the `Main` key (their defaults when it
     // cannot be opened).
-    explicit CCDPlay(TZoMain* window);
+    explicit CCDPlay(ICdHost& host);
     // Stops and closes the device, takes the "CD-TEXT" menu away and gives
-    // the window its file-mode menus and hints back.
+    // the host its file-mode controls back.
     ~CCDPlay();
     CCDPlay(const CCDPlay&) = delete;
     CCDPlay& operator=(const CCDPlay&) = delete;
 
-    // Opens the window's drive, fills the play list and starts playing; 1 on
-    // success, 0 when the device cannot be opened, its track count cannot be
-    // read or the first play fails.
-    int Open();
+    // Opens `drive` (device node, mount point or cue sheet, taken whole),
+    // fills the play list and starts playing; 1 on success, 0 when the
+    // device cannot be opened, its track count cannot be read or the first
+    // play fails.
+    int Open(const QString& drive);
     // Plays from a track (1-based); 1 on success.
     int PlayTrack(int track);
     int Resume();
@@ -100,8 +101,6 @@ private:
     // LblTitle and LblArtist for the current entry.
     void ShowLabels();
     void RefreshLayout();
-    void SetCdTimer(bool on);
-    void SetNotifyTimer(unsigned ms);
 
     // The device's volume as the mixer's CD line (0..65535 both).
     struct TDeviceVolume : CdVolumeControl {
@@ -115,10 +114,10 @@ private:
         bool SetVolume(long value) override { return device && device->SetVolume(static_cast<int>(value)); }
     };
 
-    TZoMain* window_;
+    ICdHost& host_;
     std::unique_ptr<cdrom::AudioDevice> device_;
     TDeviceVolume volumeControl_;
     QPointer<QMenu> languageMenu_;
     int checkedBlock_ = -1;
-    QString drive_;   // the drive as the device opened it
+    QString drive_;   // the drive as the device opened it; empty once it closed
 };
