@@ -171,7 +171,7 @@ int CCDPlay::Open()
     suppressNotify = true;
     SetNotifyTimer(kSuppressAfterOpenMs);
     window_->item_.AudioOnly = true;
-    TPlayList& list = window_->playList_;
+    TPlayListModel& list = window_->playList_;
     list.SetListIndex(0);
 
     bool started = false;
@@ -260,11 +260,11 @@ bool CCDPlay::ReadCdText(const QString& drive, int trackCount, int block)
         item.Performer = Converted(track.performer, japanese);
         items.push_back(item);
     }
-    TPlayList& list = window_->playList_;
+    TPlayListModel& list = window_->playList_;
     if (list.Count() == count) {
         // Another language of the same tracks: the current entry and the
         // shuffle order stay.
-        for (int i = 0; i < count; ++i) list.Item(i) = items[static_cast<size_t>(i)];
+        for (int i = 0; i < count; ++i) list.SetItem(i, items[static_cast<size_t>(i)]);
         return true;
     }
     window_->ClearPlayList();
@@ -450,7 +450,7 @@ void CCDPlay::ShowTrackInfo()
 void CCDPlay::ShowLabels()
 {
     Ui::TZoMain* ui = window_->Form();
-    const TPlayList& list = window_->playList_;
+    const TPlayListModel& list = window_->playList_;
     if (!list.IsValidIndex(list.ListIndex())) return;
     if (artist.isEmpty() && albumTitle.isEmpty()) return;
     const TPlayListItem& entry = list.Item(list.ListIndex());
@@ -504,7 +504,7 @@ void CCDPlay::OnTrackEnd()
     window_->SetSeekBar(0);
     const bool powerAction = ui->TBPowerState->isChecked();
     const bool loop = ui->NLoop->isChecked() && !powerAction;
-    TPlayList& list = window_->playList_;
+    TPlayListModel& list = window_->playList_;
     if (ui->miOnePlay->isChecked()) {
         if (loop) {
             PlayTrack(list.ListIndex() + 1);
@@ -589,7 +589,7 @@ void CCDPlay::QueryCdDatabase()
     window_->update();
     const int index = window_->ListIndex();
     if (!LookUpCdDatabase(window_->playList_.Count())) return;
-    TPlayList& list = window_->playList_;
+    TPlayListModel& list = window_->playList_;
     Ui::TZoMain* ui = window_->Form();
     if (list.IsValidIndex(index)) {
         list.SetListIndex(index);
