@@ -108,7 +108,7 @@ void TZoMain::ClearTracks() { ClearPlayList(); }
 
 void TZoMain::AddTrack(const TPlayListItem& entry) { playList_.Add(entry, false, false); }
 
-void TZoMain::ReplaceTrack(int index, const TPlayListItem& entry) { playList_.Item(index) = entry; }
+void TZoMain::ReplaceTrack(int index, const TPlayListItem& entry) { playList_.SetItem(index, entry); }
 
 int TZoMain::TrackCount() const { return playList_.Count(); }
 

@@ -111,7 +111,6 @@ void TZoMain::OnDvdEvent()
             break;
         case dvd::EC_DVD_CHAPTER_START:
             playList_.SetListIndex(int(p1) - 1);
-            if (ListViewer) ListViewer->update();
             break;
         case dvd::EC_DVD_AUDIO_STREAM_CHANGE:
             if (long(p1) != -1) SetTag(ui_->NDVDAudio, int(p1));

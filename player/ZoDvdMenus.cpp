@@ -237,6 +237,7 @@ void TZoMain::BuildDvdChapterList()
     if (FAILED(n->GetCurrentLocation(&location)) || location.title == 0) return;
     ULONG chapters = 0;
     if (FAILED(n->GetNumberOfChapters(location.title, &chapters))) return;
+    TPlayListModel::Batch batch(playList_);
     ClearPlayList();
     if (ListViewer) FreeClosedLibraryViewers();
     // Title and path alike: the list windows and the chapter commands find

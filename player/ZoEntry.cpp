@@ -9,6 +9,8 @@
 
 #include <QAction>
 
+#include <optional>
+
 namespace {
 
 // The argument text of a record: its bytes up to the first zero, whatever
@@ -185,6 +187,9 @@ void TZoMain::TakePaths(const QStringList& paths, const TPathIntake& how)
     // Stop ends the intake at the next path (and a folder scan at its next entry).
     SetScanGoesOn(true);
     if (how.lockOpenControls) SetOpenControlsEnabled(false);
+    // However many entries the paths bring, the list's views hear of them
+    // once, when all are in.
+    std::optional<TPlayListModel::Batch> batch(std::in_place, playList_);
     for (int i = 0; i < paths.size() && ScanGoesOn(); ++i) {
         if (i == how.skipIndex) continue;
         const QString& path = paths[i];
@@ -204,12 +209,11 @@ void TZoMain::TakePaths(const QStringList& paths, const TPathIntake& how)
         }
     }
     if (how.siblings && paths.size() == 1 && IsExistingFile(paths.first())) AddFolderMediaFiles(paths.first(), false);
+    batch.reset();
     if (how.append) {
-        // The playing item goes on; its caption shows the new count.
+        // The playing item goes on; its caption has followed the new count.
         if (!playList_.IsEmpty()) {
-            if (playState_ != psNothing && playList_.IsValidIndex(playList_.ListIndex()))
-                UpdateCaption(playList_.Item(playList_.ListIndex()).Title);
-            else
+            if (playState_ == psNothing || !playList_.IsValidIndex(playList_.ListIndex()))
                 setWindowTitle(QStringLiteral("Zoravel"));
             UpdateTransportControls();
         }

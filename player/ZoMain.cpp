@@ -64,6 +64,7 @@ TZoMain::TZoMain(const QStringList& arguments) : arguments_(arguments)
     MouseTimer->setInterval(1000);
     ConnectHandlers();
     ConnectVideoOperations();
+    ConnectPlayList();
     // The end of the session (also SIGTERM and SIGHUP) closes the window as
     // the user would; a signal that comes while it is still being built is
     // taken once its message loop runs.

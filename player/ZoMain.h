@@ -20,7 +20,7 @@
 #include "player/units/Cdinfo.h"
 #include "player/units/Creadlist.h"
 #include "player/units/Dvdgraph.h"
-#include "player/units/Playlist.h"
+#include "player/units/PlaylistModel.h"
 #include "player/units/Playstate.h"
 #include "player/units/Settings.h"
 #include "player/units/Transport.h"
@@ -295,6 +295,10 @@ public:
     void ClearPlayList();
     void MShuffleClick() override;
     void SortPlayList(int key);
+    // The window follows the list's model: the caption's count.
+    void ConnectPlayList();
+    void FollowListInCaption();
+    void ShowEntryCaption();
 
     // ---- transport ----
     void SetPlayState(int state);
@@ -628,7 +632,7 @@ private:
 
 public:
     // ---- state the tool windows read and set ----
-    TPlayList& PlayList() { return playList_; }
+    TPlayListModel& PlayList() { return playList_; }
     int ListIndex() const { return playList_.ListIndex(); }
     int PlayState() const { return playState_; }
     const TMainSettings& Settings() const { return settings_; }
@@ -881,7 +885,7 @@ private:
     bool cursorHidden_ = false;
     QObject* pointerWatch_ = nullptr;    // ours (child); watches pointer moves in full screen
 
-    TPlayList playList_;
+    TPlayListModel playList_;
     std::unique_ptr<media::FilterGraph> graph_;
     std::unique_ptr<power::ScreenSaverHold> screenSaverHold_;
     std::unique_ptr<power::SuspendQuery> suspendQuery_;   // the system's sleep arrives as PBT_APMQUERYSUSPEND

@@ -31,6 +31,8 @@ void TZoMain::AddPathOrPlayList(const QString& path)
     if (ext == QLatin1String("exe")) return;
     const int kind = ListKindForExtension(ext);
     if (kind >= 0) {
+        // A list file may hold 100,000 entries: they reach the views at once.
+        TPlayListModel::Batch batch(playList_);
         CReadList reader(this);
         reader.Read(path, kind);
         return;
@@ -41,15 +43,8 @@ void TZoMain::AddPathOrPlayList(const QString& path)
 void TZoMain::SortPlayList(int key)
 {
     Clistsort::SetListSortKey(key);
-    int current = playList_.ListIndex();
-    if (!Clistsort::SortList(playList_.Items(), &current)) return;
-    // The entries moved, not the current one: ListIndex follows its entry.
-    // A shuffle order names entries by their old indexes, so it is built
-    // anew, starting from the current entry.
-    const bool reshuffle = playList_.HasShuffleOrder();
-    if (reshuffle) playList_.ClearShuffleOrder();
-    playList_.SetListIndex(current);
-    if (reshuffle) playList_.BuildShuffleOrderFromCurrent();
+    // The entries move, not the current one: ListIndex follows its entry.
+    playList_.Sort();
 }
 
 void TZoMain::OpenEntry(int index)
@@ -209,6 +204,34 @@ void TZoMain::UpdateCaption(const QString& title)
 
 void TZoMain::ClearPlayList() { playList_.Clear(); }
 
+void TZoMain::ConnectPlayList()
+{
+    for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&playList_, changed, this, [this] { FollowListInCaption(); });
+    connect(&playList_, &QAbstractItemModel::modelReset, this, [this] { FollowListInCaption(); });
+}
+
+void TZoMain::FollowListInCaption()
+{
+    // The caption counts the entries ("Zoravel 2/10 title"): while an entry
+    // plays, a change of the count shows at once. A step or an entry being
+    // opened is left alone, since the opening sets the caption with the new
+    // entry's title; a disc shows a caption of its own.
+    if (playState_ == psNothing || item_.Opening || dvd_.Mode || cdPlayer_) return;
+    if (!playList_.IsValidIndex(playList_.ListIndex())) return;
+    ShowEntryCaption();
+}
+
+void TZoMain::ShowEntryCaption()
+{
+    if (item_.WindowsMedia && settings_.ReadWmvTag && !ui_->LblTitle->text().isEmpty())
+        UpdateCaption(ui_->LblTitle->text());
+    else
+        UpdateCaption(EntryTitle(playList_.ListIndex()));
+    // A RealMedia clip's title stands after the entry's.
+    if (HasRealControl()) ShowRealTitle();
+}
+
 void TZoMain::MShuffleClick()
 {
     if (ui_->MShuffle->isChecked()) {
@@ -218,13 +241,6 @@ void TZoMain::MShuffleClick()
         playList_.BuildShuffleOrderFromCurrent();
         ui_->MShuffle->setChecked(true);
     }
-    if (!playList_.IsEmpty()) {
-        if (item_.WindowsMedia && settings_.ReadWmvTag && !ui_->LblTitle->text().isEmpty())
-            UpdateCaption(ui_->LblTitle->text());
-        else
-            UpdateCaption(EntryTitle(playList_.ListIndex()));
-        // A RealMedia clip's title stands after the entry's.
-        if (HasRealControl()) ShowRealTitle();
-    }
+    if (!playList_.IsEmpty()) ShowEntryCaption();
     if (settings_.ShowStatus) AppendOnOffText(ui_->MShuffle, true);
 }

@@ -1,10 +1,12 @@
 // Adding a folder tree of 10,000 files and reading a list of 100,000 lines,
-// with titles from the files' names and from their MP3 tags.
+// with titles from the files' names and from their MP3 tags; the list read
+// into the list itself and, as the window does, into the list's model.
 #include "player/tag/mp3_maker.h"
 #include "units/Creadlist.h"
 #include "units/Entrytitle.h"
 #include "units/Folderscan.h"
 #include "units/Playlist.h"
+#include "units/PlaylistModel.h"
 
 #include "platform/paths/paths.h"
 
@@ -13,6 +15,8 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+
+#include <optional>
 
 namespace {
 
@@ -75,6 +79,25 @@ private:
     bool tags_;
 };
 
+// The window's side through the model, with a receiver of its signals as
+// the window has.
+class ModelSink : public IListSink {
+public:
+    ModelSink()
+    {
+        for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+            QObject::connect(&list, changed, &list, [this] { ++announced; });
+        QObject::connect(&list, &QAbstractItemModel::modelReset, &list, [this] { ++announced; });
+    }
+    void AddFileToList(const QString& path) override
+    {
+        list.Add({MakeEntryTitle(path, true, true), path}, false, false);
+    }
+    void AddPathOrPlayList(const QString& path) override { AddFileToList(path); }
+    TPlayListModel list;
+    int announced = 0;
+};
+
 void BM_AddFolderTree(benchmark::State& state)
 {
     const QString root = Fixture().dir.path();
@@ -107,6 +130,26 @@ void BM_ReadM3u(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kListLines);
 }
 BENCHMARK(BM_ReadM3u)->Arg(0)->Arg(1)->ArgName("tags")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same list read into the model: entry by entry (batch 0) or in one batch.
+void BM_ReadM3uModel(benchmark::State& state)
+{
+    const QString list = Fixture().list;
+    const bool batched = state.range(0) != 0;
+    for (auto _ : state) {
+        ModelSink sink;
+        {
+            std::optional<TPlayListModel::Batch> batch;
+            if (batched) batch.emplace(sink.list);
+            CReadList(&sink).Read(list, 1);
+        }
+        if (sink.list.Count() != kListLines || sink.announced != (batched ? 1 : kListLines))
+            state.SkipWithError("wrong count");
+        benchmark::DoNotOptimize(sink.list.Count());
+    }
+    state.SetItemsProcessed(state.iterations() * kListLines);
+}
+BENCHMARK(BM_ReadM3uModel)->Arg(0)->Arg(1)->ArgName("batch")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ShuffleSteps(benchmark::State& state)
 {

@@ -53,6 +53,22 @@ void TPlayList::Move(int from, int to)
     }
 }
 
+void TPlayList::SetItem(int index, const TPlayListItem& item)
+{
+    if (IsValidIndex(index)) items_[static_cast<size_t>(index)] = item;
+}
+
+bool TPlayList::Sort(const Sorter& sort)
+{
+    int current = listIndex_;
+    if (!sort(items_, &current)) return false;
+    const bool reshuffle = !order_.empty();
+    if (reshuffle) ClearShuffleOrder();
+    listIndex_ = current;
+    if (reshuffle) BuildShuffleOrderFromCurrent();
+    return true;
+}
+
 void TPlayList::Clear()
 {
     items_.clear();

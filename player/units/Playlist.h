@@ -1,7 +1,7 @@
 // The play list: entries in order, the index of the current entry, and the
 // shuffle order (a permutation of the entries' indexes, present only for
-// lists of two or more entries) with its position. No window: the main
-// window owns one and opens entries itself.
+// lists of two or more entries) with its position. No window: the list's
+// model (PlaylistModel.h) owns one and is the way every window changes it.
 //
 // Indexes are checked before every use: an index outside the list never
 // reaches an entry, and a shuffle order that no longer matches the list is
@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <utility>
 #include <vector>
@@ -34,12 +35,17 @@ public:
     int Count() const { return static_cast<int>(items_.size()); }
     bool IsEmpty() const { return items_.empty(); }
     const TPlayListItem& Item(int index) const { return items_.at(static_cast<size_t>(index)); }
-    TPlayListItem& Item(int index) { return items_.at(static_cast<size_t>(index)); }
     bool IsValidIndex(int index) const { return index >= 0 && index < Count(); }
-    // The entries in list order; sorting in place keeps the count, after
-    // which the caller sets ListIndex and rebuilds the shuffle order.
+    // The entries in list order.
     const std::vector<TPlayListItem>& Items() const { return items_; }
-    std::vector<TPlayListItem>& Items() { return items_; }
+    // Replaces the entry at index; an index outside the list changes nothing.
+    void SetItem(int index, const TPlayListItem& item);
+    // Reorders the entries with `sort`, which permutes them in place and moves
+    // `follow` along with its entry, false when it sorted nothing
+    // (Clistsort::SortList). ListIndex follows the current entry; a shuffle
+    // order, which names entries by their old indexes, is built anew from it.
+    using Sorter = std::function<bool(std::vector<TPlayListItem>& items, int* follow)>;
+    bool Sort(const Sorter& sort);
 
     // Appends an entry; in append mode with shuffle on it is also placed into
     // the shuffle order after the current position.

@@ -313,6 +313,8 @@ TEST_F(OpenCommand, AppendedFilesJoinTheListAndThePlayingItemGoesOn)
     EXPECT_EQ(Paths(), QStringList({a, b, c}));
     EXPECT_EQ(w->Graph(), playing);
     EXPECT_EQ(w->ListIndex(), 0);
+    // The caption has followed the list's new count.
+    EXPECT_EQ(Caption(), "Zoravel 1/3 a");
     EXPECT_FALSE(w->AppendToList());
 }
 

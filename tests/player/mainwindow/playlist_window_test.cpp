@@ -183,7 +183,18 @@ TEST_F(PlayListWindow, ThousandsOfUnplayableEntriesEndAsCannotPlay)
     const QByteArray junk = testutil::ReadFile(Fixture("random.bin")).left(64);
     for (int i = 0; i < 2000; ++i)
         ASSERT_TRUE(testutil::WriteFile(dir + QString::asprintf("/%04d.wav", i), junk));
-    Open({dir});
+    // Opened as Open() does, with the list watched from the start.
+    Close();
+    w = std::make_unique<TZoMain>(QStringList{dir});
+    QObject watch;
+    int inserted = 0, resets = 0;
+    QObject::connect(&w->PlayList(), &QAbstractItemModel::rowsInserted, &watch, [&inserted] { ++inserted; });
+    QObject::connect(&w->PlayList(), &QAbstractItemModel::modelReset, &watch, [&resets] { ++resets; });
+    w->show();
+    ASSERT_TRUE(testutil::WaitUntil([this] { return !w->StartupIntakePending(); }, 10000));
+    // The folder's entries reached the list's views at once, not one by one.
+    EXPECT_EQ(inserted, 0);
+    EXPECT_EQ(resets, 1);
     EXPECT_EQ(Caption(), "Zoravel 再生できません");
     EXPECT_TRUE(w->PlayList().IsEmpty());
     EXPECT_EQ(w->Graph(), nullptr);
