@@ -89,8 +89,9 @@ TEST_F(RealMediaTest, ClipOpensPlaysSeeksAndEndsOnce)
     EXPECT_EQ(control->GetPosition(), 2000);
     ASSERT_TRUE(WaitUntil([&] { return Saw(QStringLiteral("closed")); }, 10000));
     EXPECT_EQ(control->GetPlayState(), 0);
-    // Let anything late arrive: each event came once, in this order.
-    WaitUntil([] { return false; }, 300);
+    // Each event came once, in this order: a late one is given 300 ms to
+    // show and ends the wait when it does.
+    WaitUntil([&] { return events.size() > 4; }, 300);
     EXPECT_EQ(events, (QStringList{QStringLiteral("opened titled.rm"), QStringLiteral("state 0>3"),
                                    QStringLiteral("state 3>0"), QStringLiteral("closed")}));
 
@@ -107,14 +108,16 @@ TEST_F(RealMediaTest, PauseStopAndPlayAgain)
     Call([&] { control->DoPause(); });
     ASSERT_TRUE(WaitUntil([&] { return control->GetPlayState() == 4; }));
     const int pausedAt = control->GetPosition();
-    WaitUntil([] { return false; }, 200);
+    // Paused, the position stands: 200 ms for it to move, which ends the wait.
+    WaitUntil([&] { return control->GetPosition() != pausedAt; }, 200);
     EXPECT_EQ(control->GetPosition(), pausedAt);
 
     Call([&] { control->DoStop(); });
     EXPECT_EQ(control->GetPlayState(), 0);
     EXPECT_EQ(control->GetPosition(), 0);
     ASSERT_TRUE(WaitUntil([&] { return Saw(QStringLiteral("state 4>0")); }));
-    WaitUntil([] { return false; }, 300);
+    // Stopped, it stays at 0 and does not end: 300 ms for either to show.
+    WaitUntil([&] { return control->GetPosition() != 0 || Saw(QStringLiteral("closed")); }, 300);
     EXPECT_EQ(control->GetPosition(), 0);
     EXPECT_FALSE(Saw(QStringLiteral("closed")));
 
@@ -142,7 +145,12 @@ TEST_F(RealMediaTest, SourcesThatCannotPlayReportOnce)
         Call([&] { ok = control->SetSource(path); });
         EXPECT_TRUE(ok);
         ASSERT_TRUE(WaitUntil([&] { return Saw(QStringLiteral("error")); }, 10000)) << path.toStdString();
-        WaitUntil([] { return false; }, 300);
+        // Reported once, never opened, stopped: 300 ms for a second report or
+        // a late opening to show, which ends the wait.
+        const auto lateFault = [&] {
+            return events.count(QStringLiteral("error")) > 1 || control->IsOpened() || control->GetPlayState() != 0;
+        };
+        WaitUntil(lateFault, 300);
         EXPECT_EQ(events.count(QStringLiteral("error")), 1);
         EXPECT_FALSE(control->IsOpened());
         EXPECT_EQ(control->GetPlayState(), 0);
@@ -165,7 +173,8 @@ TEST_F(RealMediaTest, SourceThatNeverOpensTimesOut)
     ASSERT_TRUE(WaitUntil([&] { return Saw(QStringLiteral("error")); }, 5000));
     EXPECT_EQ(reported, VFW_E_TIMEOUT);
     EXPECT_FALSE(control->IsOpened());
-    WaitUntil([] { return false; }, 300);
+    // Nothing follows the time-out: 300 ms for a late event, which ends the wait.
+    WaitUntil([&] { return events.size() > 1; }, 300);
     EXPECT_EQ(events, QStringList{QStringLiteral("error")});
 }
 

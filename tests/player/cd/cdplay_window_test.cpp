@@ -55,8 +55,11 @@ protected:
         return performers;
     }
     CCDPlay* Player() const { return w->CdPlayer(); }
-    // The device's notices reach the window.
-    void Deliver() { Spin(30); }
+    // Every notice the device posted has reached the window.
+    void Deliver()
+    {
+        EXPECT_TRUE(testutil::WaitUntil([this] { return Taken(MM_MCINOTIFY) >= disc.posted; }));
+    }
     // Window timer 16 fires: the suppression ends.
     void EndSuppression() { w->OnWindowTimer(kCdNotifyTimer); }
     // Plays a track as the window's commands do: the notice of the play it

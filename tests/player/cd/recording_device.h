@@ -27,6 +27,7 @@ public:
         std::uint32_t playEnd = 0;
         bool playing = false;
         std::uint32_t id = 0;
+        int posted = 0;   // notices posted to the window so far
 
         std::uint32_t Start(int track) const
         {
@@ -40,13 +41,18 @@ public:
         {
             position = playEnd;
             playing = false;
-            if (notifyPending && window) window->PostMessage(MM_MCINOTIFY, cdrom::kNotifySuccessful, id);
+            if (notifyPending && window) Post(cdrom::kNotifySuccessful);
             notifyPending = false;
         }
         void Abort()
         {
-            if (notifyPending && window) window->PostMessage(MM_MCINOTIFY, cdrom::kNotifyAborted, id);
+            if (notifyPending && window) Post(cdrom::kNotifyAborted);
             notifyPending = false;
+        }
+        void Post(WPARAM flags)
+        {
+            window->PostMessage(MM_MCINOTIFY, flags, id);
+            ++posted;
         }
     };
 

@@ -101,7 +101,7 @@ protected:
         nav->Raise(EC_DVD_NO_FP_PGC);
         const auto before = nav->calls.count("PlayTitle(1,7)");
         EXPECT_TRUE(testutil::WaitUntil([&] { return !w->DvdControl() || nav->calls.count("PlayTitle(1,7)") > before; }));
-        Spin(0);
+        Spin();
     }
     // Time events are shown through a posted message.
     void Time(FakeNavigator* nav, int h, int m, int s, int expectedBar)
@@ -116,6 +116,19 @@ protected:
         for (QAction* item : ui()->DVDPopupMenu->actions() + ui()->NExtraMenu->actions()) item->setVisible(true);
     }
     QSlider* Bar() const { return ui()->TrackBarForSeek; }
+    // Waits for the next tick of the deferred seek's timer, the one place
+    // that seeks after the bar moved; a call of `call` ends the wait at once.
+    void WaitForSeekTimer(FakeNavigator* nav, const char* call)
+    {
+        const int ticks = TimerTicks(kDvdSeekTimer);
+        EXPECT_TRUE(testutil::WaitUntil([&] { return TimerTicks(kDvdSeekTimer) > ticks || nav->Called(call); }));
+    }
+    // Waits for the next tick of the DVD timer, or the end action it starts.
+    void WaitForDvdTimer()
+    {
+        TickCount ticks(w->DVDTimer);
+        EXPECT_TRUE(testutil::WaitUntil([&] { return ticks.Ticks() > 0 || w->DvdState().EndActionStarted; }));
+    }
     static bool Enabled(QObject* control)
     {
         if (auto* menu = qobject_cast<QMenu*>(control)) return menu->menuAction()->isEnabled();
@@ -168,10 +181,10 @@ TEST_F(DvdStart, EventsSetTitlesStreamsStillsRateAndTime)
         EXPECT_EQ(ui()->STxtbai->text(), text);
         EXPECT_EQ(w->PlayState(), state);
     }
-    // A command pending keeps the time from the bar.
+    // A command pending keeps the time from the bar. The time is shown by a
+    // message the event posts, and Raise has run what was posted.
     Raise(nav, EC_DVD_CMD_START, 1);
     Raise(nav, EC_DVD_CURRENT_HMSF_TIME, At(0, 1, 0));
-    Spin(50);
     EXPECT_EQ(Bar()->value(), 0);
     Raise(nav, EC_DVD_CMD_END, 1, 0);
     Time(nav, 0, 1, 5, 65);
@@ -361,7 +374,8 @@ TEST_F(DvdStart, TimeMovesTheBarSectionsRepeatOrChainAndTheDragSeeksOnRelease)
     Bar()->setValue(600);
     EXPECT_EQ(ui()->tnTime->text(), "0:10:00");
     Raise(nav, EC_DVD_CURRENT_HMSF_TIME, At(0, 0, 30));
-    Spin(150);
+    // The deferred seek's timer has come round while the bar is held.
+    WaitForSeekTimer(nav, "PlayAtTime");
     EXPECT_EQ(Bar()->value(), 600);
     EXPECT_FALSE(nav->Called("PlayAtTime"));
     Bar()->setSliderDown(false);
@@ -372,7 +386,7 @@ TEST_F(DvdStart, TimeMovesTheBarSectionsRepeatOrChainAndTheDragSeeksOnRelease)
     Bar()->setSliderDown(true);
     Bar()->setValue(900);
     Bar()->setSliderDown(false);
-    Spin(250);
+    WaitForSeekTimer(nav, "PlayAtTime(0,15,0,1,7)");
     EXPECT_FALSE(nav->Called("PlayAtTime(0,15,0,1,7)"));
     Raise(nav, EC_DVD_CMD_END, 1);
     ASSERT_TRUE(testutil::WaitUntil([&] { return nav->Called("PlayAtTime(0,15,0,1,7)"); }));
@@ -381,7 +395,7 @@ TEST_F(DvdStart, TimeMovesTheBarSectionsRepeatOrChainAndTheDragSeeksOnRelease)
     Bar()->setValue(1080);
     Raise(nav, EC_DVD_STILL_ON, 1, -1);
     Bar()->setSliderDown(false);
-    Spin(250);
+    WaitForSeekTimer(nav, "PlayAtTime(0,18,0,1,7)");
     EXPECT_FALSE(nav->Called("PlayAtTime(0,18,0,1,7)"));
     Raise(nav, EC_DVD_STILL_OFF);
     ASSERT_TRUE(testutil::WaitUntil([&] { return nav->Called("PlayAtTime(0,18,0,1,7)"); }));
@@ -394,11 +408,14 @@ TEST_F(DvdStart, TimeMovesTheBarSectionsRepeatOrChainAndTheDragSeeksOnRelease)
     nav->calls.clear();
     for (auto [m, s, restarts] : {std::tuple{10, 0, false}, std::tuple{10, 1, true}, std::tuple{4, 55, false},
                                   std::tuple{4, 54, true}}) {
+        const int shown = Taken(WM_DVDTIMEUPDATE);
         Raise(nav, EC_DVD_CURRENT_HMSF_TIME, At(0, m, s));
         if (restarts) {
             EXPECT_TRUE(testutil::WaitUntil([&] { return nav->calls.count("PlayAtTime(0,5,0,1,7)") == 1; }));
         } else {
-            Spin(150);
+            // The time has been shown, and a restart it asked for has run.
+            EXPECT_TRUE(testutil::WaitUntil(
+                [&] { return Taken(WM_DVDTIMEUPDATE) > shown && !w->DvdState().SeekPending; }));
         }
         EXPECT_EQ(nav->calls.count("PlayAtTime(0,5,0,1,7)"), restarts ? 1 : 0) << m << ":" << s;
         nav->calls.clear();
@@ -438,13 +455,15 @@ TEST_F(DvdStart, EndActionOnlyInTheLastTwoSecondsOfATitleLongerThanAMinute)
         nav->titleLength = {0, BYTE(length / 60), BYTE(length % 60), 0};
         Raise(nav, EC_DVD_TITLE_CHANGE, 1);
         Time(nav, 0, 0, length - 2, length - 2);
-        Spin(600);
+        // The end action is checked on each tick of the DVD timer: one tick
+        // after the time was shown (the action ends the wait at once).
+        WaitForDvdTimer();
         EXPECT_FALSE(w->DvdState().EndActionStarted) << length;
         Time(nav, 0, (length - 1) / 60, (length - 1) % 60, length - 1);
         if (length == 61) {
             EXPECT_TRUE(testutil::WaitUntil([&] { return w->DvdState().EndActionStarted; }));
         } else {
-            Spin(600);
+            WaitForDvdTimer();
         }
         EXPECT_EQ(w->DvdState().EndActionStarted, length == 61);
     }
@@ -484,7 +503,7 @@ TEST_F(DvdStart, TheSmallWindowOfAStartComesBackToItsWorkArea)
     Open();
     const QRect area = w->screen()->availableGeometry();
     w->move(area.left() - 500, area.top() - 400);
-    Spin(0);
+    Spin();
     Start();
     const int caption = w->geometry().top() - w->frameGeometry().top();
     EXPECT_EQ(w->frameGeometry().left(), area.left());

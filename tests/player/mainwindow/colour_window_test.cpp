@@ -173,10 +173,11 @@ TEST_F(ColourWindow, CurrentOverlayValuesReturnWithTheNextFileByTimer15)
     EXPECT_EQ(Shown(w.get()).hue, 180);
     EXPECT_TRUE(w->ColorApplied);
     EXPECT_TRUE(PictureGrey(true));
-    // A later pause schedules nothing.
+    // A later pause schedules nothing, once the window has taken its graph event.
+    const int notices = Taken(WM_GRAPHNOTIFY);
     w->BtnStartClick();
     ASSERT_TRUE(testutil::WaitUntil([&] { return w->PlayState() == psPaused; }));
-    Spin(100);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Taken(WM_GRAPHNOTIFY) > notices; }, 10000));
     EXPECT_FALSE(w->IsTimerSet(kColorControlsTimer));
 
     // CloseMedia kills a waiting timer.

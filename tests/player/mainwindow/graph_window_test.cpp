@@ -160,16 +160,17 @@ TEST_F(GraphWindow, StillPictureStaysForItsTimeAndBeyond)
     EXPECT_FALSE(ui()->BtnStop->isEnabled());
     EXPECT_FALSE(ui()->BtnStart->isEnabled());
     EXPECT_TRUE(ui()->TrackBarVolume->isHidden());
-    // Without continuous play the picture stays after its time.
-    testutil::WaitUntil([] { return false; }, 1400);
+    // Without continuous play the picture stays after its time: its timer
+    // has fired and what that posted has run.
+    ASSERT_TRUE(testutil::WaitUntil([this] { return TimerTicks(kStillPictureTimer) > 0; }, 10000));
+    Spin();
     EXPECT_EQ(w->PlayState(), psPlaying);
     EXPECT_TRUE(w->IsStillPicture());
     EXPECT_NE(w->Graph(), nullptr);
 }
 
-// A still picture disables the time and rate texts; nothing enables them
-// again, so every item after a picture shows its time greyed out (fault
-// reported; enable once mended).
+// A still picture disables the time and rate texts; the next item that has
+// a time enables them again.
 TEST_F(GraphWindow, ItemAfterAPictureHasItsControlsBack)
 {
     const QString gif = Sound("after/a.gif", "picture.gif");
@@ -262,7 +263,11 @@ TEST_F(GraphWindow, LoopOnOneEntryStartsItAgain)
     // Back at the start and still playing.
     ASSERT_TRUE(testutil::WaitUntil([this] { return Position() >= 0 && Position() < kSecond; }, 5000));
     EXPECT_EQ(w->PlayState(), psPlaying);
-    testutil::WaitUntil([] { return false; }, 200);
+    // It plays on from there: the position moves past where the loop put it
+    // (a stop after the loop's seek ends the wait at once).
+    const REFERENCE_TIME restart = Position();
+    EXPECT_TRUE(testutil::WaitUntil(
+        [&] { return w->PlayState() != psPlaying || Position() > restart + kSecond / 5; }, 5000));
     EXPECT_EQ(w->PlayState(), psPlaying);
 }
 
@@ -323,10 +328,12 @@ TEST_F(GraphWindow, ColourTimerIsSetOnlyAtTheFirstPause)
     ASSERT_TRUE(WaitPlaying());
     EXPECT_TRUE(w->IsTimerSet(15));
     w->KillTimer(15);
-    // A later pause does not set it again.
+    // A later pause does not set it again: looked at once the window has
+    // taken the pause's graph event.
+    const int notices = Taken(WM_GRAPHNOTIFY);
     w->TogglePlayPause();
     ASSERT_EQ(w->PlayState(), psPaused);
-    testutil::WaitUntil([] { return false; }, 300);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Taken(WM_GRAPHNOTIFY) > notices; }, 10000));
     EXPECT_FALSE(w->IsTimerSet(15));
     // Closing kills it.
     w->SetTimer(15, 60000);

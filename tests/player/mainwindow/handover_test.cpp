@@ -183,9 +183,7 @@ TEST_F(Handover, HandedOverFolderBringsItsTopFiles)
 }
 
 // A folder handed over by a second start is added with its sub-folders, as
-// on the first start's own command line. The records are added while the
-// folder-search tag is 0, which stops the sub-folder scan at once: only the
-// top folder's files arrive (fault reported; enable once mended).
+// on the first start's own command line.
 TEST_F(Handover, HandedOverFolderBringsItsSubFolders)
 {
     MW_REQUIRE_FIXTURES();
@@ -252,7 +250,15 @@ TEST_F(Handover, MakeNewWindowMeansEveryStartOpensItsOwnWindow)
     RecordingMain* main = OpenRecording();
     OwnWindowStart second({dir + "/a.wav"});
     ASSERT_TRUE(testutil::WaitUntil([&] { return second.HasOwnWindow(); }, 15000));
-    testutil::WaitUntil([] { return false; }, 300);
+    // It plays its argument itself; a hand-over or its end would come before
+    // that and ends the wait as well.
+    ASSERT_TRUE(testutil::WaitUntil(
+        [&] {
+            return second.HasOpened(dir + "/a.wav") || !main->records.empty() ||
+                   second.process.state() != QProcess::Running;
+        },
+        15000));
+    EXPECT_TRUE(second.HasOpened(dir + "/a.wav"));
     EXPECT_EQ(second.process.state(), QProcess::Running);
     EXPECT_TRUE(main->records.empty());
     EXPECT_TRUE(w->PlayList().IsEmpty());

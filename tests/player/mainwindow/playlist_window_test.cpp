@@ -75,9 +75,8 @@ TEST_F(PlayListWindow, OneEntryDoesNotStep)
 }
 
 // After an item that was the only entry, the next and previous buttons are
-// disabled; nothing enables them again when a list of several entries
-// replaces it (a drop, a second start, the open dialog), so the buttons
-// stay dead (fault reported; enable once mended).
+// disabled; a list of several entries that replaces it (a drop, a second
+// start, the open dialog) enables them again.
 TEST_F(PlayListWindow, StepButtonsComeBackForTheNextListOfSeveral)
 {
     const QString one = Sound("btn/one.wav");

@@ -145,9 +145,8 @@ TEST_F(SettingsWindow, MaximisedWindowLeavesTheStoredPosition)
     EXPECT_EQ(MainValueCount(), 23);
 }
 
-// The window is placed before it is shown, when it has no frame yet: the
-// frame it gets on showing makes it stick out past the right and bottom
-// edges by the frame's size (fault reported; enable once mended).
+// A stored position past the right and bottom edges is pulled into the work
+// area frame and all: the window is placed again once it has its frame.
 TEST_F(SettingsWindow, StoredPositionFarRightIsPulledIntoTheWorkArea)
 {
     QScreen* screen = QGuiApplication::primaryScreen();

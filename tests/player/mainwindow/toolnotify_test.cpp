@@ -228,9 +228,7 @@ TEST_F(ToolNotice, LibraryAsksToOpenTheFolderInViewerPath)
 }
 
 // A folder opened from the library is added with its sub-folders, as every
-// other folder is. The notice runs AddFolder while the folder-search tag is
-// 0, which stops the sub-folder scan at once: only the top folder's files
-// are added (fault reported; enable once mended).
+// other folder is.
 TEST_F(ToolNotice, LibraryFolderOpensWithItsSubFolders)
 {
     MW_REQUIRE_FIXTURES();

@@ -291,7 +291,8 @@ TEST_F(TransportWindow, FrameStepMovesOneFrameEachWayAndRepeatsWhileHeld)
     ASSERT_TRUE(SUCCEEDED(w->SeekTo(0)));
     ASSERT_TRUE(WaitAt(0, 0.001));
     QTest::mouseClick(step, Qt::RightButton);
-    Spin(100);
+    // Read once what the click sent (a seek to the start) has landed.
+    ASSERT_TRUE(testutil::WaitUntil([&] { return !w->Graph()->IsSettling(); }, 10000));
     EXPECT_EQ(Position(), 0);
 
     // Held, the steps repeat until the release.
@@ -348,7 +349,10 @@ TEST_F(TransportWindow, SeekBarDragSeeksOnceWhereTheBarIsLetGo)
     bar->setValue(max / 4);
     bar->setValue(max / 2);
     EXPECT_EQ(ui()->tnTime->text(), "0:00:01");
-    Spin(400);   // two position-timer ticks while the bar is held: no seek
+    // Two position-timer ticks while the bar is held: no seek (one would
+    // read as its target at once and end the wait).
+    TickCount ticks(w->Timer);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return ticks.Ticks() >= 2 || Seconds() >= 0.1; }, 10000));
     EXPECT_LT(Seconds(), 0.1);
     bar->setValue(max * 3 / 4);
     bar->setSliderDown(false);

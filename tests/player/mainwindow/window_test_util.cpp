@@ -100,11 +100,25 @@ bool CopyWithHead(const QString& source, const QString& target, const QByteArray
     return testutil::WriteFile(target, bytes);
 }
 
-void Spin(int ms)
+void Spin()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    testutil::WaitUntil([] { return false; }, ms);
+    // Returns as soon as nothing is pending (at most 20 ms while events keep coming).
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void CountingMain::WndProc(TMessage& message)
+{
+    const TMessage taken = message;
+    TZoMain::WndProc(message);
+    ++taken_[taken.Msg];
+    if (taken.Msg == WM_TIMER) ++ticks_[static_cast<UINT>(taken.WParam)];
+}
+
+TickCount::TickCount(QTimer* timer)
+{
+    QObject::connect(timer, &QTimer::timeout, &context_, [this] { ++ticks_; });
 }
 
 void WindowTest::SetUp()
@@ -131,7 +145,7 @@ void WindowTest::TearDown()
 TZoMain* WindowTest::Open(const QStringList& args)
 {
     Close();
-    w = std::make_unique<TZoMain>(args);
+    w = std::make_unique<CountingMain>(args);
     w->show();
     // The command line is taken after the first paint.
     QElapsedTimer clock;
@@ -145,6 +159,20 @@ void WindowTest::Close()
 {
     w.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+int WindowTest::Taken(UINT msg) const
+{
+    const auto* counting = dynamic_cast<const CountingMain*>(w.get());
+    EXPECT_NE(counting, nullptr) << "the window was not made by Open";
+    return counting ? counting->Taken(msg) : -1;
+}
+
+int WindowTest::TimerTicks(UINT id) const
+{
+    const auto* counting = dynamic_cast<const CountingMain*>(w.get());
+    EXPECT_NE(counting, nullptr) << "the window was not made by Open";
+    return counting ? counting->TimerTicks(id) : -1;
 }
 
 QString WindowTest::SilentClip(const QString& name, int milliseconds) const

@@ -11,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QHash>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -53,8 +55,37 @@ bool MakeDir(const QString& path);
 // A copy of `source` with the first bytes replaced by `head`.
 bool CopyWithHead(const QString& source, const QString& target, const QByteArray& head);
 
-// Runs the event loop (deferred deletions included) for a short while.
-void Spin(int ms = 0);
+// Runs what is posted by now (deferred deletions included) and returns
+// without waiting for anything new.
+void Spin();
+
+// The window as the program makes it, counting the messages its window
+// procedure has taken (posted, sent and timer messages alike): a test waits
+// until a notice or a timer's tick has been handled, not for a fixed time.
+class CountingMain : public TZoMain {
+public:
+    using TZoMain::TZoMain;
+    void WndProc(TMessage& message) override;
+    int Taken(UINT msg) const { return taken_.value(msg); }
+    int TimerTicks(UINT id) const { return ticks_.value(id); }
+
+private:
+    QHash<UINT, int> taken_;
+    QHash<UINT, int> ticks_;   // WM_TIMER by timer id
+};
+
+// Counts the ticks of one of the window's own QTimers from the moment of the
+// call. Made after the window connected its handler, each tick is counted
+// once the window has handled it.
+class TickCount {
+public:
+    explicit TickCount(QTimer* timer);
+    int Ticks() const { return ticks_; }
+
+private:
+    QObject context_;
+    int ticks_ = 0;
+};
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -83,6 +114,10 @@ protected:
     QString Caption() const { return w->windowTitle(); }
     // The window plays a file: graph built and running, its first pause seen.
     bool WaitPlaying(int timeoutMs = 10000);
+    // Messages `msg` the window (made by Open) has taken since it was built,
+    // and the ticks of its window timer `id`.
+    int Taken(UINT msg) const;
+    int TimerTicks(UINT id) const;
     // A key as the user's: to the window while none of its controls has the focus.
     void Tap(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier);
     // The window's mixers on recorded sound cards with "Master" at 40000 and
