@@ -1,6 +1,6 @@
 #include "player/tools/WindowPlacement.h"
 
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "player/units/Windowgeometry.h"
 
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // A window's stored place and client size come back as they were, inside a
 // monitor's work area, and its menu bar is not counted in the client size.
 #include "player/tools/WindowPlacement.h"
-#include "player/units/Reghelp.h"
+#include "common/Reghelp.h"
 #include "support/test_util.h"
 
 #include <QGuiApplication>
