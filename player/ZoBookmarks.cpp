@@ -185,6 +185,8 @@ bookmarks::IBookmarkMenu& TZoMain::DvdBookmarkMenu() { return BookmarkParts().dv
 
 bookmarks::IBookmarkMenu& TZoMain::SectionMenu() { return BookmarkParts().sectionMenu; }
 
+bookmarks::IBookmarkMenu& TZoMain::FileBookmarkMenu() { return BookmarkParts().bookmarkMenu; }
+
 void TZoMain::ConnectBookmarkHandlers()
 {
     // MiBookMrk's Tag says whether bookmarks are in use.

@@ -13,6 +13,174 @@
 #include <QSlider>
 #include <QToolButton>
 
+// ---- the CD player's view of the window ----
+
+class TZoMain::CdHost final : public ICdHost {
+public:
+    explicit CdHost(TZoMain& window) : w_(window) {}
+
+    void ClearTracks() override { w_.ClearPlayList(); }
+
+    void AddTrack(const TPlayListItem& entry) override { w_.playList_.Add(entry, false, false); }
+
+    void ReplaceTrack(int index, const TPlayListItem& entry) override { w_.playList_.SetItem(index, entry); }
+
+    int TrackCount() const override { return w_.playList_.Count(); }
+
+    TPlayListItem Track(int index) const override { return w_.playList_.Item(index); }
+
+    int TrackIndex() const override { return w_.playList_.ListIndex(); }
+
+    void SetTrackIndex(int index) override { w_.playList_.SetListIndex(index); }
+
+    int StartShuffleOrder() override
+    {
+        w_.playList_.BuildShuffleOrder();
+        return w_.playList_.HasShuffleOrder() ? w_.playList_.ShuffleOrder().front() : -1;
+    }
+
+    bool ShuffleEntriesLeft() const override { return w_.playList_.HasShuffleOrder() && !w_.playList_.IsAtLastPosition(true); }
+
+    void PlayNextEntry() override { w_.PlayNextFile(); }
+
+    bool OnePlayOn() const override { return w_.ui_->miOnePlay->isChecked(); }
+
+    bool ShuffleOn() const override { return w_.ui_->MShuffle->isChecked(); }
+
+    bool LoopOn() const override { return w_.ui_->NLoop->isChecked(); }
+
+    bool PowerActionWaiting() const override { return w_.ui_->TBPowerState->isChecked(); }
+
+    int ShownPlayState() const override { return w_.playState_; }
+
+    void ShowPlayState(int state) override { w_.SetPlayState(state); }
+
+    void MarkAudioOnly() override { w_.item_.AudioOnly = true; }
+
+    int SeekBarValue() const override { return w_.ui_->TrackBarForSeek->value(); }
+
+    int SeekBarMaximum() const override { return w_.ui_->TrackBarForSeek->maximum(); }
+
+    bool SeekBarHeld() const override { return w_.ui_->TrackBarForSeek->isSliderDown(); }
+
+    bool SeekBarMoved() const override { return w_.item_.SeekBarMoved; }
+
+    void ClearSeekBarMoved() override { w_.item_.SeekBarMoved = false; }
+
+    void ShowTrackLength(int seekBarMaximum, const QString& text) override
+    {
+        w_.SetSeekBarMaximum(seekBarMaximum);
+        w_.ui_->TrackBarForSeek->setEnabled(true);
+        w_.ui_->taTime->setText(text);
+    }
+
+    void ShowElapsed(int seconds) override { w_.FormatTime(seconds); }
+
+    void SetTimeText(const QString& text) override { w_.ui_->tnTime->setText(text); }
+
+    void ShowTitle(const QString& title) override { w_.ui_->LblTitle->setText(title); }
+
+    void ShowArtistLine(const QString& line) override { w_.ui_->LblArtist->setText(line); }
+
+    void LayOutForDiscTexts() override
+    {
+        w_.ui_->LblTitle->setVisible(true);
+        w_.ui_->LblArtist->setVisible(true);
+        w_.SizeWindowForMedia();
+        w_.LayoutControls();
+    }
+
+    void ShowCdControls(int trackCount) override
+    {
+        w_.ui_->TBtnShowCombo->setToolTip(QStringLiteral("トラックの選択"));
+        w_.ui_->TBtnNextTrack->setToolTip(QStringLiteral("次のトラック"));
+        w_.ui_->TBtnPreviousTrack->setToolTip(QStringLiteral("前のトラック"));
+        w_.ui_->TrackBarForSeek->setContextMenuPolicy(Qt::NoContextMenu);
+        w_.ui_->miWindowSizeMenu->menuAction()->setVisible(false);
+        w_.ui_->miAspectMenu->menuAction()->setVisible(false);
+        w_.ui_->NFullScreen->setVisible(false);
+        w_.ui_->NLoop->setVisible(true);
+        w_.ui_->miOnePlay->setVisible(true);
+        w_.ui_->CDDB1->menuAction()->setVisible(true);
+        w_.ui_->NContinuousPlay->setVisible(false);
+        w_.ui_->TBtnNextTrack->setEnabled(trackCount >= 2);
+        w_.ui_->TBtnPreviousTrack->setEnabled(trackCount >= 2);
+        for (QWidget* w : {static_cast<QWidget*>(w_.ui_->BtnStepFrame), static_cast<QWidget*>(w_.ui_->BtnSkip),
+                           static_cast<QWidget*>(w_.ui_->TBtnFastforward), static_cast<QWidget*>(w_.ui_->TBtnRewind)})
+            w->setEnabled(false);
+    }
+
+    void ShowFileControls() override
+    {
+        w_.ui_->miOnePlay->setVisible(false);
+        w_.ui_->CDDB1->menuAction()->setVisible(false);
+        w_.ui_->NContinuousPlay->setVisible(true);
+        // The file mode's menus come back with its seek-bar menu.
+        w_.ui_->miWindowSizeMenu->menuAction()->setVisible(true);
+        w_.ui_->miAspectMenu->menuAction()->setVisible(true);
+        w_.ui_->NFullScreen->setVisible(true);
+        w_.ui_->TrackBarForSeek->setContextMenuPolicy(Qt::CustomContextMenu);
+        w_.ui_->TBtnShowCombo->setToolTip(QStringLiteral("ファイルの選択"));
+        w_.ui_->TBtnNextTrack->setToolTip(QStringLiteral("次のファイル"));
+        w_.ui_->TBtnPreviousTrack->setToolTip(QStringLiteral("前のファイル"));
+        w_.ui_->miSaveToCDIni->setEnabled(false);
+        // The bar showed the disc's own volume; the files' volume is its Tag.
+        if (!w_.BalanceShown()) w_.ui_->TrackBarVolume->setValue(Tag(w_.ui_->TrackBarVolume));
+    }
+
+    void SetVolumeBar(int percent) override { w_.ui_->TrackBarVolume->setValue(percent); }
+
+    void EnableSaveTitles() override { w_.ui_->miSaveToCDIni->setEnabled(true); }
+
+    QMenu* AddCdTextMenu() override
+    {
+        // Above the main menu's last three items.
+        QMenu* main = w_.ui_->MainPopupMenu;
+        const QList<QAction*> items = main->actions();
+        QAction* before = items.size() >= 3 ? items.at(items.size() - 3) : nullptr;
+        auto* menu = new QMenu(QStringLiteral("CD-TEXT"), main);
+        menu->menuAction()->setProperty("Tag", kCdTextMenuTag);
+        main->insertMenu(before, menu);
+        return menu;
+    }
+
+    void RemoveCdTextMenu(QMenu* menu) override
+    {
+        w_.ui_->MainPopupMenu->removeAction(menu->menuAction());
+        delete menu;
+    }
+
+    void SetCdTimer(bool on) override
+    {
+        if (on)
+            w_.CDTimer->start();
+        else
+            w_.CDTimer->stop();
+    }
+
+    void StartNotifyTimer(unsigned ms) override { w_.SetTimer(kCdNotifyTimer, ms); }
+
+    void SetCdVolumeControl(CdVolumeControl* control) override
+    {
+        if (!control) w_.ReleaseAudioMixer();
+        w_.cdVolume_ = control;
+    }
+
+    void Inform(const QString& text) override
+    {
+        MessageBox(&w_, text, QStringLiteral("情報"), MB_ICONINFORMATION | MB_TOPMOST);
+    }
+
+    void SetSeekBar(int value) override { w_.SetSeekBar(value); }
+    bool CdTimerActive() const override { return w_.CdTimerActive(); }
+    TForm* NoticeWindow() override { return &w_; }
+
+private:
+    TZoMain& w_;
+};
+
+void TZoMain::CdHostDeleter::operator()(CdHost* host) const { delete host; }
+
 void TZoMain::StartAudioCd()
 {
     if (playState_ != psNothing || !playList_.IsEmpty()) {
@@ -20,7 +188,8 @@ void TZoMain::StartAudioCd()
         UpdateControlsForMedia(false);
     }
     DeleteCdPlayer();
-    cdPlayer_ = std::make_unique<CCDPlay>(*this);
+    if (!cdHost_) cdHost_.reset(new CdHost(*this));
+    cdPlayer_ = std::make_unique<CCDPlay>(*cdHost_);
     cd_.Open = true;
     if (!viewerPath_.isEmpty()) {
         cd_.Drive = viewerPath_;
@@ -100,158 +269,4 @@ bool TZoMain::DriveHoldsAudioCd(const QString& drive)
     for (const auto& track : info.tracks)
         if (track->audio) return true;
     return false;
-}
-
-// ---- the CD player's view of the window ----
-
-void TZoMain::ClearTracks() { ClearPlayList(); }
-
-void TZoMain::AddTrack(const TPlayListItem& entry) { playList_.Add(entry, false, false); }
-
-void TZoMain::ReplaceTrack(int index, const TPlayListItem& entry) { playList_.SetItem(index, entry); }
-
-int TZoMain::TrackCount() const { return playList_.Count(); }
-
-TPlayListItem TZoMain::Track(int index) const { return playList_.Item(index); }
-
-int TZoMain::TrackIndex() const { return playList_.ListIndex(); }
-
-void TZoMain::SetTrackIndex(int index) { playList_.SetListIndex(index); }
-
-int TZoMain::StartShuffleOrder()
-{
-    playList_.BuildShuffleOrder();
-    return playList_.HasShuffleOrder() ? playList_.ShuffleOrder().front() : -1;
-}
-
-bool TZoMain::ShuffleEntriesLeft() const { return playList_.HasShuffleOrder() && !playList_.IsAtLastPosition(true); }
-
-void TZoMain::PlayNextEntry() { PlayNextFile(); }
-
-bool TZoMain::OnePlayOn() const { return ui_->miOnePlay->isChecked(); }
-
-bool TZoMain::ShuffleOn() const { return ui_->MShuffle->isChecked(); }
-
-bool TZoMain::LoopOn() const { return ui_->NLoop->isChecked(); }
-
-bool TZoMain::PowerActionWaiting() const { return ui_->TBPowerState->isChecked(); }
-
-int TZoMain::ShownPlayState() const { return playState_; }
-
-void TZoMain::ShowPlayState(int state) { SetPlayState(state); }
-
-void TZoMain::MarkAudioOnly() { item_.AudioOnly = true; }
-
-int TZoMain::SeekBarValue() const { return ui_->TrackBarForSeek->value(); }
-
-int TZoMain::SeekBarMaximum() const { return ui_->TrackBarForSeek->maximum(); }
-
-bool TZoMain::SeekBarHeld() const { return ui_->TrackBarForSeek->isSliderDown(); }
-
-bool TZoMain::SeekBarMoved() const { return item_.SeekBarMoved; }
-
-void TZoMain::ClearSeekBarMoved() { item_.SeekBarMoved = false; }
-
-void TZoMain::ShowTrackLength(int seekBarMaximum, const QString& text)
-{
-    SetSeekBarMaximum(seekBarMaximum);
-    ui_->TrackBarForSeek->setEnabled(true);
-    ui_->taTime->setText(text);
-}
-
-void TZoMain::ShowElapsed(int seconds) { FormatTime(seconds); }
-
-void TZoMain::SetTimeText(const QString& text) { ui_->tnTime->setText(text); }
-
-void TZoMain::ShowTitle(const QString& title) { ui_->LblTitle->setText(title); }
-
-void TZoMain::ShowArtistLine(const QString& line) { ui_->LblArtist->setText(line); }
-
-void TZoMain::LayOutForDiscTexts()
-{
-    ui_->LblTitle->setVisible(true);
-    ui_->LblArtist->setVisible(true);
-    SizeWindowForMedia();
-    LayoutControls();
-}
-
-void TZoMain::ShowCdControls(int trackCount)
-{
-    ui_->TBtnShowCombo->setToolTip(QStringLiteral("トラックの選択"));
-    ui_->TBtnNextTrack->setToolTip(QStringLiteral("次のトラック"));
-    ui_->TBtnPreviousTrack->setToolTip(QStringLiteral("前のトラック"));
-    ui_->TrackBarForSeek->setContextMenuPolicy(Qt::NoContextMenu);
-    ui_->miWindowSizeMenu->menuAction()->setVisible(false);
-    ui_->miAspectMenu->menuAction()->setVisible(false);
-    ui_->NFullScreen->setVisible(false);
-    ui_->NLoop->setVisible(true);
-    ui_->miOnePlay->setVisible(true);
-    ui_->CDDB1->menuAction()->setVisible(true);
-    ui_->NContinuousPlay->setVisible(false);
-    ui_->TBtnNextTrack->setEnabled(trackCount >= 2);
-    ui_->TBtnPreviousTrack->setEnabled(trackCount >= 2);
-    for (QWidget* w : {static_cast<QWidget*>(ui_->BtnStepFrame), static_cast<QWidget*>(ui_->BtnSkip),
-                       static_cast<QWidget*>(ui_->TBtnFastforward), static_cast<QWidget*>(ui_->TBtnRewind)})
-        w->setEnabled(false);
-}
-
-void TZoMain::ShowFileControls()
-{
-    ui_->miOnePlay->setVisible(false);
-    ui_->CDDB1->menuAction()->setVisible(false);
-    ui_->NContinuousPlay->setVisible(true);
-    // The file mode's menus come back with its seek-bar menu.
-    ui_->miWindowSizeMenu->menuAction()->setVisible(true);
-    ui_->miAspectMenu->menuAction()->setVisible(true);
-    ui_->NFullScreen->setVisible(true);
-    ui_->TrackBarForSeek->setContextMenuPolicy(Qt::CustomContextMenu);
-    ui_->TBtnShowCombo->setToolTip(QStringLiteral("ファイルの選択"));
-    ui_->TBtnNextTrack->setToolTip(QStringLiteral("次のファイル"));
-    ui_->TBtnPreviousTrack->setToolTip(QStringLiteral("前のファイル"));
-    ui_->miSaveToCDIni->setEnabled(false);
-    // The bar showed the disc's own volume; the files' volume is its Tag.
-    if (!BalanceShown()) ui_->TrackBarVolume->setValue(Tag(ui_->TrackBarVolume));
-}
-
-void TZoMain::SetVolumeBar(int percent) { ui_->TrackBarVolume->setValue(percent); }
-
-void TZoMain::EnableSaveTitles() { ui_->miSaveToCDIni->setEnabled(true); }
-
-QMenu* TZoMain::AddCdTextMenu()
-{
-    // Above the main menu's last three items.
-    QMenu* main = ui_->MainPopupMenu;
-    const QList<QAction*> items = main->actions();
-    QAction* before = items.size() >= 3 ? items.at(items.size() - 3) : nullptr;
-    auto* menu = new QMenu(QStringLiteral("CD-TEXT"), main);
-    menu->menuAction()->setProperty("Tag", kCdTextMenuTag);
-    main->insertMenu(before, menu);
-    return menu;
-}
-
-void TZoMain::RemoveCdTextMenu(QMenu* menu)
-{
-    ui_->MainPopupMenu->removeAction(menu->menuAction());
-    delete menu;
-}
-
-void TZoMain::SetCdTimer(bool on)
-{
-    if (on)
-        CDTimer->start();
-    else
-        CDTimer->stop();
-}
-
-void TZoMain::StartNotifyTimer(unsigned ms) { SetTimer(kCdNotifyTimer, ms); }
-
-void TZoMain::SetCdVolumeControl(CdVolumeControl* control)
-{
-    if (!control) ReleaseAudioMixer();
-    cdVolume_ = control;
-}
-
-void TZoMain::Inform(const QString& text)
-{
-    MessageBox(this, text, QStringLiteral("情報"), MB_ICONINFORMATION | MB_TOPMOST);
 }

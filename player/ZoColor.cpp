@@ -30,23 +30,23 @@ HRESULT WriteOverlay(media::ColorControl* control, const media::ColorValues& val
 
 void TZoMain::CreateVmr9Mixer(std::shared_ptr<media::PictureControls> controls)
 {
-    Vmr9Mixer.reset();
+    vmr9Mixer_.reset();
     auto mixer = std::make_unique<CVMR9MIXER>();
-    if (SUCCEEDED(mixer->Attach(std::move(controls)))) Vmr9Mixer = std::move(mixer);
+    if (SUCCEEDED(mixer->Attach(std::move(controls)))) vmr9Mixer_ = std::move(mixer);
 }
 
 void TZoMain::TakeColorObjects(int renderer, std::shared_ptr<media::ColorControl> stage)
 {
     colorRenderer_ = renderer;
-    ColorControl.reset();
+    colorControl_.reset();
     surfaceControl_.reset();
-    if (renderer == media::RendererOverlay) ColorControl = std::move(stage);
+    if (renderer == media::RendererOverlay) colorControl_ = std::move(stage);
     if (renderer == media::RendererWindowless7) surfaceControl_ = std::move(stage);
 }
 
 std::shared_ptr<media::ColorControl> TZoMain::CurrentOverlayControl()
 {
-    if (ColorControl) return ColorControl;
+    if (colorControl_) return colorControl_;
     std::shared_ptr<media::ColorControl> surface;
     if (SUCCEEDED(GetSurfaceColorControl(&surface))) return surface;
     return nullptr;
@@ -66,15 +66,15 @@ HRESULT TZoMain::GetSurfaceColorControl(std::shared_ptr<media::ColorControl>* co
 bool TZoMain::HasColorControl()
 {
     if (surfaceControl_ && colorRenderer_ == media::RendererWindowless7) return Tag(ui_->miIsVMRMixerMode) == 0;
-    if (Vmr9Mixer) return Vmr9Mixer->valid;
-    if (ColorControl) return true;
+    if (vmr9Mixer_) return vmr9Mixer_->valid;
+    if (colorControl_) return true;
     // The graph's own default renderer has no colour control.
     return false;
 }
 
 bool TZoMain::LoadOverlayColor()
 {
-    if (Vmr9Mixer) return false;
+    if (vmr9Mixer_) return false;
     media::ColorValues values;
     if (!ReadOverlayValues(QString::fromLatin1(kColorOverlayKey), &values)) return false;
     const bool ok = WriteOverlay(CurrentOverlayControl().get(), values) == S_OK;
@@ -84,7 +84,7 @@ bool TZoMain::LoadOverlayColor()
 
 void TZoMain::ResetOverlayColor()
 {
-    if (Vmr9Mixer || colorRenderer_ == media::RendererWindowless9) return;
+    if (vmr9Mixer_ || colorRenderer_ == media::RendererWindowless9) return;
     // The defaults again; the registry keeps the user's values.
     if (WriteOverlay(CurrentOverlayControl().get(), media::ColorValues()) == S_OK) ColorApplied = false;
 }
@@ -101,7 +101,7 @@ void TZoMain::ClearColorPresetMenus()
 void TZoMain::BuildColorPresetMenu()
 {
     QMenu* menu = dvd_.Mode ? ui_->DVDColorSet : ui_->colorset1;
-    const QStringList names = SplitPresetNames(ReadPresetSetNames(Vmr9Mixer ? kColorVmr9Key : kColorOverlayKey));
+    const QStringList names = SplitPresetNames(ReadPresetSetNames(vmr9Mixer_ ? kColorVmr9Key : kColorOverlayKey));
     if (!names.isEmpty()) {
         const auto codes = ReadPresetShortcuts();
         int created = 0;
@@ -125,8 +125,8 @@ void TZoMain::UpdateColorMenus(bool dvd)
     if (!HasColorControl()) return;
     colorItem->setVisible(true);
     colorItem->setEnabled(true);
-    if (settings_.UseColorCtrl && Vmr9Mixer) Vmr9Mixer->LoadSettings(QString::fromLatin1(kColorVmr9Key));
-    const int isVmr9 = Vmr9Mixer ? 1 : 0;
+    if (settings_.UseColorCtrl && vmr9Mixer_) vmr9Mixer_->LoadSettings(QString::fromLatin1(kColorVmr9Key));
+    const int isVmr9 = vmr9Mixer_ ? 1 : 0;
     if (Tag(presets) == 0) {
         BuildColorPresetMenu();
     } else if (Tag(colorItem) != isVmr9) {
@@ -159,9 +159,9 @@ void TZoMain::ApplyColorPreset(QAction* sender)
     // A name with "\" would name a key below the preset's.
     if (!IsPresetName(name)) return;
     bool ok = false;
-    if (Vmr9Mixer) {
+    if (vmr9Mixer_) {
         // Stored in Color\VMR9 when the renderer goes.
-        ok = Vmr9Mixer->LoadSettings(QString::fromLatin1(kColorVmr9Key) + QLatin1Char('\\') + name);
+        ok = vmr9Mixer_->LoadSettings(QString::fromLatin1(kColorVmr9Key) + QLatin1Char('\\') + name);
     } else {
         media::ColorValues values;
         if (!ReadOverlayValues(QString::fromLatin1(kColorOverlayKey) + QLatin1Char('\\') + name, &values)) return;
@@ -184,12 +184,12 @@ void TZoMain::ScheduleOverlayColor()
 
 void TZoMain::ColorAtDvdStart()
 {
-    if (Vmr9Mixer) Vmr9Mixer->ReadRanges();
+    if (vmr9Mixer_) vmr9Mixer_->ReadRanges();
     if (!CurrentOverlayControl()) ui_->MIDVDColor->setEnabled(false);
     UpdateColorMenus(true);
 }
 
 void TZoMain::ColorAtDvdRun()
 {
-    if (ui_->MIDVDColor->isVisible() && settings_.UseColorCtrl && !Vmr9Mixer) ScheduleOverlayColor();
+    if (ui_->MIDVDColor->isVisible() && settings_.UseColorCtrl && !vmr9Mixer_) ScheduleOverlayColor();
 }

@@ -146,7 +146,7 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     const media::FilterGraph* built = graph_.get();
     if (!item_.WindowsMedia || !OpenWindowsMediaFile(path)) hr = graph_->RenderFile(path);
     // A Windows Media file read again as a stream has a graph of its own.
-    if (Vmr9Mixer && graph_.get() != built) CreateVmr9Mixer(graph_->GetPictureControls());
+    if (vmr9Mixer_ && graph_.get() != built) CreateVmr9Mixer(graph_->GetPictureControls());
     TakeColorObjects(renderer, nullptr);
     // The caller shows "cannot play" and moves on.
     if (FAILED(hr)) return hr;
@@ -220,7 +220,7 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     hr = graph_->Run();
     if (FAILED(hr)) return hr;
     if (!item_.AudioOnly) {
-        if (Vmr9Mixer) Vmr9Mixer->ReadRanges();
+        if (vmr9Mixer_) vmr9Mixer_->ReadRanges();
         UpdateColorMenus(false);
     }
     return S_OK;

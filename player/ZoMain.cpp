@@ -159,7 +159,7 @@ void TZoMain::FormDestroy()
     // A disc keeps its place while its navigator still runs.
     CloseDvdResume(true);
     // The VMR-9 current values are stored as the object goes.
-    Vmr9Mixer.reset();
+    vmr9Mixer_.reset();
     TakeColorObjects(0, nullptr);
     if (graph_) {
         graph_->Stop();
@@ -587,7 +587,7 @@ void TZoMain::OnGraphEvent()
         case media::EC_PAUSED:
             if (!item_.FirstPauseSeen) {
                 item_.FirstPauseSeen = true;
-                if (!item_.StillPicture && !item_.AudioOnly && !Vmr9Mixer && settings_.UseColorCtrl &&
+                if (!item_.StillPicture && !item_.AudioOnly && !vmr9Mixer_ && settings_.UseColorCtrl &&
                     ui_->MIColor->isEnabled())
                     ScheduleOverlayColor();
             }

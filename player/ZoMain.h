@@ -12,14 +12,16 @@
 
 #include "platform/forms/forms.h"
 #include "platform/media/graph.h"
-#include "player/tools/ToolNotice.h"
+#include "player/tools/ToolHost.h"
 #include "player/units/Audiomixer.h"
 #include "player/units/Commands.h"
 #include "player/units/Bookmarkcommands.h"
 #include "player/units/Cdhost.h"
 #include "player/units/Cdinfo.h"
 #include "player/units/Creadlist.h"
+#include "player/ZoState.h"
 #include "player/units/Dvdgraph.h"
+#include "player/units/OpenedItem.h"
 #include "player/units/PlaylistModel.h"
 #include "player/units/Playstate.h"
 #include "player/units/Settings.h"
@@ -62,147 +64,7 @@ class QLabel;
 class QScreen;
 class QWidget;
 
-// Messages of the main window.
-constexpr UINT WM_GRAPHNOTIFY = WM_USER + 53;
-constexpr UINT WM_DVDNOTIFY = WM_USER + 54;
-constexpr UINT WM_TOOLNOTIFY = WM_USER + 55;
-constexpr UINT WM_DVDTIMEUPDATE = WM_USER + 56;
-// Posted to itself after the window's first paint: takes in the command
-// line's paths and opens the first one.
-constexpr UINT WM_STARTUPINTAKE = WM_USER + 57;
-
-// The name of the single-instance mutex and the window class a second start looks for.
-extern const char* const kAppMutexName;
-extern const char* const kMainWindowClass;
-
-// Window timers of the main window by id (SetTimer, KillTimer, WM_TIMER).
-enum : UINT {
-    kHidePanelsTimer = 1,       // 1000 ms: hides the volume area once the cursor has left it
-    kDvdSeekTimer = 2,          // 100 ms: the DVD's deferred seek after the seek bar moved
-    kFrameStepTimer = 3,        // 170 ms: repeats frame steps while the button is held
-    kStillPictureTimer = 5,     // ShowPictureLength s: a still picture's time is up
-    kHeldRepeatTimer = 11,      // SeekInterval ms: repeats fast forward, rewind or skip while held
-    kStatusTextTimer = 13,      // 2000 ms: hides the status text
-    kRealMediaEndTimer = 14,    // 10 ms, once: a RealMedia clip ended
-    kColorControlsTimer = 15,   // ColorCtlWait ms: applies the overlay colour values
-    kCdNotifyTimer = 16,        // CD player: ends the suppression of the drive's notices
-};
-
-// Graph positions and durations are in 100 ns units.
-inline constexpr REFERENCE_TIME kUnitsPerSecond = transport::kUnitsPerSecond;
-// The seek bar counts tenths of a second: a position divided by this is its bar value.
-inline constexpr REFERENCE_TIME kUnitsPerSeekStep = transport::kUnitsPerTenth;
-// With the MPEG decoders a seek-bar seek stays 1.5 s before the end: a seek
-// into the last frames leaves them without a picture to show.
-inline constexpr REFERENCE_TIME kMpegSeekEndMargin = transport::kMpegBarSeekMargin;
-// The interval of window timer 11 for the skip button and of timer 3.
-inline constexpr UINT kSkipRepeatMs = 250;
-inline constexpr UINT kFrameStepRepeatMs = 170;
-
-// DVD state of the window. Requested survives CloseMedia; the rest starts
-// cleared for each disc.
-struct TDvdState {
-    bool Requested = false;          // "/DVD" seen: the disc starts when the window shows, or with the drive record
-    bool Mode = false;               // the transport drives a DVD, not a file
-    bool Playing = false;            // the graph was started
-    bool InMenu = false;             // the navigator is in a menu domain
-    bool TitlePlayed = false;        // a title domain was entered since the disc started
-    bool StillOn = false;            // a still with buttons is shown
-    bool CommandPending = false;     // between the navigator's command start and end
-    bool TimePlayProhibited = false; // the disc forbids playing a title or a time now
-    dvd::HmsfTime CurrentTimecode;   // of the last time event
-    bool SeekPending = false;        // a seek to PendingTimecode waits for window timer 2
-    dvd::HmsfTime PendingTimecode;
-    double PlaybackRate = 1.0;       // the navigator's last reported rate
-    bool ResumePending = false;      // the resume point was accepted but not yet applied
-    bool WarningShown = false;       // one warning box per disc
-    bool EndActionStarted = false;   // the after-playback action ran near the title's end
-    bool Aspect43 = true;            // the current picture is 4:3
-    QString DiscName;                // the disc's name, blanks as "_" (the disc folder's first part)
-    QString DiscDrive;               // the device node or mount point of the opened medium
-    bool ButtonClickWaiting = false; // the left press selected a disc-menu button: its release activates it
-};
-
-// Audio-CD state of the window. Requested survives the disc; Open and Drive
-// belong to the open disc.
-struct TCdState {
-    bool Requested = false;   // "/CD" seen from a second start: its drive record follows
-    bool Open = false;        // an audio CD is open (its player object exists)
-    // The whole name of the drive whose disc is open (device node, mount
-    // point or cue sheet), never cut or case-changed; empty when none.
-    QString Drive;
-};
-
-// The opened item: what belongs to one media item from its opening to
-// CloseMedia, which assigns a fresh one so that nothing reaches the next item.
-struct TOpenedItem {
-    QString Path;                     // set when it opens; empty: nothing opened since the last close
-    // Guards while it opens.
-    bool Opening = false;             // OpenFileActivated runs: Stop and the step commands wait
-    bool GraphStarting = false;       // graph built, first pause not yet seen: drops and second starts are refused
-    bool FirstPauseSeen = false;      // the colour timer is set at the first pause only
-    // Its kind: from the first bytes, else the extension (OpenByFileType).
-    bool Mpeg = false;
-    bool Mp3 = false;
-    bool WindowsMedia = false;
-    bool RealMedia = false;
-    bool StillPicture = false;        // shown for ShowPictureLength seconds, no transport
-    bool AudioOnly = false;
-    bool UrlStream = false;           // opened from an address: Stop stops instead of rewinding
-    // What the graph found.
-    bool Rendered = false;            // BuildFileGraph got as far as setting the controls
-    bool NoDuration = false;          // no duration or no index: no seek bar, fast forward, rewind or skip
-    bool CanStep = false;             // the graph steps frames
-    bool MpegDecodersFound = false;   // seeks keep clear of the end (kMpegSeekEndMargin)
-    int MpegSplitterKind = 0;         // 1 MPEG-1, 2 MPEG-2 splitter inserted; 0 none
-    REFERENCE_TIME Duration = 0;      // 100 ns units; 0 unknown
-    long VideoWidth = 0;              // native picture size; 0 without a picture
-    long VideoHeight = 0;
-    double PlaybackRate = 1.0;
-    bool BufferingShown = false;      // the position timer shows "buffering"
-    bool SeekBarMoved = false;        // a drag waits for the position timer to seek
-    // Where Stop rewound from, in tenths of a second (with ResumePosition on):
-    // the resume file keeps it; 0 when it could not be read.
-    std::int64_t StoppedAt = 0;
-};
-
-// Transport buttons held down with the mouse. While one of the repeat
-// buttons is held, window timer 11 repeats its step; while the frame-step
-// button is held, timer 3 repeats the frame step.
-struct THeldButtons {
-    bool FastForward = false;
-    bool Rewind = false;
-    bool SkipForward = false;
-    bool SkipBackward = false;
-    bool StepFrame = false;
-    // A relative seek under a held button paused a playing file; the end of
-    // the hold runs it again.
-    bool SeekPaused = false;
-    bool Repeating() const { return FastForward || Rewind || SkipForward || SkipBackward; }
-    bool Any() const { return Repeating() || StepFrame; }
-};
-
-// How TZoMain::TakePaths brings a set of paths into the play list.
-struct TPathIntake {
-    enum class Reader {
-        Argument,      // shortcuts followed, folders scanned with their sub-folders (AddArgument)
-        FileOrList,    // each path a media file or a list file (AddPathOrPlayList)
-        FolderOrList,  // an existing folder is scanned, anything else is a file or a list
-    };
-    // Which path's folder becomes the open dialog's folder (when it is an existing file).
-    enum class Remember { Nothing, FirstPath, LastPathWhenListed };
-    Reader reader = Reader::Argument;
-    bool showSearchWindow = false;     // AddArgument's flag
-    int skipIndex = -1;                // a switch among the paths ("/fb"), not a path
-    bool siblings = false;             // one path that is a file brings the media files of its folder
-    Remember remember = Remember::Nothing;
-    bool append = false;               // joins the playing list; nothing new opens
-    bool fromFirstEntry = false;       // the list index goes to 0 before the list plays
-    bool keepFirst = true;             // PlayListItem's keepFirst
-    bool lockOpenControls = false;     // the open controls are disabled while the paths are taken
-};
-
-class TZoMain : public TForm, public IListSink, public TCommandTarget, public ICdHost {
+class TZoMain : public TForm, public IListSink, public TCommandTarget, public IToolHost {
     Q_OBJECT
 public:
     // `arguments` is the command line without the program name.
@@ -227,8 +89,8 @@ public:
     // ---- settings ----
     void LoadSettings();
     void SaveSettings();
-    QString ReadExtensionList();
-    void ClearExtensionListCache() { extensionCache_.clear(); }
+    QString ReadExtensionList() override;
+    void ClearExtensionListCache() override { extensionCache_.clear(); }
 
     // ---- life cycle and messages ----
     void FormDestroy();
@@ -239,14 +101,14 @@ public:
     void OnGraphEvent();
     void OnLeftButton(TMessage& message);
     void OnToolNotify(WPARAM wParam, LPARAM lParam);
-    void PostToolNotice(ToolNotice notice, LPARAM code);
+    void PostToolNotice(ToolNotice notice, LPARAM code) override;
     void OnWindowTimer(UINT id);
 
     // ---- opening media ----
-    void OpenFileActivated(const QString& path);
+    void OpenFileActivated(const QString& path) override;
     void OpenByFileType(const QString& path, const QByteArray& header);
-    void CloseMedia();
-    void UpdateControlsForMedia(bool resetWindow);
+    void CloseMedia() override;
+    void UpdateControlsForMedia(bool resetWindow) override;
 
     // ---- drive-speed limit ----
     // Slows the drive (device node, mount point or disc image) by the
@@ -268,7 +130,7 @@ public:
     void HandleEndOfMedia();
     void BtnOpenClick() override;
     void OpenUrl(const QString& address);
-    void StartDvd();
+    void StartDvd() override;
     void StartAudioCd();
     void PlayRealMedia(const QString& path);
 
@@ -286,15 +148,15 @@ public:
     // ---- play list ----
     void AddFileToList(const QString& path) override;
     void AddPathOrPlayList(const QString& path) override;
-    void PlayListItem(bool sortFirst, bool keepFirst);
+    void PlayListItem(bool sortFirst, bool keepFirst) override;
     void PlayNextFile();
     void PlayPreviousFile();
     void ShowCannotPlay();
-    void ShowNoFileNotice();
-    void UpdateCaption(const QString& title);
+    void ShowNoFileNotice() override;
+    void UpdateCaption(const QString& title) override;
     void ClearPlayList();
     void MShuffleClick() override;
-    void SortPlayList(int key);
+    void SortPlayList(int key) override;
     // The window follows the list's model: the caption's count.
     void ConnectPlayList();
     void FollowListInCaption();
@@ -305,7 +167,7 @@ public:
     // Playing again after a DVD command: the play image, no status text.
     void ResumePlay();
     void BtnStartClick() override;
-    void TogglePlayPause();
+    void TogglePlayPause() override;
     void BtnStopClick();
     void TBtnNextTrackClick();
     void TBtnPreviousTrackClick();
@@ -334,7 +196,7 @@ public:
     bool AcquireFrameStepper();
     HRESULT SetRate(double rate);
     HRESULT SeekTo(REFERENCE_TIME position, const REFERENCE_TIME* stop = nullptr);
-    void ShowStatusText(const QString& text);
+    void ShowStatusText(const QString& text) override;
     void SetAudioVolume();
 
     // ---- last play list and resume point (ZoResume.cpp) ----
@@ -369,18 +231,18 @@ public:
     // ---- bookmarks and repeat sections (ZoBookmarks.cpp) ----
     // The open file's block in "Bookmarks.bmk" written from the two menus
     // (removeOnly: only removed), and read back into them.
-    void SaveBookmarkList(bool removeOnly);
-    void LoadBookmarkList();
+    void SaveBookmarkList(bool removeOnly) override;
+    void LoadBookmarkList() override;
     void SetSectionStart(int barPosition);
     void SetSectionEnd();
     void ClearSelection();
     void miSavePointsClick();
     bool SaveSection();
-    void RepeatSectionClick(int index);
+    void RepeatSectionClick(int index) override;
     bool PlaySection(int index);
     void miChainSectionsClick();
-    bool AddBookmarkAtPosition();
-    void BookmarkItemClick(int index);
+    bool AddBookmarkAtPosition() override;
+    void BookmarkItemClick(int index) override;
     void JumpToBookmark(bool forward);
     // Shows the bookmark menus for a file that has opened and loads its block.
     void ShowBookmarkMenus();
@@ -393,7 +255,7 @@ public:
     void CheckRealMediaSectionLoop(int barPosition);
     bool RepeatOn() const;
     const bookmarks::TSectionState& SectionState() const;
-    QString BookmarkFilePath() const;
+    QString BookmarkFilePath() const override;
 
 private:
     struct TBookmarkParts;
@@ -428,7 +290,7 @@ public:
     void MouseTimerTimer();
     void ShowCursorInFullScreen(bool show);
     bool IsCursorHidden() const { return cursorHidden_; }
-    QRect VideoRect() const { return QRect(videoRectLeft_, videoRectTop_, videoRectWidth_, videoRectHeight_); }
+    QRect VideoRect() const override { return QRect(videoRectLeft_, videoRectTop_, videoRectWidth_, videoRectHeight_); }
     void LayoutVideoWindow();
     void SetClientSize(int width, int height);
     void PlaceWindow();
@@ -441,10 +303,10 @@ public:
     // The DVD's own gesture bindings (when a DVD starts); the file-mode set is
     // kept until the DVD mode ends.
     void LoadMouseActions();
-    const TMouseActions& MouseActions() const { return mouseActions_; }
-    void SetMouseActions(const TMouseActions& actions) { mouseActions_ = actions; }
+    const TMouseActions& MouseActions() const override { return mouseActions_; }
+    void SetMouseActions(const TMouseActions& actions) override { mouseActions_ = actions; }
     // The user's keys from `ShortcutKey` (the constructor calls it with ModifyKey on).
-    void LoadShortcutKeys();
+    void LoadShortcutKeys() override;
     void AddHiddenShortcutItems();
     // A pressed key: the current pop-up menus' items first, then FormKeyDown.
     bool IsShortCut(WORD code);
@@ -549,16 +411,12 @@ public:
     void ShowVolumeBar();
 
     // ---- picture colour and colour presets (ZoColor.cpp) ----
-    // The overlay renderer's colour stage (null otherwise), released with the renderer.
-    std::shared_ptr<media::ColorControl> ColorControl;
-    // The windowless-9 renderer's picture controls while it is in the graph.
-    std::unique_ptr<CVMR9MIXER> Vmr9Mixer;
     // Overlay values were applied (or confirmed in the colour window) and
     // not yet put back to the defaults.
     bool ColorApplied = false;
     bool HasColorControl();
     bool LoadOverlayColor();
-    HRESULT GetSurfaceColorControl(std::shared_ptr<media::ColorControl>* control);
+    HRESULT GetSurfaceColorControl(std::shared_ptr<media::ColorControl>* control) override;
     void ResetOverlayColor();
     void BuildColorPresetMenu();
     void ClearColorPresetMenus();
@@ -567,7 +425,7 @@ public:
     // colour item, the VMR-9 current values and the preset sub-menu.
     void UpdateColorMenus(bool dvd);
     // The colour window closed with OK and changed presets.
-    void ColorPresetsChanged();
+    void ColorPresetsChanged() override;
     // The overlay values once playback started: at once for ColorCtlWait 0,
     // else by window timer 15.
     void ScheduleOverlayColor();
@@ -576,9 +434,9 @@ public:
     void ColorAtDvdStart();
     void ColorAtDvdRun();
     // A DVD graph is built anew: the VMR-9 values are stored and the object goes.
-    void ReleaseVmr9Mixer() { Vmr9Mixer.reset(); }
+    void ReleaseVmr9Mixer() { vmr9Mixer_.reset(); }
     // The graph builders (file and DVD): the renderer value the graph was
-    // built with and its colour stage (Renderer 1: ColorControl; 2: the
+    // built with and its colour stage (Renderer 1: colorControl_; 2: the
     // surface's; others: none). Called again with 0 when the media close.
     void TakeColorObjects(int renderer, std::shared_ptr<media::ColorControl> stage);
     // After the windowless-9 renderer is added: the CVMR9MIXER over its
@@ -587,10 +445,14 @@ public:
     int ColorRenderer() const { return colorRenderer_; }
 
 private:
-    // The overlay stage of the open graph: ColorControl, else the windowless-7 surface's.
+    // The overlay stage of the open graph: colorControl_, else the windowless-7 surface's.
     std::shared_ptr<media::ColorControl> CurrentOverlayControl();
     int colorRenderer_ = 0;
     std::shared_ptr<media::ColorControl> surfaceControl_;
+    // The overlay renderer's colour stage (null otherwise), released with the renderer.
+    std::shared_ptr<media::ColorControl> colorControl_;
+    // The windowless-9 renderer's picture controls while it is in the graph.
+    std::unique_ptr<CVMR9MIXER> vmr9Mixer_;
 
 public:
     // ---- RealMedia through its control (ZoRealMedia.cpp) ----
@@ -611,7 +473,7 @@ public:
     void RealMediaEnded();
     // The clip's length in milliseconds (0 until it opened).
     std::int64_t RealDuration() const { return item_.Duration / 10000; }
-    bool HasRealControl() const { return !RealControl.isNull(); }
+    bool HasRealControl() const override { return !RealControl.isNull(); }
     QTimer* RealMediaTimer() const { return RMTimer; }
 
 private:
@@ -631,15 +493,47 @@ private:
     QString realCaptionBase_;   // the caption the clip started with: its title is added to it once
 
 public:
-    // ---- state the tool windows read and set ----
-    TPlayListModel& PlayList() { return playList_; }
-    int ListIndex() const { return playList_.ListIndex(); }
-    int PlayState() const { return playState_; }
-    const TMainSettings& Settings() const { return settings_; }
-    TMainSettings& MutableSettings() { return settings_; }
-    media::FilterGraph* Graph() const { return graph_.get(); }
-    Ui::TZoMain* Form() const { return ui_.get(); }
-    const TOpenedItem& Item() const { return item_; }
+    // ---- what the tool windows see (IToolHost; ZoToolHost.cpp) ----
+    TPlayListModel& PlayList() override { return playList_; }
+    int ListIndex() const override { return playList_.ListIndex(); }
+    void SetListIndex(int index) override { playList_.SetListIndex(index); }
+    int PlayState() const override { return playState_; }
+    const TMainSettings& Settings() const override { return settings_; }
+    TMainSettings& MutableSettings() override { return settings_; }
+    media::FilterGraph* Graph() const override { return graph_.get(); }
+    const TOpenedItem& Item() const override { return item_; }
+    int FileStamp() const override;
+    bool DvdMode() const override { return dvd_.Mode; }
+    bool DvdPlaying() const override { return dvd_.Playing; }
+    bool CdOpen() const override { return cd_.Open; }
+    QString ViewerPath() const override { return viewerPath_; }
+    void SetViewerPath(const QString& path) override { viewerPath_ = path; }
+    QString OpenedPath() const override { return openedPath_; }
+    void SetOpenedPath(const QString& path) override { openedPath_ = path; }
+    bool IsFullScreen() const override { return fullScreen_; }
+    bool DialogOpen() const override { return dialogOpen_; }
+    void SetDialogOpen(bool open) override { dialogOpen_ = open; }
+    bool AddingItems() const override { return addingItems_; }
+    void SetAddingItems(bool adding) override { addingItems_ = adding; }
+    bool ScanGoesOn() const override;    // miFolderSerch's Tag: a folder scan goes on while set
+    void SetScanGoesOn(bool on) override;   // cleared by Stop: the scan ends at its next entry
+    bool CalledByKey() const override { return KeyLatch != 0; }
+    void SetKeepInBackground(bool on) override { keepInBackground_ = on; }
+    QWidget* HostWindow() override { return this; }
+    void ApplyAlwaysOnTop() override;
+    void KeepPointerVisible() override;
+    QWidget* ViewPanel() override;
+    void MiListEditClick() override { miShowEditListClick(); }
+    void MiFileBrowserClick() override { miShowBrowserClick(); }
+    void MiCaptureClick() override { miShowCapDlgClick(); }
+    bool ToolWindowOpen(TToolWindow window) const override;
+    bool FocusToolWindow(TToolWindow window) override;
+    void FocusMainWindow() override;
+    bookmarks::IBookmarkMenu& FileBookmarkMenu() override;
+    std::shared_ptr<media::ColorControl> ColorControl() const override { return colorControl_; }
+    CVMR9MIXER* Vmr9Mixer() override { return vmr9Mixer_.get(); }
+    void SetColorApplied() override { ColorApplied = true; }
+
     REFERENCE_TIME Duration() const { return item_.Duration; }
     bool IsStillPicture() const { return item_.StillPicture; }
     bool IsAudioOnly() const { return item_.AudioOnly; }
@@ -647,19 +541,10 @@ public:
     bool IsMp3File() const { return item_.Mp3; }
     bool IsWindowsMediaFile() const { return item_.WindowsMedia; }
     bool IsRealMediaFile() const { return item_.RealMedia; }
-    int FileStamp() const;
-    QString ViewerPath() const { return viewerPath_; }
-    void SetViewerPath(const QString& path) { viewerPath_ = path; }
-    QString OpenedPath() const { return openedPath_; }
     QString InitialDir() const { return settings_.InitialDir; }
-    bool IsFullScreen() const { return fullScreen_; }
-    bool IsDialogOpen() const { return dialogOpen_; }
-    void SetDialogOpen(bool open) { dialogOpen_ = open; }
     // State kept on components, by what it means.
     bool SlideShowRunning() const;       // BtnStart shows its pause image (2)
     int KeptSortKey() const;             // BtnStart's Tag: the sort key kept for the next list
-    bool ScanGoesOn() const;             // miFolderSerch's Tag: a folder scan goes on while set
-    void SetScanGoesOn(bool on);         // cleared by Stop: the scan ends at its next entry
     int VolumeBarValue() const;          // TrackBarVolume's Tag: 0..100
     bool BalanceShown() const;           // BtnSound's Tag: the bar shows the balance
 
@@ -668,88 +553,34 @@ public:
         BookmarkWindow;
     QPointer<QWidget> LibraryViewer, FolderViewer, ListViewer;
 
-    // ---- test probes: guards and hand-over state, read by the tests only ----
-    bool IsAddingItems() const { return addingItems_; }
-    bool IsGraphStarting() const { return item_.GraphStarting; }
-    WPARAM CopyDataSender() const { return copyDataSender_; }
-    bool HasPendingArguments() const { return pendingArguments_ != nullptr; }
-    bool DvdRequested() const { return dvd_.Requested; }
-    bool CdRequested() const { return cd_.Requested; }
-    bool AppendToList() const { return appendToList_; }
-    bool IsScanning() const { return scanDepth_ > 0; }
-    int HeldMessageCount() const { return static_cast<int>(held_.size()); }
-    bool StartupIntakePending() const { return static_cast<bool>(startupIntake_); }
-    const THeldButtons& HeldButtons() const { return heldButtons_; }
-    bool IsSeekBarBusy() const { return seekBarBusy_; }
-    bool HasSavedMouseActions() const { return savedMouseActions_.has_value(); }
-    // Marks the kinds that refuse the mouse skips, as their openers will.
-    void SetMediaKindForTest(bool dvd, bool cd, bool realMedia)
-    {
-        dvd_.Mode = dvd;
-        cd_.Open = cd;
-        item_.RealMedia = realMedia;
-    }
+    // The window's guards, hand-over state, form and timers for the tests
+    // (ZoMainProbe.h); nothing of the program uses it.
+    class TestProbe;
+    TestProbe Probe();
 
     // ---- audio CD (ZoCd.cpp) ----
     // The disc's player while a disc is open, else null.
     CCDPlay* CdPlayer() const { return cdPlayer_.get(); }
     // The open disc's drive, as TCdState::Drive has it; empty when none.
-    const QString& OpenDriveLetter() const { return cd_.Drive; }
+    QString OpenDriveLetter() const override { return cd_.Drive; }
     void OnMciNotify(WPARAM flags, LPARAM deviceId);
     // Whether the drive's table of contents lists an audio track.
     static bool DriveHoldsAudioCd(const QString& drive);
     // Closes and frees the CD player; the drive runs at full speed again.
     void DeleteCdPlayer();
     // The seek bar moved by the program, not by a drag.
-    void SetSeekBar(int value) override;
+    void SetSeekBar(int value);
     void SetSeekBarMaximum(int maximum);
-    bool CdTimerActive() const override { return CDTimer->isActive(); }
+    bool CdTimerActive() const { return CDTimer->isActive(); }
 
 private:
-    std::unique_ptr<CCDPlay> cdPlayer_;
-
-    // The CD player's view of the window (ICdHost).
-    void ClearTracks() override;
-    void AddTrack(const TPlayListItem& entry) override;
-    void ReplaceTrack(int index, const TPlayListItem& entry) override;
-    int TrackCount() const override;
-    TPlayListItem Track(int index) const override;
-    int TrackIndex() const override;
-    void SetTrackIndex(int index) override;
-    int StartShuffleOrder() override;
-    bool ShuffleEntriesLeft() const override;
-    void PlayNextEntry() override;
-    bool OnePlayOn() const override;
-    bool ShuffleOn() const override;
-    bool LoopOn() const override;
-    bool PowerActionWaiting() const override;
-    int ShownPlayState() const override;
-    void ShowPlayState(int state) override;
-    void MarkAudioOnly() override;
-    int SeekBarValue() const override;
-    int SeekBarMaximum() const override;
-    bool SeekBarHeld() const override;
-    bool SeekBarMoved() const override;
-    void ClearSeekBarMoved() override;
-    void ShowTrackLength(int seekBarMaximum, const QString& text) override;
-    void ShowElapsed(int seconds) override;
-    void SetTimeText(const QString& text) override;
-    void ShowTitle(const QString& title) override;
-    void ShowArtistLine(const QString& line) override;
-    void LayOutForDiscTexts() override;
-    void ShowCdControls(int trackCount) override;
-    void ShowFileControls() override;
-    void SetVolumeBar(int percent) override;
-    void EnableSaveTitles() override;
-    QMenu* AddCdTextMenu() override;
-    void RemoveCdTextMenu(QMenu* menu) override;
-    void SetCdTimer(bool on) override;
-    void StartNotifyTimer(unsigned ms) override;
-    TForm* NoticeWindow() override { return this; }
-    // The open audio-CD device's volume for the mixer's CD line (null when
-    // none is open; not owned).
-    void SetCdVolumeControl(CdVolumeControl* control) override;
-    void Inform(const QString& text) override;
+    // The CD player's view of the window (ZoCd.cpp); made with the first disc.
+    class CdHost;
+    struct CdHostDeleter {
+        void operator()(CdHost* host) const;
+    };
+    std::unique_ptr<CdHost, CdHostDeleter> cdHost_;
+    std::unique_ptr<CCDPlay> cdPlayer_;   // after its host: it goes first
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -774,6 +605,7 @@ private:
     // True when `message` must wait for the scan that runs the event loop.
     bool HoldWhileScanning(const TMessage& message);
     void ReleaseHeldMessages();
+    bool IsScanning() const { return scanDepth_ > 0; }
     void ScanEvents();
 
     void ConnectHandlers();
@@ -953,23 +785,23 @@ public:
     // outName receives the bookmark's file name.
     bool SaveResumePoint(bool isResume, QString* outName = nullptr);
     // name empty: the resume file, asking unless noQuestion; else that bookmark.
-    void LoadResumePoint(const QString& name, bool noQuestion);
+    void LoadResumePoint(const QString& name, bool noQuestion) override;
     void ReadDvdVolumeName();
     void BuildBookmarkMenu();
-    bool MakeDvdBookmark();
+    bool MakeDvdBookmark() override;
     void DvdBookmarkClick(QAction* item);
     void BookmarkDlgClosed();
     void ClearDialogOpen() { dialogOpen_ = false; }
-    bool SaveDvdSections(bool removeOnly);
-    void LoadDvdSections();
+    bool SaveDvdSections(bool removeOnly) override;
+    void LoadDvdSections() override;
     // CloseMedia's and the destruction's DVD step: the resume point (at
     // destruction only with DVDResumeEnable) and the DVD menus cleared.
     void CloseDvdResume(bool destroying);
     // The disc folder (ending with "/"); empty without a disc identifier.
-    QString DvdDiscFolder() const;
+    QString DvdDiscFolder() const override;
     // The DVD bookmark menu and the section menu as the commands see them.
-    bookmarks::IBookmarkMenu& DvdBookmarkMenu();
-    bookmarks::IBookmarkMenu& SectionMenu();
+    bookmarks::IBookmarkMenu& DvdBookmarkMenu() override;
+    bookmarks::IBookmarkMenu& SectionMenu() override;
 
     // ---- DVD menus and commands (ZoDvdMenus.cpp) ----
     // The title menu; fails when the disc has no volume.
@@ -1010,7 +842,6 @@ public:
     // The left button's release: the pointer back in full screen, the
     // selected disc-menu button activated.
     void FormMouseUp(const QPoint& client);
-    TDvdState& DvdStateForTest() { return dvd_; }
 
 private:
     void DvdFastPlay(bool forward);
@@ -1038,7 +869,6 @@ private:
     bool usePasswordToUnlock_ = false;
     bool rendererStretched_ = false;   // the picture fills its rectangle, whatever its shape
 
-public:
     // Form timers.
     QTimer* Timer = nullptr;
     QTimer* DVDTimer = nullptr;

@@ -161,7 +161,7 @@ void TZoMain::CloseMedia()
         graph_->SetNotifyWindow(nullptr, 0, 0);
         graph_->Stop();
         // The VMR-9 current values are stored as the object goes.
-        Vmr9Mixer.reset();
+        vmr9Mixer_.reset();
         graph_.reset();
     }
     ReleaseDvdGraph();

@@ -5,6 +5,9 @@
 
 #include "platform/wintypes.h"
 
+// The message that carries a notice to the main window.
+constexpr UINT WM_TOOLNOTIFY = WM_USER + 55;
+
 // wParam of WM_TOOLNOTIFY.
 enum class ToolNotice : WPARAM {
     LibraryRequest = 0,      // lParam: a LibraryRequest

@@ -175,25 +175,25 @@ TEST_F(DvdMenus, CommandsActOnlyWhenTheDiscAllowsThem)
     for (const auto& [item, call] : menus) EXPECT_EQ(CallsOf(nav, [&] { item->trigger(); }), QStringList{call});
     // Resume only from a menu.
     EXPECT_EQ(CallsOf(nav, [&] { ui()->MiResume->trigger(); }), QStringList{});
-    w->DvdStateForTest().InMenu = true;
+    w->Probe().DvdState().InMenu = true;
     EXPECT_EQ(CallsOf(nav, [&] { ui()->MiResume->trigger(); }), QStringList{"Resume(7)"});
 
     // Fast play: refused in a menu, then 2, 4, 8, 2 by the reported rate;
     // rewind plays backwards.
     EXPECT_EQ(CallsOf(nav, [&] { w->TBtnFastforwardClick(); }), QStringList{});
-    w->DvdStateForTest().InMenu = false;
+    w->Probe().DvdState().InMenu = false;
     QStringList speeds;
     for (double rate : {1.0, 2.0, 4.0, 8.0}) {
-        w->DvdStateForTest().PlaybackRate = rate;
+        w->Probe().DvdState().PlaybackRate = rate;
         const QStringList calls = CallsOf(nav, [&] { ui()->TBtnFastforward->click(); });
         ASSERT_EQ(calls.size(), 2) << calls;
         EXPECT_EQ(calls[0], "Run()");
         speeds << calls[1];
     }
     EXPECT_EQ(speeds, (QStringList{"PlayForwards(2,5)", "PlayForwards(4,5)", "PlayForwards(8,5)", "PlayForwards(2,5)"}));
-    w->DvdStateForTest().PlaybackRate = -2.0;
+    w->Probe().DvdState().PlaybackRate = -2.0;
     EXPECT_EQ(CallsOf(nav, [&] { w->TBtnRewindClick(); }), (QStringList{"Run()", "PlayBackwards(4,5)"}));
-    for (bool* flag : {&w->DvdStateForTest().StillOn, &w->DvdStateForTest().CommandPending}) {
+    for (bool* flag : {&w->Probe().DvdState().StillOn, &w->Probe().DvdState().CommandPending}) {
         *flag = true;
         EXPECT_EQ(CallsOf(nav, [&] { w->TBtnRewindClick(); }), QStringList{});
         *flag = false;

@@ -63,15 +63,15 @@ TEST_F(DvdColour, PaintedRendererGivesTheColourMenuAndItsValuesReachThePicture)
     ASSERT_TRUE(testutil::WaitUntil([&] { return ui()->TrackBarForSeek->value() >= 1; }, 10000));
 
     // The colour item and the preset sub-menu of the DVD menu.
-    ASSERT_NE(w->Vmr9Mixer, nullptr);
-    EXPECT_TRUE(w->Vmr9Mixer->valid);
+    ASSERT_NE(w->Vmr9Mixer(), nullptr);
+    EXPECT_TRUE(w->Vmr9Mixer()->valid);
     EXPECT_TRUE(ui()->MIDVDColor->isVisible());
     EXPECT_TRUE(ui()->MIDVDColor->isEnabled());
     ASSERT_EQ(ui()->DVDColorSet->actions().size(), 1);
     EXPECT_TRUE(ui()->DVDColorSet->menuAction()->isVisible());
     EXPECT_TRUE(ui()->DVDColorSet->isEnabled());
     // The stored values were loaded at start.
-    EXPECT_EQ(w->Vmr9Mixer->current.Brightness, 10.0f);
+    EXPECT_EQ(w->Vmr9Mixer()->current.Brightness, 10.0f);
 
     const auto controls = player->GetPictureControls();
     ASSERT_NE(controls, nullptr);
@@ -80,22 +80,22 @@ TEST_F(DvdColour, PaintedRendererGivesTheColourMenuAndItsValuesReachThePicture)
 
     // The preset brightens the picture by half the range.
     ui()->DVDColorSet->actions().first()->trigger();
-    EXPECT_EQ(w->Vmr9Mixer->value[0], 60);
+    EXPECT_EQ(w->Vmr9Mixer()->value[0], 60);
     double seen = base;
     EXPECT_TRUE(testutil::WaitUntil([&] { return (seen = MeanLevel(player->CurrentImage())) > base + 40; }, 3000))
         << base << " -> " << seen;
 
     // The colour window's path: a darker value through the mixer.
-    media::VMR9ProcAmpControl darker = w->Vmr9Mixer->current;
+    media::VMR9ProcAmpControl darker = w->Vmr9Mixer()->current;
     darker.dwFlags = media::ProcAmpControl9_Brightness;
     darker.Brightness = -40.0f;
-    ASSERT_EQ(w->Vmr9Mixer->ApplyProcAmp(darker), S_OK);
+    ASSERT_EQ(w->Vmr9Mixer()->ApplyProcAmp(darker), S_OK);
     EXPECT_TRUE(testutil::WaitUntil([&] { return (seen = MeanLevel(player->CurrentImage())) < base - 25; }, 3000))
         << base << " -> " << seen;
 
     // Closing stores the current steps, and the controls no longer reach a player.
     w->CloseMedia();
-    EXPECT_EQ(w->Vmr9Mixer, nullptr);
+    EXPECT_EQ(w->Vmr9Mixer(), nullptr);
     EXPECT_EQ(ColorValue("Brightness"), -40);
     EXPECT_EQ(ColorValue("Contrast"), 100);
     media::VMR9ProcAmpControl after{sizeof(media::VMR9ProcAmpControl), 0, 0, 0, 0, 0};

@@ -115,7 +115,7 @@ TEST_F(DvdResume, TheClosedDiscIsOfferedItsPlaceAgain)
     EXPECT_TRUE(nav->Called("SetState(5)"));
     EXPECT_EQ(nav->state.bytes, saved);
     EXPECT_FALSE(w->DvdState().ResumePending);
-    EXPECT_FALSE(w->IsDialogOpen());
+    EXPECT_FALSE(w->DialogOpen());
 
     // No: the disc plays from its start, the file stays.
     CloseDisc();
@@ -128,7 +128,7 @@ TEST_F(DvdResume, TheClosedDiscIsOfferedItsPlaceAgain)
     EXPECT_EQ(boxes.size(), 1);
     EXPECT_FALSE(nav->Called("SetState"));
     EXPECT_FALSE(w->DvdState().ResumePending);
-    w->SetMediaKindForTest(false, false, false);   // closed without a place to keep
+    w->Probe().SetMediaKind(false, false, false);   // closed without a place to keep
     CloseDisc();
     EXPECT_TRUE(QFile::exists(resume));
 
@@ -233,7 +233,7 @@ TEST_F(DvdResume, BookmarksAreMadeListedAndPlayed)
     Spin();
     EXPECT_TRUE(editor.isNull());
     EXPECT_EQ(w->BookmarkWindow, nullptr);
-    EXPECT_FALSE(w->IsDialogOpen());
+    EXPECT_FALSE(w->DialogOpen());
     EXPECT_TRUE(ui()->PMForeground->isEnabled());
     EXPECT_EQ(MenuCaptions(), QStringList{"07 00:00:05 scene.2"});
 

@@ -126,7 +126,7 @@ protected:
     // Waits for the next tick of the DVD timer, or the end action it starts.
     void WaitForDvdTimer()
     {
-        TickCount ticks(w->DVDTimer);
+        TickCount ticks(w->Probe().DVDTimer());
         EXPECT_TRUE(testutil::WaitUntil([&] { return ticks.Ticks() > 0 || w->DvdState().EndActionStarted; }));
     }
     static bool Enabled(QObject* control)

@@ -101,7 +101,7 @@ TEST_F(ColourWindow, OverlayPresetsFromTheMenuAndTheirKeys)
     EXPECT_EQ(Tag(ui()->colorset1), 0);
     PlayClip();
 
-    EXPECT_TRUE(w->ColorControl);
+    EXPECT_TRUE(w->ColorControl());
     EXPECT_TRUE(ui()->MIColor->isVisible());
     EXPECT_EQ(Tag(ui()->MIColor), 0);
     EXPECT_EQ(Tag(ui()->colorset1), 1);
@@ -205,8 +205,8 @@ TEST_F(ColourWindow, Vmr9PresetsAndValuesStoredWhenTheRendererGoes)
     SetDword(Sub(kVmr9, "dark"), "Brightness", -500);    // limited to -100
     Open();
     PlayClip();
-    ASSERT_TRUE(w->Vmr9Mixer);
-    EXPECT_FALSE(w->ColorControl);
+    ASSERT_TRUE(w->Vmr9Mixer());
+    EXPECT_FALSE(w->ColorControl());
     EXPECT_TRUE(w->HasColorControl());
     EXPECT_EQ(Tag(ui()->MIColor), 1);
     ASSERT_EQ(Captions(ui()->colorset1), QStringList({"dark", "grey"}));
@@ -214,12 +214,12 @@ TEST_F(ColourWindow, Vmr9PresetsAndValuesStoredWhenTheRendererGoes)
     ui()->colorset1->actions()[1]->trigger();
     EXPECT_TRUE(PictureGrey(true));
     ui()->colorset1->actions()[0]->trigger();
-    EXPECT_EQ(w->Vmr9Mixer->value[0], -100);
-    EXPECT_EQ(w->Vmr9Mixer->value[3], 0);
+    EXPECT_EQ(w->Vmr9Mixer()->value[0], -100);
+    EXPECT_EQ(w->Vmr9Mixer()->value[3], 0);
     // Stored only when the renderer goes.
     EXPECT_EQ(Dword(kVmr9, "Brightness"), 12345);
     w->CloseMedia();
-    EXPECT_FALSE(w->Vmr9Mixer);
+    EXPECT_FALSE(w->Vmr9Mixer());
     EXPECT_EQ(Dword(kVmr9, "Brightness"), -100);
     EXPECT_EQ(Dword(kVmr9, "Saturation"), 0);
     EXPECT_EQ(Dword(kVmr9, "Gamma"), 12345);
@@ -229,8 +229,8 @@ TEST_F(ColourWindow, Vmr9PresetsAndValuesStoredWhenTheRendererGoes)
     // With UseColorCtrl the next file starts with them.
     w->MutableSettings().UseColorCtrl = true;
     PlayClip();
-    ASSERT_TRUE(w->Vmr9Mixer);
-    EXPECT_EQ(w->Vmr9Mixer->value[3], 0);
+    ASSERT_TRUE(w->Vmr9Mixer());
+    EXPECT_EQ(w->Vmr9Mixer()->value[3], 0);
     EXPECT_TRUE(PictureGrey(true));
     // No overlay timer for the VMR-9.
     EXPECT_FALSE(w->IsTimerSet(kColorControlsTimer));
@@ -272,7 +272,7 @@ TEST_F(ColourWindow, ColourControlPerRendererAndDvdMenus)
     EXPECT_FALSE(ui()->MIColor->isVisible());
 
     // In DVD mode the presets go to the DVD menu; clearing empties both.
-    w->SetMediaKindForTest(true, false, false);
+    w->Probe().SetMediaKind(true, false, false);
     w->BuildColorPresetMenu();
     EXPECT_EQ(Captions(ui()->DVDColorSet), QStringList({"vivid", "grey"}));
     EXPECT_EQ(Tag(ui()->DVDColorSet), 1);
@@ -284,7 +284,7 @@ TEST_F(ColourWindow, ColourControlPerRendererAndDvdMenus)
     w->BuildColorPresetMenu();
     EXPECT_EQ(Tag(ui()->DVDColorSet), 1);
     EXPECT_TRUE(ui()->DVDColorSet->actions().isEmpty());
-    w->SetMediaKindForTest(false, false, false);
+    w->Probe().SetMediaKind(false, false, false);
 }
 
 }  // namespace

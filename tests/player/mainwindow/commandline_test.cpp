@@ -130,10 +130,10 @@ TEST_F(CommandLine, DvdWordInAnyCaseWaitsForTheWindowToShow)
 {
     Close();
     w = std::make_unique<TZoMain>(QStringList{"/DvD", "/media/disc/"});
-    EXPECT_TRUE(w->DvdRequested());
+    EXPECT_TRUE(w->Probe().DvdRequested());
     EXPECT_EQ(w->ViewerPath(), "/media/disc/VIDEO_TS");
     w->show();
-    EXPECT_FALSE(w->DvdRequested());
+    EXPECT_FALSE(w->Probe().DvdRequested());
     EXPECT_EQ(messageBoxes, QStringList{QString::fromUtf8("DVD エラー: DVD ボリュームが見つかりません。")});
     EXPECT_TRUE(w->PlayList().IsEmpty());
 }
@@ -181,7 +181,7 @@ TEST_F(CommandLine, StreamAddressPlaysAndFurtherArgumentsAreIgnored)
     EXPECT_TRUE(WaitPlaying(15000)) << Caption();
     EXPECT_GE(server.Requests(), 1);
     EXPECT_EQ(Caption(), "Zoravel - clip");
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->AddingItems());
 }
 
 TEST_F(CommandLine, StreamAddressIsCutAtItsFirstLineBreakAndTrimmed)
@@ -205,7 +205,7 @@ TEST_F(CommandLine, UnreachableStreamEndsAsCannotPlayNotAsMissingFile)
     Open({"ftp://127.0.0.1:9/clip.mpg"});
     EXPECT_EQ(Caption(), "Zoravel 再生できません");
     EXPECT_TRUE(w->PlayList().IsEmpty());
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->AddingItems());
     // The scheme's case matters: this one is a plain argument naming no file.
     Open({"HTTP://127.0.0.1:9/clip.mpg"});
     EXPECT_EQ(Caption(), "Zoravel ファイルがありません");
@@ -297,7 +297,7 @@ TEST_F(CommandLine, PathsNamingNothingGiveTheNoFileNotice)
     Open({Home("missing.wav"), Home("missing-folder/")});
     EXPECT_TRUE(w->PlayList().IsEmpty());
     EXPECT_EQ(Caption(), "Zoravel ファイルがありません");
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->AddingItems());
     EXPECT_EQ(w->width(), 290);
     EXPECT_EQ(w->height(), 60);
 }

@@ -42,7 +42,7 @@ TEST_F(Drops, DropReplacesTheListAndPlaysTheFirstName)
     EXPECT_TRUE(ui()->ToolBarSub->isEnabled());
     EXPECT_TRUE(ui()->MShuffle->isEnabled());
     EXPECT_EQ(Tag(ui()->miFolderSerch), 0);
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->AddingItems());
 }
 
 TEST_F(Drops, RealDropIsTakenOnceTheEventLoopRunsAndGoesWithItsWindow)
@@ -84,7 +84,7 @@ TEST_F(Drops, DropWhileAGraphStartsIsReleasedUnread)
     const QByteArray bytes = a.toUtf8() + '\0';
     COPYDATASTRUCT record{-1, static_cast<DWORD>(bytes.size()), bytes.constData()};
     w->SendMessage(WM_COPYDATA, 77, reinterpret_cast<LPARAM>(&record));
-    ASSERT_TRUE(w->IsGraphStarting());
+    ASSERT_TRUE(w->Probe().IsGraphStarting());
     TDropFiles drop{{b}};
     Drop(&drop);
     EXPECT_TRUE(drop.finished);
@@ -114,7 +114,7 @@ TEST_F(Drops, DropAndHandOverArrivingWhileNamesAreAddedAreDropped)
     EXPECT_EQ(paths.size(), 2) << paths;
     EXPECT_TRUE(paths.contains(a));
     EXPECT_TRUE(paths.contains(b));
-    EXPECT_EQ(w->CopyDataSender(), 0u);
+    EXPECT_EQ(w->Probe().CopyDataSender(), 0u);
     EXPECT_TRUE(WaitPlaying());
 }
 
@@ -132,7 +132,7 @@ TEST_F(Drops, IfoFirstStartsTheDvdAndTheRestIsNotAdded)
     // The DVD of that folder was started: the folder holds no DVD volume.
     EXPECT_EQ(messageBoxes, QStringList{QString::fromUtf8("DVD エラー: DVD ボリュームが見つかりません。")});
     EXPECT_EQ(w->Graph(), nullptr);
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->AddingItems());
 }
 
 TEST_F(Drops, OneDroppedFileWithSerchFilesBringsItsFolder)

@@ -143,8 +143,8 @@ TEST_F(Handover, SingleArgumentTravelsAsMinusOneAndBringsItsFolder)
     EXPECT_EQ(Paths(), QStringList({dir + "/a.wav", dir + "/b.wav"}));
     EXPECT_EQ(w->ListIndex(), 0);
     EXPECT_EQ(w->InitialDir(), dir);
-    EXPECT_EQ(w->CopyDataSender(), 0u);
-    EXPECT_FALSE(w->HasPendingArguments());
+    EXPECT_EQ(w->Probe().CopyDataSender(), 0u);
+    EXPECT_FALSE(w->Probe().HasPendingArguments());
     EXPECT_TRUE(WaitPlaying());
 }
 
@@ -164,7 +164,7 @@ TEST_F(Handover, ThreeArgumentsArriveInOrderAndRelativeOnesAreMadeWhole)
     // Only a single argument brings its folder: d.wav stays out.
     EXPECT_EQ(Paths(), QStringList({dir + "/a.wav", dir + "/b.wav", dir + "/c.wav"}));
     EXPECT_EQ(w->OpenedPath(), dir + "/a.wav");
-    EXPECT_EQ(w->CopyDataSender(), 0u);
+    EXPECT_EQ(w->Probe().CopyDataSender(), 0u);
     EXPECT_TRUE(WaitPlaying());
     EXPECT_EQ(w->ListIndex(), 0);
 }
@@ -204,9 +204,9 @@ TEST_F(Handover, UpperCaseDvdAndCdWordsSetTheViewerPathAndReleaseTheSender)
     // The DVD of /media/disc/VIDEO_TS was started: no volume there.
     EXPECT_EQ(messageBoxes, QStringList{QString::fromUtf8("DVD エラー: DVD ボリュームが見つかりません。")});
     EXPECT_TRUE(w->ViewerPath().isEmpty());
-    EXPECT_FALSE(w->DvdRequested());
-    EXPECT_EQ(w->CopyDataSender(), 0u);
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->Probe().DvdRequested());
+    EXPECT_EQ(w->Probe().CopyDataSender(), 0u);
+    EXPECT_FALSE(w->AddingItems());
     EXPECT_TRUE(w->PlayList().IsEmpty());
 
     // The drive goes to the CD player whole (a disc without tracks does not open).
@@ -216,8 +216,8 @@ TEST_F(Handover, UpperCaseDvdAndCdWordsSetTheViewerPathAndReleaseTheSender)
     CCDPlay::SetDeviceFactory({});
     EXPECT_EQ(disc.drive, "/dev/sr0");
     EXPECT_TRUE(w->ViewerPath().isEmpty());
-    EXPECT_FALSE(w->CdRequested());
-    EXPECT_EQ(w->CopyDataSender(), 0u);
+    EXPECT_FALSE(w->Probe().CdRequested());
+    EXPECT_EQ(w->Probe().CopyDataSender(), 0u);
     EXPECT_TRUE(w->PlayList().IsEmpty());
 }
 
@@ -227,10 +227,10 @@ TEST_F(Handover, LowerCaseDvdFromASecondStartIsAPlainArgument)
     ASSERT_EQ(RunSecondStart({"/dvd", Home("no-disc/")}), 0);
     ASSERT_EQ(main->records.size(), 2u);
     EXPECT_TRUE(w->ViewerPath().isEmpty());
-    EXPECT_FALSE(w->DvdRequested());
+    EXPECT_FALSE(w->Probe().DvdRequested());
     EXPECT_TRUE(w->PlayList().IsEmpty());
     EXPECT_EQ(Caption(), "Zoravel ファイルがありません");
-    EXPECT_EQ(w->CopyDataSender(), 0u);
+    EXPECT_EQ(w->Probe().CopyDataSender(), 0u);
 }
 
 TEST_F(Handover, SecondStartWithoutArgumentsOpensItsOwnWindow)
@@ -281,8 +281,8 @@ TEST_F(Handover, SecondStartKilledHalfWayLocksNobodyOut)
     second.kill();
     ASSERT_TRUE(testutil::WaitUntil([&] { return second.state() == QProcess::NotRunning; }, 5000));
     ASSERT_LT(main->records.size(), 5000u);
-    ASSERT_TRUE(testutil::WaitUntil([this] { return w->CopyDataSender() == 0; }, 5000));
-    EXPECT_FALSE(w->HasPendingArguments());
+    ASSERT_TRUE(testutil::WaitUntil([this] { return w->Probe().CopyDataSender() == 0; }, 5000));
+    EXPECT_FALSE(w->Probe().HasPendingArguments());
     EXPECT_TRUE(w->PlayList().IsEmpty());
 
     // The next start is served and gets none of the leftovers.
@@ -350,17 +350,17 @@ TEST_F(Handover, OneSenderAtATimeAndRecordsOfOthersAreDropped)
     Open();
 
     Send(11, 1, dir + "/a.wav");
-    EXPECT_EQ(w->CopyDataSender(), 11u);
-    EXPECT_TRUE(w->HasPendingArguments());
+    EXPECT_EQ(w->Probe().CopyDataSender(), 11u);
+    EXPECT_TRUE(w->Probe().HasPendingArguments());
     // Another start meanwhile: dropped, the binding stays.
     Send(22, -1, dir + "/c.wav");
-    EXPECT_EQ(w->CopyDataSender(), 11u);
+    EXPECT_EQ(w->Probe().CopyDataSender(), 11u);
     EXPECT_TRUE(w->PlayList().IsEmpty());
     // The bound sender's last record adds both, in order.
     Send(11, 0, dir + "/b.wav");
     EXPECT_EQ(Paths(), QStringList({dir + "/a.wav", dir + "/b.wav"}));
-    EXPECT_EQ(w->CopyDataSender(), 0u);
-    EXPECT_FALSE(w->HasPendingArguments());
+    EXPECT_EQ(w->Probe().CopyDataSender(), 0u);
+    EXPECT_FALSE(w->Probe().HasPendingArguments());
     ASSERT_TRUE(WaitPlaying());
 
     // The next start is served: what plays is closed and replaced.
@@ -379,10 +379,10 @@ TEST_F(Handover, RecordsArrivingWhileAGraphStartsAreDropped)
     Open();
     Send(11, -1, dir + "/a.wav");
     // The graph runs but has not reported its first pause to the window yet.
-    ASSERT_TRUE(w->IsGraphStarting());
+    ASSERT_TRUE(w->Probe().IsGraphStarting());
     Send(22, -1, dir + "/b.wav");
     EXPECT_EQ(Paths(), QStringList({dir + "/a.wav"}));
-    EXPECT_EQ(w->CopyDataSender(), 0u);
+    EXPECT_EQ(w->Probe().CopyDataSender(), 0u);
     // Once it has, the next start is taken.
     ASSERT_TRUE(WaitPlaying());
     Send(22, -1, dir + "/b.wav");
@@ -396,24 +396,24 @@ TEST_F(Handover, SenderThatEndsHalfWayReleasesTheWindowAndItsLeftovers)
     Open();
     Send(11, 1, dir + "/a.wav");
     Send(11, 2, dir + "/b.wav");
-    ASSERT_EQ(w->CopyDataSender(), 11u);
+    ASSERT_EQ(w->Probe().CopyDataSender(), 11u);
     // Another sender's end changes nothing.
     w->OnCopyDataSenderGone(99);
-    EXPECT_EQ(w->CopyDataSender(), 11u);
+    EXPECT_EQ(w->Probe().CopyDataSender(), 11u);
     w->OnCopyDataSenderGone(11);
-    EXPECT_EQ(w->CopyDataSender(), 0u);
-    EXPECT_FALSE(w->HasPendingArguments());
+    EXPECT_EQ(w->Probe().CopyDataSender(), 0u);
+    EXPECT_FALSE(w->Probe().HasPendingArguments());
 
     Send(22, -1, dir + "/c.wav");
     EXPECT_EQ(Paths(), QStringList({dir + "/c.wav"}));
     EXPECT_TRUE(WaitPlaying());
 
     // A DVD word whose drive never comes is forgotten as well.
-    ASSERT_TRUE(testutil::WaitUntil([this] { return !w->IsGraphStarting(); }));
+    ASSERT_TRUE(testutil::WaitUntil([this] { return !w->Probe().IsGraphStarting(); }));
     Send(33, 1, "/DVD");
-    EXPECT_TRUE(w->DvdRequested());
+    EXPECT_TRUE(w->Probe().DvdRequested());
     w->OnCopyDataSenderGone(33);
-    EXPECT_FALSE(w->DvdRequested());
+    EXPECT_FALSE(w->Probe().DvdRequested());
     Send(44, -1, dir + "/a.wav");
     EXPECT_EQ(Paths(), QStringList({dir + "/a.wav"}));
     EXPECT_TRUE(w->ViewerPath().isEmpty());
@@ -441,8 +441,8 @@ TEST_F(Handover, ConnectionClosedHalfWayThroughThePlatformLayer)
     sender.join();
     ASSERT_TRUE(ended);
     ASSERT_TRUE(ok);
-    ASSERT_TRUE(testutil::WaitUntil([this] { return w->CopyDataSender() == 0; }, 5000));
-    EXPECT_FALSE(w->HasPendingArguments());
+    ASSERT_TRUE(testutil::WaitUntil([this] { return w->Probe().CopyDataSender() == 0; }, 5000));
+    EXPECT_FALSE(w->Probe().HasPendingArguments());
     EXPECT_TRUE(w->PlayList().IsEmpty());
 
     Send(55, -1, dir + "/c.wav");
@@ -456,7 +456,7 @@ TEST_F(Handover, DvdWordCountsOnlyAsTheFirstRecord)
     Open();
     Send(11, 1, dir + "/a.wav");
     Send(11, 2, "/DVD");
-    EXPECT_FALSE(w->DvdRequested());
+    EXPECT_FALSE(w->Probe().DvdRequested());
     Send(11, 0, dir + "/b.wav");
     EXPECT_EQ(Paths(), QStringList({dir + "/a.wav", dir + "/b.wav"}));
     EXPECT_TRUE(w->ViewerPath().isEmpty());
@@ -479,12 +479,12 @@ TEST_F(Handover, EmptyDriveAfterTheDvdWordEndsTheSession)
     Open();
     Send(11, 1, "/DVD");
     Send(11, 0, "");
-    EXPECT_FALSE(w->DvdRequested());
-    EXPECT_EQ(w->CopyDataSender(), 0u);
+    EXPECT_FALSE(w->Probe().DvdRequested());
+    EXPECT_EQ(w->Probe().CopyDataSender(), 0u);
     EXPECT_TRUE(w->ViewerPath().isEmpty());
     // "/DVD" counts only as the first of several records.
     Send(12, -1, "/DVD");
-    EXPECT_FALSE(w->DvdRequested());
+    EXPECT_FALSE(w->Probe().DvdRequested());
     EXPECT_EQ(Caption(), "Zoravel ファイルがありません");
 }
 

@@ -134,7 +134,7 @@ TEST_F(KeysWindow, ListKeysPlayKeyTransportKeysAndTogglesKeptAtExit)
     const quint64 shown = w->Graph()->FramesShown();
     Tap(Qt::Key_Space);
     EXPECT_TRUE(testutil::WaitUntil([&] { return w->Graph()->FramesShown() > shown && Position() > before; }, 10000));
-    EXPECT_FALSE(w->HeldButtons().StepFrame);
+    EXPECT_FALSE(w->Probe().HeldButtons().StepFrame);
 
     // Loop, continuous play and shuffle from their keys, kept at exit.
     const bool loop = ui()->NLoop->isChecked(), continuous = ui()->NContinuousPlay->isChecked(),
@@ -174,11 +174,11 @@ TEST_F(KeysWindow, SkipAndHeldFastForwardFromTheArrowKeys)
         const int ticks = TimerTicks(kHeldRepeatTimer);
         EXPECT_TRUE(testutil::WaitUntil([&] { return TimerTicks(kHeldRepeatTimer) > ticks; }, 5000));
     });
-    EXPECT_TRUE(w->HeldButtons().FastForward);
+    EXPECT_TRUE(w->Probe().HeldButtons().FastForward);
     EXPECT_TRUE(testutil::WaitUntil([&] { return Seconds() > at + 6; }, 10000)) << Seconds();
-    EXPECT_TRUE(w->HeldButtons().FastForward);
+    EXPECT_TRUE(w->Probe().HeldButtons().FastForward);
     Release(Qt::Key_Down);
-    EXPECT_FALSE(w->HeldButtons().FastForward);
+    EXPECT_FALSE(w->Probe().HeldButtons().FastForward);
     EXPECT_FALSE(w->IsTimerSet(kHeldRepeatTimer));
 }
 
@@ -258,9 +258,9 @@ TEST_F(KeysWindow, GesturesRunTheirBindingsAndADvdHasItsOwnSet)
 
     // Extra button 1 holds fast forward until it is let go; button 2's 64 does nothing.
     Button(w.get(), QEvent::MouseButtonPress, Qt::BackButton);
-    EXPECT_TRUE(w->HeldButtons().FastForward);
+    EXPECT_TRUE(w->Probe().HeldButtons().FastForward);
     Button(w.get(), QEvent::MouseButtonRelease, Qt::BackButton);
-    EXPECT_FALSE(w->HeldButtons().FastForward);
+    EXPECT_FALSE(w->Probe().HeldButtons().FastForward);
     w->KeyLatch = 1;
     Button(w.get(), QEvent::MouseButtonPress, Qt::ForwardButton);
     EXPECT_EQ(w->KeyLatch, 0);   // a number without a command ends like a finished one
@@ -274,14 +274,14 @@ TEST_F(KeysWindow, GesturesRunTheirBindingsAndADvdHasItsOwnSet)
     EXPECT_EQ(w->KeyLatch, 1);
     // The mouse skips refuse a DVD, a CD and a RealMedia clip and keep the latch.
     for (const auto& [dvd, cd, rm] : {std::tuple{true, false, false}, {false, true, false}, {false, false, true}}) {
-        w->SetMediaKindForTest(dvd, cd, rm);
+        w->Probe().SetMediaKind(dvd, cd, rm);
         const double before = Seconds();
         w->DoMouseAction(11);
         Spin();
         EXPECT_NEAR(Seconds(), before, 0.05);
         EXPECT_EQ(w->KeyLatch, 1);
     }
-    w->SetMediaKindForTest(false, false, false);
+    w->Probe().SetMediaKind(false, false, false);
     // The middle button stops (its item is latched: not while a key is held).
     w->KeyLatch = 0;
     Button(w.get(), QEvent::MouseButtonPress, Qt::MiddleButton);
@@ -296,7 +296,7 @@ TEST_F(KeysWindow, GesturesRunTheirBindingsAndADvdHasItsOwnSet)
     w->LoadMouseActions();
     w->UpdateControlsForMedia(false);
     EXPECT_EQ(w->MouseActions(), file);
-    EXPECT_FALSE(w->HasSavedMouseActions());
+    EXPECT_FALSE(w->Probe().HasSavedMouseActions());
     // Leaving a mode that saved nothing leaves the bindings alone.
     w->UpdateControlsForMedia(false);
     EXPECT_EQ(w->MouseActions(), file);

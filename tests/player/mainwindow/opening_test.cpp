@@ -197,7 +197,7 @@ TEST_F(Opening, RandomBytesCannotBePlayed)
         EXPECT_TRUE(w->PlayList().IsEmpty());
         EXPECT_EQ(w->Graph(), nullptr);
         EXPECT_EQ(w->PlayState(), psNothing);
-        EXPECT_FALSE(w->IsGraphStarting());
+        EXPECT_FALSE(w->Probe().IsGraphStarting());
         EXPECT_EQ(w->width(), 290);
         EXPECT_EQ(w->height(), 60);
     }
@@ -236,7 +236,7 @@ protected:
     {
         TOpenDialogEx::SetAnswerer([this, answer](const TOpenDialogEx::Request& r) {
             asked = r;
-            dialogOpenWhileAsked = w->IsDialogOpen();
+            dialogOpenWhileAsked = w->DialogOpen();
             ++questions;
             return answer;
         });
@@ -255,7 +255,7 @@ TEST_F(OpenCommand, DialogOffersTheFileTypesAndStartsInTheLastFolder)
     w->BtnOpenClick();
     ASSERT_EQ(questions, 1);
     EXPECT_TRUE(dialogOpenWhileAsked);
-    EXPECT_FALSE(w->IsDialogOpen());
+    EXPECT_FALSE(w->DialogOpen());
     EXPECT_TRUE(asked.folderChecked);
     EXPECT_TRUE(asked.appendVisible);
     EXPECT_EQ(asked.initialDir, home->Path());
@@ -293,7 +293,7 @@ TEST_F(OpenCommand, ChosenFileReplacesTheListAndBringsItsFolderWhenAsked)
     EXPECT_EQ(w->InitialDir(), Home("pick"));
     EXPECT_TRUE(WaitPlaying());
     EXPECT_EQ(w->ListIndex(), 0);
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->AddingItems());
 }
 
 TEST_F(OpenCommand, AppendedFilesJoinTheListAndThePlayingItemGoesOn)
@@ -315,7 +315,7 @@ TEST_F(OpenCommand, AppendedFilesJoinTheListAndThePlayingItemGoesOn)
     EXPECT_EQ(w->ListIndex(), 0);
     // The caption has followed the list's new count.
     EXPECT_EQ(Caption(), "Zoravel 1/3 a");
-    EXPECT_FALSE(w->AppendToList());
+    EXPECT_FALSE(w->Probe().AppendToList());
 }
 
 TEST_F(OpenCommand, IfoChoiceStartsTheDvdOfItsFolder)

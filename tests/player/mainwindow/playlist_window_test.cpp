@@ -190,15 +190,15 @@ TEST_F(PlayListWindow, ThousandsOfUnplayableEntriesEndAsCannotPlay)
     QObject::connect(&w->PlayList(), &QAbstractItemModel::rowsInserted, &watch, [&inserted] { ++inserted; });
     QObject::connect(&w->PlayList(), &QAbstractItemModel::modelReset, &watch, [&resets] { ++resets; });
     w->show();
-    ASSERT_TRUE(testutil::WaitUntil([this] { return !w->StartupIntakePending(); }, 10000));
+    ASSERT_TRUE(testutil::WaitUntil([this] { return !w->Probe().StartupIntakePending(); }, 10000));
     // The folder's entries reached the list's views at once, not one by one.
     EXPECT_EQ(inserted, 0);
     EXPECT_EQ(resets, 1);
     EXPECT_EQ(Caption(), "Zoravel 再生できません");
     EXPECT_TRUE(w->PlayList().IsEmpty());
     EXPECT_EQ(w->Graph(), nullptr);
-    EXPECT_FALSE(w->IsGraphStarting());
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->Probe().IsGraphStarting());
+    EXPECT_FALSE(w->AddingItems());
     EXPECT_EQ(w->PlayState(), psNothing);
 }
 

@@ -219,7 +219,7 @@ TEST_F(SizeWindow, WithoutGraphSoundTheBarStaysInVolumeModeAndTheMixerTurnsRealM
     // takes the bar; the line goes back when the media close, once.
     std::shared_ptr<MixerWrites> writes;
     UseRecordedMixer(writes);
-    w->SetMediaKindForTest(false, false, true);
+    w->Probe().SetMediaKind(false, false, true);
     ui()->TrackBarVolume->setValue(60);
     w->ApplyRealMediaVolume();
     ASSERT_TRUE(writes);
@@ -232,7 +232,7 @@ TEST_F(SizeWindow, WithoutGraphSoundTheBarStaysInVolumeModeAndTheMixerTurnsRealM
 
     // VolumeAuto off: the line keeps its level until the bar moves.
     w->MutableSettings().VolumeAuto = false;
-    w->SetMediaKindForTest(false, false, true);
+    w->Probe().SetMediaKind(false, false, true);
     w->ApplyRealMediaVolume();
     EXPECT_FALSE(w->HasAudioMixer());
 }

@@ -69,10 +69,10 @@ TEST_F(ToolNotice, BookmarkEditorNoticeClearsTheDialogFlagOnlyWhenTheEditorExist
     Open();
     w->SetDialogOpen(true);
     Notice(5, 0);
-    EXPECT_TRUE(w->IsDialogOpen());
+    EXPECT_TRUE(w->DialogOpen());
     w->BookmarkWindow = new QWidget;
     Notice(5, 0);
-    EXPECT_FALSE(w->IsDialogOpen());
+    EXPECT_FALSE(w->DialogOpen());
     DeferredDeletes();
 }
 
@@ -177,13 +177,13 @@ TEST_F(ToolNotice, LibraryAsksToPlayTheEntryAtListIndex)
     EXPECT_TRUE(WaitPlaying());
     EXPECT_EQ(w->ListIndex(), 2);
     EXPECT_EQ(Caption(), "Zoravel 3/3 c");
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->AddingItems());
 
     // An index outside the list opens nothing.
     w->PlayList().SetListIndex(7);
     Notice(0, 2);
     EXPECT_EQ(Paths().size(), 3);
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->AddingItems());
 }
 
 TEST_F(ToolNotice, LibraryAsksToPlayTheRefilledListFromItsFirstEntry)
@@ -202,7 +202,7 @@ TEST_F(ToolNotice, LibraryAsksToPlayTheRefilledListFromItsFirstEntry)
     EXPECT_EQ(w->OpenedPath(), a);
     EXPECT_TRUE(WaitPlaying());
     EXPECT_EQ(w->ListIndex(), 0);
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->AddingItems());
 }
 
 // The media library sets ViewerPath before it posts its request.
@@ -224,7 +224,7 @@ TEST_F(ToolNotice, LibraryAsksToOpenTheFolderInViewerPath)
     ASSERT_FALSE(Paths().isEmpty());
     EXPECT_EQ(Paths().first(), a);
     EXPECT_TRUE(WaitPlaying());
-    EXPECT_FALSE(w->IsAddingItems());
+    EXPECT_FALSE(w->AddingItems());
 }
 
 // A folder opened from the library is added with its sub-folders, as every

@@ -132,7 +132,7 @@ TEST_F(TransportWindow, HeldFastForwardRepeatsEveryIntervalUntilReleasedOrTheFoc
     QElapsedTimer held;
     held.start();
     QTest::mousePress(ff, Qt::LeftButton);
-    EXPECT_TRUE(w->HeldButtons().FastForward);
+    EXPECT_TRUE(w->Probe().HeldButtons().FastForward);
     EXPECT_TRUE(w->IsTimerSet(kHeldRepeatTimer));
     EXPECT_GE(Seconds(), 2.0);
     EXPECT_LT(Seconds(), 2.8);
@@ -145,7 +145,7 @@ TEST_F(TransportWindow, HeldFastForwardRepeatsEveryIntervalUntilReleasedOrTheFoc
 
     // Released: no more steps, and the file plays on from where it got to.
     QTest::mouseRelease(ff, Qt::LeftButton);
-    EXPECT_FALSE(w->HeldButtons().Any());
+    EXPECT_FALSE(w->Probe().HeldButtons().Any());
     EXPECT_FALSE(w->IsTimerSet(kHeldRepeatTimer));
     ASSERT_TRUE(WaitPlaying());
     EXPECT_LT(Seconds(), 11.0);
@@ -160,10 +160,10 @@ TEST_F(TransportWindow, HeldFastForwardRepeatsEveryIntervalUntilReleasedOrTheFoc
     ASSERT_TRUE(WaitPlaying());
     const double before = Seconds();
     QTest::mousePress(ui()->TBtnRewind, Qt::LeftButton);
-    EXPECT_TRUE(w->HeldButtons().Rewind);
+    EXPECT_TRUE(w->Probe().HeldButtons().Rewind);
     EXPECT_NEAR(Seconds(), before - 2.0, 0.3);
     w->SendMessage(WM_KILLFOCUS, 0, 0);
-    EXPECT_FALSE(w->HeldButtons().Any());
+    EXPECT_FALSE(w->Probe().HeldButtons().Any());
     EXPECT_FALSE(w->IsTimerSet(kHeldRepeatTimer));
     EXPECT_TRUE(Running());
     const double released = Seconds();
@@ -205,12 +205,12 @@ TEST_F(TransportWindow, SkipMovesBySkipLengthBothWaysAndNotBeforeTheStart)
     QTest::mouseClick(ui()->BtnStart, Qt::LeftButton);
     ASSERT_TRUE(WaitPlaying());
     QTest::mousePress(skip, Qt::LeftButton);
-    EXPECT_TRUE(w->HeldButtons().SkipForward);
+    EXPECT_TRUE(w->Probe().HeldButtons().SkipForward);
     ASSERT_TRUE(testutil::WaitUntil([&] { return Seconds() >= 30.0; }, 10000)) << Seconds();
     EXPECT_FALSE(Running());
     w->SendMessage(WM_CAPTURECHANGED, 0, 0);
     EXPECT_FALSE(w->IsTimerSet(kHeldRepeatTimer));
-    EXPECT_FALSE(w->HeldButtons().Any());
+    EXPECT_FALSE(w->Probe().HeldButtons().Any());
     ASSERT_TRUE(WaitPlaying());
     QTest::mouseRelease(skip, Qt::LeftButton);
     EXPECT_LT(Seconds(), 45.0);
@@ -232,7 +232,7 @@ TEST_F(TransportWindow, ClickOnTheSeekBarLandsWhereClicked)
     // seeks there and plays on.
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(x, bar->height() / 2));
     EXPECT_NEAR(bar->value(), 450, max / travel + 1);
-    EXPECT_FALSE(w->IsSeekBarBusy());
+    EXPECT_FALSE(w->Probe().IsSeekBarBusy());
     ASSERT_TRUE(testutil::WaitUntil([&] { return std::abs(Seconds() - 45.0) < 1.0 && Running(); }, 10000))
         << Seconds();
     EXPECT_EQ(w->PlayState(), psPlaying);
@@ -246,7 +246,7 @@ TEST_F(TransportWindow, ClickOnTheSeekBarLandsWhereClicked)
     // bar free: the drag after it still seeks.
     bar->resize(6, bar->height());
     w->TrackBarForSeekEnter(3);
-    EXPECT_FALSE(w->IsSeekBarBusy());
+    EXPECT_FALSE(w->Probe().IsSeekBarBusy());
     w->LayoutControls();
     bar->setSliderDown(true);
     bar->setValue(max / 2);
@@ -297,11 +297,11 @@ TEST_F(TransportWindow, FrameStepMovesOneFrameEachWayAndRepeatsWhileHeld)
 
     // Held, the steps repeat until the release.
     QTest::mousePress(step, Qt::LeftButton);
-    EXPECT_TRUE(w->HeldButtons().StepFrame);
+    EXPECT_TRUE(w->Probe().HeldButtons().StepFrame);
     EXPECT_TRUE(w->IsTimerSet(kFrameStepTimer));
     ASSERT_TRUE(testutil::WaitUntil([&] { return Position() >= 3 * kFrame; }, 10000)) << Seconds();
     QTest::mouseRelease(step, Qt::LeftButton);
-    EXPECT_FALSE(w->HeldButtons().StepFrame);
+    EXPECT_FALSE(w->Probe().HeldButtons().StepFrame);
     EXPECT_FALSE(w->IsTimerSet(kFrameStepTimer));
     EXPECT_EQ(w->PlayState(), psPaused);
 }
@@ -351,7 +351,7 @@ TEST_F(TransportWindow, SeekBarDragSeeksOnceWhereTheBarIsLetGo)
     EXPECT_EQ(ui()->tnTime->text(), "0:00:01");
     // Two position-timer ticks while the bar is held: no seek (one would
     // read as its target at once and end the wait).
-    TickCount ticks(w->Timer);
+    TickCount ticks(w->Probe().Timer());
     ASSERT_TRUE(testutil::WaitUntil([&] { return ticks.Ticks() >= 2 || Seconds() >= 0.1; }, 10000));
     EXPECT_LT(Seconds(), 0.1);
     bar->setValue(max * 3 / 4);
@@ -450,7 +450,7 @@ TEST_F(TransportWindow, ErrorAfterPlaybackStartedEndsTheItemInsteadOfCannotPlay)
     EXPECT_EQ(Paths(), QStringList({a}));
     EXPECT_NE(w->Graph(), nullptr);
     EXPECT_FALSE(captions.Saw("Zoravel 再生できません")) << captions.Titles();
-    EXPECT_FALSE(w->IsGraphStarting());
+    EXPECT_FALSE(w->Probe().IsGraphStarting());
 }
 
 TEST_F(TransportWindow, EndOfMediaDuringAFolderScanWaitsUntilTheScanReturns)
@@ -471,11 +471,11 @@ TEST_F(TransportWindow, EndOfMediaDuringAFolderScanWaitsUntilTheScanReturns)
     int indexDuringTheScan = -1;
     TOpenDialogEx::SetAnswerer([&](const TOpenDialogEx::Request&) {
         QTimer::singleShot(0, w.get(), [&] {
-            ranInsideTheScan = w->IsScanning();
+            ranInsideTheScan = w->Probe().IsScanning();
             if (!ranInsideTheScan) return;
             if (FAILED(w->SeekTo(w->Duration() - kSecond / 10))) return;
-            testutil::WaitUntil([&] { return w->HeldMessageCount() > 0; }, 10000);
-            heldAtTheEnd = w->HeldMessageCount();
+            testutil::WaitUntil([&] { return w->Probe().HeldMessageCount() > 0; }, 10000);
+            heldAtTheEnd = w->Probe().HeldMessageCount();
             indexDuringTheScan = w->ListIndex();
         });
         TOpenDialogEx::Answer answer;
@@ -496,7 +496,7 @@ TEST_F(TransportWindow, EndOfMediaDuringAFolderScanWaitsUntilTheScanReturns)
     // The held end now steps to the next entry.
     ASSERT_TRUE(testutil::WaitUntil([this] { return w->ListIndex() == 1; }, 10000));
     EXPECT_TRUE(WaitPlaying());
-    EXPECT_EQ(w->HeldMessageCount(), 0);
+    EXPECT_EQ(w->Probe().HeldMessageCount(), 0);
 }
 
 }  // namespace

@@ -150,7 +150,7 @@ TZoMain* WindowTest::Open(const QStringList& args)
     // The command line is taken after the first paint.
     QElapsedTimer clock;
     clock.start();
-    while (w->StartupIntakePending() && clock.elapsed() < 10000)
+    while (w->Probe().StartupIntakePending() && clock.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return w.get();
 }
@@ -233,7 +233,7 @@ bool WindowTest::WaitPlaying(int timeoutMs)
             if (w->PlayState() == psPlaying && w->HasRealControl())
                 return w->RealControl->GetPlayState() == realmedia::kStatePlaying && w->Duration() > 0;
             return w->PlayState() == psPlaying && w->Graph() && w->Graph()->State() == media::GraphState::Running &&
-                   !w->IsGraphStarting();
+                   !w->Probe().IsGraphStarting();
         },
         timeoutMs);
 }

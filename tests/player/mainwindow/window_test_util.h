@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/registry/registry.h"
-#include "player/ZoMain.h"
+#include "player/ZoMainProbe.h"
 #include "common/Reghelp.h"
 #include "support/test_util.h"
 #include "ui_ZoMain.h"
@@ -98,7 +98,7 @@ protected:
     // Destroys the window (its settings are written).
     void Close();
 
-    Ui::TZoMain* ui() const { return w->Form(); }
+    Ui::TZoMain* ui() const { return w->Probe().Form(); }
     QString Home(const QString& name) const { return home->File(name); }
     // A sound file in the home: a link to a fixture (the tone by default).
     QString Sound(const QString& relative, const char* fixture = "tone.wav") const

@@ -1,0 +1,116 @@
+// The main window's messages, timers and the state records it keeps: the
+// DVD's and the audio CD's, held buttons and how a set of paths is taken in.
+// Only the main window's own files include it.
+#pragma once
+
+#include "platform/wintypes.h"
+#include "player/units/Dvdgraph.h"
+#include "player/units/Transport.h"
+
+#include <QString>
+
+// Messages of the main window.
+constexpr UINT WM_GRAPHNOTIFY = WM_USER + 53;
+constexpr UINT WM_DVDNOTIFY = WM_USER + 54;
+constexpr UINT WM_DVDTIMEUPDATE = WM_USER + 56;
+// Posted to itself after the window's first paint: takes in the command
+// line's paths and opens the first one.
+constexpr UINT WM_STARTUPINTAKE = WM_USER + 57;
+
+// The name of the single-instance mutex and the window class a second start looks for.
+extern const char* const kAppMutexName;
+extern const char* const kMainWindowClass;
+
+// Window timers of the main window by id (SetTimer, KillTimer, WM_TIMER).
+enum : UINT {
+    kHidePanelsTimer = 1,       // 1000 ms: hides the volume area once the cursor has left it
+    kDvdSeekTimer = 2,          // 100 ms: the DVD's deferred seek after the seek bar moved
+    kFrameStepTimer = 3,        // 170 ms: repeats frame steps while the button is held
+    kStillPictureTimer = 5,     // ShowPictureLength s: a still picture's time is up
+    kHeldRepeatTimer = 11,      // SeekInterval ms: repeats fast forward, rewind or skip while held
+    kStatusTextTimer = 13,      // 2000 ms: hides the status text
+    kRealMediaEndTimer = 14,    // 10 ms, once: a RealMedia clip ended
+    kColorControlsTimer = 15,   // ColorCtlWait ms: applies the overlay colour values
+    kCdNotifyTimer = 16,        // CD player: ends the suppression of the drive's notices
+};
+
+// Graph positions and durations are in 100 ns units.
+inline constexpr REFERENCE_TIME kUnitsPerSecond = transport::kUnitsPerSecond;
+// The seek bar counts tenths of a second: a position divided by this is its bar value.
+inline constexpr REFERENCE_TIME kUnitsPerSeekStep = transport::kUnitsPerTenth;
+// With the MPEG decoders a seek-bar seek stays 1.5 s before the end: a seek
+// into the last frames leaves them without a picture to show.
+inline constexpr REFERENCE_TIME kMpegSeekEndMargin = transport::kMpegBarSeekMargin;
+// The interval of window timer 11 for the skip button and of timer 3.
+inline constexpr UINT kSkipRepeatMs = 250;
+inline constexpr UINT kFrameStepRepeatMs = 170;
+
+// DVD state of the window. Requested survives CloseMedia; the rest starts
+// cleared for each disc.
+struct TDvdState {
+    bool Requested = false;          // "/DVD" seen: the disc starts when the window shows, or with the drive record
+    bool Mode = false;               // the transport drives a DVD, not a file
+    bool Playing = false;            // the graph was started
+    bool InMenu = false;             // the navigator is in a menu domain
+    bool TitlePlayed = false;        // a title domain was entered since the disc started
+    bool StillOn = false;            // a still with buttons is shown
+    bool CommandPending = false;     // between the navigator's command start and end
+    bool TimePlayProhibited = false; // the disc forbids playing a title or a time now
+    dvd::HmsfTime CurrentTimecode;   // of the last time event
+    bool SeekPending = false;        // a seek to PendingTimecode waits for window timer 2
+    dvd::HmsfTime PendingTimecode;
+    double PlaybackRate = 1.0;       // the navigator's last reported rate
+    bool ResumePending = false;      // the resume point was accepted but not yet applied
+    bool WarningShown = false;       // one warning box per disc
+    bool EndActionStarted = false;   // the after-playback action ran near the title's end
+    bool Aspect43 = true;            // the current picture is 4:3
+    QString DiscName;                // the disc's name, blanks as "_" (the disc folder's first part)
+    QString DiscDrive;               // the device node or mount point of the opened medium
+    bool ButtonClickWaiting = false; // the left press selected a disc-menu button: its release activates it
+};
+
+// Audio-CD state of the window. Requested survives the disc; Open and Drive
+// belong to the open disc.
+struct TCdState {
+    bool Requested = false;   // "/CD" seen from a second start: its drive record follows
+    bool Open = false;        // an audio CD is open (its player object exists)
+    // The whole name of the drive whose disc is open (device node, mount
+    // point or cue sheet), never cut or case-changed; empty when none.
+    QString Drive;
+};
+
+// Transport buttons held down with the mouse. While one of the repeat
+// buttons is held, window timer 11 repeats its step; while the frame-step
+// button is held, timer 3 repeats the frame step.
+struct THeldButtons {
+    bool FastForward = false;
+    bool Rewind = false;
+    bool SkipForward = false;
+    bool SkipBackward = false;
+    bool StepFrame = false;
+    // A relative seek under a held button paused a playing file; the end of
+    // the hold runs it again.
+    bool SeekPaused = false;
+    bool Repeating() const { return FastForward || Rewind || SkipForward || SkipBackward; }
+    bool Any() const { return Repeating() || StepFrame; }
+};
+
+// How TZoMain::TakePaths brings a set of paths into the play list.
+struct TPathIntake {
+    enum class Reader {
+        Argument,      // shortcuts followed, folders scanned with their sub-folders (AddArgument)
+        FileOrList,    // each path a media file or a list file (AddPathOrPlayList)
+        FolderOrList,  // an existing folder is scanned, anything else is a file or a list
+    };
+    // Which path's folder becomes the open dialog's folder (when it is an existing file).
+    enum class Remember { Nothing, FirstPath, LastPathWhenListed };
+    Reader reader = Reader::Argument;
+    bool showSearchWindow = false;     // AddArgument's flag
+    int skipIndex = -1;                // a switch among the paths ("/fb"), not a path
+    bool siblings = false;             // one path that is a file brings the media files of its folder
+    Remember remember = Remember::Nothing;
+    bool append = false;               // joins the playing list; nothing new opens
+    bool fromFirstEntry = false;       // the list index goes to 0 before the list plays
+    bool keepFirst = true;             // PlayListItem's keepFirst
+    bool lockOpenControls = false;     // the open controls are disabled while the paths are taken
+};
