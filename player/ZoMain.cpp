@@ -43,8 +43,9 @@ void SetTag(QObject* component, int value)
     if (component) component->setProperty("Tag", value);
 }
 
-TZoMain::TZoMain(const QStringList& arguments) : arguments_(arguments)
+TZoMain::TZoMain(const QStringList& arguments)
 {
+    arguments_ = arguments;
     ZoMain = this;
     // Form resource and the form's own timers.
     ui_ = std::make_unique<Ui::TZoMain>();

@@ -13,47 +13,25 @@
 #include "platform/forms/forms.h"
 #include "platform/media/graph.h"
 #include "player/tools/ToolHost.h"
-#include "player/units/Audiomixer.h"
 #include "player/units/Commands.h"
 #include "player/units/Bookmarkcommands.h"
-#include "player/units/Cdhost.h"
 #include "player/units/Cdinfo.h"
 #include "player/units/Creadlist.h"
 #include "player/ZoState.h"
 #include "player/units/Dvdgraph.h"
-#include "player/units/OpenedItem.h"
-#include "player/units/PlaylistModel.h"
 #include "player/units/Playstate.h"
-#include "player/units/Settings.h"
 #include "player/units/Transport.h"
-#include "player/units/Vmr9mixer.h"
 
 #include <QPointer>
-#include <QStringList>
 #include <QStyle>
-#include <QTimer>
 
-#include <functional>
 #include <memory>
-#include <optional>
-#include <vector>
 
-namespace Ui {
-class TZoMain;
-}
-namespace instance {
-class NamedMutex;
-class WindowClassServer;
-}
 namespace dvd {
 class DvdPlayer;
 }
 namespace realmedia {
 class TRealAudio;
-}
-namespace power {
-class ScreenSaverHold;
-class SuspendQuery;
 }
 class CCDPlay;
 class QAction;
@@ -64,7 +42,7 @@ class QLabel;
 class QScreen;
 class QWidget;
 
-class TZoMain : public TForm, public IListSink, public TCommandTarget, public IToolHost {
+class TZoMain : public TForm, public IListSink, public TCommandTarget, public IToolHost, private TZoMainState {
     Q_OBJECT
 public:
     // `arguments` is the command line without the program name.
@@ -121,7 +99,6 @@ public:
     const QString& SpeedLimitedDrive() const { return driveSpeed_.ChangedDrive(); }
 
 private:
-    TDriveSpeedLimit driveSpeed_;
 
 public:
     // Sets every transport control (enabled flags, the still picture's
@@ -447,12 +424,6 @@ public:
 private:
     // The overlay stage of the open graph: colorControl_, else the windowless-7 surface's.
     std::shared_ptr<media::ColorControl> CurrentOverlayControl();
-    int colorRenderer_ = 0;
-    std::shared_ptr<media::ColorControl> surfaceControl_;
-    // The overlay renderer's colour stage (null otherwise), released with the renderer.
-    std::shared_ptr<media::ColorControl> colorControl_;
-    // The windowless-9 renderer's picture controls while it is in the graph.
-    std::unique_ptr<CVMR9MIXER> vmr9Mixer_;
 
 public:
     // ---- RealMedia through its control (ZoRealMedia.cpp) ----
@@ -490,7 +461,6 @@ private:
     void RealControlPlay();
     // Adds the clip's title to the caption the caller has just set.
     void ShowRealTitle();
-    QString realCaptionBase_;   // the caption the clip started with: its title is added to it once
 
 public:
     // ---- what the tool windows see (IToolHost; ZoToolHost.cpp) ----
@@ -647,81 +617,13 @@ private:
     int ClientWidth() const;
     int ClientHeight() const;
 
-    std::unique_ptr<Ui::TZoMain> ui_;
-    TMainSettings settings_;
-    bool settingsKeyOpened_ = false;
-    QStringList arguments_;
-    // The command line's intake and first open, waiting for the first paint
-    // so that the window shows at once whatever the arguments hold.
-    std::function<void()> startupIntake_;
-    bool firstPaintSeen_ = false;
     void RunStartupIntake();
-    QString extensionCache_;
-
-    // Single instance.
-    std::unique_ptr<instance::NamedMutex> appMutex_;
-    std::unique_ptr<instance::WindowClassServer> classServer_;
-    WPARAM copyDataSender_ = 0;
-    std::unique_ptr<QStringList> pendingArguments_;
-
-    // Guards of the window (the opened item's own are in item_).
-    bool addingItems_ = false;        // paths are being taken: drops and second starts are refused
-    bool appendToList_ = false;       // the paths being taken join the playing list
-    THeldButtons heldButtons_;        // a held button is the window's held mouse button
-    bool endDeferred_ = false;        // the end of media waits for the held button's release
-    bool dialogOpen_ = false;
-    bool keepInBackground_ = false;
-    bool repaintAtNextPress_ = false;
-    bool inCannotPlay_ = false;
-    bool cannotPlayAgain_ = false;
-    bool destroyed_ = false;
-    bool placedWithFrame_ = false;
-    // Re-entry: the depth of the running scans and what waits for them.
-    int scanDepth_ = 0;
-    std::vector<TMessage> held_;
-
-    TOpenedItem item_;
-    TDvdState dvd_;
-    TCdState cd_;
-    TMouseActions mouseActions_;
-    // The file-mode bindings while a DVD's own are in use.
-    std::optional<TMouseActions> savedMouseActions_;
-    int wheelDelta_ = 0;              // wheel angle not yet worth a command (120 per notch)
-    QString viewerPath_;
-    QString openedPath_;              // the first argument path taken while it was empty
-    int playState_ = psNothing;
-    bool fullScreen_ = false;
-
-    // Seek bar.
-    bool ignoreNextSeekChange_ = false;   // set around the program's own moves of the bar
-    bool seekBarBusy_ = false;            // a click is being turned into a position
-
-    // Video rectangle inside the view panel.
-    int videoRectTop_ = 0, videoRectLeft_ = 0, videoRectHeight_ = 0, videoRectWidth_ = 0;
-
-    // Volume and mixer.
     bool HasGraphAudio() const;
-    std::unique_ptr<CAudioMixer> mixer_;
-    CdVolumeControl* cdVolume_ = nullptr;
-    std::function<std::unique_ptr<CAudioMixer>(CdVolumeControl*)> mixerFactory_;
-
-    // Window size and full screen.
     QScreen* WindowScreen() const;
     QSize ClientLimit() const;           // the largest client area the work area holds
     bool HasPictureSource() const;
     void SetFullScreenMenus(bool full);
     void FullScreenPointerMoved();
-    QRect savedGeometry_;                // the client rectangle before full screen
-    int mouseTicks_ = 0;                 // MouseTimer's ticks towards hiding the pointer
-    QPoint lastPointer_;                 // where the pointer was last seen in full screen
-    bool cursorHidden_ = false;
-    QObject* pointerWatch_ = nullptr;    // ours (child); watches pointer moves in full screen
-
-    TPlayListModel playList_;
-    std::unique_ptr<media::FilterGraph> graph_;
-    std::unique_ptr<power::ScreenSaverHold> screenSaverHold_;
-    std::unique_ptr<power::SuspendQuery> suspendQuery_;   // the system's sleep arrives as PBT_APMQUERYSUSPEND
-    int lastShownHours_ = -1, lastShownMinutes_ = -1, lastShownSeconds_ = -1;
 
     // ---- DVD graph ----
 public:
@@ -776,7 +678,6 @@ private:
     // A title or domain change ends the A-B section and hands a deferred end to the left-button handler.
     void EndDvdSelection();
     void SetDvdSeekPending(long seconds);
-    bool inDvdEvent_ = false;         // OnDvdEvent drains; a nested call leaves the rest to it
 
 public:
 
@@ -863,18 +764,7 @@ public:
     void PanVideo(int dx);
 
 private:
-    std::unique_ptr<TDvdPipelineBuilder> dvdBuilder_;
-    bool dvdBuilt_ = false;
-    QString parentalPassword_;
-    bool usePasswordToUnlock_ = false;
-    bool rendererStretched_ = false;   // the picture fills its rectangle, whatever its shape
 
-    // Form timers.
-    QTimer* Timer = nullptr;
-    QTimer* DVDTimer = nullptr;
-    QTimer* CDTimer = nullptr;
-    QTimer* RMTimer = nullptr;
-    QTimer* MouseTimer = nullptr;
 };
 
 // The one main window of the process.

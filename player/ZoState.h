@@ -1,13 +1,47 @@
 // The main window's messages, timers and the state records it keeps: the
 // DVD's and the audio CD's, held buttons and how a set of paths is taken in.
-// Only the main window's own files include it.
+// Only the main window's own files include it; TZoMainState holds the
+// window's data members, which its methods use as their own.
 #pragma once
 
+#include "platform/forms/forms.h"
 #include "platform/wintypes.h"
+#include "player/units/Audiomixer.h"
+#include "player/units/Cdhost.h"
 #include "player/units/Dvdgraph.h"
+#include "player/units/OpenedItem.h"
+#include "player/units/PlaylistModel.h"
+#include "player/units/Playstate.h"
+#include "player/units/Settings.h"
 #include "player/units/Transport.h"
+#include "player/units/Vmr9mixer.h"
 
+#include <QPoint>
+#include <QRect>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Ui {
+class TZoMain;
+}
+namespace instance {
+class NamedMutex;
+class WindowClassServer;
+}
+namespace media {
+class FilterGraph;
+class ColorControl;
+}
+namespace power {
+class ScreenSaverHold;
+class SuspendQuery;
+}
 
 // Messages of the main window.
 constexpr UINT WM_GRAPHNOTIFY = WM_USER + 53;
@@ -113,4 +147,99 @@ struct TPathIntake {
     bool fromFirstEntry = false;       // the list index goes to 0 before the list plays
     bool keepFirst = true;             // PlayListItem's keepFirst
     bool lockOpenControls = false;     // the open controls are disabled while the paths are taken
+};
+
+// The main window's data members: TZoMain takes them as a private base, so
+// its methods use them by name. Destroyed after the window's own members,
+// in the reverse of this order.
+struct TZoMainState {
+    std::unique_ptr<Ui::TZoMain> ui_;
+    TMainSettings settings_;
+    bool settingsKeyOpened_ = false;
+    QStringList arguments_;
+    // The command line's intake and first open, waiting for the first paint
+    // so that the window shows at once whatever the arguments hold.
+    std::function<void()> startupIntake_;
+    bool firstPaintSeen_ = false;
+    QString extensionCache_;
+
+    // Single instance.
+    std::unique_ptr<instance::NamedMutex> appMutex_;
+    std::unique_ptr<instance::WindowClassServer> classServer_;
+    WPARAM copyDataSender_ = 0;
+    std::unique_ptr<QStringList> pendingArguments_;
+
+    // Guards of the window (the opened item's own are in item_).
+    bool addingItems_ = false;        // paths are being taken: drops and second starts are refused
+    bool appendToList_ = false;       // the paths being taken join the playing list
+    THeldButtons heldButtons_;        // a held button is the window's held mouse button
+    bool endDeferred_ = false;        // the end of media waits for the held button's release
+    bool dialogOpen_ = false;
+    bool keepInBackground_ = false;
+    bool repaintAtNextPress_ = false;
+    bool inCannotPlay_ = false;
+    bool cannotPlayAgain_ = false;
+    bool destroyed_ = false;
+    bool placedWithFrame_ = false;
+    // Re-entry: the depth of the running scans and what waits for them.
+    int scanDepth_ = 0;
+    std::vector<TMessage> held_;
+
+    TOpenedItem item_;
+    TDvdState dvd_;
+    TCdState cd_;
+    TMouseActions mouseActions_;
+    // The file-mode bindings while a DVD's own are in use.
+    std::optional<TMouseActions> savedMouseActions_;
+    int wheelDelta_ = 0;              // wheel angle not yet worth a command (120 per notch)
+    QString viewerPath_;
+    QString openedPath_;              // the first argument path taken while it was empty
+    int playState_ = psNothing;
+    bool fullScreen_ = false;
+
+    // Seek bar.
+    bool ignoreNextSeekChange_ = false;   // set around the program's own moves of the bar
+    bool seekBarBusy_ = false;            // a click is being turned into a position
+
+    // Video rectangle inside the view panel.
+    int videoRectTop_ = 0, videoRectLeft_ = 0, videoRectHeight_ = 0, videoRectWidth_ = 0;
+
+    // Volume and mixer.
+    std::unique_ptr<CAudioMixer> mixer_;
+    CdVolumeControl* cdVolume_ = nullptr;
+    std::function<std::unique_ptr<CAudioMixer>(CdVolumeControl*)> mixerFactory_;
+
+    // Window size and full screen.
+    QRect savedGeometry_;                // the client rectangle before full screen
+    int mouseTicks_ = 0;                 // MouseTimer's ticks towards hiding the pointer
+    QPoint lastPointer_;                 // where the pointer was last seen in full screen
+    bool cursorHidden_ = false;
+    QObject* pointerWatch_ = nullptr;    // ours (child); watches pointer moves in full screen
+
+    TPlayListModel playList_;
+    std::unique_ptr<media::FilterGraph> graph_;
+    std::unique_ptr<power::ScreenSaverHold> screenSaverHold_;
+    std::unique_ptr<power::SuspendQuery> suspendQuery_;   // the system's sleep arrives as PBT_APMQUERYSUSPEND
+    int lastShownHours_ = -1, lastShownMinutes_ = -1, lastShownSeconds_ = -1;
+
+    TDriveSpeedLimit driveSpeed_;
+    int colorRenderer_ = 0;
+    std::shared_ptr<media::ColorControl> surfaceControl_;
+    // The overlay renderer's colour stage (null otherwise), released with the renderer.
+    std::shared_ptr<media::ColorControl> colorControl_;
+    // The windowless-9 renderer's picture controls while it is in the graph.
+    std::unique_ptr<CVMR9MIXER> vmr9Mixer_;
+    QString realCaptionBase_;   // the caption the clip started with: its title is added to it once
+    bool inDvdEvent_ = false;         // OnDvdEvent drains; a nested call leaves the rest to it
+    std::unique_ptr<TDvdPipelineBuilder> dvdBuilder_;
+    bool dvdBuilt_ = false;
+    QString parentalPassword_;
+    bool usePasswordToUnlock_ = false;
+    bool rendererStretched_ = false;   // the picture fills its rectangle, whatever its shape
+    // Form timers.
+    QTimer* Timer = nullptr;
+    QTimer* DVDTimer = nullptr;
+    QTimer* CDTimer = nullptr;
+    QTimer* RMTimer = nullptr;
+    QTimer* MouseTimer = nullptr;
 };
