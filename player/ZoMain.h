@@ -1,13 +1,15 @@
 // The player's main window: settings, the play list and the playing item,
 // the hand-over from a second start, dropped files, the file graph's events
-// and the window timers. Its methods are split over several source files by
-// concern (ZoMain.cpp: life cycle and messages; ZoEntry.cpp: command line,
-// second starts and argument intake; ZoOpen.cpp: opening and closing media;
-// ZoGraph.cpp: the file graph; ZoPlayList.cpp: play list steps; ZoTransport.cpp:
-// play, stop, seek and position display; ZoWindowSize.cpp: window and video sizing;
-// ZoKeys.cpp: keys, shortcut items and mouse gestures; ZoCommands.cpp: the
-// numbered commands and the small menu handlers; ZoDvdEvents.cpp: the DVD
-// navigator's events and the DVD time display).
+// and the window timers. Its data members are TZoMainState (ZoState.h); the
+// tool windows see it as IToolHost (player/tools/ToolHost.h). Its methods are
+// split over source files by concern: ZoMain.cpp life cycle and messages;
+// ZoEntry.cpp command line, second starts and argument intake; ZoOpen.cpp
+// opening and closing media; ZoGraph.cpp the file graph; ZoPlayList.cpp play
+// list steps; ZoTransport.cpp play, stop, seek and position display;
+// ZoWindowSize.cpp and ZoFullScreen.cpp window and video sizing; ZoKeys.cpp
+// keys and mouse gestures; ZoCommands.cpp the numbered commands; ZoCd.cpp the
+// audio CD; ZoDvd*.cpp the DVD; ZoBookmarks.cpp, ZoColor.cpp, ZoVolume.cpp,
+// ZoRealMedia.cpp, ZoResume.cpp as named; ZoToolHost.cpp the tool windows' host.
 #pragma once
 
 #include "platform/forms/forms.h"
