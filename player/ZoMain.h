@@ -46,6 +46,7 @@ class QWidget;
 
 class TZoMain : public TForm, public IListSink, public TCommandTarget, public IToolHost, private TZoMainState {
     Q_OBJECT
+
 public:
     // `arguments` is the command line without the program name.
     explicit TZoMain(const QStringList& arguments);
@@ -55,32 +56,15 @@ public:
     void Dispatch(TMessage& message) override;
 
     // ---- single instance, command line, argument intake ----
-    void OnCopyData(TMessage& message);
     void OnCopyDataSenderGone(WPARAM sender);
-    void HandleCommandLine();
-    // Adds `paths` to the play list as `how` says, then plays the list (or
-    // shows the no-file notice) unless it appends. Graph events, timers and
-    // tool notices that arrive while it runs wait until it returns.
-    void TakePaths(const QStringList& paths, const TPathIntake& how);
-    void AddArgument(const QString& path, int index, bool showSearchWindow);
-    void AddFolder(const QString& folder);
-    void AddFolderMediaFiles(const QString& path, bool isFolder);
 
     // ---- settings ----
     void LoadSettings();
-    void SaveSettings();
     QString ReadExtensionList() override;
     void ClearExtensionListCache() override { extensionCache_.clear(); }
 
     // ---- life cycle and messages ----
     void FormDestroy();
-    // Before the window closes: full screen is left, so that the window's
-    // stored place is its normal one.
-    void FormClose();
-    void OnDropFiles(TMessage& message);
-    void OnGraphEvent();
-    void OnLeftButton(TMessage& message);
-    void OnToolNotify(WPARAM wParam, LPARAM lParam);
     void PostToolNotice(ToolNotice notice, LPARAM code) override;
     void OnWindowTimer(UINT id);
 
@@ -97,100 +81,66 @@ public:
     // drive run at full speed again when the setting asks for it, and
     // forgets the drive either way.
     void ApplyDriveSpeed(const QString& drive, bool audioCd = false);
-    void RestoreDriveSpeed();
     const QString& SpeedLimitedDrive() const { return driveSpeed_.ChangedDrive(); }
 
 private:
+    void OnCopyData(TMessage& message);
+    void HandleCommandLine();
+    // Adds `paths` to the play list as `how` says, then plays the list (or
+    // shows the no-file notice) unless it appends. Graph events, timers and
+    // tool notices that arrive while it runs wait until it returns.
+    void TakePaths(const QStringList& paths, const TPathIntake& how);
+    void AddArgument(const QString& path, int index, bool showSearchWindow);
+    void AddFolder(const QString& folder);
+    void AddFolderMediaFiles(const QString& path, bool isFolder);
+    void SaveSettings();
+    // Before the window closes: full screen is left, so that the window's
+    // stored place is its normal one.
+    void FormClose();
+    void OnDropFiles(TMessage& message);
+    void OnGraphEvent();
+    void OnLeftButton(TMessage& message);
+    void OnToolNotify(WPARAM wParam, LPARAM lParam);
+    void RestoreDriveSpeed();
 
 public:
-    // Sets every transport control (enabled flags, the still picture's
-    // hidden volume bar) from the opened item and the list.
-    void UpdateTransportControls();
-    void HandleEndOfMedia();
     void BtnOpenClick() override;
     void OpenUrl(const QString& address);
     void StartDvd() override;
     void StartAudioCd();
-    void PlayRealMedia(const QString& path);
 
     // ---- file graph ----
     HRESULT BuildFileGraph(const QString& path);
-    void SizeWindowForMedia();
     void FormatTime(int seconds);
     void SkipSeconds(int seconds);
     HRESULT AddPreferredFilter(int kind, const QString& name);
     HRESULT AddAudioRenderer();
-    void InsertMpegSplitter(const QString& path);
-    bool AddMpegSplitter(int kind, const QString& factory);
-    bool OpenWindowsMediaFile(const QString& path);
 
     // ---- play list ----
     void AddFileToList(const QString& path) override;
     void AddPathOrPlayList(const QString& path) override;
     void PlayListItem(bool sortFirst, bool keepFirst) override;
-    void PlayNextFile();
-    void PlayPreviousFile();
-    void ShowCannotPlay();
     void ShowNoFileNotice() override;
     void UpdateCaption(const QString& title) override;
-    void ClearPlayList();
     void MShuffleClick() override;
     void SortPlayList(int key) override;
-    // The window follows the list's model: the caption's count.
-    void ConnectPlayList();
-    void FollowListInCaption();
-    void ShowEntryCaption();
 
     // ---- transport ----
-    void SetPlayState(int state);
-    // Playing again after a DVD command: the play image, no status text.
-    void ResumePlay();
     void BtnStartClick() override;
     void TogglePlayPause() override;
     void BtnStopClick();
     void TBtnNextTrackClick();
     void TBtnPreviousTrackClick();
-    void TrackBarForSeekChange();
     // A click at `x` (the seek bar's coordinates) beside the handle.
     void TrackBarForSeekEnter(int x);
-    void SeekToBar();
-    void TimerTimer();
-    // Held buttons: a press steps once and starts the repeat, the release
-    // (or StopHeldCommands) ends it.
-    void TBtnFastforwardMouseDown();
-    void TBtnRewindMouseDown();
-    void BtnSkipMouseDown(bool forward);
-    void BtnStepFrameMouseDown(bool forward);
-    void TBtnFastforwardMouseUp() { StopHeldCommands(); }
-    void TBtnRewindMouseUp() { StopHeldCommands(); }
-    void BtnSkipMouseUp() { StopHeldCommands(); }
-    void BtnStepFrameMouseUp();
-    // Ends every held repeat: the timers go, a file paused by the repeat
-    // plays on, the skip and frame-step buttons show their normal images.
-    void StopHeldCommands();
-    void RepeatHeldStep();
     void SkipStep(bool forward);
-    void BtnSkipClick();
-    void FrameStep(bool forward);
-    bool AcquireFrameStepper();
     HRESULT SetRate(double rate);
     HRESULT SeekTo(REFERENCE_TIME position, const REFERENCE_TIME* stop = nullptr);
     void ShowStatusText(const QString& text) override;
-    void SetAudioVolume();
 
     // ---- last play list and resume point (ZoResume.cpp) ----
-    // Keeps the list, its index and (with takePosition) the position in
-    // "LastList.zol" and "Resume.rsm", as ResumeFile and OpenSpecificFile say.
-    void SaveLastList(bool takePosition);
-    // Loads them back into the empty list and opens the entry, at the kept
-    // position with ResumePosition on.
-    void LoadLastList();
 
     // ---- volume, balance and the sound card's mixer (ZoVolume.cpp) ----
-    // The volume bar moved to `position`: the volume (graph or mixer line)
-    // in volume mode, the graph's balance in balance mode.
-    void TrackBarVolumeChange(int position);
-    void BtnSoundClick();
     // The mixer object, made on first use; owned by the window alone (the CD
     // player uses it and never frees it). Null never.
     CAudioMixer* AudioMixer();
@@ -205,7 +155,6 @@ public:
     {
         mixerFactory_ = std::move(factory);
     }
-
 
     // ---- bookmarks and repeat sections (ZoBookmarks.cpp) ----
     // The open file's block in "Bookmarks.bmk" written from the two menus
@@ -223,20 +172,71 @@ public:
     bool AddBookmarkAtPosition() override;
     void BookmarkItemClick(int index) override;
     void JumpToBookmark(bool forward);
-    // Shows the bookmark menus for a file that has opened and loads its block.
-    void ShowBookmarkMenus();
-    // Empties and hides them when the media close.
-    void ClearBookmarkMenus(bool hide);
     // The position display's and the end of stream's share of the section.
     void CheckSectionLoop();
     bool SectionComplete();
-    // The RealMedia position timer's share, at seek-bar value `barPosition`.
-    void CheckRealMediaSectionLoop(int barPosition);
     bool RepeatOn() const;
     const bookmarks::TSectionState& SectionState() const;
     QString BookmarkFilePath() const override;
 
 private:
+    // Sets every transport control (enabled flags, the still picture's
+    // hidden volume bar) from the opened item and the list.
+    void UpdateTransportControls();
+    void HandleEndOfMedia();
+    void PlayRealMedia(const QString& path);
+    void SizeWindowForMedia();
+    void InsertMpegSplitter(const QString& path);
+    bool AddMpegSplitter(int kind, const QString& factory);
+    bool OpenWindowsMediaFile(const QString& path);
+    void PlayNextFile();
+    void PlayPreviousFile();
+    void ShowCannotPlay();
+    void ClearPlayList();
+    // The window follows the list's model: the caption's count.
+    void ConnectPlayList();
+    void FollowListInCaption();
+    void ShowEntryCaption();
+    void SetPlayState(int state);
+    // Playing again after a DVD command: the play image, no status text.
+    void ResumePlay();
+    void TrackBarForSeekChange();
+    void SeekToBar();
+    void TimerTimer();
+    // Held buttons: a press steps once and starts the repeat, the release
+    // (or StopHeldCommands) ends it.
+    void TBtnFastforwardMouseDown();
+    void TBtnRewindMouseDown();
+    void BtnSkipMouseDown(bool forward);
+    void BtnStepFrameMouseDown(bool forward);
+    void TBtnFastforwardMouseUp() { StopHeldCommands(); }
+    void TBtnRewindMouseUp() { StopHeldCommands(); }
+    void BtnSkipMouseUp() { StopHeldCommands(); }
+    void BtnStepFrameMouseUp();
+    // Ends every held repeat: the timers go, a file paused by the repeat
+    // plays on, the skip and frame-step buttons show their normal images.
+    void StopHeldCommands();
+    void RepeatHeldStep();
+    void BtnSkipClick();
+    void FrameStep(bool forward);
+    bool AcquireFrameStepper();
+    void SetAudioVolume();
+    // Keeps the list, its index and (with takePosition) the position in
+    // "LastList.zol" and "Resume.rsm", as ResumeFile and OpenSpecificFile say.
+    void SaveLastList(bool takePosition);
+    // Loads them back into the empty list and opens the entry, at the kept
+    // position with ResumePosition on.
+    void LoadLastList();
+    // The volume bar moved to `position`: the volume (graph or mixer line)
+    // in volume mode, the graph's balance in balance mode.
+    void TrackBarVolumeChange(int position);
+    void BtnSoundClick();
+    // Shows the bookmark menus for a file that has opened and loads its block.
+    void ShowBookmarkMenus();
+    // Empties and hides them when the media close.
+    void ClearBookmarkMenus(bool hide);
+    // The RealMedia position timer's share, at seek-bar value `barPosition`.
+    void CheckRealMediaSectionLoop(int barPosition);
     struct TBookmarkParts;
     struct TBookmarkPartsDeleter {
         void operator()(TBookmarkParts* parts) const;
@@ -248,32 +248,12 @@ private:
 
 public:
     // ---- window size, aspect and full screen (ZoWindowSize.cpp, ZoFullScreen.cpp) ----
-    void ApplyWindowSize(bool force);
-    // The native size of the picture into the opened item and, with
-    // GetVideoSize on, the picture aspect into miAspectX and miAspectY.
-    void ReadVideoSize();
-    // The client area takes the picture's shape by the aspect mode (with
-    // miWindowFix, in a normal window) and the video is laid out again.
-    void FitWindowToAspect();
-    void RememberVideoPanelSize();
-    void FormResize();
-    void NSelectedSizeClick(QAction* sender);
-    void miKeepSizeClick();
-    void miWindowFixClick();
-    void MIOriginalAspectClick(QAction* sender);
-    void NPictureSizeClick();
-    void miStretchClick(QAction* item);
-    void EnterFullScreen();
     // Back from full screen to the window as it was.
     void LeaveFullScreen();
     void MouseTimerTimer();
-    void ShowCursorInFullScreen(bool show);
     bool IsCursorHidden() const { return cursorHidden_; }
     QRect VideoRect() const override { return QRect(videoRectLeft_, videoRectTop_, videoRectWidth_, videoRectHeight_); }
-    void LayoutVideoWindow();
     void SetClientSize(int width, int height);
-    void PlaceWindow();
-    void SetWindowTopmost(bool on);
     void LayoutControls();
 
     // ---- keys, mouse gestures and the numbered commands ----
@@ -291,13 +271,6 @@ public:
     bool IsShortCut(WORD code);
     bool FormKeyDown(WORD code);
     void FormKeyUp(WORD code);
-    void FormKeyPress();
-    void FormDblClick();
-    // The wheel turned one notch with the cursor at screen height `screenY`.
-    void FormMouseWheelUp(int screenY);
-    void FormMouseWheelDown(int screenY);
-    // The status text of a menu toggle (its caption, and ": ON"/": OFF" with withState).
-    void AppendOnOffText(QAction* item, bool withState);
     // The audio-stream items of miAudio for `count` streams of the graph.
     void BuildAudioStreamMenu(int count);
     // Set by commands that must not repeat while their key is held; cleared on key release.
@@ -363,6 +336,53 @@ public:
     bool LibraryButtonShown() const override;
     bool FolderButtonShown() const override;
 
+    void taTimeClick();
+    void CDTimerTimer();
+    void miConnectCDDBClick();
+
+    // ---- picture colour and colour presets (ZoColor.cpp) ----
+    // Overlay values were applied (or confirmed in the colour window) and
+    // not yet put back to the defaults.
+    bool ColorApplied = false;
+    bool HasColorControl();
+    HRESULT GetSurfaceColorControl(std::shared_ptr<media::ColorControl>* control) override;
+    void BuildColorPresetMenu();
+    void ClearColorPresetMenus();
+    void ApplyColorPreset(QAction* sender);
+    // The colour window closed with OK and changed presets.
+    void ColorPresetsChanged() override;
+    // The overlay values once playback started: at once for ColorCtlWait 0,
+    // else by window timer 15.
+    void ScheduleOverlayColor();
+
+private:
+    void ApplyWindowSize(bool force);
+    // The native size of the picture into the opened item and, with
+    // GetVideoSize on, the picture aspect into miAspectX and miAspectY.
+    void ReadVideoSize();
+    // The client area takes the picture's shape by the aspect mode (with
+    // miWindowFix, in a normal window) and the video is laid out again.
+    void FitWindowToAspect();
+    void RememberVideoPanelSize();
+    void FormResize();
+    void NSelectedSizeClick(QAction* sender);
+    void miKeepSizeClick();
+    void miWindowFixClick();
+    void MIOriginalAspectClick(QAction* sender);
+    void NPictureSizeClick();
+    void miStretchClick(QAction* item);
+    void EnterFullScreen();
+    void ShowCursorInFullScreen(bool show);
+    void LayoutVideoWindow();
+    void PlaceWindow();
+    void SetWindowTopmost(bool on);
+    void FormKeyPress();
+    void FormDblClick();
+    // The wheel turned one notch with the cursor at screen height `screenY`.
+    void FormMouseWheelUp(int screenY);
+    void FormMouseWheelDown(int screenY);
+    // The status text of a menu toggle (its caption, and ": ON"/": OFF" with withState).
+    void AppendOnOffText(QAction* item, bool withState);
     // Key items and small handlers.
     void miPlayClick();
     void miStepFrameClick();
@@ -376,7 +396,6 @@ public:
     void miChainABSCClick();
     void NLoopClick();
     void TBPowerStateClick();
-    void taTimeClick();
     void miFolderSerchClick();
     void BtnListMouseUp();
     void TBtnShowFolder1MouseUp();
@@ -384,30 +403,13 @@ public:
     void MiShowLibraryClick();
     void N24Click();
     void miOnePlayClick();
-    void CDTimerTimer();
-    void miConnectCDDBClick();
     void miSaveToCDIniClick();
     void ShowVolumeBar();
-
-    // ---- picture colour and colour presets (ZoColor.cpp) ----
-    // Overlay values were applied (or confirmed in the colour window) and
-    // not yet put back to the defaults.
-    bool ColorApplied = false;
-    bool HasColorControl();
     bool LoadOverlayColor();
-    HRESULT GetSurfaceColorControl(std::shared_ptr<media::ColorControl>* control) override;
     void ResetOverlayColor();
-    void BuildColorPresetMenu();
-    void ClearColorPresetMenus();
-    void ApplyColorPreset(QAction* sender);
     // After a file graph is built (dvd false) or when a DVD starts: the
     // colour item, the VMR-9 current values and the preset sub-menu.
     void UpdateColorMenus(bool dvd);
-    // The colour window closed with OK and changed presets.
-    void ColorPresetsChanged() override;
-    // The overlay values once playback started: at once for ColorCtlWait 0,
-    // else by window timer 15.
-    void ScheduleOverlayColor();
     // DVD start: the VMR-9 ranges, the colour menus (rebuilt when the
     // renderer kind changed) and, once the DVD runs, the overlay values.
     void ColorAtDvdStart();
@@ -422,8 +424,6 @@ public:
     // picture controls (none when the graph offers none).
     void CreateVmr9Mixer(std::shared_ptr<media::PictureControls> controls);
     int ColorRenderer() const { return colorRenderer_; }
-
-private:
     // The overlay stage of the open graph: colorControl_, else the windowless-7 surface's.
     std::shared_ptr<media::ColorControl> CurrentOverlayControl();
 
@@ -436,20 +436,20 @@ public:
     std::int64_t PendingRealStart = 0;
     // Makes the control (tests put a recording one in its place).
     std::function<realmedia::TRealAudio*(QWidget* owner, QWidget* parent)> RealControlFactory;
-    void OnClipOpened(const QString& shortName, const QString& url);
-    void OnPlayStateChange(int oldState, int newState);
-    void OnClipClosed();
-    void OnRealSourceError(HRESULT hr, bool opened);
     void RMTimerTimer();
-    void ShowRealLength(std::int64_t tenths);
-    // Window timer 14: the clip plays again, the next entry follows, or the media end.
-    void RealMediaEnded();
     // The clip's length in milliseconds (0 until it opened).
     std::int64_t RealDuration() const { return item_.Duration / 10000; }
     bool HasRealControl() const override { return !RealControl.isNull(); }
     QTimer* RealMediaTimer() const { return RMTimer; }
 
 private:
+    void OnClipOpened(const QString& shortName, const QString& url);
+    void OnPlayStateChange(int oldState, int newState);
+    void OnClipClosed();
+    void OnRealSourceError(HRESULT hr, bool opened);
+    void ShowRealLength(std::int64_t tenths);
+    // Window timer 14: the clip plays again, the next entry follows, or the media end.
+    void RealMediaEnded();
     void DeleteRealControl();
     // The transport's RealMedia branches (ZoRealMedia.cpp).
     void RealTogglePlayPause();
@@ -535,17 +535,17 @@ public:
     CCDPlay* CdPlayer() const { return cdPlayer_.get(); }
     // The open disc's drive, as TCdState::Drive has it; empty when none.
     QString OpenDriveLetter() const override { return cd_.Drive; }
+    // The seek bar moved by the program, not by a drag.
+    void SetSeekBar(int value);
+    bool CdTimerActive() const { return CDTimer->isActive(); }
+
+private:
     void OnMciNotify(WPARAM flags, LPARAM deviceId);
     // Whether the drive's table of contents lists an audio track.
     static bool DriveHoldsAudioCd(const QString& drive);
     // Closes and frees the CD player; the drive runs at full speed again.
     void DeleteCdPlayer();
-    // The seek bar moved by the program, not by a drag.
-    void SetSeekBar(int value);
     void SetSeekBarMaximum(int maximum);
-    bool CdTimerActive() const { return CDTimer->isActive(); }
-
-private:
     // The CD player's view of the window (ZoCd.cpp); made with the first disc.
     class CdHost;
     struct CdHostDeleter {
@@ -628,10 +628,9 @@ private:
     void FullScreenPointerMoved();
 
     // ---- DVD graph ----
+
 public:
     HRESULT BuildDvdGraph();
-    void OnDvdEvent();
-    void ReleaseDvdGraph();
     // The navigator of the running DVD; null without one.
     dvd::Navigator* DvdControl() const;
     // The real DVD player behind it (its pipeline: picture, sound); null
@@ -644,14 +643,18 @@ public:
     int DvdFlipTag() const;
 
     // ---- DVD start, events and time display (ZoDvd.cpp) ----
+    void ReadDvdVideoAttributes();
+    const TDvdState& DvdState() const { return dvd_; }
+
+private:
+    void OnDvdEvent();
+    void ReleaseDvdGraph();
     HRESULT RunDvd();
     void OnDvdTimeUpdate();
     void DoDvdDeferredSeek();
     void DVDTimerTimer();
     void ShowDvdTime(const dvd::HmsfTime& time);
     void ShowDvdTitleLength();
-    void ReadDvdVideoAttributes();
-    const TDvdState& DvdState() const { return dvd_; }
     // CloseMedia's share: the arrow items get their shortcuts back and the
     // disc's state goes (all but Requested; DvdMode goes with UpdateControlsForMedia).
     void ClearDvdState();
@@ -670,8 +673,6 @@ public:
     bool PowerButtonEvent(QObject* watched, QEvent* e);
     // The next section of the chain plays (ZoBookmarks.cpp).
     void ChainNextDvdSection();
-
-private:
     void OnDvdDomainChange(long domain);
     void OnDvdValidOperations(DWORD prohibited);
     void OnDvdRateChange(long rate);
@@ -693,13 +694,8 @@ public:
     void BuildBookmarkMenu();
     bool MakeDvdBookmark() override;
     void DvdBookmarkClick(QAction* item);
-    void BookmarkDlgClosed();
-    void ClearDialogOpen() { dialogOpen_ = false; }
     bool SaveDvdSections(bool removeOnly) override;
     void LoadDvdSections() override;
-    // CloseMedia's and the destruction's DVD step: the resume point (at
-    // destruction only with DVDResumeEnable) and the DVD menus cleared.
-    void CloseDvdResume(bool destroying);
     // The disc folder (ending with "/"); empty without a disc identifier.
     QString DvdDiscFolder() const override;
     // The DVD bookmark menu and the section menu as the commands see them.
@@ -713,9 +709,18 @@ public:
     void BuildDvdStreamMenus();
     // The play list holds the current title's chapters; the title menu marks that title.
     void BuildDvdChapterList();
-    bool ReadKaraokeAttributes();
     void ClearDvdMenus();
     void ShowDvdMenus(bool visible);
+    void TBtnFastforwardClick();
+    void TBtnRewindClick();
+
+private:
+    void BookmarkDlgClosed();
+    void ClearDialogOpen() { dialogOpen_ = false; }
+    // CloseMedia's and the destruction's DVD step: the resume point (at
+    // destruction only with DVDResumeEnable) and the DVD menus cleared.
+    void CloseDvdResume(bool destroying);
+    bool ReadKaraokeAttributes();
     // The checked pan-and-scan mode again (full screen).
     void ApplyPanScanMode();
     // The handlers of the DVD pop-up menu's items and of the fast-play buttons.
@@ -731,8 +736,6 @@ public:
     void DvdAudioItemClick(QAction* item);
     void DvdSubpictureItemClick(QAction* item);
     void DvdAngleItemClick(QAction* item);
-    void TBtnFastforwardClick();
-    void TBtnRewindClick();
     void MenuKaraoke1Click(QAction* sender);
     void MiCcOnClick();
     void MiCcRightBottomClick();
@@ -745,8 +748,6 @@ public:
     // The left button's release: the pointer back in full screen, the
     // selected disc-menu button activated.
     void FormMouseUp(const QPoint& client);
-
-private:
     void DvdFastPlay(bool forward);
     void SelectDvdMenuButton(dvd::RelativeButton direction);
     bool PanScan(bool cinemascope);
@@ -757,15 +758,15 @@ private:
 public:
 
     // ---- video operations (flip, aspect mode, points, pan) ----
+    // A point of the window's client area in the picture's own coordinates.
+    QPoint VideoPointFromClient(const QPoint& client) const;
+
+private:
     void ConnectVideoOperations();
     void MiFlipDefaultClick(QAction* sender);
     void SetRendererAspectMode(bool keepAspect);
     bool LoadVmr9Color();
-    // A point of the window's client area in the picture's own coordinates.
-    QPoint VideoPointFromClient(const QPoint& client) const;
     void PanVideo(int dx);
-
-private:
 
 };
 
