@@ -9,6 +9,9 @@
 // numbered commands and the small menu handlers; ZoDvdEvents.cpp: the DVD
 // navigator's events and the DVD time display).
 #pragma once
+#ifdef ZORAVEL_TOOL_WINDOWS
+#error "Tool windows reach the main window through IToolHost (player/tools/ToolHost.h), not ZoMain.h"
+#endif
 
 #include "platform/forms/forms.h"
 #include "platform/media/graph.h"
