@@ -11,6 +11,9 @@
 // audio CD; ZoDvd*.cpp the DVD; ZoBookmarks.cpp, ZoColor.cpp, ZoVolume.cpp,
 // ZoRealMedia.cpp, ZoResume.cpp as named; ZoToolHost.cpp the tool windows' host.
 #pragma once
+#ifdef ZORAVEL_TOOL_WINDOWS
+#error "Tool windows reach the main window through IToolHost (player/tools/ToolHost.h), not ZoMain.h"
+#endif
 
 #include "platform/forms/forms.h"
 #include "platform/media/graph.h"
