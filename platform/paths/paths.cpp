@@ -148,6 +148,14 @@ bool ReadLinkFile(const QString& path, QString* target)
     return LocalPathOfUrl(url, path, target);
 }
 
+// stat() of the path. A name holding a zero character names no file: the
+// system would read it only up to the zero, which is another path.
+bool StatPath(const QString& path, struct stat* st)
+{
+    if (path.isEmpty() || path.contains(QChar(0))) return false;
+    return stat(QFile::encodeName(path).constData(), st) == 0;
+}
+
 }  // namespace
 
 QString GetProgramFolder()
@@ -186,16 +194,14 @@ QString GetFileExtension(const QString& path)
 
 bool IsExistingFile(const QString& path)
 {
-    if (path.isEmpty()) return false;
     struct stat st;
-    return stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return StatPath(path, &st) && S_ISREG(st.st_mode);
 }
 
 bool IsExistingFolder(const QString& path)
 {
-    if (path.isEmpty()) return false;
     struct stat st;
-    return stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return StatPath(path, &st) && S_ISDIR(st.st_mode);
 }
 
 QString ExtractFileDir(const QString& path)
@@ -210,7 +216,7 @@ QString ExtractFileName(const QString& path) { return path.mid(path.lastIndexOf(
 
 bool ResolveShortcut(const QString& path, QString* target)
 {
-    if (path.isEmpty() || !target) return false;
+    if (path.isEmpty() || path.contains(QChar(0)) || !target) return false;
     struct stat st;
     if (lstat(QFile::encodeName(path).constData(), &st) != 0) return false;
     if (S_ISLNK(st.st_mode)) return FollowLinks(path, target);
@@ -225,7 +231,7 @@ bool IsShortcutExtension(const QString& extension)
 
 int GetFileDosDateTime(const QString& path)
 {
-    if (path.isEmpty()) return -1;
+    if (path.isEmpty() || path.contains(QChar(0))) return -1;
     // Opened for reading as the stamp's readers expect; never blocks on a FIFO.
     const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return -1;

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QStringDecoder>
 #include <QUrl>
 
 #include <algorithm>
@@ -84,15 +85,38 @@ std::unique_ptr<QIODevice> OpenSource(const QString& path)
 constexpr qsizetype kMaxLineBytes = 64 * 1024;
 constexpr qint64 kMaxListBytes = 64 * 1024 * 1024;
 
+// Length of the byte-order mark the content opens with: a UTF-8 one is only
+// dropped, a UTF-16 one (either order) also sets the decoder for the rest.
+qsizetype OpeningMark(const QByteArray& head, QStringDecoder* utf16)
+{
+    if (head.startsWith("\xEF\xBB\xBF")) return 3;
+    if (head.startsWith("\xFF\xFE")) *utf16 = QStringDecoder(QStringConverter::Utf16LE);
+    else if (head.startsWith("\xFE\xFF")) *utf16 = QStringDecoder(QStringConverter::Utf16BE);
+    else return 0;
+    return 2;
+}
+
 // Splits the content into lines at "\n", "\r\n" or "\r"; a last line without
-// a line end is whole. A UTF-8 byte-order mark is dropped. A line longer
-// than kMaxLineBytes is passed over without being copied, and reading ends
-// after kMaxListBytes.
+// a line end is whole. A UTF-8 byte-order mark is dropped; content with a
+// UTF-16 mark (the "Unicode" of many editors) is decoded and handed out as
+// UTF-8, so that every reader sees its lines in one form. A line holding a
+// zero byte names no path (the system reads a name only up to the zero) and
+// is passed over. A line longer than kMaxLineBytes is passed over without
+// being copied, and reading ends after kMaxListBytes of the file.
 class LineReader {
 public:
     explicit LineReader(QIODevice* device) : device_(device) {}
 
     bool Next(QByteArray* line)
+    {
+        while (NextLine(line)) {
+            if (!line->contains('\0')) return true;
+        }
+        return false;
+    }
+
+private:
+    bool NextLine(QByteArray* line)
     {
         line->clear();
         bool any = false;
@@ -131,23 +155,34 @@ public:
         }
     }
 
-private:
     bool Fill()
     {
-        const qint64 room = kMaxListBytes - consumed_;
-        if (room <= 0) return false;
-        buffer_ = device_->read(std::min<qint64>(64 * 1024, room));
-        consumed_ += buffer_.size();
-        pos_ = 0;
-        if (first_) {
-            first_ = false;
-            if (buffer_.startsWith("\xEF\xBB\xBF")) pos_ = 3;
-            if (pos_ >= buffer_.size() && !buffer_.isEmpty()) return Fill();
+        // A read may give nothing to hand out (only the mark, or one byte of
+        // a UTF-16 character): then read on.
+        for (;;) {
+            const qint64 room = kMaxListBytes - consumed_;
+            if (room <= 0) return false;
+            const QByteArray raw = device_->read(std::min<qint64>(64 * 1024, room));
+            if (raw.isEmpty()) return false;
+            consumed_ += raw.size();
+            qsizetype skip = 0;
+            if (first_) {
+                first_ = false;
+                skip = OpeningMark(raw, &utf16_);
+            }
+            if (utf16_.isValid()) {
+                buffer_ = QString(utf16_.decode(QByteArrayView(raw).sliced(skip))).toUtf8();
+                pos_ = 0;
+            } else {
+                buffer_ = raw;
+                pos_ = skip;
+            }
+            if (pos_ < buffer_.size()) return true;
         }
-        return pos_ < buffer_.size();
     }
 
     QIODevice* device_;
+    QStringDecoder utf16_;
     QByteArray buffer_;
     qsizetype pos_ = 0;
     qint64 consumed_ = 0;
@@ -155,12 +190,15 @@ private:
     bool first_ = true;
 };
 
-// Whether the content opens with the text (case ignored), after a UTF-8 mark.
+// Whether the content opens with the text (case ignored), after a byte-order
+// mark.
 bool ProbeStartsWith(QIODevice* device, const char* expected)
 {
     const qsizetype n = qsizetype(qstrlen(expected));
-    QByteArray head = device->peek(n + 3);
-    if (head.startsWith("\xEF\xBB\xBF")) head = head.mid(3);
+    QByteArray head = device->peek(2 * n + 3);
+    QStringDecoder utf16;
+    head.remove(0, OpeningMark(head, &utf16));
+    if (utf16.isValid()) head = QString(utf16.decode(head)).toUtf8();
     return head.size() >= n && qstrnicmp(head.constData(), expected, n) == 0;
 }
 

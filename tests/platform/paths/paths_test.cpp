@@ -66,6 +66,9 @@ TEST(PathsTest, ExistenceFollowsLinks)
     EXPECT_TRUE(IsExistingFolder(dir.filePath("folderlink")));
     EXPECT_FALSE(IsExistingFolder(file));
     EXPECT_FALSE(IsExistingFolder(""));
+    // Cut at the zero these would name the file and the folder.
+    EXPECT_FALSE(IsExistingFile(file + QChar(0) + "junk"));
+    EXPECT_FALSE(IsExistingFolder(dir.path() + "/" + QChar(0)));
 }
 
 TEST(PathsTest, DataFoldersFollowTheEnvironment)

@@ -135,6 +135,33 @@ TEST_F(ReadListTest, OverLongLinesAreSkippedAndHugeListsReadUpToTheLimit)
     EXPECT_EQ(Read(big, 0), QStringList{a});
 }
 
+// The system reads a name only up to a zero byte, so a line holding one is no
+// entry. A list saved as UTF-16 with a byte-order mark is read as text (its
+// zero-filled bytes once gave an entry of the list's folder for every line).
+TEST_F(ReadListTest, ZeroBytesAndUtf16Lists)
+{
+    const QString a = Make("lists/a.mp3");
+    const QString japanese = Make(QString::fromUtf8("lists/日本.mp3"));
+    static const char kZeros[] = "a.mp3\0junk\n\0\na.mp3\n";
+    EXPECT_EQ(Read(Make("lists/zero.m3u", QByteArray(kZeros, sizeof kZeros - 1)), 1), QStringList{a});
+
+    const auto utf16 = [](const QString& text, bool bigEndian) {
+        QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+        for (const QChar c : text) {
+            const char high = char(c.unicode() >> 8);
+            const char low = char(c.unicode() & 0xFF);
+            bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+        }
+        return bytes;
+    };
+    const QString lines = QString::fromUtf8("#EXTM3U\r\na.mp3\r\n日本.mp3\r\na.mp3") + QChar(0) + "x\r\n./a.mp3";
+    EXPECT_EQ(Read(Make("lists/le.m3u", utf16(lines, false)), 1), (QStringList{a, japanese, a}));
+    EXPECT_EQ(Read(Make("lists/be.zol", utf16(lines, true)), 0), (QStringList{a, japanese, a}));
+    // The readers that probe the opening read UTF-16 too.
+    const QString link = Make("link.url", utf16("[InternetShortcut]\r\nURL=" + a + "\r\n", false));
+    EXPECT_EQ(Read(link, 4), QStringList{a});
+}
+
 TEST_F(ReadListTest, WrittenListsReadBackTheSame)
 {
     const QStringList paths{Make("one.mp3"), Make("two words.ogg"), Make("back\\slash.mp3"),
