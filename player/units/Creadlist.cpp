@@ -417,8 +417,9 @@ void CReadList::ReadInternetShortcut()
         sink_->AddFileToList(path_);
         return;
     }
-    // Only the key URL of the section [InternetShortcut] names the target;
-    // other keys ending in "url" and other sections' copies of it do not.
+    // In the section [InternetShortcut] a key ending in "url" (URL, and the
+    // BASEURL of saved pages) names a target; the key is taken as written, so
+    // "URL = x" names none. Other sections' copies are not read.
     LineReader reader(source.get());
     QByteArray bytes;
     bool inShortcutSection = false;
@@ -430,8 +431,8 @@ void CReadList::ReadInternetShortcut()
         }
         if (!inShortcutSection) continue;
         const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals < 0) continue;
-        if (TrimListLine(line.left(equals)).compare(QLatin1String("URL"), Qt::CaseInsensitive) != 0) continue;
+        if (equals < 0 || !QStringView(line).left(equals).endsWith(QLatin1String("url"), Qt::CaseInsensitive))
+            continue;
         QString target = TrimListLine(line.mid(equals + 1));
         if (target.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)) {
             const QString local = QUrl(target).toLocalFile();

@@ -235,18 +235,21 @@ TEST_F(ReadListTest, InternetShortcutsNameTheirTarget)
 {
     const QString song = Make("media/song.mp3");
     const QString m3u = Make("media/list.m3u", "song.mp3\n");
+    // Every key ending in "url" as written is a target, in file order; a
+    // blank before "=" makes another key.
     const QString url = Make("link.url", "[InternetShortcut]\r\n"
-                                         "BASEURL=http://base/ignored\r\n"
+                                         "url = http://blanks/\r\n"
+                                         "BASEURL=" + m3u.toUtf8() + "\r\n"
                                          "IconFile=x\r\n"
-                                         "url = " + m3u.toUtf8() + "\r\n"
+                                         "  Url= http://host/radio \r\n"
                                          "[InternetShortcut.W]\r\n"
                                          "URL=" + m3u.toUtf8() + "\r\n"
                                          "[DEFAULT]\r\n"
                                          "URL=http://other/\r\n");
     RecordingSink sink;
     CReadList(&sink).Read(url, 4);
-    EXPECT_EQ(sink.entries, QStringList{song});
-    EXPECT_EQ(sink.listRequests, 1);
+    EXPECT_EQ(sink.entries, (QStringList{song, "http://host/radio"}));
+    EXPECT_EQ(sink.listRequests, 2);
 
     const QString fileUrl = Make("file.url", "[InternetShortcut]\nURL=file://" + QUrl::toPercentEncoding(song, "/") + "\n");
     EXPECT_EQ(Read(fileUrl, 4), QStringList{song});
