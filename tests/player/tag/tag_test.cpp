@@ -82,20 +82,18 @@ TEST_F(TagTest, V24FrameSizesWrittenPlainAreToldByWhereTheNextFrameStands)
     std::mt19937 random(31);
     QByteArray picture = Text(0, QByteArray("image/jpeg\0\x03\0\xFF\xD8\xFF\xE0", 17));
     while (picture.size() < 20000) picture += char(random());   // 0x4E20: both readings fit the tag
-    const QByteArray texts[2] = {
-        plainFrame("TIT2", Text(0, "Title")) + plainFrame("TPE1", Text(0, "Artist")) + plainFrame("TALB", Text(0, "Album")),
-        Frame24("TIT2", Text(0, "Title")) + Frame24("TPE1", Text(0, "Artist")) + Frame24("TALB", Text(0, "Album")),
-    };
+    // Below 128 bytes both readings agree.
+    const QByteArray texts = Frame24("TIT2", Text(0, "Title")) + Frame24("TPE1", Text(0, "Artist")) +
+                             Frame24("TALB", Text(0, "Album"));
     const struct {
         const char* name;
         QByteArray body;
     } cases[] = {
-        {"comment300.mp3", plainFrame("COMM", Text(0, QByteArray(299, 'x'))) + texts[0] + QByteArray(100, 0)},
-        {"picture.mp3", plainFrame("APIC", picture) + texts[0]},
+        {"comment300.mp3", plainFrame("COMM", Text(0, QByteArray(299, 'x'))) + texts + QByteArray(100, 0)},
+        {"picture.mp3", plainFrame("APIC", picture) + texts},
         {"text300.mp3", plainFrame("TIT2", Text(0, QByteArray(299, 'T'))) + plainFrame("TPE1", Text(0, "Artist")) +
                             plainFrame("TALB", Text(0, "Album")) + QByteArray(100, 0)},
-        {"syncsafe_picture.mp3", Frame24("APIC", picture) + texts[1] + QByteArray(100, 0)},
-        {"syncsafe_comment.mp3", Frame24("COMM", Text(0, QByteArray(299, 'x'))) + texts[1]},
+        {"syncsafe_picture.mp3", Frame24("APIC", picture) + texts + QByteArray(100, 0)},
     };
     CMP3Info info(false);
     for (const auto& c : cases) {
