@@ -133,6 +133,42 @@ QString DecodeTextFrame(const unsigned char* p, qsizetype n)
 
 bool IsFrameIdChar(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
+// Whether a frame ending at next leaves the walk at a sensible place: the end
+// of the body, its zero padding (zeroTail is where the body's trailing run of
+// zeros begins), or a 2.4 frame header with a valid identifier and a size
+// that fits the body by its smaller reading. The size check keeps text such
+// as "TTTT..." inside a frame from passing for a header.
+bool NextFrameLinesUp(const unsigned char* data, qsizetype end, qsizetype zeroTail, qsizetype next)
+{
+    if (next == end || next >= zeroTail) return next <= end;
+    if (end - next < 10) return false;
+    const unsigned char* h = data + next;
+    for (int i = 0; i < 4; ++i) {
+        if (!IsFrameIdChar(h[i])) return false;
+    }
+    const bool plainOnly = (h[4] | h[5] | h[6] | h[7]) & 0x80;
+    const qsizetype least = qsizetype(plainOnly ? BigEndian(h + 4, 4) : SyncSafe(h + 4, 4));
+    return least <= end - next - 10;
+}
+
+// A 2.4 frame's size. The standard stores it syncsafe, but a common writer
+// fault stores a plain big-endian number. A byte with its top bit set can
+// only be plain; otherwise, when the two readings differ (128 bytes and
+// more), the one after which the next frame header lines up is taken, the
+// syncsafe one first, and the syncsafe one when neither does.
+qsizetype Frame24Size(const unsigned char* data, qsizetype pos, qsizetype end, qsizetype zeroTail)
+{
+    const unsigned char* s = data + pos + 4;
+    if ((s[0] | s[1] | s[2] | s[3]) & 0x80) return qsizetype(BigEndian(s, 4));
+    const qsizetype syncSafe = qsizetype(SyncSafe(s, 4));
+    const qsizetype plain = qsizetype(BigEndian(s, 4));
+    if (syncSafe == plain) return syncSafe;
+    const qsizetype room = end - pos - 10;   // the caller ensures a whole header
+    if (syncSafe <= room && NextFrameLinesUp(data, end, zeroTail, pos + 10 + syncSafe)) return syncSafe;
+    if (plain <= room && NextFrameLinesUp(data, end, zeroTail, pos + 10 + plain)) return plain;
+    return syncSafe;
+}
+
 // Walks the frames of an ID3v2 tag body and fills title, artist and album.
 void ReadId3v2Frames(QByteArray body, int major, unsigned char flags, TAG_STRINGS* tag)
 {
@@ -153,6 +189,9 @@ void ReadId3v2Frames(QByteArray body, int major, unsigned char flags, TAG_STRING
         }
         if (pos < 0 || pos > end) return;
     }
+
+    qsizetype zeroTail = end;
+    while (zeroTail > pos && data[zeroTail - 1] == 0) --zeroTail;
 
     const int idLength = major == 2 ? 3 : 4;
     const int headerLength = major == 2 ? 6 : 10;
@@ -178,10 +217,7 @@ void ReadId3v2Frames(QByteArray body, int major, unsigned char flags, TAG_STRING
             size = qsizetype(BigEndian(h + 4, 4));
             formatFlags = h[9];
         } else {
-            // Sizes are syncsafe in 2.4; some writers store plain numbers,
-            // recognisable by a byte with its top bit set.
-            const bool plain = (h[4] | h[5] | h[6] | h[7]) & 0x80;
-            size = qsizetype(plain ? BigEndian(h + 4, 4) : SyncSafe(h + 4, 4));
+            size = Frame24Size(data, pos, end, zeroTail);
             formatFlags = h[9];
         }
         if (size > end - pos - headerLength) break;   // a frame larger than the tag ends the walk

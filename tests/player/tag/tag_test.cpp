@@ -71,6 +71,40 @@ TEST_F(TagTest, FrameSizesOf128BytesAndMoreFollowEachVersionsRule)
     EXPECT_EQ(info.tag.title, QString(300, 'x'));
 }
 
+TEST_F(TagTest, V24FrameSizesWrittenPlainAreToldByWhereTheNextFrameStands)
+{
+    // Some writers store 2.4 frame sizes as plain numbers. Sizes whose bytes
+    // are all below 0x80 read as valid syncsafe numbers too, so only the
+    // frame header that follows tells the two apart.
+    const auto plainFrame = [](const char* id, const QByteArray& content) {
+        return QByteArray(id, 4) + BigEndian(quint32(content.size()), 4) + QByteArray(2, 0) + content;
+    };
+    std::mt19937 random(31);
+    QByteArray picture = Text(0, QByteArray("image/jpeg\0\x03\0\xFF\xD8\xFF\xE0", 17));
+    while (picture.size() < 20000) picture += char(random());   // 0x4E20: both readings fit the tag
+    // Below 128 bytes both readings agree.
+    const QByteArray texts = Frame24("TIT2", Text(0, "Title")) + Frame24("TPE1", Text(0, "Artist")) +
+                             Frame24("TALB", Text(0, "Album"));
+    const struct {
+        const char* name;
+        QByteArray body;
+    } cases[] = {
+        {"comment300.mp3", plainFrame("COMM", Text(0, QByteArray(299, 'x'))) + texts + QByteArray(100, 0)},
+        {"picture.mp3", plainFrame("APIC", picture) + texts},
+        {"text300.mp3", plainFrame("TIT2", Text(0, QByteArray(299, 'T'))) + plainFrame("TPE1", Text(0, "Artist")) +
+                            plainFrame("TALB", Text(0, "Album")) + QByteArray(100, 0)},
+        {"syncsafe_picture.mp3", Frame24("APIC", picture) + texts + QByteArray(100, 0)},
+    };
+    CMP3Info info(false);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(info.ReadTag(Write(c.name, Tag(4, c.body) + Mpeg1Layer3Frames(2)), true));
+        EXPECT_EQ(info.tag.title, c.name == QByteArray("text300.mp3") ? QString(299, 'T') : QString("Title"));
+        EXPECT_EQ(info.tag.artist, "Artist");
+        EXPECT_EQ(info.tag.album, "Album");
+    }
+}
+
 TEST_F(TagTest, TextEncodings)
 {
     const QByteArray le("\xFF\xFE" "S\0o\0n\0g\0" "\0\0" "x\0", 14);
