@@ -189,6 +189,7 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
     vo.panel = options.panel;
     vo.flipAllowed = true;
     vo.events = d.events;
+    vo.redrawBySeek = false;   // the navigation must not be seeked for a colour
     d.video = media::VideoOutput::Create(vo);
     d.audio = media::AudioOutput::Create(options.audioSink);
     if (!d.video || !d.audio) return E_FAIL;
@@ -233,6 +234,7 @@ HRESULT DvdPlayer::CreateAutomatic(const QString& path, QWidget* panel, std::uni
     vo.renderer = media::RendererWindowless7;
     vo.panel = panel;
     vo.events = d.events;
+    vo.redrawBySeek = false;   // the navigation must not be seeked for a colour
     d.video = media::VideoOutput::Create(vo);
     if (d.video) {
         d.video->SetPipeline(d.pipeline);

@@ -240,6 +240,7 @@ std::unique_ptr<VideoOutput> VideoOutput::Create(const Options& options)
     out->panel_ = options.panel;
     out->settings_ = options.settings;
     out->shared_->events = options.events;
+    out->redrawBySeek_ = options.redrawBySeek;
     const QString forced = QString::fromUtf8(qgetenv("ZORAVEL_VIDEO_SINK")).trimmed();
     if (!forced.isEmpty() || !options.panel) {
         if (!out->MakeFakeSink(forced.isEmpty() ? QStringLiteral("fakesink") : forced)) return nullptr;
@@ -373,6 +374,7 @@ bool VideoOutput::MakeFilter(bool flipAllowed)
     balance_ = static_cast<GstElement*>(g_steal_pointer(&balance));
     gamma_ = static_cast<GstElement*>(g_steal_pointer(&gamma));
     flip_ = static_cast<GstElement*>(g_steal_pointer(&flip));
+    KeepLastFrameOf(filter_);
     return true;
 }
 
@@ -523,6 +525,7 @@ void VideoOutput::SetColors(const ColorValues& colors)
     }
     // Gamma 1 is the unchanged picture; every 100 steps add 1 to the exponent.
     if (gamma_) g_object_set(gamma_, "gamma", std::clamp(1.0 + (colors.gamma - 1) / 100.0, 0.01, 10.0), nullptr);
+    RedrawThroughFilter();
 }
 
 void VideoOutput::SetFlip(bool horizontal, bool vertical)
@@ -532,6 +535,7 @@ void VideoOutput::SetFlip(bool horizontal, bool vertical)
     if (!flip_) return;
     const char* method = horizontal && vertical ? "180" : horizontal ? "horiz" : vertical ? "vert" : "identity";
     gst_util_set_object_arg(G_OBJECT(flip_), "video-direction", method);
+    RedrawThroughFilter();
 }
 
 bool VideoOutput::SetMirrored(bool horizontal, bool vertical)
@@ -606,6 +610,38 @@ void VideoOutput::RedrawHeldStill()
     if (gst_element_get_state(pipeline_, &state, &pending, 0) != GST_STATE_CHANGE_FAILURE && state == GST_STATE_PLAYING
         && pending == GST_STATE_VOID_PENDING)
         detail::RepeatLastFrame(scalingBin_);
+}
+
+void VideoOutput::RedrawThroughFilter()
+{
+    if (!pipeline_ || !filter_ || windowGone_ || kind_ == Kind::Fake) return;
+    {
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        if (shared_->closed || !shared_->prerolled) return;
+    }
+    // A state change or seek under way brings a frame through the new values.
+    GstState state = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    const GstStateChangeReturn ret = gst_element_get_state(pipeline_, &state, &pending, 0);
+    if (ret == GST_STATE_CHANGE_FAILURE || ret == GST_STATE_CHANGE_ASYNC || pending != GST_STATE_VOID_PENDING) return;
+    if (state == GST_STATE_PLAYING) {
+        // A stream that stands still while playing (a disc's menu) is idle:
+        // its last frame goes through the filter again. A moving picture's
+        // next frame has the values anyway (the push skips it).
+        detail::RepeatLastFrame(filter_);
+        return;
+    }
+    // Paused, the sink holds its frame and the stream's thread waits in it,
+    // so nothing can be pushed through the filter. A flushing seek to the
+    // shown frame makes the stream send it again, keeping rate and stop.
+    if (state != GST_STATE_PAUSED || !redrawBySeek_) return;
+    gint64 position = -1;
+    if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position) || position < 0) return;
+    gdouble rate = 1.0;
+    g_autoptr(GstQuery) segment = gst_query_new_segment(GST_FORMAT_TIME);
+    if (gst_element_query(pipeline_, segment)) gst_query_parse_segment(segment, &rate, nullptr, nullptr, nullptr);
+    gst_element_seek(pipeline_, rate, GST_FORMAT_TIME, static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                     GST_SEEK_TYPE_SET, position, GST_SEEK_TYPE_NONE, -1);
 }
 
 void VideoOutput::ExposeOverlay()

@@ -88,6 +88,10 @@ public:
         bool paintedOnly = false;       // a window sink already failed in this pipeline
         VideoSettings settings;         // applied at once
         std::shared_ptr<EventQueue> events;   // gets EC_VIDEO_SIZE_CHANGED; may be null
+        // A paused picture is drawn again with new colours or flip by a
+        // flushing seek to where it stands; off for a pipeline whose source
+        // must not be seeked for it (a disc's navigation).
+        bool redrawBySeek = true;
     };
 
     // Picks the sink: the renderer value's sinks from one table, best first,
@@ -137,6 +141,7 @@ public:
     void SetRect(const QRect& rect);
     void SetVisible(bool visible);
     bool HasWidget() const;   // a canvas or window shows the picture in the panel
+    // New colours and flip show at once, also on a paused or still picture.
     void SetColors(const ColorValues& values);
     bool HasColorControls() const { return balance_ != nullptr; }
     void SetFlip(bool horizontal, bool vertical);
@@ -167,6 +172,7 @@ private:
     void ApplyRect();
     void ApplyScaledFrameSize();
     void RedrawHeldStill();
+    void RedrawThroughFilter();
     void ExposeOverlay();
     void WindowGoneAway();
 
@@ -183,6 +189,7 @@ private:
     GstElement* scalingBin_ = nullptr;  // the sink itself when it is one (identity)
     QSize scaledFrameSize_;
     bool redrawQueued_ = false;
+    bool redrawBySeek_ = true;
     bool windowGone_ = false;
     std::shared_ptr<Shared> shared_;
     std::shared_ptr<detail::RenderStats> stats_;

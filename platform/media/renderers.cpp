@@ -271,6 +271,7 @@ struct LastFrame {
     std::mutex mutex;
     GstBuffer* buffer = nullptr;
     qint64 arrivedUs = 0;   // g_get_monotonic_time() of the stream's last frame
+    const char* child = nullptr;   // the element of the bin it goes into again; null: the bin's own input
     ~LastFrame()
     {
         if (buffer) gst_buffer_unref(buffer);
@@ -323,14 +324,14 @@ void PushLastFrame(GstElement* bin, gpointer data)
     GST_BUFFER_PTS(frame) = GST_CLOCK_TIME_NONE;
     GST_BUFFER_DTS(frame) = GST_CLOCK_TIME_NONE;
     GST_BUFFER_DURATION(frame) = GST_CLOCK_TIME_NONE;
-    GstElement* scale = ChildNamed(bin, "scale");
-    GstPad* pad = scale ? gst_element_get_static_pad(scale, "sink") : nullptr;
+    GstElement* into = last.child ? ChildNamed(bin, last.child) : GST_ELEMENT(gst_object_ref(bin));
+    GstPad* pad = into ? gst_element_get_static_pad(into, "sink") : nullptr;
     // The pad's stream lock puts it between two frames of the stream; while
     // the pipeline flushes it is refused.
     if (pad) gst_pad_chain(pad, frame);
     else gst_buffer_unref(frame);
     if (pad) gst_object_unref(pad);
-    if (scale) gst_object_unref(scale);
+    if (into) gst_object_unref(into);
 }
 
 // The frame size the window asks for. The size filter takes it on the
@@ -394,6 +395,7 @@ GstElement* MakeScalingSinkBin(GstElement* sink)
     gst_pad_add_probe(scaled, GST_PAD_PROBE_TYPE_BUFFER, DropFrameOfOldSize, gst_object_ref(size), gst_object_unref);
     gst_object_unref(scaled);
     auto last = std::make_shared<LastFrame>();
+    last->child = "scale";
     GstPad* into = gst_element_get_static_pad(scale, "sink");
     gst_pad_add_probe(into, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                       KeepLastFrame, new LastFrameRef(last), DeleteLastFrameRef);
@@ -468,6 +470,17 @@ bool HoldStillFrames(GstElement* bin)
         if (e) gst_object_unref(e);
     if (ghost) gst_object_unref(ghost);
     return held;
+}
+
+void KeepLastFrameOf(GstElement* element)
+{
+    GstPad* pad = element ? gst_element_get_static_pad(element, "sink") : nullptr;
+    if (!pad) return;
+    auto last = std::make_shared<LastFrame>();
+    gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                      KeepLastFrame, new LastFrameRef(last), DeleteLastFrameRef);
+    gst_object_unref(pad);
+    g_object_set_data_full(G_OBJECT(element), kLastFrameKey, new LastFrameRef(last), DeleteLastFrameRef);
 }
 
 void RepeatLastFrame(GstElement* bin)

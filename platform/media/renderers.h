@@ -98,9 +98,14 @@ bool SetScaledFrameSize(GstElement* bin, int width, int height);
 // (the item's type is known before its decoders are linked). False when the
 // bin has no holder.
 bool HoldStillFrames(GstElement* bin);
+// Keeps the last frame that enters `element` through its "sink" pad, so that
+// RepeatLastFrame can send it in again (the colour stage, whose new values
+// must reach a picture that has stopped moving).
+void KeepLastFrameOf(GstElement* element);
 // Sends the last frame that came into the bin again, scaled to the size set
 // now, for a stream that has stopped sending frames by itself (a disc's
 // still menu) and must not be seeked. The push is made on another thread.
+// Also for an element given to KeepLastFrameOf.
 void RepeatLastFrame(GstElement* bin);
 
 // A native child window of the view panel at the video rectangle, for sinks

@@ -172,4 +172,36 @@ TEST_F(Colour, PaintedRendererPictureControls)
     EXPECT_EQ(controls->SetOutputRect(0, &part), E_INVALIDARG);
 }
 
+// A paused picture takes new values at once, without playing on or seeking.
+TEST_F(Colour, PausedPictureTakesNewValuesAtOnce)
+{
+    FilterGraph graph;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK);
+    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return graph.FramesShown() > 3; }));
+    ASSERT_EQ(graph.Pause(), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return graph.State() == GraphState::Paused && !graph.IsSettling(); }));
+    REFERENCE_TIME position = 0;
+    ASSERT_EQ(graph.GetCurrentPosition(&position), S_OK);
+    auto meanGrey = [&] {
+        const QImage image = graph.CurrentImage();
+        qint64 sum = 0;
+        for (int y = 0; y < image.height(); y += 4)
+            for (int x = 0; x < image.width(); x += 4) sum += qGray(image.pixel(x, y)) * 16;
+        return image.isNull() ? -1.0 : double(sum) / (image.width() * image.height());
+    };
+    const double before = meanGrey();
+    ASSERT_GE(before, 0.0);
+    ColorValues brighter;
+    brighter.brightness = 750 + 4000;
+    ASSERT_EQ(graph.SetColorValues(brighter), S_OK);
+    EXPECT_TRUE(WaitUntil([&] { return meanGrey() > before + 40; })) << before << " " << meanGrey();
+    // The same frame, still paused where it was.
+    EXPECT_EQ(graph.State(), GraphState::Paused);
+    REFERENCE_TIME after = 0;
+    ASSERT_EQ(graph.GetCurrentPosition(&after), S_OK);
+    EXPECT_EQ(after, position);
+}
+
 }  // namespace
