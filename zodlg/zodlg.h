@@ -30,7 +30,8 @@ extern "C" {
 // Looks an audio CD up in the CD database: discId is the disc's 32-bit
 // identifier, query the whole query command ("cddb+query+..."). Blocks the
 // caller until the server answered or the time-out passed. Results:
-//   0    a match was read; the Get exports hand out its texts
+//   0    a match was taken and read; when the read failed the Get exports
+//        hand out nothing (the previous result, empty in a fresh load)
 //   1    no connection could be made (also when the server name does not resolve)
 //   2    the user cancelled the choice among several matches
 //   202  the database knows no such disc

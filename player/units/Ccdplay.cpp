@@ -484,13 +484,24 @@ int CCDPlay::LookUpCdDatabase(int trackCount)
             if (auto get = library.Find<GetAlbumTextProc>("GetAlbumTitle"))
                 FetchText([get](char* b) { return get(b); }, &albumTitle);
             if (auto get = library.Find<GetTrackTitleProc>("GetTrackTitle")) {
-                host_.ClearTracks();
+                std::vector<TPlayListItem> items(static_cast<size_t>(std::max(trackCount, 0)));
+                bool anyTitle = false;
                 for (int t = 1; t <= trackCount; ++t) {
-                    TPlayListItem item;
-                    FetchText([get, t](char* b) { return get(static_cast<std::uint32_t>(t), b); }, &item.Title);
-                    SplitVarious(artist, &item.Title, &item.Performer);
-                    if (item.Title.isEmpty()) item.Title = TrackTitle(t);
-                    host_.AddTrack(item);
+                    TPlayListItem& item = items[static_cast<size_t>(t - 1)];
+                    anyTitle |= FetchText([get, t](char* b) { return get(static_cast<std::uint32_t>(t), b); },
+                                          &item.Title);
+                }
+                // A read that failed answers 0 with no titles at all; the
+                // titles already shown (CD-TEXT, cdplayer.ini) are the user's
+                // and must not turn into "TRACK n".
+                if (anyTitle || host_.TrackCount() == 0) {
+                    host_.ClearTracks();
+                    for (int t = 1; t <= trackCount; ++t) {
+                        TPlayListItem& item = items[static_cast<size_t>(t - 1)];
+                        SplitVarious(artist, &item.Title, &item.Performer);
+                        if (item.Title.isEmpty()) item.Title = TrackTitle(t);
+                        host_.AddTrack(item);
+                    }
                 }
             }
         }

@@ -561,4 +561,37 @@ TEST_F(CdDatabaseLookUp, TheRealLibraryTitlesAnOpeningDisc)
     EXPECT_EQ(Titles(), (QStringList{"海の歌", "Plain"}));
 }
 
+// A match whose read then fails is still an answer: nothing is said, an
+// untitled disc keeps "TRACK n" and titles from CD-TEXT stay as they were.
+TEST_F(CdDatabaseLookUp, AFailedReadSaysNothingAndKeepsTheTitles)
+{
+    MW_REQUIRE_FIXTURES();
+    TZodlgLibrary::SetPathForTest(QStringLiteral(ZODLG_PATH));
+    FakeCddbServer server;
+    UseServer(server.Port(), 1500);
+    const std::string match = HttpReply("200 misc 12345678 Band / Album\r\n");
+    // The connection closes before the record's terminator.
+    const std::string cut = HttpReply("210 misc 12345678 CD database entry follows\r\n# xmcd\r\nDTITLE=Ban");
+
+    SetMainDword("CDDBAutoConnect", 1);
+    server.Answer(match);
+    server.Answer(cut);
+    OpenDisc(Image("two.cue"), {3000, 4000});
+    ASSERT_NE(Player(), nullptr);
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+    EXPECT_EQ(Titles(), (QStringList{"TRACK 1", "TRACK 2"}));
+    w->CloseMedia();
+
+    OpenDisc(Image("three.cue"), {3000, 4000, 2000});
+    server.Answer(match);
+    server.Answer(HttpReply("401 misc 12345678 No such CD entry.\r\n"));
+    w->miConnectCDDBClick();
+    EXPECT_EQ(server.Requests().size(), 4u);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+    EXPECT_EQ(Titles(), (QStringList{"Tone 1", "Tone 2", "Tone 3"}));
+    EXPECT_EQ(Performers(), (QStringList{"Player 1", "Player 2", "Player 3"}));
+    EXPECT_EQ(ui()->LblArtist->text(), "Player 1    Image Disc");
+}
+
 }  // namespace
