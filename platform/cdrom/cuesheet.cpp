@@ -5,7 +5,10 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <iconv.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace cdrom {
@@ -104,6 +107,33 @@ std::uint16_t Crc16(const std::uint8_t* data, int size)
         for (int b = 0; b < 8; ++b) crc = static_cast<std::uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
     }
     return static_cast<std::uint16_t>(~crc);
+}
+
+// UTF-8 text as CP932 (the MS-JIS of Japanese CD-TEXT); a character it
+// lacks becomes "?".
+QByteArray Cp932Of(const QByteArray& utf8)
+{
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return QString::fromUtf8(utf8).toLatin1();
+    QByteArray out;
+    char* in = const_cast<char*>(utf8.constData());
+    size_t inLeft = static_cast<size_t>(utf8.size());
+    char buffer[256];
+    while (inLeft > 0) {
+        char* o = buffer;
+        size_t oLeft = sizeof(buffer);
+        const size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+        out.append(buffer, static_cast<qsizetype>(sizeof(buffer) - oLeft));
+        if (r != static_cast<size_t>(-1) || errno == E2BIG) continue;
+        out.append('?');
+        // Past the whole character it could not take.
+        do {
+            ++in;
+            --inLeft;
+        } while (inLeft > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80);
+    }
+    iconv_close(cd);
+    return out;
 }
 
 }  // namespace
@@ -318,7 +348,7 @@ bool LoadDiscImage(const QString& cueSheet, DiscImage* image)
 std::vector<std::uint8_t> CueCdTextPacks(const CueSheet& sheet)
 {
     bool any = !sheet.title.isEmpty() || !sheet.performer.isEmpty();
-    bool utf8 = true;
+    bool utf8 = true, latin1 = true;
     std::vector<const QByteArray*> texts[2];   // titles, performers; disc first
     texts[0].push_back(&sheet.title);
     texts[1].push_back(&sheet.performer);
@@ -331,12 +361,15 @@ std::vector<std::uint8_t> CueCdTextPacks(const CueSheet& sheet)
     for (const auto& list : texts)
         for (const QByteArray* text : list) {
             QStringDecoder decoder(QStringDecoder::Utf8);
-            (void)QString(decoder(*text));
+            const QString decoded = decoder(*text);
             utf8 = utf8 && !decoder.hasError();
+            latin1 = latin1 && std::all_of(decoded.begin(), decoded.end(), [](QChar c) { return c.unicode() < 0x100; });
         }
-    // UTF-8 sheets give ISO 8859-1 text (what a block of single bytes holds);
-    // others are taken as the double-byte MS-JIS of Japanese sheets.
-    const int characterCode = utf8 ? 0x00 : 0x80;
+    // UTF-8 text that ISO 8859-1 holds goes into a block of single bytes;
+    // other UTF-8 text is written as MS-JIS, and a sheet that is no UTF-8 is
+    // taken as the MS-JIS of Japanese sheets already.
+    const bool singleByte = utf8 && latin1;
+    const int characterCode = singleByte ? 0x00 : 0x80;
     const int firstTrack = sheet.tracks.front().number, lastTrack = sheet.tracks.back().number;
     std::vector<std::uint8_t> packs;
     int sequence = 0;
@@ -358,10 +391,14 @@ std::vector<std::uint8_t> CueCdTextPacks(const CueSheet& sheet)
         std::vector<std::pair<int, int>> owner;
         for (size_t i = 0; i < texts[kind].size(); ++i) {
             QByteArray item = *texts[kind][i];
-            if (utf8) item = QString::fromUtf8(item).toLatin1();
+            if (singleByte)
+                item = QString::fromUtf8(item).toLatin1();
+            else if (utf8)
+                item = Cp932Of(item);
             item.replace('\0', '?');
-            if (!utf8 && item.size() % 2) item.append('\0');
-            item.append(utf8 ? 1 : 2, '\0');
+            // Double-byte items end on a whole pair of zero bytes.
+            if (!singleByte && item.size() % 2) item.append('\0');
+            item.append(singleByte ? 1 : 2, '\0');
             const int track = i == 0 ? 0 : firstTrack + static_cast<int>(i) - 1;
             for (int b = 0; b < item.size(); ++b) {
                 stream.push_back(static_cast<std::uint8_t>(item[b]));

@@ -115,6 +115,13 @@ TEST(CdImageSheet, FileNamesWaveFilesAndGapsGiveTableIdAndText)
     EXPECT_EQ(info.tracks[0]->performer, "");
     EXPECT_EQ(info.tracks[1]->title, "Second Song");
     EXPECT_EQ(info.tracks[1]->performer, "Guest");
+    // Text beyond ISO 8859-1 goes into a Japanese (MS-JIS) block.
+    ASSERT_TRUE(testutil::WriteFile(sheet, "TITLE \"日本のディスク\"\nFILE \"other name.bin\" BINARY\n"
+                                           "  TRACK 01 AUDIO\n    TITLE \"朝 a\"\n    INDEX 01 00:00:00\n"));
+    ASSERT_EQ(aspi.ReadTocSpti(&info, sheet), 1);
+    ASSERT_EQ(aspi.ReadCdTextSpti(&info, sheet), 1);
+    EXPECT_EQ(info.title, QStringLiteral("日本のディスク"));
+    EXPECT_EQ(info.tracks[0]->title, QStringLiteral("朝 a"));
 }
 
 TEST(CdImageSheet, MissingOrForeignDataIsNoDisc)
