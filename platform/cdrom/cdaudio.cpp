@@ -1,10 +1,14 @@
 // The CD-audio device on GStreamer:
 //   cdiocddasrc (continuous: the whole disc is one stream) ! audioconvert ! volume ! audio output
-// The table of contents comes from libcdio on the same drive or image, so
-// the addresses we report are the ones the source plays.
+// The table of contents comes from libcdio on the same drive, so the
+// addresses we report are the ones the source plays. A disc image plays
+// through our own source over the layout our sheet reader gives the table,
+// so that table and sound agree there too.
 #include "platform/cdrom/cdaudio.h"
 
 #include "platform/cdrom/cdrom.h"
+#include "platform/cdrom/cuesheet.h"
+#include "platform/cdrom/imagesrc.h"
 #include "platform/media/bus.h"
 #include "platform/media/output.h"
 
@@ -35,11 +39,18 @@ std::int64_t MsToFrames(std::int64_t ms) { return ms * kFramesPerSecond / 1000; 
 
 using TocTrack = LibcdioTrack;
 
-// Reads the table of contents through libcdio; false without an audio track
-// or with addresses out of order.
-bool ReadToc(const DriveName& drive, std::vector<TocTrack>* tracks, int* leadOut)
+// Reads the table of contents (an image's from its sheet, else through
+// libcdio); false without an audio track or with addresses out of order.
+bool ReadToc(const DriveName& drive, DiscImage* image, std::vector<TocTrack>* tracks, int* leadOut)
 {
-    bool ok = ReadLibcdioTracks(drive.path, drive.kind == DriveName::Image, tracks, leadOut);
+    bool ok = false;
+    if (drive.kind == DriveName::Image) {
+        ok = LoadDiscImage(drive.path, image);
+        for (const DiscTrack& t : image->layout.tracks) tracks->push_back({t.number, t.start, t.audio});
+        *leadOut = image->layout.leadOut;
+    } else {
+        ok = ReadLibcdioTracks(drive.path, tracks, leadOut);
+    }
     for (size_t i = 1; ok && i < tracks->size(); ++i)
         if ((*tracks)[i].lba <= (*tracks)[i - 1].lba) ok = false;
     if (ok && *leadOut <= tracks->back().lba) ok = false;
@@ -65,12 +76,14 @@ public:
         if (name.kind == DriveName::None) return false;
         std::vector<TocTrack> tracks;
         int leadOut = 0;
-        if (!ReadToc(name, &tracks, &leadOut)) return false;
+        DiscImage image;
+        if (!ReadToc(name, &image, &tracks, &leadOut)) return false;
         tracks_ = std::move(tracks);
         leadOut_ = leadOut;
         // The source's stream time counts from the first track.
         streamOrigin_ = tracks_.front().lba;
-        if (!BuildPipeline(name.path, false) && !BuildPipeline(name.path, true)) {
+        const DiscImage* disc = name.kind == DriveName::Image ? &image : nullptr;
+        if (!BuildPipeline(name.path, disc, false) && !BuildPipeline(name.path, disc, true)) {
             tracks_.clear();
             return false;
         }
@@ -220,7 +233,7 @@ public:
 private:
     enum class Mode { Stopped, Playing, Paused };
 
-    bool BuildPipeline(const QString& path, bool silent)
+    bool BuildPipeline(const QString& path, const DiscImage* image, bool silent)
     {
         // The program initialises GStreamer on a thread of its own; gst_init
         // waits for it (gst_is_initialized() would not: it turns true before
@@ -230,7 +243,8 @@ private:
         if (!audio_) return false;
         pipeline_ = gst_pipeline_new("cdaudio");
         gst_object_ref_sink(pipeline_);
-        GstElement* source = gst_element_factory_make("cdiocddasrc", nullptr);
+        GstElement* source =
+            image ? CreateImageSource(*image, streamOrigin_) : gst_element_factory_make("cdiocddasrc", nullptr);
         GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
         volumeElement_ = gst_element_factory_make("volume", nullptr);
         if (!source || !convert || !volumeElement_) {
@@ -241,8 +255,10 @@ private:
             TearDown();
             return false;
         }
-        g_object_set(source, "device", QFile::encodeName(path).constData(), nullptr);
-        gst_util_set_object_arg(G_OBJECT(source), "mode", "continuous");
+        if (!image) {
+            g_object_set(source, "device", QFile::encodeName(path).constData(), nullptr);
+            gst_util_set_object_arg(G_OBJECT(source), "mode", "continuous");
+        }
         volume_ = kMaxVolume;
         g_object_set(volumeElement_, "volume", 1.0, nullptr);
         gst_bin_add_many(GST_BIN(pipeline_), source, convert, volumeElement_, audio_->Sink(), nullptr);

@@ -3,7 +3,7 @@
 //
 // A drive is named by its device node (/dev/sr0), a link to one (/dev/cdrom),
 // the mount point of the disc in it, or a disc image (a cue sheet whose data
-// file lies beside it). Each command opens the drive, runs and closes it
+// files lie beside it). Each command opens the drive, runs and closes it
 // again; nothing is kept open between commands. Main thread; a command blocks
 // until the drive answers or its time-out passes.
 #pragma once
@@ -76,10 +76,10 @@ struct LibcdioTrack {
     int lba = 0;
     bool audio = true;
 };
-// The track list and lead-out of a drive (`cueSheet` false) or a cue sheet
-// through libcdio, which is kept quiet. False when it has no usable list (no
-// tracks, more than 99, or an address it cannot give); `tracks` then holds
-// what was read.
-bool ReadLibcdioTracks(const QString& path, bool cueSheet, std::vector<LibcdioTrack>* tracks, int* leadOut);
+// The track list and lead-out of a drive through libcdio, which is kept
+// quiet. False when it has no usable list (no tracks, more than 99, or an
+// address it cannot give); `tracks` then holds what was read. Disc images
+// are read by our own sheet reader (cuesheet.h).
+bool ReadLibcdioTracks(const QString& device, std::vector<LibcdioTrack>* tracks, int* leadOut);
 
 }  // namespace cdrom

@@ -1,7 +1,9 @@
-// A disc image as a drive: a cue sheet with its data file answers READ TOC
-// (format 0 from the track list that libcdio reads, format 5 from the sheet's
-// CD-TEXT file) and refuses every other command.
+// A disc image as a drive: a cue sheet with its data files answers READ TOC
+// (format 0 from the layout of our own sheet reader, format 5 from the
+// sheet's CD-TEXT file, else from its TITLE and PERFORMER lines) and refuses
+// every other command. Devices' track lists come through libcdio.
 #include "platform/cdrom/cdrom.h"
+#include "platform/cdrom/cuesheet.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -29,31 +31,14 @@ struct ImageTrack {
     int lba = 0;   // including the 2-second lead-in, as READ TOC reports it
 };
 
-// The file named by the sheet's CDTEXTFILE line, relative to the sheet.
-QString CdTextFileOf(const QString& cueSheet)
-{
-    QFile sheet(cueSheet);
-    if (!sheet.open(QIODevice::ReadOnly) || sheet.size() > 1024 * 1024) return {};
-    for (QByteArray line : sheet.readAll().split('\n')) {
-        line = line.trimmed();
-        if (!line.toUpper().startsWith("CDTEXTFILE")) continue;
-        QByteArray name = line.mid(10).trimmed();
-        if (name.size() >= 2 && name.startsWith('"') && name.endsWith('"')) name = name.mid(1, name.size() - 2);
-        if (name.isEmpty()) return {};
-        const QString file = QString::fromUtf8(name);
-        return QFileInfo(file).isAbsolute() ? file : QFileInfo(cueSheet).absolutePath() + QLatin1Char('/') + file;
-    }
-    return {};
-}
-
 }  // namespace
 
-bool ReadLibcdioTracks(const QString& path, bool cueSheet, std::vector<LibcdioTrack>* tracks, int* leadOut)
+bool ReadLibcdioTracks(const QString& device, std::vector<LibcdioTrack>* tracks, int* leadOut)
 {
-    // libcdio reports a disc or sheet it dislikes on stderr; nothing of ours is logged.
+    // libcdio reports a disc it dislikes on stderr; nothing of ours is logged.
     const cdio_log_handler_t previous = cdio_log_set_handler(SilentLog);
-    const QByteArray name = QFile::encodeName(path);
-    CdIo_t* cdio = cueSheet ? cdio_open_cue(name.constData()) : cdio_open(name.constData(), DRIVER_UNKNOWN);
+    const QByteArray name = QFile::encodeName(device);
+    CdIo_t* cdio = cdio_open(name.constData(), DRIVER_UNKNOWN);
     bool ok = false;
     if (cdio) {
         const track_t first = cdio_get_first_track_num(cdio);
@@ -82,13 +67,13 @@ class ImageTransport final : public Transport {
 public:
     bool Open(const QString& cueSheet)
     {
-        std::vector<LibcdioTrack> tracks;
-        int leadOut = 0;
-        const bool ok = ReadLibcdioTracks(cueSheet, true, &tracks, &leadOut);
-        for (const LibcdioTrack& t : tracks) tracks_.push_back({t.number, !t.audio, t.lba});
-        if (ok) tracks_.push_back({0xAA, false, leadOut});
-        cdTextFile_ = CdTextFileOf(cueSheet);
-        return ok;
+        DiscImage image;
+        if (!LoadDiscImage(cueSheet, &image)) return false;
+        for (const DiscTrack& t : image.layout.tracks) tracks_.push_back({t.number, !t.audio, t.start});
+        tracks_.push_back({0xAA, false, image.layout.leadOut});
+        cdTextFile_ = image.cdTextFile;
+        sheetPacks_ = CueCdTextPacks(image.sheet);
+        return true;
     }
 
     bool Execute(const std::uint8_t* cdb, int cdbLength, bool dataIn, std::uint8_t* buffer, int length,
@@ -141,10 +126,14 @@ private:
 
     bool CdTextReply(std::vector<std::uint8_t>* reply) const
     {
-        if (cdTextFile_.isEmpty()) return false;
-        QFile file(cdTextFile_);
-        if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCdTextFile) return false;
-        QByteArray packs = file.readAll();
+        QByteArray packs;
+        if (cdTextFile_.isEmpty()) {
+            packs = QByteArray(reinterpret_cast<const char*>(sheetPacks_.data()), static_cast<qsizetype>(sheetPacks_.size()));
+        } else {
+            QFile file(cdTextFile_);
+            if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCdTextFile) return false;
+            packs = file.readAll();
+        }
         // Some writers put the 4-byte header of the drive's reply in front.
         if (packs.size() % kPackSize == 4) packs.remove(0, 4);
         packs.truncate(packs.size() - packs.size() % kPackSize);
@@ -159,6 +148,7 @@ private:
 
     std::vector<ImageTrack> tracks_;
     QString cdTextFile_;
+    std::vector<std::uint8_t> sheetPacks_;
 };
 
 }  // namespace

@@ -2,9 +2,14 @@
 // keeps time: the table of contents, positions, and the notify each play
 // ends with.
 #include "platform/cdrom/cdaudio.h"
+#include "platform/cdrom/imagesrc.h"
 #include "support/test_util.h"
 
+#include <gst/app/gstappsink.h>
 #include <gtest/gtest.h>
+
+#include <QFile>
+#include <QtEndian>
 
 #include <vector>
 
@@ -175,3 +180,93 @@ TEST_F(CdAudioDevice, CloseWhilePlayingAbortsAndVolumeIsItsOwn)
 }
 
 }  // namespace
+
+// An image of three WAVE files, one per track, each of one constant sample,
+// with a PREGAP before track 2 and track 3's pre-gap at the end of file 2:
+// the sound at every track's start is that track's, the gap is silence, and
+// a play from track 1 runs through each track to its end.
+TEST_F(CdAudioDevice, ImageSoundFollowsItsTable)
+{
+    testutil::IsolatedHome home;
+    auto wave = [](double seconds, qint16 value) {
+        const int samples = static_cast<int>(seconds * 75) * 588;
+        QByteArray pcm(samples * 4, Qt::Uninitialized);
+        for (int i = 0; i < samples * 2; ++i) qToLittleEndian(value, pcm.data() + i * 2);
+        QByteArray head("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0data\0\0\0\0", 44);
+        qToLittleEndian(static_cast<quint32>(36 + pcm.size()), head.data() + 4);
+        qToLittleEndian(static_cast<quint32>(pcm.size()), head.data() + 40);
+        return head + pcm;
+    };
+    ASSERT_TRUE(testutil::WriteFile(home.File("track one.wav"), wave(1, 1000)));
+    ASSERT_TRUE(testutil::WriteFile(home.File("02.wav"), wave(1.2, 2000)));
+    ASSERT_TRUE(testutil::WriteFile(home.File("03.wav"), wave(0.8, 3000)));
+    const QString sheet = home.File("waves.cue");
+    ASSERT_TRUE(testutil::WriteFile(sheet, "FILE \"track one.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                           "FILE 02.wav WAVE\n  TRACK 02 AUDIO\n    PREGAP 00:00:30\n"
+                                           "    INDEX 01 00:00:00\n  TRACK 03 AUDIO\n    INDEX 00 00:01:00\n"
+                                           "FILE 03.wav WAVE\n    INDEX 01 00:00:00\n"));
+    cdrom::DiscImage image;
+    ASSERT_TRUE(cdrom::LoadDiscImage(sheet, &image));
+    // Track 1 at 150, the 30-frame gap, track 2 at 255, track 3 (its pre-gap
+    // the last 15 frames of 02.wav) at 345, the lead-out at 405.
+    std::vector<int> starts;
+    for (const cdrom::DiscTrack& t : image.layout.tracks) starts.push_back(t.start);
+    EXPECT_EQ(starts, (std::vector<int>{150, 255, 345}));
+    EXPECT_EQ(image.layout.leadOut, 405);
+
+    // The whole stream of our source, pulled without a clock.
+    GstElement* pipeline = gst_pipeline_new(nullptr);
+    GstElement* source = cdrom::CreateImageSource(image, 150);
+    GstElement* sink = gst_element_factory_make("appsink", nullptr);
+    ASSERT_NE(sink, nullptr);
+    g_object_set(sink, "sync", FALSE, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), source, sink, nullptr);
+    ASSERT_TRUE(gst_element_link(source, sink));
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    QByteArray sound;
+    while (GstSample* sample = gst_app_sink_pull_sample(GST_APP_SINK(sink))) {
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        GstMapInfo map;
+        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            sound.append(reinterpret_cast<const char*>(map.data), static_cast<qsizetype>(map.size));
+            gst_buffer_unmap(buffer, &map);
+        }
+        gst_sample_unref(sample);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    ASSERT_EQ(sound.size(), (405 - 150) * 2352);
+    auto at = [&](int frame) { return qFromLittleEndian<qint16>(sound.constData() + (frame - 150) * 2352); };
+    auto before = [&](int frame) { return qFromLittleEndian<qint16>(sound.constData() + (frame - 150) * 2352 - 2); };
+    EXPECT_EQ(at(150), 1000);
+    EXPECT_EQ(before(225), 1000);
+    EXPECT_EQ(at(225), 0);      // the PREGAP
+    EXPECT_EQ(before(255), 0);
+    EXPECT_EQ(at(255), 2000);
+    EXPECT_EQ(at(330), 2000);   // track 3's pre-gap, from 02.wav
+    EXPECT_EQ(at(345), 3000);
+    EXPECT_EQ(before(405), 3000);
+
+    // The device plays it through, track after track.
+    ASSERT_TRUE(device->Open(sheet, &window));
+    int count = 0;
+    ASSERT_TRUE(device->TrackCount(&count));
+    ASSERT_EQ(count, 3);
+    ASSERT_TRUE(device->SetTimeFormat(TimeFormat::Tmsf));
+    const std::uint32_t from = cdrom::MakeTmsf(1, 0, 0, 0);
+    ASSERT_TRUE(device->Play(&from, nullptr, true));
+    std::vector<int> heard;
+    ASSERT_TRUE(testutil::WaitUntil(
+        [&] {
+            int track = 0;
+            if (device->CurrentTrack(&track) && (heard.empty() || heard.back() != track)) heard.push_back(track);
+            return !window.notices.empty();
+        },
+        10000));
+    EXPECT_EQ(window.notices.front().first, cdrom::kNotifySuccessful);
+    EXPECT_EQ(heard, (std::vector<int>{1, 2, 3}));
+    // The sheet's files gone: no disc.
+    ASSERT_TRUE(device->Close());
+    ASSERT_TRUE(QFile::remove(home.File("03.wav")));
+    EXPECT_FALSE(device->Open(sheet, &window));
+}
