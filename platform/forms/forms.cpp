@@ -119,25 +119,101 @@ private:
     TForm* form_;
 };
 
+// A handler may hold the event loop (opening a file blocks) or run a nested
+// one, and a held key repeats meanwhile: those repeats would each be handled
+// in turn, long after the key was let go. A repeat is stale when it arrives
+// while a press of its key is still being handled (a nested loop), or when
+// its time stamp falls before the end of that handling (it waited behind a
+// blocked loop). Stale repeats are folded into one press, run after the input
+// already queued has been seen; a release among that input drops them.
 bool TForm::RouteKey(QKeyEvent* e)
 {
     const WPARAM code = keys::ShortCutOf(*e);
+    const int key = e->key();
+    // Events made by the program itself carry no time stamp.
+    const qint64 stamp = static_cast<qint64>(e->timestamp());
     if (e->type() == QEvent::KeyRelease) {
         // The X server releases a held key before each repeated press; only
         // the last release is the key being let go.
         if (e->isAutoRepeat()) return true;
+        auto it = heldKeys_.find(key);
+        if (it != heldKeys_.end()) {
+            it->down = false;
+            it->folded = 0;
+            if (!it->handling && !it->foldPosted) heldKeys_.erase(it);
+        }
         return Deliver(WM_KEYUP, code, kKeyPreviouslyDown | (LPARAM(1) << 31) | 1);
     }
-    const LPARAM repeat = (e->isAutoRepeat() ? kKeyPreviouslyDown : 0) | 1;
-    if (Deliver(WM_KEYDOWN, code, repeat)) return true;
-    const QString text = e->text();
-    if (text.isEmpty() || !text.at(0).isPrint()) return false;
-    return Deliver(WM_CHAR, text.at(0).unicode(), repeat);
+    HeldKey& held = heldKeys_[key];
+    if (!e->isAutoRepeat()) {
+        held.folded = 0;
+        held.timed = false;
+    }
+    held.down = true;
+    held.code = code;
+    held.text = e->text();
+    if (stamp) {
+        const qint64 offset = stamp - keyClock_.elapsed();
+        if (!held.timed || offset > held.clockOffset) held.clockOffset = offset;
+        held.timed = true;
+    }
+    if (e->isAutoRepeat() && (held.handling || (stamp && held.timed && stamp < held.handledUntil))) {
+        if (held.folded < 0xFFFF) ++held.folded;
+        // During the handling, PressKey queues the fold when it ends.
+        if (!held.handling) PostFolded(key);
+        return true;
+    }
+    const LPARAM count = held.folded + 1;
+    held.folded = 0;
+    return PressKey(key, code, e->text(), (e->isAutoRepeat() ? kKeyPreviouslyDown : 0) | count);
+}
+
+bool TForm::PressKey(int key, WPARAM code, const QString& text, LPARAM lParam)
+{
+    ++heldKeys_[key].handling;
+    bool taken = Deliver(WM_KEYDOWN, code, lParam);
+    if (!taken && !text.isEmpty() && text.at(0).isPrint()) taken = Deliver(WM_CHAR, text.at(0).unicode(), lParam);
+    // The handlers may have let go of the key or pressed it again meanwhile.
+    auto it = heldKeys_.find(key);
+    if (it == heldKeys_.end()) return taken;
+    --it->handling;
+    if (it->timed) it->handledUntil = keyClock_.elapsed() + it->clockOffset;
+    if (it->folded) PostFolded(key);
+    else if (!it->down && !it->handling && !it->foldPosted) heldKeys_.erase(it);
+    return taken;
+}
+
+void TForm::PostFolded(int key)
+{
+    HeldKey& held = heldKeys_[key];
+    if (held.foldPosted) return;
+    held.foldPosted = true;
+    // Queued behind the input events already delivered to the application.
+    QMetaObject::invokeMethod(this, [this, key] { DeliverFolded(key); }, Qt::QueuedConnection);
+}
+
+void TForm::DeliverFolded(int key)
+{
+    auto it = heldKeys_.find(key);
+    if (it == heldKeys_.end()) return;
+    it->foldPosted = false;
+    // A press still being handled queues the fold again when it ends.
+    if (it->handling) return;
+    if (!it->folded) {
+        if (!it->down) heldKeys_.erase(it);
+        return;
+    }
+    const LPARAM count = it->folded;
+    it->folded = 0;
+    const WPARAM code = it->code;
+    const QString text = it->text;
+    PressKey(key, code, text, kKeyPreviouslyDown | count);
 }
 
 TForm::TForm(QWidget* owner) : QMainWindow(owner)
 {
     new KeyRouter(this);
+    keyClock_.start();
     auto watchScreen = [this](QScreen* screen) {
         connect(screen, &QScreen::geometryChanged, this, [this] { PostMessage(WM_DISPLAYCHANGE, 0, 0); });
     };
@@ -330,7 +406,11 @@ void TForm::closeEvent(QCloseEvent* e) { QMainWindow::closeEvent(e); }
 void TForm::changeEvent(QEvent* e)
 {
     QMainWindow::changeEvent(e);
-    if (e->type() == QEvent::ActivationChange && !isActiveWindow()) Deliver(WM_KILLFOCUS, 0, 0);
+    if (e->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        // The release of a key held now goes to another window.
+        for (HeldKey& held : heldKeys_) held.folded = 0;
+        Deliver(WM_KILLFOCUS, 0, 0);
+    }
 }
 
 void TForm::dragEnterEvent(QDragEnterEvent* e)

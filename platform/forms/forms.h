@@ -5,6 +5,7 @@
 
 #include "platform/wintypes.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
@@ -39,6 +40,9 @@ bool IsCtrlHeld();
 // character. They come from the form and from every control on it before the
 // control sees the key; a held key's press repeats, its release comes once
 // when the key is let go (the X server's releases between repeats are dropped).
+// The low word of lParam is the press's repeat count: repeats that pile up
+// while the key's previous press is still being handled come as one press
+// with their count, and none that is left when the key is let go comes at all.
 constexpr LPARAM kKeyPreviouslyDown = LPARAM(1) << 30;
 
 class TForm : public QMainWindow {
@@ -100,6 +104,27 @@ private:
     friend class KeyRouter;
     // True when the key event was taken by the form's handlers.
     bool RouteKey(QKeyEvent* e);
+
+    // A pressed key while its presses are handled, by Qt key.
+    struct HeldKey {
+        bool down = false;
+        int handling = 0;          // its presses being handled now (nested loops)
+        WORD folded = 0;           // repeats waiting to come as one press
+        bool foldPosted = false;   // DeliverFolded is queued
+        WPARAM code = 0;
+        QString text;
+        // The input clock (the event time stamps) less keyClock_, the least
+        // delayed seen; and the input time at which its last press was handled.
+        bool timed = false;
+        qint64 clockOffset = 0;
+        qint64 handledUntil = 0;
+    };
+    bool PressKey(int key, WPARAM code, const QString& text, LPARAM lParam);
+    void PostFolded(int key);
+    void DeliverFolded(int key);
+
+    QHash<int, HeldKey> heldKeys_;
+    QElapsedTimer keyClock_;
 
     QHash<UINT, int> timers_;   // window timer id -> Qt timer id
     bool acceptFiles_ = false;

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -20,6 +21,7 @@
 
 #include <cmath>
 #include <functional>
+#include <utility>
 
 using namespace mwtest;
 
@@ -38,14 +40,18 @@ protected:
         QWidget* focus = QApplication::focusWidget();
         return focus && focus->window() == w.get() ? focus : w.get();
     }
-    void Press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier, bool repeat = false)
+    // `stamp` is the input clock's time of the event; 0 as for events the
+    // program makes itself.
+    void Press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier, bool repeat = false, quint64 stamp = 0)
     {
         QKeyEvent e(QEvent::KeyPress, key, mods, QString(), repeat);
+        e.setTimestamp(stamp);
         QApplication::sendEvent(Target(), &e);
     }
-    void Release(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier, bool repeat = false)
+    void Release(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier, bool repeat = false, quint64 stamp = 0)
     {
         QKeyEvent e(QEvent::KeyRelease, key, mods, QString(), repeat);
+        e.setTimestamp(stamp);
         QApplication::sendEvent(Target(), &e);
     }
     void Tap(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
@@ -149,6 +155,56 @@ TEST_F(KeysWindow, ListKeysPlayKeyTransportKeysAndTogglesKeptAtExit)
     EXPECT_EQ(MainDword("Loop"), std::optional<DWORD>(!loop));
     EXPECT_EQ(MainDword("ContinuousPlay"), std::optional<DWORD>(!continuous));
     EXPECT_EQ(MainDword("Shuffle"), std::optional<DWORD>(!shuffle));
+}
+
+// PgDn held while each entry switch holds the event loop: the repeats made
+// meanwhile come as one more switch, and none after the release, whether they
+// reach the window during the switch (a nested loop) or queued behind it.
+TEST_F(KeysWindow, RepeatsPiledUpDuringAnEntrySwitchComeOnceAndNeverAfterTheRelease)
+{
+    QStringList list;
+    for (const char* name : {"a", "b", "c", "d", "e"}) list << SilentClip(QString::fromLatin1(name) + ".wav", 20000);
+    Open(list);
+    ASSERT_TRUE(WaitPlaying());
+    ui()->TrackBarForSeek->setFocus();
+    CaptionLog log(w.get());
+    const auto burst = [&](quint64 from, quint64 to) {
+        for (quint64 i = 0; i < 4; ++i) {
+            Release(Qt::Key_PageDown, Qt::NoModifier, true, from + (to - from) * i / 4);
+            Press(Qt::Key_PageDown, Qt::NoModifier, true, from + (to - from) * i / 4);
+        }
+    };
+    const auto settled = [&] {
+        EXPECT_TRUE(WaitPlaying());
+        QCoreApplication::sendPostedEvents();
+    };
+
+    // Four repeats delivered while the switch to b is still running.
+    bool sent = false;
+    QObject context;
+    QObject::connect(w.get(), &QWidget::windowTitleChanged, &context, [&] {
+        if (!std::exchange(sent, true)) burst(0, 0);
+    });
+    Press(Qt::Key_PageDown);
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(testutil::WaitUntil([&] { return Caption() == "Zoravel 3/5 c"; }, 10000)) << Caption();
+    settled();
+    EXPECT_FALSE(log.Saw("Zoravel 4/5 d"));
+    Release(Qt::Key_PageDown);
+
+    // Pressed again; four repeats and the release were made while the switch
+    // to d held the loop, and come after it.
+    const quint64 start = 1000000;
+    QElapsedTimer took;
+    took.start();
+    Press(Qt::Key_PageDown, Qt::NoModifier, false, start);
+    const quint64 held = static_cast<quint64>(took.elapsed());
+    ASSERT_GE(held, 2u);
+    burst(start, start + held / 2);
+    Release(Qt::Key_PageDown, Qt::NoModifier, false, start + held / 2);
+    settled();
+    EXPECT_EQ(Caption(), "Zoravel 4/5 d");
+    EXPECT_FALSE(log.Saw("Zoravel 5/5 e"));
 }
 
 TEST_F(KeysWindow, SkipAndHeldFastForwardFromTheArrowKeys)
