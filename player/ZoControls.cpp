@@ -61,6 +61,9 @@ void TZoMain::ConnectHandlers()
     connect(ui_->BtnStepFrame, &QToolButton::pressed, this, [this] { BtnStepFrameMouseDown(true); });
     connect(ui_->BtnStepFrame, &QToolButton::released, this, [this] { BtnStepFrameMouseUp(); });
     connect(ui_->TrackBarForSeek, &QSlider::valueChanged, this, [this] { TrackBarForSeekChange(); });
+    // A drag on a paused item needs the position timer for its deferred seek.
+    connect(ui_->TrackBarForSeek, &QSlider::sliderPressed, this, [this] { UpdatePositionTimers(); });
+    connect(ui_->TrackBarForSeek, &QSlider::sliderReleased, this, [this] { UpdatePositionTimers(); });
     connect(ui_->TrackBarVolume, &QSlider::valueChanged, this, [this](int value) { TrackBarVolumeChange(value); });
     connect(ui_->BtnSound, &QToolButton::clicked, this, [this] { BtnSoundClick(); });
     connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });

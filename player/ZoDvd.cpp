@@ -222,7 +222,8 @@ HRESULT TZoMain::RunDvd()
     dvd_.Playing = true;
     SetPlayState(psPlaying);
     connect(DVDTimer, &QTimer::timeout, this, &TZoMain::DVDTimerTimer, Qt::UniqueConnection);
-    DVDTimer->start();
+    positionTimers_.Dvd = true;
+    UpdatePositionTimers();
     if (settings_.DVDResumeEnable) LoadResumePoint(QString(), false);
     ColorAtDvdRun();
     return hr;
@@ -293,6 +294,7 @@ void TZoMain::ClearDvdState()
         }
     }
     KillTimer(kDvdSeekTimer);
+    positionTimers_.Dvd = false;
     DVDTimer->stop();
     TDvdState cleared;
     cleared.Requested = dvd_.Requested;

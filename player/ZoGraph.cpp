@@ -208,7 +208,8 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
             const int total = static_cast<int>(item_.Duration / kUnitsPerSecond);
             ui_->taTime->setText(QString::asprintf("%d:%02d:%02d", total / 3600, total / 60 % 60, total % 60));
         }
-        Timer->start();
+        // Runs from the play state on (SetPlayState below).
+        positionTimers_.File = true;
     } else {
         SetTimer(kStillPictureTimer, settings_.ShowPictureLength * 1000);
     }

@@ -127,6 +127,7 @@ void TZoMain::FormDestroy()
     destroyed_ = true;
     // No timer may fire into a half-destroyed window.
     KillTimer(kColorControlsTimer);
+    positionTimers_ = {};
     Timer->stop();
     RMTimer->stop();
     MouseTimer->stop();
@@ -616,6 +617,8 @@ void TZoMain::OnGraphEvent()
                     ui_->TxtInfo->clear();
                 }
             }
+            // The text shows through the position timer's ticks.
+            UpdatePositionTimers();
             break;
         default:
             break;

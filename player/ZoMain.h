@@ -206,6 +206,12 @@ private:
     void TrackBarForSeekChange();
     void SeekToBar();
     void TimerTimer();
+    // Starts the open item's position timer while the position can move and
+    // the display follows it (playing, scanning, a drag or a deferred seek,
+    // buffering); stops it otherwise, with a last update of the display.
+    void UpdatePositionTimers();
+    void ShowFilePosition();
+    void ShowRealPosition();
     // Held buttons: a press steps once and starts the repeat, the release
     // (or StopHeldCommands) ends it.
     void TBtnFastforwardMouseDown();

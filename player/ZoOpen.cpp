@@ -146,6 +146,7 @@ void TZoMain::CloseMedia()
 {
     // No timer of the item may fire into the next one.
     KillTimer(kColorControlsTimer);
+    positionTimers_ = {};
     Timer->stop();
     RMTimer->stop();
     KillTimer(kStillPictureTimer);

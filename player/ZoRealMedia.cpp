@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QToolButton>
 
@@ -25,6 +26,7 @@ std::int64_t BarToMs(std::int64_t duration, int value, int max)
 
 void TZoMain::DeleteRealControl()
 {
+    positionTimers_.RealMedia = false;
     RMTimer->stop();
     KillTimer(kRealMediaEndTimer);
     realmedia::TRealAudio* control = RealControl.data();
@@ -97,7 +99,8 @@ void TZoMain::OnClipOpened(const QString& shortName, const QString& url)
         item_.NoDuration = length <= 0;
         if (length > 0) ShowRealLength(length / 100);
     }
-    RMTimer->start();
+    positionTimers_.RealMedia = true;
+    UpdatePositionTimers();
     setWindowTitle(realCaptionBase_);
     ShowRealTitle();
     // The control applies a start position as soon as the clip can seek.
@@ -195,8 +198,25 @@ void TZoMain::ShowRealLength(std::int64_t tenths)
                                            static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60)));
 }
 
+void TZoMain::ShowRealPosition()
+{
+    // A stop has shown the start already; the control may not be there yet.
+    if (item_.StillPicture || !RealControl || playState_ == psStopped) return;
+    QSlider* bar = ui_->TrackBarForSeek;
+    const std::int64_t duration = RealDuration();
+    const int max = bar->maximum();
+    if (duration <= 0 || max <= 0 || bar->isSliderDown()) return;
+    const std::int64_t position = RealControl->GetPosition();
+    ignoreNextSeekChange_ = true;
+    bar->setValue(static_cast<int>(std::clamp<std::int64_t>(position * max / duration, 0, max)));
+    ignoreNextSeekChange_ = false;
+    FormatTime(static_cast<int>(position / 1000));
+}
+
 void TZoMain::RMTimerTimer()
 {
+    // The tick that ends a deferred seek on a paused clip ends the timer too.
+    const auto settle = qScopeGuard([this] { UpdatePositionTimers(); });
     if (item_.StillPicture || !RealControl) return;
     const QRect video(videoRectLeft_, videoRectTop_, videoRectWidth_, videoRectHeight_);
     if (video.isValid() && RealControl->geometry() != video) RealControl->setGeometry(video);
@@ -217,11 +237,7 @@ void TZoMain::RMTimerTimer()
     }
     if (!item_.SeekBarMoved) {
         if (playState_ != psPlaying) return;
-        const std::int64_t position = RealControl->GetPosition();
-        ignoreNextSeekChange_ = true;
-        bar->setValue(static_cast<int>(std::clamp<std::int64_t>(position * max / duration, 0, max)));
-        ignoreNextSeekChange_ = false;
-        FormatTime(static_cast<int>(position / 1000));
+        ShowRealPosition();
         CheckRealMediaSectionLoop(bar->value());
         return;
     }
@@ -303,6 +319,7 @@ void TZoMain::RealSeekBarChange()
         RealControl->DoPause();
     }
     item_.SeekBarMoved = true;
+    UpdatePositionTimers();
     FormatTime(static_cast<int>(target / 1000));
 }
 
@@ -314,6 +331,7 @@ void TZoMain::RealSeekBarClick(int value)
     bar->setValue(value);
     ignoreNextSeekChange_ = false;
     item_.SeekBarMoved = true;
+    UpdatePositionTimers();
     const std::int64_t target = BarToMs(RealDuration(), value, bar->maximum());
     if (!settings_.StillSeek) {
         RealControl->SetPosition(static_cast<int>(target));

@@ -242,4 +242,11 @@ struct TZoMainState {
     QTimer* CDTimer = nullptr;
     QTimer* RMTimer = nullptr;
     QTimer* MouseTimer = nullptr;
+    // The position timers the open item uses (the file's, the DVD's, the
+    // clip's); each runs only while the position can move (UpdatePositionTimers).
+    struct TPositionTimers {
+        bool File = false;
+        bool Dvd = false;
+        bool RealMedia = false;
+    } positionTimers_;
 };

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QSlider>
 #include <QStyle>
@@ -48,6 +49,37 @@ void TZoMain::ApplyPlayState(int state, bool announce)
         }
     }
     UpdateScreenSaverHold();
+    UpdatePositionTimers();
+}
+
+void TZoMain::UpdatePositionTimers()
+{
+    // A held skip or step shows its own target; a paused picture moves only
+    // through a drag or a deferred seek, whose tick ends the timer again.
+    const bool moving = playState_ == psPlaying || playState_ == psScan || ui_->TrackBarForSeek->isSliderDown() ||
+                        item_.SeekBarMoved || item_.BufferingShown;
+    const auto follow = [this](QTimer* timer, bool run, void (TZoMain::*lastUpdate)()) {
+        if (run == timer->isActive()) return;
+        if (run) {
+            timer->start();
+            return;
+        }
+        timer->stop();
+        // The last tick may lie up to an interval back: the display shows where it stays.
+        if (lastUpdate) (this->*lastUpdate)();
+    };
+    follow(Timer, positionTimers_.File && moving, &TZoMain::ShowFilePosition);
+    follow(RMTimer, positionTimers_.RealMedia && moving, &TZoMain::ShowRealPosition);
+    // The DVD's display follows its navigator's time events; its timer only
+    // watches for the title's end, which comes only while the disc plays.
+    follow(DVDTimer, positionTimers_.Dvd && (playState_ == psPlaying || playState_ == psScan), nullptr);
+}
+
+void TZoMain::ShowFilePosition()
+{
+    REFERENCE_TIME position = 0;
+    if (graph_ && !ui_->TrackBarForSeek->isSliderDown() && SUCCEEDED(graph_->GetCurrentPosition(&position)))
+        ShowPosition(position);
 }
 
 void TZoMain::BtnStartClick()
@@ -247,6 +279,7 @@ void TZoMain::TrackBarForSeekChange()
     } else {
         // Sound only (or with ReduceSeekingLoad) the position timer seeks.
         item_.SeekBarMoved = true;
+        UpdatePositionTimers();
     }
     FormatTime(static_cast<int>(target / kUnitsPerSecond));
 }
@@ -285,6 +318,7 @@ void TZoMain::TrackBarForSeekEnter(int x)
     bar->setValue(value);
     ignoreNextSeekChange_ = false;
     item_.SeekBarMoved = true;
+    UpdatePositionTimers();
     const REFERENCE_TIME target = transport::LimitSeek(transport::BarTarget(item_.Duration, value, max),
                                                        item_.Duration, item_.MpegDecodersFound, kMpegSeekEndMargin);
     // Sound only, the position timer seeks (SeekToBar).
@@ -302,6 +336,8 @@ void TZoMain::SeekToBar()
 
 void TZoMain::TimerTimer()
 {
+    // The tick that ends a deferred seek or a buffering wait on a paused item ends the timer too.
+    const auto settle = qScopeGuard([this] { UpdatePositionTimers(); });
     // During a folder scan the next tick after it does the work.
     if (!graph_ || IsScanning()) return;
     QSlider* bar = ui_->TrackBarForSeek;

@@ -3,7 +3,8 @@
 // then close), play and pause, held fast forward, rewind and skip with their
 // repeat and its cancellation, frame steps, the rate label, the volume
 // curve, a relative seek while playing, an error after playback has started,
-// and graph events that arrive while a folder scan runs.
+// graph events that arrive while a folder scan runs, and the position timer
+// that rests while the item is paused.
 #include "player/units/Imagelist.h"
 #include "player/units/Opendialogex.h"
 #include "window_test_util.h"
@@ -369,6 +370,51 @@ TEST_F(TransportWindow, SeekBarDragSeeksOnceWhereTheBarIsLetGo)
     bar->setSliderDown(false);
     ASSERT_TRUE(testutil::WaitUntil([&] { return Seconds() >= 0.2 && Seconds() < 1.2; }, 10000)) << Seconds();
     EXPECT_TRUE(WaitPlaying());
+}
+
+TEST_F(TransportWindow, PositionTimerRunsOnlyWhileThePositionMoves)
+{
+    // Paused, nothing reads the position; the time shown is where the item
+    // rests, a drag's deferred seek runs the timer for its tick, Play runs it again.
+    Open({LongClip()});
+    ASSERT_TRUE(WaitPlaying());
+    QTimer* timer = w->Probe().Timer();
+    EXPECT_TRUE(timer->isActive());
+    const auto shown = [this] {
+        const int s = static_cast<int>(Seconds());
+        return QString::asprintf("0:%02d:%02d", s / 60, s % 60);
+    };
+    ASSERT_TRUE(SUCCEEDED(w->SeekTo(7 * kSecond)));
+    ASSERT_TRUE(testutil::WaitUntil([&] { return ui()->tnTime->text() == "0:00:07"; }, 10000));
+
+    QTest::mouseClick(ui()->BtnStart, Qt::LeftButton);
+    ASSERT_EQ(w->PlayState(), psPaused);
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_EQ(ui()->tnTime->text(), shown());
+
+    QSlider* bar = ui()->TrackBarForSeek;
+    bar->setSliderDown(true);
+    EXPECT_TRUE(timer->isActive());
+    bar->setValue(bar->maximum() / 2);
+    bar->setSliderDown(false);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return !timer->isActive(); }, 10000));
+    EXPECT_TRUE(WaitAt(30, 0.5)) << Seconds();
+    EXPECT_EQ(ui()->tnTime->text(), shown());
+    EXPECT_EQ(w->PlayState(), psPaused);
+    EXPECT_FALSE(Running());
+
+    QTest::mouseClick(ui()->BtnStart, Qt::LeftButton);
+    ASSERT_TRUE(WaitPlaying());
+    EXPECT_TRUE(timer->isActive());
+    const QString resumedAt = ui()->tnTime->text();
+    TickCount ticks(timer);
+    EXPECT_TRUE(
+        testutil::WaitUntil([&] { return ticks.Ticks() >= 2 && ui()->tnTime->text() != resumedAt; }, 10000));
+
+    // Stopped at the start, nothing ticks either.
+    w->BtnStopClick();
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_EQ(ui()->tnTime->text(), "0:00:00");
 }
 
 TEST_F(TransportWindow, StopRewindsAndASecondStopCloses)
