@@ -11,10 +11,9 @@
 #include "player/units/Dvdgraph.h"
 #include "player/units/Dvdpipeline.h"
 #include "player/units/Imagelist.h"
-#include "common/Reghelp.h"
 #include "player/units/Shortcuts.h"
 #include "player/units/Transport.h"
-#include "player/units/Windowgeometry.h"
+#include "player/tools/WindowPlacement.h"
 #include "ui_ZoMain.h"
 
 #include <QMenu>
@@ -27,8 +26,6 @@
 namespace {
 
 constexpr HRESULT kNoDecoder = dvd::VFW_E_DVD_DECNOTENOUGH;
-// Flush, send events and block: the navigator's flags for the user's commands.
-constexpr DWORD kCommandFlags = dvd::DVD_CMD_FLAG_Flush | dvd::DVD_CMD_FLAG_SendEvents | dvd::DVD_CMD_FLAG_Block;
 // The video area a DVD starts with when the window does not follow the picture.
 constexpr int kDvdDefaultWidth = 640, kDvdDefaultHeight = 480;
 
@@ -271,11 +268,7 @@ void TZoMain::ReadDvdVideoAttributes()
         // the shape, and the window is pulled inside the work area.
         video = video.scaled(room, Qt::KeepAspectRatio);
         SetClientSize(video.width() + controls.width(), video.height() + controls.height());
-        if (const QScreen* screen = WindowScreen()) {
-            const QRect frame = frameGeometry();
-            const QRect inside = geometry::PullInside(frame, {screen->availableGeometry()});
-            move(pos() + (inside.topLeft() - frame.topLeft()));
-        }
+        TWindowPlacement::KeepInside(this);
     } else {
         SetClientSize(video.width() + controls.width(), video.height() + controls.height());
     }

@@ -20,8 +20,6 @@
 
 namespace {
 
-// Flush, send events and block: the navigator's flags for the user's commands.
-constexpr DWORD kCommandFlags = dvd::DVD_CMD_FLAG_Flush | dvd::DVD_CMD_FLAG_SendEvents | dvd::DVD_CMD_FLAG_Block;
 // Plain arrow keys in DVD menus: Right, Left, Up, Down.
 constexpr WORD kArrowRight = 0x27, kArrowLeft = 0x25, kArrowUp = 0x26, kArrowDown = 0x28;
 // An A-B section restarts when the time falls this far before its start.

@@ -20,7 +20,6 @@
 namespace {
 
 // Flush, send events and block: the flags of every menu command.
-constexpr DWORD kCommandFlags = dvd::DVD_CMD_FLAG_Flush | dvd::DVD_CMD_FLAG_SendEvents | dvd::DVD_CMD_FLAG_Block;
 // The stream selections send events without flushing.
 constexpr DWORD kStreamFlags = dvd::DVD_CMD_FLAG_SendEvents | dvd::DVD_CMD_FLAG_Block;
 // Fast play flushes and blocks.

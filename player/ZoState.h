@@ -79,6 +79,9 @@ inline constexpr REFERENCE_TIME kMpegSeekEndMargin = transport::kMpegBarSeekMarg
 inline constexpr UINT kSkipRepeatMs = 250;
 inline constexpr UINT kFrameStepRepeatMs = 170;
 
+// Flush, send events and block: the navigator's flags for the user's DVD commands.
+inline constexpr DWORD kCommandFlags = dvd::DVD_CMD_FLAG_Flush | dvd::DVD_CMD_FLAG_SendEvents | dvd::DVD_CMD_FLAG_Block;
+
 // DVD state of the window. Requested survives CloseMedia; the rest starts
 // cleared for each disc.
 struct TDvdState {
