@@ -233,4 +233,14 @@ void RestoreTypeIcon(const QString& extension)
     RegDeleteValue(defaultIcon.get(), kBackup);
 }
 
+int TypeIconIndex(const QString& extension)
+{
+    RegKey ext = OpenClass(extension, KEY_READ);
+    QString type, text;
+    if (!ext || !ReadSz(ext.get(), nullptr, &type)) return 0;
+    RegKey defaultIcon = OpenClass(type + QStringLiteral("\\DefaultIcon"), KEY_READ);
+    if (!defaultIcon || !ReadSz(defaultIcon.get(), nullptr, &text) || !NamesPlayer(text)) return 0;
+    return text.section(QLatin1Char(','), -1).toInt() == 2 ? 2 : 1;
+}
+
 }  // namespace zoset

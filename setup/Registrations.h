@@ -48,6 +48,9 @@ void Associate(const QString& folder, const QString& extension);
 void Unassociate(const QString& extension);
 void SetTypeIcon(const QString& folder, const QString& extension);
 void RestoreTypeIcon(const QString& extension);
+// The index of the player's icon that the extension's type shows (1 or 2),
+// 0 when its icon is not the player's.
+int TypeIconIndex(const QString& extension);
 
 // ---- DVD and audio-CD verbs and AutoPlay handlers ----
 

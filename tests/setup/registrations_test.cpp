@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+// Texts in the failure messages.
+inline std::ostream& operator<<(std::ostream& out, const QString& text) { return out << text.toStdString(); }
+
 namespace {
 
 using namespace zoset;
