@@ -4,6 +4,7 @@
 #include "platform/forms/forms.h"
 #include "platform/instance/instance.h"
 #include "platform/registry/registry.h"
+#include "platform/shell/desktopmirror.h"
 #include "setup/SetZoDlg.h"
 
 #include <QElapsedTimer>
@@ -81,6 +82,7 @@ int CSetZoApp::InitInstance(const QString& programPath)
     }
     if (const registry::StoreProblem problem = registry::CheckStore(); problem.kind != registry::StoreProblem::kNone)
         MessageBox(nullptr, QString::fromStdString(problem.Message()), QStringLiteral("エラー"), MB_OK | MB_ICONERROR);
+    shell::RemoveStaleMirrorTemporaries();
     CSetZoDlg dialog(folder);
     CSetZoBeacon beacon(&dialog);
     instance::WindowClassServer server(&beacon, QLatin1String(kInstanceName), [](WPARAM) {});

@@ -121,6 +121,21 @@ QString ApplicationsFolder() { return DataHome() + QStringLiteral("/applications
 
 QString MimeFolder() { return DataHome() + QStringLiteral("/mime"); }
 
+void RemoveStaleMirrorTemporaries()
+{
+    // Only our own files' temporaries: the folders are shared with the rest of the desktop.
+    QStringList paths{ApplicationsFolder() + QLatin1Char('/') + QLatin1String(kPlayerEntry),
+                      ApplicationsFolder() + QLatin1Char('/') + QLatin1String(kDvdEntry),
+                      ApplicationsFolder() + QLatin1Char('/') + QLatin1String(kCdEntry),
+                      MimeFolder() + QStringLiteral("/packages/Zoravel.xml"), MimeAppsPath()};
+    for (const char* icon : {"zoravel", "zoravel-setup", "zoravel-media", "zoravel-list"}) paths << IconPath(QLatin1String(icon));
+    for (const QString& path : paths) {
+        const QFileInfo file(path);
+        statefile::RemoveStaleTemporaries(QFile::encodeName(file.absolutePath()).toStdString(),
+                                          QFile::encodeName(file.fileName()).toStdString());
+    }
+}
+
 QStringList MimeTypesForExtension(const QString& extension)
 {
     static const QMap<QString, QStringList> types{

@@ -90,6 +90,9 @@ private:
     bool mimeChanged_ = false;
 };
 
+// Removes the temporaries that mirrors killed while writing left behind.
+void RemoveStaleMirrorTemporaries();
+
 // Folders the mirror writes to.
 QString ApplicationsFolder();   // $XDG_DATA_HOME/applications
 QString MimeFolder();           // $XDG_DATA_HOME/mime
