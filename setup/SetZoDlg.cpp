@@ -107,26 +107,18 @@ void CSetZoDlg::ReadMedium(Medium medium)
     autoPlay->setEnabled(state.autoPlayEnabled);
 }
 
-void CSetZoDlg::OnDvdDriveClicked()
+void CSetZoDlg::OnDvdDriveClicked() { FollowVerbBox(Medium::Dvd); }
+
+void CSetZoDlg::OnCdDriveClicked() { FollowVerbBox(Medium::Cd); }
+
+void CSetZoDlg::FollowVerbBox(Medium medium)
 {
-    if (!dvd_.autoPlayAvailable) return;
-    QAbstractButton* autoPlay = Control(kDvdAutoPlayBox);
-    if (Checked(kDvdVerbBox)) {
+    if (!(medium == Medium::Dvd ? dvd_ : cd_).autoPlayAvailable) return;
+    QAbstractButton* autoPlay = Control(medium == Medium::Dvd ? kDvdAutoPlayBox : kCdAutoPlayBox);
+    if (Checked(medium == Medium::Dvd ? kDvdVerbBox : kCdVerbBox)) {
         autoPlay->setEnabled(true);
     } else {
         // Without the verb there is nothing for the handler to start.
-        autoPlay->setChecked(false);
-        autoPlay->setEnabled(false);
-    }
-}
-
-void CSetZoDlg::OnCdDriveClicked()
-{
-    if (!cd_.autoPlayAvailable) return;
-    QAbstractButton* autoPlay = Control(kCdAutoPlayBox);
-    if (Checked(kCdVerbBox)) {
-        autoPlay->setEnabled(true);
-    } else {
         autoPlay->setChecked(false);
         autoPlay->setEnabled(false);
     }

@@ -56,6 +56,8 @@ private:
     void OnOK();
     void OnDvdDriveClicked();
     void OnCdDriveClicked();
+    // The AutoPlay box is open only while its verb box is checked.
+    void FollowVerbBox(zoset::Medium medium);
     void ReadMedium(zoset::Medium medium);
     void ApplyMedium(zoset::Medium medium);
     bool Checked(int id) const;

@@ -184,6 +184,7 @@ TEST(DesktopMirror, EntriesStartThePlayerFromAnyFolder)
         } launches[] = {
             {kPlayerEntry, home.dir.filePath("a song.mp3"), home.dir.filePath("a song.mp3") + "\n"},
             {kDvdEntry, home.dir.filePath("disc"), "/DVD\n" + home.dir.filePath("disc") + "\n"},
+            {kCdEntry, "cdda://sr0/", "/CD\ncdda://sr0/\n"},
         };
         for (const Launch& l : launches) {
             QFile::remove(record);
