@@ -29,6 +29,23 @@ QString DvdVideoFolder(const QString& drive)
     return drive.endsWith(QLatin1Char('/')) ? drive + QStringLiteral("VIDEO_TS") : drive + QStringLiteral("/VIDEO_TS");
 }
 
+// The desktop names an audio CD by its address ("cdda://sr0/") or its gvfs
+// folder (".../cdda:host=sr0"); the CD player wants the drive's device node.
+QString CdDrive(const QString& drive)
+{
+    QString host;
+    if (drive.startsWith(QLatin1String("cdda://"))) {
+        host = drive.mid(7);
+    } else {
+        const qsizetype at = drive.lastIndexOf(QLatin1String("cdda:host="));
+        if (at < 0 || (at > 0 && drive.at(at - 1) != QLatin1Char('/'))) return drive;
+        host = drive.mid(at + 10);
+    }
+    while (host.endsWith(QLatin1Char('/'))) host.chop(1);
+    if (host.isEmpty() || host.contains(QLatin1Char('/'))) return drive;
+    return QStringLiteral("/dev/") + host;
+}
+
 }  // namespace
 
 void TZoMain::OnCopyData(TMessage& message)
@@ -68,7 +85,7 @@ void TZoMain::OnCopyData(TMessage& message)
     if (index == 0 && (dvd_.Requested || cd_.Requested)) {
         if (!text.isEmpty()) {
             addingItems_ = true;
-            viewerPath_ = dvd_.Requested ? DvdVideoFolder(text) : text;
+            viewerPath_ = dvd_.Requested ? DvdVideoFolder(text) : CdDrive(text);
             if (!dialogOpen_ && !ListEditWindow && !CaptureWindow) BringToForeground();
             repaint();
             if (dvd_.Requested)
@@ -131,7 +148,7 @@ void TZoMain::HandleCommandLine()
             dvd_.Requested = true;
         } else if (word == QLatin1String("/cd")) {
             if (args.size() > 1 && !args[1].isEmpty()) {
-                viewerPath_ = args[1];
+                viewerPath_ = CdDrive(args[1]);
                 startupIntake_ = [this] { StartAudioCd(); };
             }
         } else {

@@ -12,6 +12,7 @@ packages=(
   gstreamer1.0-alsa gstreamer1.0-pulseaudio gstreamer1.0-tools
   libdvdnav-dev libdvdread-dev libcdio-dev libgsf-1-dev libjpeg62-turbo-dev libicu-dev libasound2-dev
   fonts-noto-cjk
+  desktop-file-utils shared-mime-info libglib2.0-bin
 )
 # --test: what the tests need; --bench: also mpv, which the start-up
 # benchmark times beside the program; --sanitize: also clang and its fuzzing

@@ -147,9 +147,16 @@ TEST_F(CommandLine, CdWordTakesTheDriveAndNothingWithoutOne)
     RecordingDevice::Disc disc;
     CCDPlay::SetDeviceFactory([&disc] { return std::make_unique<RecordingDevice>(&disc); });
     Open({"/cd", "/dev/CDROM"});
-    CCDPlay::SetDeviceFactory({});
     EXPECT_EQ(disc.drive, "/dev/CDROM");
     EXPECT_TRUE(w->PlayList().IsEmpty());
+    // The desktop's names of an audio CD's drive: its address and its gvfs folder.
+    for (const char* drive : {"cdda://sr1/", "cdda://sr1", "/run/user/1000/gvfs/cdda:host=sr1",
+                              "/run/user/1000/gvfs/cdda:host=sr1/"}) {
+        disc.drive.clear();
+        Open({"/CD", drive});
+        EXPECT_EQ(disc.drive, "/dev/sr1") << drive;
+    }
+    CCDPlay::SetDeviceFactory({});
 }
 
 TEST_F(CommandLine, FileBrowserWordAloneOpensNothing)
