@@ -88,20 +88,23 @@ void TZoMain::miRewindClick() { TBtnRewindMouseDown(); }
 
 void TZoMain::miShowPlayListClick()
 {
-    TBtnShowComboClick();
+    // Set first: the viewer stands at its button when a key calls it up.
     KeyLatch = 1;
+    TBtnShowComboClick();
 }
 
 void TZoMain::miShowLibViewerClick()
 {
-    if (LibraryButtonShown()) TBtnShowLibraryClick();
+    // Set first: the viewer stands at its button when a key calls it up.
     KeyLatch = 1;
+    if (LibraryButtonShown()) TBtnShowLibraryClick();
 }
 
 void TZoMain::miFoldeLibClick()
 {
-    if (FolderButtonShown()) TBtnShowFolder1Click();
+    // Set first: the viewer stands at its button when a key calls it up.
     KeyLatch = 1;
+    if (FolderButtonShown()) TBtnShowFolder1Click();
 }
 
 void TZoMain::miPlayNextClick()
