@@ -65,7 +65,6 @@ TMediaViewer::TMediaViewer(IToolHost& host, QWidget* callingButton)
       metrics_(TViewerMetrics::Current())
 {
     ui_->setupUi(this);
-    setAttribute(Qt::WA_DeleteOnClose, false);
     const TMainSettings& settings = host_.Settings();
     QListView* list = ui_->LibraryListView;
 
@@ -122,6 +121,7 @@ TMediaViewer::TMediaViewer(IToolHost& host, QWidget* callingButton)
     list->viewport()->setMouseTracking(true);
     list->viewport()->installEventFilter(this);
     list->installEventFilter(this);
+    list->verticalScrollBar()->installEventFilter(this);
     ui_->MainMenu1->installEventFilter(this);
     ui_->MainMenu1->setMouseTracking(true);
     connect(list, &QListView::clicked, this, [this] { LibraryListViewClick(); });

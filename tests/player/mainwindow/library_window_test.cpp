@@ -204,6 +204,18 @@ TEST_F(LibraryWindow, FolderViewerListsTheChosenFolderAndRemembersFolderAndRow)
     QTest::keyClick(ListOf(viewer), Qt::Key_Return);
     ASSERT_TRUE(Freed(w->FolderViewer));
     ASSERT_TRUE(testutil::WaitUntil([&] { return Paths() == QStringList({one1}); }));
+
+    // A file that vanished leaves the view on Yes; the folder stays registered.
+    const QByteArray registered = testutil::ReadFile(List(TLibraryFile::kFolderLibrary).Path());
+    ui()->TBtnShowFolder1->click();
+    viewer = Viewer(w->FolderViewer);
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(QFile::remove(Home("one/3 third.wav")));
+    dialogs::SetMessageBoxAnswerer([](const dialogs::MessageBoxCall&) { return IDYES; });
+    ClickRow(viewer, 2);
+    EXPECT_EQ(Rows(viewer), QStringList({"1 first", "2 second"}));
+    EXPECT_EQ(Viewer(w->FolderViewer), viewer);
+    EXPECT_EQ(testutil::ReadFile(List(TLibraryFile::kFolderLibrary).Path()), registered);
     Close();
     EXPECT_EQ(MainDword("LastSelectedFolder"), 0u);
 }
