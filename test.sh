@@ -19,7 +19,7 @@ QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" "$@"
 # A window test that fails on the shared X server is run once more (a picture
 # read from the screen can come late on a loaded machine); a fault that shows
 # every time still fails.
-focus='^(TransportWindow|MainForm|KeysWindow|SizeWindow)\.|WindowSinks\.'
+focus='^(TransportWindow|MainForm|KeysWindow|SizeWindow|LibraryWindow)\.|WindowSinks\.'
 xvfb-run -a -s "-screen 0 1600x1200x24" env QT_QPA_PLATFORM=xcb \
   sh -c 'ctest --output-on-failure --repeat until-pass:2 -j "$(nproc)" -L window -E "$0" "$@" && ctest --output-on-failure --repeat until-pass:2 -L window -R "$0" "$@"' \
   "$focus" "$@"

@@ -2,6 +2,8 @@
 // KeyLatch rules, and the small menu handlers of the main window.
 #include "player/ZoMain.h"
 
+#include "player/tools/TMediaViewer.h"
+#include "player/tools/WindowPlacement.h"
 #include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
 
@@ -86,20 +88,23 @@ void TZoMain::miRewindClick() { TBtnRewindMouseDown(); }
 
 void TZoMain::miShowPlayListClick()
 {
-    TBtnShowComboClick();
+    // Set first: the viewer stands at its button when a key calls it up.
     KeyLatch = 1;
+    TBtnShowComboClick();
 }
 
 void TZoMain::miShowLibViewerClick()
 {
-    if (LibraryButtonShown()) TBtnShowLibraryClick();
+    // Set first: the viewer stands at its button when a key calls it up.
     KeyLatch = 1;
+    if (LibraryButtonShown()) TBtnShowLibraryClick();
 }
 
 void TZoMain::miFoldeLibClick()
 {
-    if (FolderButtonShown()) TBtnShowFolder1Click();
+    // Set first: the viewer stands at its button when a key calls it up.
     KeyLatch = 1;
+    if (FolderButtonShown()) TBtnShowFolder1Click();
 }
 
 void TZoMain::miPlayNextClick()
@@ -228,20 +233,35 @@ void TZoMain::PMForegroundClick()
 
 // ---- tool windows, full screen and the rest ----
 
+void TZoMain::ShowMediaViewer(int kind, QPointer<QWidget>& viewer, QWidget* callingButton)
+{
+    viewerKind_ = kind;
+    auto* window = new TMediaViewer(*this, callingButton);
+    viewer = window;
+    if (ui_->PMForeground->isChecked()) TWindowPlacement::SetStayOnTop(window, true);
+    window->show();
+}
+
 void TZoMain::TBtnShowComboClick()
 {
-    // The play-list viewer comes with the media library window.
+    if (playList_.IsEmpty() && !dvd_.Playing) return;
+    // One viewer at a time, none while arguments are taken, a DVD still shows or the window is busy.
+    if (ListViewer || ScanGoesOn() || dvd_.StillOn || addingItems_) return;
+    ShowMediaViewer(TMediaLibrary::kList, ListViewer, ui_->TBtnShowCombo);
 }
 
 void TZoMain::TBtnShowLibraryClick()
 {
-    // The media library window comes with the tool windows.
+    if (!LibraryViewer) ShowMediaViewer(TMediaLibrary::kLibrary, LibraryViewer, ui_->TBtnShowLibrary);
 }
 
 void TZoMain::TBtnShowFolder1Click()
 {
-    // The folder viewer comes with the media library window.
+    if (!FolderViewer) ShowMediaViewer(TMediaLibrary::kFolders, FolderViewer, ui_->TBtnShowFolder1);
 }
+
+int TZoMain::RememberedFolderRow() const { return Tag(ui_->MiShowLibrary); }
+void TZoMain::SetRememberedFolderRow(int row) { SetTag(ui_->MiShowLibrary, row); }
 
 void TZoMain::TBtnShowFolder1MouseUp()
 {

@@ -14,6 +14,7 @@
 #include "player/units/Imagelist.h"
 #include "common/Reghelp.h"
 #include "player/units/Shortcuts.h"
+#include "player/tools/TMediaViewer.h"
 #include "player/tools/WindowPlacement.h"
 #include "ui_ZoMain.h"
 
@@ -407,8 +408,10 @@ void TZoMain::DeleteToolWindow(QPointer<QWidget>& window)
 
 void TZoMain::FreeClosedLibraryViewers()
 {
+    // A window that runs one of its own dialogs stays.
     for (QPointer<QWidget>* w : {&LibraryViewer, &FolderViewer, &ListViewer}) {
-        if (*w && !(*w)->isVisible()) DeleteToolWindow(*w);
+        const auto* viewer = qobject_cast<const TMediaViewer*>(w->data());
+        if (*w && !(viewer && viewer->Busy())) DeleteToolWindow(*w);
     }
 }
 

@@ -533,6 +533,12 @@ public:
     QPointer<QWidget> EndingWindow, CaptureWindow, ListEditWindow, LibraryEditWindow, FileBrowserWindow,
         BookmarkWindow;
     QPointer<QWidget> LibraryViewer, FolderViewer, ListViewer;
+    // The kind the next media library window is made as (0 library, 1 folders, 2 play list).
+    int ViewerKind() const override { return viewerKind_; }
+    int ListViewerWidth() const override { return listViewerWidth_; }
+    void SetListViewerWidth(int width) override { listViewerWidth_ = width; }
+    int RememberedFolderRow() const override;   // MiShowLibrary's Tag
+    void SetRememberedFolderRow(int row) override;
 
     // The window's guards, hand-over state, form and timers for the tests
     // (ZoMainProbe.h); nothing of the program uses it.
@@ -614,7 +620,12 @@ private:
     void ReadControlsIntoSettings();
     void SetOpenControlsEnabled(bool enabled);
     void BringToForeground();
+    // Frees every media library window that is not busy.
     void FreeClosedLibraryViewers();
+    // Makes the media library window of `kind` in `viewer` and shows it.
+    void ShowMediaViewer(int kind, QPointer<QWidget>& viewer, QWidget* callingButton);
+    int viewerKind_ = 0;
+    int listViewerWidth_ = 0;   // the play-list viewer's width once measured
     void OnLibraryRequest(LibraryRequest request);
     void DeleteToolWindow(QPointer<QWidget>& window);
     void OpenEntry(int index);

@@ -3,6 +3,7 @@
 #include "player/ZoMain.h"
 
 #include "platform/paths/paths.h"
+#include "player/tools/TMediaViewer.h"
 #include "player/units/Ccdplay.h"
 #include "player/units/Clistsort.h"
 #include "player/units/Entrytitle.h"
@@ -155,7 +156,9 @@ void TZoMain::RemoveCurrentAndMoveOn()
     }
     const bool shuffle = ui_->MShuffle->isChecked();
     const TPlayList::Direction direction = playList_.LastDirection();
+    const int removed = playList_.ListIndex();
     const int left = playList_.RemoveCurrent(shuffle);
+    if (auto* viewer = qobject_cast<TMediaViewer*>(ListViewer.data())) viewer->DeleteItem(removed);
     if (left > 1) {
         if (direction == TPlayList::Direction::Forward)
             PlayNextFile();

@@ -168,12 +168,16 @@ QString GetProgramFolder()
     return WithSlash(ExtractFileDir(QFile::decodeName(buffer)));
 }
 
-QString GetUserDataFolder()
+QString UserDataFolderPath()
 {
     const QString own = QFile::decodeName(qgetenv("ZORAVEL_HOME"));
-    if (!own.isEmpty()) return MadeFolder(QDir::cleanPath(QFileInfo(own).absoluteFilePath()));
-    return MadeFolder(XdgFolder("XDG_DATA_HOME", QStringLiteral(".local/share")) + QStringLiteral("/Zoravel"));
+    if (!own.isEmpty()) return WithSlash(QDir::cleanPath(QFileInfo(own).absoluteFilePath()));
+    return WithSlash(XdgFolder("XDG_DATA_HOME", QStringLiteral(".local/share")) + QStringLiteral("/Zoravel"));
 }
+
+QString GetUserDataFolder() { return MadeFolder(UserDataFolderPath()); }
+
+QString ListFilesFolderPath() { return UserDataFolderPath() + QStringLiteral("ListFiles/"); }
 
 QString GetListFilesFolder() { return MadeFolder(GetUserDataFolder() + QStringLiteral("ListFiles")); }
 

@@ -12,6 +12,9 @@ QString GetUserDataFolder();
 // "ListFiles/" and "Bookmark/" inside the data folder (created on first use).
 QString GetListFilesFolder();
 QString GetBookmarkFolder();
+// The same folders named without creating them, for readers, which must not.
+QString UserDataFolderPath();
+QString ListFilesFolderPath();
 // Stand-in for the system's Windows folder: $XDG_CONFIG_HOME (~/.config), with "/".
 QString GetWindowsFolder();
 

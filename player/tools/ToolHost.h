@@ -108,6 +108,16 @@ public:
     // The picture's rectangle in the view panel.
     virtual QRect VideoRect() const = 0;
 
+    // ---- the media library windows ----
+    // The kind the next library window is made as: 0 library, 1 folders, 2 play list.
+    virtual int ViewerKind() const = 0;
+    // The play-list viewer's width once measured; 0 until then.
+    virtual int ListViewerWidth() const = 0;
+    virtual void SetListViewerWidth(int width) = 0;
+    // The folder viewer's row the user last chose; 0 when none.
+    virtual int RememberedFolderRow() const = 0;
+    virtual void SetRememberedFolderRow(int row) = 0;
+
     // ---- the other tool windows ----
     virtual void MiListEditClick() = 0;
     virtual void MiFileBrowserClick() = 0;
