@@ -266,11 +266,6 @@ void TZoMain::NPropertyClick() {}
 void TZoMain::MIColorClick() {}
 void TZoMain::miFolderSerchClick() {}
 
-void TZoMain::TBPowerStateClick()
-{
-    // The after-playback action and its countdown come with the power-off window.
-}
-
 void TZoMain::taTimeClick()
 {
     ShowVolumeBar();

@@ -176,7 +176,11 @@ void TZoMain::ConnectKeyItems()
     connect(ui_->TBtnShowCombo, &QToolButton::clicked, this, [this] { TBtnShowComboClick(); });
     connect(ui_->TBtnShowLibrary, &QToolButton::clicked, this, [this] { TBtnShowLibraryClick(); });
     connect(ui_->TBtnShowFolder1, &QToolButton::clicked, this, [this] { TBtnShowFolder1Click(); });
-    connect(ui_->TBPowerState, &QToolButton::clicked, this, [this] { TBPowerStateClick(); });
+    connect(ui_->TBPowerState, &QToolButton::clicked, this, [this](bool checked) {
+        // The handler flips the button itself: the end of a DVD title calls it without a click.
+        ui_->TBPowerState->setChecked(!checked);
+        TBPowerStateClick();
+    });
     WatchPowerButton();
     connect(CDTimer, &QTimer::timeout, this, [this] { CDTimerTimer(); });
     ConnectDvdMenus();

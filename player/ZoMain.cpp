@@ -308,7 +308,8 @@ void TZoMain::WndProc(TMessage& message)
         break;
     case WM_POWERBROADCAST:
         if (message.WParam == PBT_APMQUERYSUSPEND) {
-            if (EndingWindow) {
+            // The countdown asked for this sleep, or is about to: the player ends.
+            if (EndingWindow && countdownActive_) {
                 close();
             } else if (graph_ || cdPlayer_ || RealControl) {
                 if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);

@@ -498,6 +498,7 @@ public:
     void SetAddingItems(bool adding) override { addingItems_ = adding; }
     bool ScanGoesOn() const override;    // miFolderSerch's Tag: a folder scan goes on while set
     void SetScanGoesOn(bool on) override;   // cleared by Stop: the scan ends at its next entry
+    void SetCountdownActive(bool active) override { countdownActive_ = active; }
     bool CalledByKey() const override { return KeyLatch != 0; }
     void SetKeepInBackground(bool on) override { keepInBackground_ = on; }
     QWidget* HostWindow() override { return this; }
@@ -680,6 +681,11 @@ private:
     // TBPowerStateMouseMove.
     void WatchPowerButton();
     bool PowerButtonEvent(QObject* watched, QEvent* e);
+    // The power button's hint: the action PowerState names (ZoPowerButton.cpp).
+    void UpdatePowerCaption();
+    // The items end and the after-playback action is on: the countdown, or
+    // with PowerState 1 the window closes.
+    void StartAfterPlaybackAction();
     // The next section of the chain plays (ZoBookmarks.cpp).
     void ChainNextDvdSection();
     void OnDvdDomainChange(long domain);
