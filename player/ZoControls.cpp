@@ -167,6 +167,7 @@ void TZoMain::ConnectKeyItems()
         {ui_->MiShowLibrary, &TZoMain::MiShowLibraryClick},
         {ui_->N24, &TZoMain::N24Click},
         {ui_->miFolderSerch, &TZoMain::miFolderSerchClick},
+        {ui_->InputURL1, &TZoMain::InputURL1Click},
         {ui_->miOnePlay, &TZoMain::miOnePlayClick},
         {ui_->miConnectCDDB, &TZoMain::miConnectCDDBClick},
         {ui_->miSaveToCDIni, &TZoMain::miSaveToCDIniClick},

@@ -406,6 +406,7 @@ private:
     void NLoopClick();
     void TBPowerStateClick();
     void miFolderSerchClick();
+    void InputURL1Click();
     void BtnListMouseUp();
     void TBtnShowFolder1MouseUp();
     void TBtnShowLibraryMouseUp();
