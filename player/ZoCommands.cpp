@@ -262,7 +262,6 @@ void TZoMain::TBtnShowLibraryMouseUp()
 // The list editor in its folder-library (2) and library (1) modes comes with the tool windows.
 void TZoMain::MiShowLibraryClick() {}
 void TZoMain::N24Click() {}
-void TZoMain::NPropertyClick() {}
 void TZoMain::MIColorClick() {}
 void TZoMain::miFolderSerchClick() {}
 

@@ -3,8 +3,15 @@
 #include "player/ZoMain.h"
 
 #include "player/tools/TDlgInputURL.h"
+#include "player/tools/TOKBottomDlg.h"
 
 #include <QLineEdit>
+
+void TZoMain::NPropertyClick()
+{
+    TOKBottomDlg dialog(this);
+    dialog.exec();
+}
 
 void TZoMain::InputURL1Click()
 {
