@@ -263,7 +263,6 @@ void TZoMain::TBtnShowLibraryMouseUp()
 void TZoMain::MiShowLibraryClick() {}
 void TZoMain::N24Click() {}
 void TZoMain::MIColorClick() {}
-void TZoMain::miFolderSerchClick() {}
 
 void TZoMain::taTimeClick()
 {
