@@ -311,8 +311,7 @@ void TZoMain::WndProc(TMessage& message)
         break;
     case WM_POWERBROADCAST:
         if (message.WParam == PBT_APMQUERYSUSPEND) {
-            // The countdown asked for this sleep, or is about to: the player ends.
-            if (EndingWindow && countdownActive_) {
+            if (EndingWindow) {
                 close();
             } else if (graph_ || cdPlayer_ || RealControl) {
                 if (settings_.ResumeFile || settings_.OpenSpecificFile) SaveLastList(true);

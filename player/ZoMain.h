@@ -499,7 +499,6 @@ public:
     void SetAddingItems(bool adding) override { addingItems_ = adding; }
     bool ScanGoesOn() const override;    // miFolderSerch's Tag: a folder scan goes on while set
     void SetScanGoesOn(bool on) override;   // cleared by Stop: the scan ends at its next entry
-    void SetCountdownActive(bool active) override { countdownActive_ = active; }
     bool CalledByKey() const override { return KeyLatch != 0; }
     void SetKeepInBackground(bool on) override { keepInBackground_ = on; }
     QWidget* HostWindow() override { return this; }

@@ -53,7 +53,6 @@ void TZoMain::StartAfterPlaybackAction()
     if (EndingWindow) return;
     auto* countdown = new TEndingForm(*this, this);
     EndingWindow = countdown;
-    countdownActive_ = true;
     countdown->show();
 }
 

@@ -178,7 +178,6 @@ struct TZoMainState {
     THeldButtons heldButtons_;        // a held button is the window's held mouse button
     bool endDeferred_ = false;        // the end of media waits for the held button's release
     bool dialogOpen_ = false;
-    bool countdownActive_ = false;    // the countdown window counts or has asked for the power action
     bool keepInBackground_ = false;
     bool repaintAtNextPress_ = false;
     bool inCannotPlay_ = false;

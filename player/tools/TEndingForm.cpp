@@ -75,7 +75,8 @@ void TEndingForm::FormKeyDown() { close(); }
 void TEndingForm::FormClose()
 {
     Timer1->stop();
-    host_.SetCountdownActive(false);
+    // The main window's EndingWindow is its mark of a running countdown:
+    // the notice clears it and deletes this window.
     host_.PostToolNotice(ToolNotice::CountdownClosed, 0);
 }
 

@@ -91,8 +91,6 @@ public:
     // A folder search goes on while set; its window's stop button clears it.
     virtual bool ScanGoesOn() const = 0;
     virtual void SetScanGoesOn(bool on) = 0;
-    // The countdown after playback runs; its window clears it as it closes.
-    virtual void SetCountdownActive(bool active) = 0;
     // The command running now came from a key (a held key must not repeat it).
     virtual bool CalledByKey() const = 0;
     // The next entry opens without bringing the main window forward.
