@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -46,6 +47,9 @@ void TZoMain::ConnectHandlers()
                        static_cast<QWidget*>(ui_->TBtnShowLibrary)})
         w->installEventFilter(this);
     connect(ui_->BtnOpen, &QToolButton::clicked, this, [this] { BtnOpenClick(); });
+    // The other ways to open (an address, a folder search) on the open button's right click.
+    ui_->BtnOpen->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui_->BtnOpen, &QWidget::customContextMenuRequested, this, [this] { ui_->PmOpen->popup(QCursor::pos()); });
     connect(ui_->BtnStart, &QToolButton::clicked, this, [this] { BtnStartClick(); });
     connect(ui_->BtnStop, &QToolButton::clicked, this, [this] { BtnStopClick(); });
     connect(ui_->TBtnNextTrack, &QToolButton::clicked, this, [this] { TBtnNextTrackClick(); });

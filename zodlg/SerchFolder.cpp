@@ -69,11 +69,13 @@ ZODLG_API int GetSerchFolder(char* buffer)
 
     // The caller's folder is selected; the home folder otherwise.
     const QString initial = QString::fromUtf8(buffer);
-    const QModelIndex start = model.index(initial.isEmpty() || !QDir(initial).exists() ? QDir::homePath() : initial);
-    if (start.isValid()) {
-        tree->setCurrentIndex(start);
-        tree->scrollTo(start);
-    }
+    const QString startPath = initial.isEmpty() || !QDir(initial).exists() ? QDir::homePath() : initial;
+    tree->setCurrentIndex(model.index(startPath));
+    // The folders above it arrive one by one: it is brought into view as they do.
+    QObject::connect(&model, &QFileSystemModel::directoryLoaded, &dialog, [&model, tree, startPath] {
+        const QModelIndex start = model.index(startPath);
+        if (tree->currentIndex() == start) tree->scrollTo(start, QAbstractItemView::PositionAtCenter);
+    });
 
     const bool chosen = dialog.exec() == QDialog::Accepted;
     const QString path = chosen ? model.filePath(tree->currentIndex()) : QString();
