@@ -48,8 +48,6 @@ QString ReadWholeString(HKEY key, const char* name)
 
 }  // namespace
 
-const char* TSearchKinds::ValueName(Kind kind) { return kKinds[kind].value; }
-
 TSearchKinds TSearchKinds::Load()
 {
     TSearchKinds kinds;

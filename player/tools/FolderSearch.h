@@ -22,8 +22,6 @@ struct TSearchKinds {
     static TSearchKinds Load();
     // Writes them (Main opened, never created); false when it cannot be written.
     bool Save() const;
-    // The value name of each kind.
-    static const char* ValueName(Kind kind);
     bool AnyOn() const;
     // Whether a chosen kind takes `extension` (lower case, no period).
     bool Takes(const QString& extension) const;

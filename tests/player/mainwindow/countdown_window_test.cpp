@@ -54,6 +54,9 @@ protected:
     {
         WindowTest::SetUp();
         power::SetActionsForTest(&power);
+        // The pointer decides here, not a desktop's idle time.
+        qunsetenv("WAYLAND_DISPLAY");
+        qunsetenv("XDG_SESSION_TYPE");
         QCursor::setPos(40, 40);
     }
     void TearDown() override
