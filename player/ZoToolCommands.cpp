@@ -11,8 +11,8 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
 #include <climits>
-#include <memory>
 
 void TZoMain::NPropertyClick()
 {
@@ -89,7 +89,8 @@ void TZoMain::miFolderSerchClick()
     }
     SetScanGoesOn(false);
     addingItems_ = false;
-    if (nothingPlays && playList_.Count() > firstNew) {
+    // Not for a window that closed meanwhile (its closing stopped the search).
+    if (nothingPlays && playList_.Count() > firstNew && isVisible()) {
         playList_.SetListIndex(firstNew);
         PlayListItem(false, false);
     }
