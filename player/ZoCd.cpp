@@ -51,6 +51,8 @@ public:
 
     bool PowerActionWaiting() const override { return w_.ui_->TBPowerState->isChecked(); }
 
+    void StartPowerAction() override { w_.StartAfterPlaybackAction(); }
+
     int ShownPlayState() const override { return w_.playState_; }
 
     void ShowPlayState(int state) override { w_.SetPlayState(state); }

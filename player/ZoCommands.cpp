@@ -282,14 +282,7 @@ void TZoMain::TBtnShowLibraryMouseUp()
 // The list editor in its folder-library (2) and library (1) modes comes with the tool windows.
 void TZoMain::MiShowLibraryClick() {}
 void TZoMain::N24Click() {}
-void TZoMain::NPropertyClick() {}
 void TZoMain::MIColorClick() {}
-void TZoMain::miFolderSerchClick() {}
-
-void TZoMain::TBPowerStateClick()
-{
-    // The after-playback action and its countdown come with the power-off window.
-}
 
 void TZoMain::taTimeClick()
 {

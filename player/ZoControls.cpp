@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -46,6 +47,9 @@ void TZoMain::ConnectHandlers()
                        static_cast<QWidget*>(ui_->TBtnShowLibrary)})
         w->installEventFilter(this);
     connect(ui_->BtnOpen, &QToolButton::clicked, this, [this] { BtnOpenClick(); });
+    // The other ways to open (an address, a folder search) on the open button's right click.
+    ui_->BtnOpen->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui_->BtnOpen, &QWidget::customContextMenuRequested, this, [this] { ui_->PmOpen->popup(QCursor::pos()); });
     connect(ui_->BtnStart, &QToolButton::clicked, this, [this] { BtnStartClick(); });
     connect(ui_->BtnStop, &QToolButton::clicked, this, [this] { BtnStopClick(); });
     connect(ui_->TBtnNextTrack, &QToolButton::clicked, this, [this] { TBtnNextTrackClick(); });
@@ -167,6 +171,7 @@ void TZoMain::ConnectKeyItems()
         {ui_->MiShowLibrary, &TZoMain::MiShowLibraryClick},
         {ui_->N24, &TZoMain::N24Click},
         {ui_->miFolderSerch, &TZoMain::miFolderSerchClick},
+        {ui_->InputURL1, &TZoMain::InputURL1Click},
         {ui_->miOnePlay, &TZoMain::miOnePlayClick},
         {ui_->miConnectCDDB, &TZoMain::miConnectCDDBClick},
         {ui_->miSaveToCDIni, &TZoMain::miSaveToCDIniClick},
@@ -176,7 +181,11 @@ void TZoMain::ConnectKeyItems()
     connect(ui_->TBtnShowCombo, &QToolButton::clicked, this, [this] { TBtnShowComboClick(); });
     connect(ui_->TBtnShowLibrary, &QToolButton::clicked, this, [this] { TBtnShowLibraryClick(); });
     connect(ui_->TBtnShowFolder1, &QToolButton::clicked, this, [this] { TBtnShowFolder1Click(); });
-    connect(ui_->TBPowerState, &QToolButton::clicked, this, [this] { TBPowerStateClick(); });
+    connect(ui_->TBPowerState, &QToolButton::clicked, this, [this](bool checked) {
+        // The handler flips the button itself: the end of a DVD title calls it without a click.
+        ui_->TBPowerState->setChecked(!checked);
+        TBPowerStateClick();
+    });
     WatchPowerButton();
     connect(CDTimer, &QTimer::timeout, this, [this] { CDTimerTimer(); });
     ConnectDvdMenus();

@@ -174,6 +174,10 @@ void TZoMain::StartDvd()
     ui_->BtnStepFrame->setToolTip(QStringLiteral("コマ送り"));
     ui_->TBPowerState->setDown(false);
     setWindowTitle(QStringLiteral("Zoravel DVD"));
+    // The disc starts with the after-playback action off; the files' flag waits.
+    if (!dvd_.Mode) settings_.PowerControl = ui_->TBPowerState->isChecked();
+    ui_->TBPowerState->setChecked(false);
+    UpdatePowerCaption();
     dvd_.Mode = true;
     // A sound's title and artist texts lie on the view panel; over a window
     // sink's window they would stand as blank bands across the disc's picture.

@@ -418,6 +418,7 @@ void TZoMain::DVDTimerTimer()
     if (bar->maximum() <= 60 || bar->maximum() - 2 >= bar->value()) return;
     dvd_.EndActionStarted = true;
     TBPowerStateClick();
+    StartAfterPlaybackAction();
 }
 
 void TZoMain::TBPowerStateMouseMove(int x, int y)

@@ -4,11 +4,13 @@
 #include "player/ZoMain.h"
 
 #include "platform/paths/paths.h"
+#include "player/tools/TDlgSerch.h"
 #include "player/units/Folderscan.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -251,7 +253,13 @@ void TZoMain::TakePaths(const QStringList& paths, const TPathIntake& how)
 
 void TZoMain::AddArgument(const QString& path, int index, bool showSearchWindow)
 {
-    Q_UNUSED(showSearchWindow);
+    // A folder's whole tree may take a while: the search window shows after
+    // 1.5 seconds and its "中止" ends the scan.
+    auto addFolder = [this, showSearchWindow](const QString& folder) {
+        std::unique_ptr<TDlgSerch> progress;
+        if (showSearchWindow) progress = std::make_unique<TDlgSerch>(*this, this);
+        AddFolder(folder);
+    };
     auto addFile = [this, index](const QString& file) {
         if (index == 1 && openedPath_.isEmpty()) openedPath_ = file;
         AddPathOrPlayList(file);
@@ -264,12 +272,12 @@ void TZoMain::AddArgument(const QString& path, int index, bool showSearchWindow)
         QString target;
         if (!ResolveShortcut(path, &target)) return;
         if (IsExistingFolder(target))
-            AddFolder(target);
+            addFolder(target);
         else if (IsExistingFile(target))
             addFile(target);
         return;
     }
-    if (IsExistingFolder(path)) AddFolder(path);
+    if (IsExistingFolder(path)) addFolder(path);
 }
 
 void TZoMain::AddFolder(const QString& folder)

@@ -186,6 +186,9 @@ void TZoMain::FormDestroy()
 void TZoMain::FormClose()
 {
     if (fullScreen_) LeaveFullScreen();
+    // A folder search or an intake that runs the event loop ends at its next
+    // entry: nothing may go on adding to a window that is going.
+    SetScanGoesOn(false);
 }
 
 void TZoMain::closeEvent(QCloseEvent* e)

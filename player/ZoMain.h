@@ -406,6 +406,7 @@ private:
     void NLoopClick();
     void TBPowerStateClick();
     void miFolderSerchClick();
+    void InputURL1Click();
     void BtnListMouseUp();
     void TBtnShowFolder1MouseUp();
     void TBtnShowLibraryMouseUp();
@@ -691,6 +692,11 @@ private:
     // TBPowerStateMouseMove.
     void WatchPowerButton();
     bool PowerButtonEvent(QObject* watched, QEvent* e);
+    // The power button's hint: the action PowerState names (ZoPowerButton.cpp).
+    void UpdatePowerCaption();
+    // The items end and the after-playback action is on: the countdown, or
+    // with PowerState 1 the window closes.
+    void StartAfterPlaybackAction();
     // The next section of the chain plays (ZoBookmarks.cpp).
     void ChainNextDvdSection();
     void OnDvdDomainChange(long domain);

@@ -258,6 +258,8 @@ void TZoMain::UpdateControlsForMedia(bool resetWindow)
         ui_->TBtnNextTrack->setToolTip(QStringLiteral("次のファイル"));
         ui_->TBtnPreviousTrack->setToolTip(QStringLiteral("前のファイル"));
         ui_->BtnStepFrame->setToolTip(QStringLiteral("コマ送り/コマ戻し"));
+        ui_->TBPowerState->setChecked(settings_.PowerControl);
+        UpdatePowerCaption();
     }
     setWindowTitle(QStringLiteral("Zoravel"));
     ClearPlayList();
@@ -288,8 +290,8 @@ void TZoMain::HandleEndOfMedia()
         RealControl->DoStop();
         ShowPosition(0);
     }
-    // The after-playback power action follows once its window exists.
     SetPlayState(psStopped);
+    if (ui_->TBPowerState->isChecked()) StartAfterPlaybackAction();
 }
 
 void TZoMain::BtnOpenClick()

@@ -24,6 +24,7 @@ void TZoMain::ApplySettingsToControls()
     ui_->NDVDForeground->setChecked(settings_.AlwaysOnTop);
     ui_->TBPowerState->setVisible(settings_.ShowPowerState);
     ui_->TBPowerState->setChecked(settings_.PowerControl);
+    UpdatePowerCaption();
     ui_->TBtnShowFolder1->setVisible(settings_.UseViewer);
     ui_->TBtnShowLibrary->setVisible(settings_.UseViewer);
     SetTag(ui_->TrackBarVolume, static_cast<int>(std::min<DWORD>(settings_.Volume, 100)));
@@ -48,7 +49,8 @@ void TZoMain::ReadControlsIntoSettings()
     settings_.KeepSize = ui_->miKeepSize->isChecked();
     settings_.AdjustWindowSize = ui_->miWindowFix->isChecked();
     settings_.AlwaysOnTop = ui_->PMForeground->isChecked();
-    settings_.PowerControl = ui_->TBPowerState->isChecked();
+    // In DVD mode the button holds the disc's flag; the files' waits in the settings.
+    if (!dvd_.Mode) settings_.PowerControl = ui_->TBPowerState->isChecked();
     settings_.Volume = static_cast<DWORD>(std::max(0, VolumeBarValue()));
     settings_.AspectRatio = static_cast<DWORD>(Tag(ui_->miAspectRatio));
     const QPoint p = pos();

@@ -20,7 +20,7 @@ packages=(
 for arg in "$@"; do
   case "$arg" in
     --test|--bench|--sanitize)
-      packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps)
+      packages+=(libgtest-dev libgmock-dev libbenchmark-dev ffmpeg dvdauthor xvfb xauth gstreamer1.0-plugins-base-apps python3-dbusmock)
       ;;&
     --bench)
       packages+=(mpv)

@@ -54,8 +54,11 @@ ZODLG_API void ShowDecoderDlg(uint8_t firstFamily);
 ZODLG_API void ShowSonicDecoderDlg(void);
 // true when the dialog was closed with OK.
 ZODLG_API bool ShowExtDlg(void);
-// -1 when cancelled, else a code of the two search check boxes; the chosen
-// folder is written to buffer.
+// The folder chooser of the folder search. buffer holds PATH_MAX bytes; a
+// folder in it is selected when the chooser opens. -1 when cancelled (or
+// without widgets to ask with; the buffer stays), else the chosen folder is
+// written to buffer and the code tells the two boxes: 0 both checked, 1
+// only "サブフォルダも検索", 2 only "検索設定に従う", 3 neither.
 ZODLG_API int GetSerchFolder(char* buffer);
 ZODLG_API void ShowCDDBDlg(void);
 ZODLG_API void ShowParentalCtlDlg(void);

@@ -455,7 +455,7 @@ void CCDPlay::OnTrackEnd()
     suppressNotify = true;
     host_.SetCdTimer(false);
     if (device_ && device_->Stop()) host_.ShowPlayState(psStopped);
-    // The after-playback power action starts here once its window exists.
+    if (host_.PowerActionWaiting()) host_.StartPowerAction();
 }
 
 bool CCDPlay::ApplyOnePlay()

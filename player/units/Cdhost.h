@@ -44,6 +44,8 @@ public:
     virtual bool LoopOn() const = 0;
     // An after-playback power action waits for the end.
     virtual bool PowerActionWaiting() const = 0;
+    // The disc has ended with that action waiting: it starts.
+    virtual void StartPowerAction() = 0;
 
     // ---- the transport's display ----
     // psStopped, psPaused, psPlaying as the window shows them.

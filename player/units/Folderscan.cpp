@@ -146,6 +146,28 @@ QStringList ScanFolder(const QString& folder, const std::function<bool()>& keepG
     return result;
 }
 
+QStringList FolderFileNames(const QString& folder)
+{
+    QStringList names;
+    const QByteArray encodedFolder = QFile::encodeName(WithoutSlash(folder));
+    DIR* dir = opendir(encodedFolder.constData());
+    if (!dir) return names;
+    std::vector<Entry> entries;
+    while (const dirent* e = readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        entries.push_back({QByteArray(e->d_name), e->d_type});
+    }
+    closedir(dir);
+    SortByName(&entries);
+    names.reserve(static_cast<qsizetype>(entries.size()));
+    for (const Entry& entry : entries) {
+        FolderId id;
+        if (IsFolderEntry(JoinEncoded(encodedFolder, entry.name.constData()), entry.type, &id)) continue;
+        names.append(QFile::decodeName(entry.name));
+    }
+    return names;
+}
+
 QStringList FolderMediaFiles(const QString& path, bool isFolder, const QString& extensionList)
 {
     QStringList result;

@@ -25,6 +25,11 @@ QStringList ScanFolder(const QString& folder, const std::function<bool()>& keepG
 // taken as its target when that is an existing file.
 QStringList FolderMediaFiles(const QString& path, bool isFolder, const QString& extensionList);
 
+// The names of the entries of one folder that are not folders (links
+// followed), in name order as ScanFolder's sub-folders; empty when the
+// folder cannot be read.
+QStringList FolderFileNames(const QString& folder);
+
 // The extensions of an `Extension` text: "*" and ";" removed, a leading "."
 // removed, the rest split at ".". "*.avi;*.mpg" gives avi, mpg.
 QStringList ParseExtensionList(const QString& extensionList);

@@ -34,6 +34,7 @@ public:
     bool ShuffleOn() const override { return false; }
     bool LoopOn() const override { return false; }
     bool PowerActionWaiting() const override { return false; }
+    void StartPowerAction() override {}
     int ShownPlayState() const override { return state; }
     void ShowPlayState(int s) override { state = s; }
     void MarkAudioOnly() override {}
