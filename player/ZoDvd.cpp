@@ -406,7 +406,8 @@ void TZoMain::DvdSkipStep(bool forward)
     const auto target = transport::DvdSkipTime({now.hours, now.minutes, now.seconds, 1}, SkipLength(), forward,
                                                bar->maximum());
     if (!target) return;
-    if (playState_ == psStopped && FAILED(navigator->Run())) return;
+    // Stopped and paused alike hold the pipeline still; the skip plays.
+    if ((playState_ == psStopped || playState_ == psPaused) && FAILED(navigator->Run())) return;
     const dvd::HmsfTime time{BYTE(target->hours), BYTE(target->minutes), BYTE(target->seconds), 1};
     if (SUCCEEDED(navigator->PlayAtTime(time, kCommandFlags))) SetPlayState(psPlaying);
 }

@@ -101,6 +101,7 @@ public:
     HRESULT SelectKaraokeAudioPresentationMode(ULONG mode) override;
     HRESULT SetOption(Option option, bool on) override;
     HRESULT SelectParentalLevel(ULONG level) override;
+    HRESULT SelectParentalCountry(const BYTE country[2]) override;
     HRESULT AcceptParentalLevelChange(bool accept) override;
     HRESULT SelectDefaultAudioLanguage(DWORD lcid) override;
     HRESULT SelectDefaultSubpictureLanguage(DWORD lcid) override;

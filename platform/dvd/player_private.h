@@ -125,6 +125,10 @@ public:
     gint chapterFormat = GST_FORMAT_UNDEFINED;
     double fps = 30.0;
     bool audioDuringFastPlay = false;
+    // The menu language chosen (ISO 639-1; empty: the user's own), and
+    // whether the source has opened the disc. Under `mutex`.
+    QString menuLanguage;
+    bool sourceStarted = false;
     long volumeDb = 0;
     media::ColorValues colors;
     // Handed out by GetPictureControls; detached when the player goes.
@@ -135,6 +139,16 @@ public:
 
     mutable std::mutex mutex;
     Observed o;
+    // Parental control, under `mutex`. rsndvdbin has no parental level of
+    // its own: a title whose set needs a higher level than the one set is
+    // held (the pipeline paused) until the user's answer.
+    struct Parental {
+        ULONG level = 0;              // 1 to 8; 0: no limit
+        std::uint16_t country = 0;    // 0: the disc's first country
+        bool notify = false;          // ask (EC_DVD_PARENTAL_LEVEL_CHANGE) rather than refuse
+        int heldTitle = 0;            // waiting for AcceptParentalLevelChange
+        int admittedTitle = 0;        // the last title the user let play
+    } parental;
 
     // Command thread.
     std::thread worker;
@@ -155,6 +169,7 @@ public:
     bool StopWorker();
 
     // ---- commands (command thread; player_thread.cpp) ----
+    bool SetState(GstState state);
     bool SeekTo(gint format, gint64 value);
     void StreamTimeRestarts();
     bool SendNavigation(GstEvent* event);
@@ -185,6 +200,7 @@ public:
     GstPadProbeReturn SourceData(GstPad* pad, GstPadProbeInfo* info);
     void NavPack(const guint8* sector);
     void Still(bool on);
+    void CheckParentalLevel(int title);
     void LangCodes(const GstStructure* s);
     GstEvent* AudioTrack(const GstStructure* s);
     GstEvent* MakeAudioEvent() const;
@@ -194,7 +210,8 @@ public:
     void TellOverlayNow(const GstStructure* choice);
     GstPad* OverlaySubpicturePad();
     void OnBus(GstMessage* message);
-    static long ErrorKind(const GError* error);
+    long ErrorKind(const GError* error);
+    int scrambled = -1;   // unknown until the disc's first read error
 
     // ---- building and tearing down (player_pipeline.cpp) ----
     bool FindSource();
