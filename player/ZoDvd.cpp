@@ -233,8 +233,7 @@ void TZoMain::ReadDvdVideoAttributes()
 {
     dvd::Navigator* navigator = DvdControl();
     if (!navigator) return;
-    // The pipeline has no Line 21 decoder: no closed captions to offer.
-    SetTag(ui_->NClosedCaption, 0);
+    SetTag(ui_->NClosedCaption, DvdDecodesCaptions() ? 1 : 0);
     const long oldWidth = item_.VideoWidth, oldHeight = item_.VideoHeight;
     dvd::VideoAttributes attributes;
     // Unreadable attributes or a shapeless picture keep the last size.
@@ -289,6 +288,7 @@ void TZoMain::ClearDvdState()
     KillTimer(kDvdSeekTimer);
     positionTimers_.Dvd = false;
     DVDTimer->stop();
+    if (captionLabel_) captionLabel_->hide();
     TDvdState cleared;
     cleared.Requested = dvd_.Requested;
     // UpdateControlsForMedia leaves the DVD mode: it tests the flag.

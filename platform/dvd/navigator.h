@@ -55,6 +55,9 @@ constexpr long EC_DVD_CMD_START = 0x116;                // command id
 constexpr long EC_DVD_CMD_END = 0x117;                  // command id, result
 constexpr long EC_DVD_DISC_EJECTED = 0x118;
 constexpr long EC_DVD_CURRENT_HMSF_TIME = 0x11A;        // packed HmsfTime, flags
+// The layer's own: the closed caption on the screen changed (its text:
+// DvdPlayer::CaptionText).
+constexpr long EC_DVD_CAPTION_CHANGE = 0x1C0;
 
 // Error kinds of EC_DVD_ERROR and warnings of EC_DVD_WARNING.
 constexpr long DVD_ERROR_Unexpected = 1;

@@ -75,6 +75,10 @@ public:
     quint64 FramesShown() const;
     QImage CurrentImage() const;
     const DiscInfo& Disc() const;
+    // Closed captions: whether the pipeline decodes them (the manual build),
+    // and the caption on the screen now, rows joined by line breaks.
+    bool DecodesCaptions() const;
+    QString CaptionText() const;
 
     // ---- Navigator ----
     HRESULT Run() override;

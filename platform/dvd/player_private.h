@@ -8,6 +8,7 @@
 // those marked "Under `mutex`" are called with `mutex` held.
 #pragma once
 
+#include "platform/dvd/captions.h"
 #include "platform/dvd/karaoke.h"
 #include "platform/dvd/player.h"
 #include "platform/media/bus.h"
@@ -112,6 +113,11 @@ public:
     GstElement* spu = nullptr;        // identity
     GstElement* volume = nullptr;     // identity; null in the automatic build
     std::unique_ptr<KaraokeMixer> karaoke;   // on the audio chain's audiomixmatrix
+    // The captions of the pictures entering the subpicture mixer, a frame
+    // before they show; their text under `mutex`.
+    CaptionDecoder captions;
+    QString captionText;
+    std::atomic<bool> captionsSought{false};   // a seek: the decoder starts afresh
     bool automatic = false;
     std::unique_ptr<media::VideoOutput> video;
     std::unique_ptr<media::AudioOutput> audio;
@@ -196,6 +202,8 @@ public:
     static GstPadProbeReturn OnVideoOutput(GstPad* pad, GstPadProbeInfo* info, gpointer data);
     void VideoOutputData(GstPad* pad, GstPadProbeInfo* info);
     static void WatchVideoOutput(GstPad* pad, PlayerPrivate* d);
+    static GstPadProbeReturn OnMixerInput(GstPad* pad, GstPadProbeInfo* info, gpointer data);
+    void MixerInputData(GstPadProbeInfo* info);
     static GstPadProbeReturn OnSourcePad(GstPad* pad, GstPadProbeInfo* info, gpointer data);
     GstPadProbeReturn SourceData(GstPad* pad, GstPadProbeInfo* info);
     void NavPack(const guint8* sector);

@@ -164,10 +164,19 @@ bool PlayerPrivate::SeekTo(gint format, gint64 value)
 // After a flushing seek the stream's time is the title's own again. The
 // flush reaches the video output's probe only after its queues, while
 // the next poll (on this thread) already reads the new position.
+// A seek also clears the caption on the screen at once, paused or not; the
+// decoder starts afresh with the next picture (on its streaming thread).
 void PlayerPrivate::StreamTimeRestarts()
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    o.StreamTimeRestarts();
+    bool captionGone;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        o.StreamTimeRestarts();
+        captionGone = !captionText.isEmpty();
+        captionText.clear();
+    }
+    captionsSought = true;
+    if (captionGone) Push(EC_DVD_CAPTION_CHANGE);
 }
 
 bool PlayerPrivate::SendNavigation(GstEvent* event)

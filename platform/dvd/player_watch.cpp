@@ -84,6 +84,30 @@ void PlayerPrivate::WatchVideoOutput(GstPad* pad, PlayerPrivate* d)
                       OnVideoOutput, d, nullptr);
 }
 
+// The pictures entering the subpicture mixer: their captions.
+GstPadProbeReturn PlayerPrivate::OnMixerInput(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    static_cast<PlayerPrivate*>(data)->MixerInputData(info);
+    return GST_PAD_PROBE_OK;
+}
+
+void PlayerPrivate::MixerInputData(GstPadProbeInfo* info)
+{
+    // A seek cleared the caption shown; one half loaded goes too.
+    bool changed = captionsSought.exchange(false) && captions.Reset();
+    GstVideoCaptionMeta* meta = gst_buffer_get_video_caption_meta(GST_PAD_PROBE_INFO_BUFFER(info));
+    if (meta && meta->caption_type == GST_VIDEO_CAPTION_TYPE_CEA708_RAW)
+        changed = captions.Feed(meta->data, meta->size, true) || changed;
+    else if (meta && meta->caption_type == GST_VIDEO_CAPTION_TYPE_CEA608_RAW)
+        changed = captions.Feed(meta->data, meta->size, false) || changed;
+    if (!changed) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        captionText = captions.Text();
+    }
+    Push(EC_DVD_CAPTION_CHANGE);
+}
+
 GstPadProbeReturn PlayerPrivate::OnSourcePad(GstPad* pad, GstPadProbeInfo* info, gpointer data)
 {
     return static_cast<PlayerPrivate*>(data)->SourceData(pad, info);

@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QSlider>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -217,6 +219,47 @@ TEST_F(DvdDiscs, TheMenuShowsInTheLanguageChosen)
         Close();
         EXPECT_EQ(qgetenv("LANGUAGE"), languages);
     }
+}
+
+// The disc's caption "HELLO" shows from 0.5 s to 7 s: over the picture's
+// foot, or in its lower right quarter; it goes when switched off, and a
+// seek clears it.
+TEST_F(DvdDiscs, ClosedCaptionsShowOverThePictureUntilSwitchedOffOrSought)
+{
+    MW_REQUIRE_FIXTURES();
+    SetMainDword("DVDRenderer", 2);
+    SetMainDword("SkipLength", 3);
+    ASSERT_TRUE(Start("dvd_captions")) << messageBoxes;
+    ui()->MiCcOn->trigger();
+    ASSERT_TRUE(ui()->MiCcOn->isChecked());
+    QLabel* label = nullptr;
+    const auto shown = [&] {
+        label = w->findChild<QLabel*>(QStringLiteral("CaptionLabel"));
+        return label && label->isVisible() && label->text() == QLatin1String("HELLO");
+    };
+    ASSERT_TRUE(testutil::WaitUntil(shown, 10000));
+    const QRect video = w->VideoRect();
+    EXPECT_TRUE(video.contains(label->geometry())) << video.width() << "x" << video.height();
+    EXPECT_GT(label->geometry().top(), video.center().y());
+    EXPECT_NEAR(label->geometry().center().x(), video.center().x(), 2);
+    ui()->MiCcRightBottom->trigger();
+    EXPECT_GE(label->geometry().left(), video.center().x());
+    EXPECT_GE(label->geometry().top(), video.top() + video.height() * 55 / 100);
+
+    ui()->MiCcOn->trigger();
+    EXPECT_FALSE(label->isVisible());
+    ui()->MiCcOn->trigger();
+    EXPECT_TRUE(shown());
+
+    // Three seconds on, still before the caption's end: the seek clears it.
+    // (The skip counts from the time the window shows, whole seconds.)
+    ASSERT_TRUE(WaitShown(1.0, 3.5));
+    ASSERT_TRUE(testutil::WaitUntil([&] { return ui()->TrackBarForSeek->maximum() > 0; })) << Shown();
+    const double before = Shown();
+    Click(ui()->BtnSkip);
+    EXPECT_TRUE(testutil::WaitUntil([&] { return !label->isVisible(); }, 3000))
+        << before << " -> " << Shown() << " " << label->text().toStdString();
+    EXPECT_LT(Shown(), 6.8);
 }
 
 }  // namespace
