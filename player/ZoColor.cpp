@@ -72,6 +72,11 @@ bool TZoMain::HasColorControl()
     return false;
 }
 
+bool TZoMain::LoadVmr9Color()
+{
+    return vmr9Mixer_ && vmr9Mixer_->LoadSettings(QString::fromLatin1(kColorVmr9Key));
+}
+
 bool TZoMain::LoadOverlayColor()
 {
     if (vmr9Mixer_) return false;
@@ -125,7 +130,7 @@ void TZoMain::UpdateColorMenus(bool dvd)
     if (!HasColorControl()) return;
     colorItem->setVisible(true);
     colorItem->setEnabled(true);
-    if (settings_.UseColorCtrl && vmr9Mixer_) vmr9Mixer_->LoadSettings(QString::fromLatin1(kColorVmr9Key));
+    if (settings_.UseColorCtrl) LoadVmr9Color();
     const int isVmr9 = vmr9Mixer_ ? 1 : 0;
     if (Tag(presets) == 0) {
         BuildColorPresetMenu();

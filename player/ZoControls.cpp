@@ -62,6 +62,11 @@ void TZoMain::ConnectHandlers()
     connect(ui_->TBtnRewind, &QToolButton::released, this, [this] { TBtnRewindMouseUp(); });
     connect(ui_->BtnSkip, &QToolButton::pressed, this, [this] { BtnSkipMouseDown(true); });
     connect(ui_->BtnSkip, &QToolButton::released, this, [this] { BtnSkipMouseUp(); });
+    // A file skips at the press and while held; a DVD once per click, and
+    // the left button's release has turned the image back to forward.
+    connect(ui_->BtnSkip, &QToolButton::clicked, this, [this] {
+        if (dvd_.Mode) BtnSkipClick();
+    });
     connect(ui_->BtnStepFrame, &QToolButton::pressed, this, [this] { BtnStepFrameMouseDown(true); });
     connect(ui_->BtnStepFrame, &QToolButton::released, this, [this] { BtnStepFrameMouseUp(); });
     connect(ui_->TrackBarForSeek, &QSlider::valueChanged, this, [this] { TrackBarForSeekChange(); });
@@ -216,10 +221,12 @@ bool TZoMain::TransportEvent(QObject* watched, QEvent* e)
     const bool press = type != QEvent::MouseButtonRelease;
     button->setDown(press);
     if (button == ui_->BtnSkip) {
-        if (press)
+        if (press) {
             BtnSkipMouseDown(false);
-        else
+        } else {
+            if (dvd_.Mode) BtnSkipClick();   // backward: the press set the image
             BtnSkipMouseUp();
+        }
     } else if (press) {
         BtnStepFrameMouseDown(false);
     } else {

@@ -237,8 +237,7 @@ void TZoMain::ReadDvdVideoAttributes()
 {
     dvd::Navigator* navigator = DvdControl();
     if (!navigator) return;
-    // The pipeline has no Line 21 decoder: no closed captions to offer.
-    SetTag(ui_->NClosedCaption, 0);
+    SetTag(ui_->NClosedCaption, DvdDecodesCaptions() ? 1 : 0);
     const long oldWidth = item_.VideoWidth, oldHeight = item_.VideoHeight;
     dvd::VideoAttributes attributes;
     // Unreadable attributes or a shapeless picture keep the last size.
@@ -293,6 +292,7 @@ void TZoMain::ClearDvdState()
     KillTimer(kDvdSeekTimer);
     positionTimers_.Dvd = false;
     DVDTimer->stop();
+    if (captionLabel_) captionLabel_->hide();
     TDvdState cleared;
     cleared.Requested = dvd_.Requested;
     // UpdateControlsForMedia leaves the DVD mode: it tests the flag.
@@ -410,7 +410,8 @@ void TZoMain::DvdSkipStep(bool forward)
     const auto target = transport::DvdSkipTime({now.hours, now.minutes, now.seconds, 1}, SkipLength(), forward,
                                                bar->maximum());
     if (!target) return;
-    if (playState_ == psStopped && FAILED(navigator->Run())) return;
+    // Stopped and paused alike hold the pipeline still; the skip plays.
+    if ((playState_ == psStopped || playState_ == psPaused) && FAILED(navigator->Run())) return;
     const dvd::HmsfTime time{BYTE(target->hours), BYTE(target->minutes), BYTE(target->seconds), 1};
     if (SUCCEEDED(navigator->PlayAtTime(time, kCommandFlags))) SetPlayState(psPlaying);
 }

@@ -154,6 +154,9 @@ void TZoMain::OnDvdEvent()
         case dvd::EC_DVD_CMD_END:
             dvd_.CommandPending = false;
             break;
+        case dvd::EC_DVD_CAPTION_CHANGE:
+            ShowDvdCaption();
+            break;
         case dvd::EC_DVD_PLAYBACK_RATE_CHANGE:
             OnDvdRateChange(long(p1));
             break;

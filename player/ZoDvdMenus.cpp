@@ -381,12 +381,6 @@ void TZoMain::NDisplaySPClick()
     if (settings_.ShowStatus) AppendOnOffText(item, true);
 }
 
-// No closed-caption decoder is in the DVD pipeline: the items have nothing
-// to switch or place, and their marks stay as they are.
-void TZoMain::MiCcOnClick() {}
-
-void TZoMain::MiCcRightBottomClick() {}
-
 void TZoMain::MenuKaraoke1Click(QAction* sender)
 {
     dvd::Navigator* n = DvdControl();

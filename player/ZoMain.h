@@ -765,6 +765,11 @@ private:
     void MenuKaraoke1Click(QAction* sender);
     void MiCcOnClick();
     void MiCcRightBottomClick();
+    // Closed captions over the picture (ZoDvdCaptions.cpp).
+    bool DvdDecodesCaptions() const;
+    void ShowDvdCaption();
+    void LayoutDvdCaption();
+    QLabel* captionLabel_ = nullptr;   // made at the first caption
     void MenuPanscanClick();
     void MiVistaClick();
     void PanOffClick();

@@ -25,7 +25,14 @@ void TZoMain::SetPlayState(int state) { ApplyPlayState(state, true); }
 
 void TZoMain::ResumePlay()
 {
-    if (graph_ && playState_ != psScan) graph_->Run();
+    // A DVD plays through its navigator, whatever graph the window holds.
+    if (playState_ != psScan) {
+        if (dvd_.Mode) {
+            if (dvd::Navigator* navigator = DvdControl()) navigator->Run();
+        } else if (graph_) {
+            graph_->Run();
+        }
+    }
     ApplyPlayState(psPlaying, false);
 }
 
@@ -392,9 +399,14 @@ void TZoMain::TBtnRewindMouseDown()
 
 void TZoMain::BtnSkipMouseDown(bool forward)
 {
-    if (heldButtons_.Repeating() || (!graph_ && !RealControl) || dvd_.Mode || item_.NoDuration ||
-        item_.StillPicture)
+    if (heldButtons_.Repeating()) return;
+    // A DVD skips once per click (BtnSkipClick), in the direction of the
+    // button that pressed it.
+    if (dvd_.Mode) {
+        SetButtonImage(ui_->BtnSkip, forward ? ToolImage::SkipForward : ToolImage::SkipBackward);
         return;
+    }
+    if ((!graph_ && !RealControl) || item_.NoDuration || item_.StillPicture) return;
     // The image tells the direction to the timer and to BtnSkipClick.
     SetButtonImage(ui_->BtnSkip, forward ? ToolImage::SkipForward : ToolImage::SkipBackward);
     (forward ? heldButtons_.SkipForward : heldButtons_.SkipBackward) = true;

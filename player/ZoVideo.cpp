@@ -52,12 +52,6 @@ void TZoMain::SetRendererAspectMode(bool keepAspect)
     LayoutVideoWindow();
 }
 
-bool TZoMain::LoadVmr9Color()
-{
-    // The painted renderer keeps no colour values of its own yet.
-    return false;
-}
-
 QPoint TZoMain::VideoPointFromClient(const QPoint& client) const
 {
     QSize picture;

@@ -130,6 +130,7 @@ void TZoMain::LayoutVideoWindow()
     videoRectTop_ = video.top();
     videoRectWidth_ = video.width();
     videoRectHeight_ = video.height();
+    if (captionLabel_ && captionLabel_->isVisible()) LayoutDvdCaption();
     if (!graph_) {
         // The RealMedia control draws its picture over its whole bounds.
         if (RealControl)

@@ -10,7 +10,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-x gstreamer1.0-gl
   gstreamer1.0-alsa gstreamer1.0-pulseaudio gstreamer1.0-tools
-  libdvdnav-dev libdvdread-dev libcdio-dev libgsf-1-dev libjpeg62-turbo-dev libicu-dev libasound2-dev
+  libdvdnav-dev libdvdread-dev libzvbi-dev libcdio-dev libgsf-1-dev libjpeg62-turbo-dev libicu-dev libasound2-dev
   fonts-noto-cjk
   desktop-file-utils shared-mime-info libglib2.0-bin
 )

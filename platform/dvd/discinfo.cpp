@@ -7,6 +7,7 @@
 #include <dvdread/ifo_read.h>
 #include <dvdread/ifo_types.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
@@ -30,6 +31,38 @@ using Reader = std::unique_ptr<dvd_reader_t, ReaderClose>;
 using Ifo = std::unique_ptr<ifo_handle_t, IfoClose>;
 
 int FromBcd(uint8_t v) { return (v >> 4) * 10 + (v & 0x0F); }
+
+std::int64_t Milliseconds(const dvd_time_t& t)
+{
+    const int fps = (t.frame_u >> 6) == 1 ? 25 : 30;
+    const std::int64_t s = FromBcd(t.hour) * 3600 + FromBcd(t.minute) * 60 + FromBcd(t.second);
+    return s * 1000 + FromBcd(t.frame_u & 0x3F) * 1000 / fps;
+}
+
+// Where each chapter of a title begins, summed from the cells before its
+// program; only the first cell of an angle block counts, as the angles
+// play side by side. Empty when a chapter lies in another program chain.
+std::vector<std::int64_t> ChapterStarts(const pgcit_t& pgcit, const ttu_t& ttu)
+{
+    std::vector<std::int64_t> starts;
+    const int pgcn = ttu.nr_of_ptts > 0 ? ttu.ptt[0].pgcn : 0;
+    if (pgcn < 1 || pgcn > pgcit.nr_of_pgci_srp) return starts;
+    const pgc_t* pgc = pgcit.pgci_srp[pgcn - 1].pgc;
+    if (!pgc || !pgc->program_map || !pgc->cell_playback) return starts;
+    for (int i = 0; i < ttu.nr_of_ptts; ++i) {
+        const int pgn = ttu.ptt[i].pgn;
+        if (ttu.ptt[i].pgcn != pgcn || pgn < 1 || pgn > pgc->nr_of_programs) return {};
+        const int firstCell = pgc->program_map[pgn - 1];
+        std::int64_t ms = 0;
+        for (int c = 1; c < firstCell && c <= pgc->nr_of_cells; ++c) {
+            const cell_playback_t& cell = pgc->cell_playback[c - 1];
+            if (cell.block_type == BLOCK_TYPE_ANGLE_BLOCK && cell.block_mode != BLOCK_MODE_FIRST_CELL) continue;
+            ms += Milliseconds(cell.playback_time);
+        }
+        starts.push_back(ms);
+    }
+    return starts;
+}
 
 HmsfTime FromDvdTime(const dvd_time_t& t)
 {
@@ -172,6 +205,22 @@ bool DiscInfo::Open(const QString& path)
         DVDISOVolumeInfo(reader.get(), volid, sizeof volid, setid, sizeof setid) == 0)
         volumeName_ = QString::fromLatin1(volid).trimmed();
 
+    parental_.clear();
+    if (vmg->ptl_mait) {
+        const ptl_mait_t& table = *vmg->ptl_mait;
+        for (int c = 0; c < table.nr_of_countries; ++c) {
+            const ptl_mait_country_t& country = table.countries[c];
+            ParentalCountry entry;
+            entry.code = country.country_code;
+            for (int v = 0; country.pf_ptl_mai && v <= table.nr_of_vtss; ++v) {
+                std::array<std::uint16_t, 8> levels{};
+                for (int l = 0; l < 8; ++l) levels[size_t(l)] = country.pf_ptl_mai[v][l];
+                entry.fields.push_back(levels);
+            }
+            parental_.push_back(std::move(entry));
+        }
+    }
+
     std::vector<Ifo> sets(vmg->vmgi_mat->vmg_nr_of_title_sets + 1);
     for (int t = 0; t < vmg->tt_srpt->nr_of_srpts; ++t) {
         const title_info_t& ti = vmg->tt_srpt->title[t];
@@ -204,12 +253,61 @@ bool DiscInfo::Open(const QString& path)
                         info.length = FromDvdTime(pgc->playback_time);
                         info.prohibited |= UopsFromUserOps(UserOpsBits(&pgc->prohibited_ops));
                     }
+                    info.chapterStartsMs = ChapterStarts(*set->vts_pgcit, ttu);
                 }
             }
         }
         titles_.push_back(std::move(info));
     }
     return true;
+}
+
+int DiscInfo::ChapterAt(ULONG title, std::int64_t ms) const
+{
+    const TitleInfo* info = Title(title);
+    if (!info || info->chapterStartsMs.empty()) return 0;
+    const auto& starts = info->chapterStartsMs;
+    const auto after = std::upper_bound(starts.begin(), starts.end(), ms);
+    return std::max(int(after - starts.begin()), 1);
+}
+
+int DiscInfo::ParentalLevelNeeded(int titleSet, std::uint16_t country) const
+{
+    if (parental_.empty()) return 0;
+    const ParentalCountry* found = country == 0 ? &parental_.front() : nullptr;
+    for (const ParentalCountry& c : parental_)
+        if (!found && c.code == country) found = &c;
+    if (!found || titleSet < 0 || size_t(titleSet) >= found->fields.size()) return 0;
+    const auto& levels = found->fields[size_t(titleSet)];
+    // A set whose fields are all zero is left out of the table: any level plays it.
+    for (int l = 0; l < 8; ++l)
+        if (levels[size_t(l)] != 0) return l + 1;
+    return 0;
+}
+
+bool DiscInfo::IsScrambled(const QString& path)
+{
+    const QByteArray local = QFile::encodeName(VolumePath(path));
+    Reader reader(DVDOpen2(nullptr, &kQuietLogger, local.constData()));
+    if (!reader) return false;
+    Ifo vmg(ifoOpen(reader.get(), 0));
+    if (!vmg || !vmg->vmgi_mat) return false;
+    // A pack header of 14 bytes, then a PES header whose flags byte holds
+    // the scrambling control; NAV packs are never scrambled and are skipped
+    // by the sample: 32 blocks from the start of each set's titles.
+    unsigned char blocks[32 * DVD_VIDEO_LB_LEN];
+    for (int set = 1; set <= vmg->vmgi_mat->vmg_nr_of_title_sets; ++set) {
+        dvd_file_t* file = DVDOpenFile(reader.get(), set, DVD_READ_TITLE_VOBS);
+        if (!file) continue;
+        const ssize_t read = DVDReadBlocks(file, 0, 32, blocks);
+        DVDCloseFile(file);
+        for (ssize_t b = 0; b < read; ++b) {
+            const unsigned char* pack = blocks + b * DVD_VIDEO_LB_LEN;
+            if (pack[0] == 0 && pack[1] == 0 && pack[2] == 1 && pack[3] == 0xBA && (pack[0x14] & 0x30) != 0)
+                return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace dvd

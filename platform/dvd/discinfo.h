@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct TitleInfo {
     HmsfTime length;
     DWORD prohibited = 0;     // title and its program chain, as UOP_FLAG_ bits
     VideoAttributes video;
+    // Where each chapter begins in the title's time, in milliseconds; empty
+    // when a chapter lies in another program chain than the first one.
+    std::vector<std::int64_t> chapterStartsMs;
     std::vector<AudioAttributes> audio;
     std::vector<SubpictureAttributes> subpictures;
 };
@@ -57,8 +61,28 @@ public:
     std::uint64_t DiscId() const { return discId_; }
     QString VolumeName() const { return volumeName_; }
     VideoAttributes MenuVideo() const { return menuVideo_; }
+    // The chapter of `title` that holds the time `ms`, 0 when the disc does
+    // not say where its chapters begin.
+    int ChapterAt(ULONG title, std::int64_t ms) const;
+    // The lowest parental level (1 to 8) at which the title set may play in
+    // the country (two letters as a big-endian number; 0: the table's first
+    // country), from the disc's parental management table: the first level
+    // whose identifier field for the set is not zero. 0 when the disc
+    // restricts the set nowhere.
+    int ParentalLevelNeeded(int titleSet, std::uint16_t country) const;
+    // A country code of two letters ("JP") as the table writes it.
+    static std::uint16_t CountryCode(const char* letters) { return std::uint16_t(letters[0] << 8 | letters[1]); }
+    // Whether the volume's title data is scrambled: a sample of packs of each
+    // title set has the PES scrambling bits set. Reads the volume again.
+    static bool IsScrambled(const QString& path);
 
 private:
+    struct ParentalCountry {
+        std::uint16_t code = 0;
+        // Per title set (0: the volume manager), the identifier field of levels 1 to 8.
+        std::vector<std::array<std::uint16_t, 8>> fields;
+    };
+    std::vector<ParentalCountry> parental_;
     std::vector<TitleInfo> titles_;
     std::uint64_t discId_ = 0;
     QString volumeName_;

@@ -87,6 +87,10 @@ public:
     }
     HRESULT SetOption(Option option, bool on) override { return Record("SetOption", long(option), int(on)); }
     HRESULT SelectParentalLevel(ULONG level) override { return Record("SelectParentalLevel", level); }
+    HRESULT SelectParentalCountry(const BYTE country[2]) override
+    {
+        return Record("SelectParentalCountry", country[0] << 8 | country[1]);
+    }
     HRESULT AcceptParentalLevelChange(bool accept) override
     {
         return Record("AcceptParentalLevelChange", int(accept));

@@ -55,10 +55,14 @@ constexpr long EC_DVD_CMD_START = 0x116;                // command id
 constexpr long EC_DVD_CMD_END = 0x117;                  // command id, result
 constexpr long EC_DVD_DISC_EJECTED = 0x118;
 constexpr long EC_DVD_CURRENT_HMSF_TIME = 0x11A;        // packed HmsfTime, flags
+// The layer's own: the closed caption on the screen changed (its text:
+// DvdPlayer::CaptionText).
+constexpr long EC_DVD_CAPTION_CHANGE = 0x1C0;
 
 // Error kinds of EC_DVD_ERROR and warnings of EC_DVD_WARNING.
 constexpr long DVD_ERROR_Unexpected = 1;
 constexpr long DVD_ERROR_CopyProtectFail = 2;
+constexpr long DVD_ERROR_LowParentalLevel = 5;
 constexpr long DVD_WARNING_Open = 4;
 constexpr long DVD_WARNING_Seek = 5;
 constexpr long DVD_WARNING_Read = 6;
@@ -228,6 +232,9 @@ public:
     virtual HRESULT SelectKaraokeAudioPresentationMode(ULONG mode) = 0;
     virtual HRESULT SetOption(Option option, bool on) = 0;
     virtual HRESULT SelectParentalLevel(ULONG level) = 0;
+    // The country whose parental levels apply, two letters of ISO 3166
+    // ("JP"); two zero bytes: the first country the disc names.
+    virtual HRESULT SelectParentalCountry(const BYTE country[2]) = 0;
     // The answer to a disc's request for a higher parental level.
     virtual HRESULT AcceptParentalLevelChange(bool accept) = 0;
     virtual HRESULT SelectDefaultAudioLanguage(DWORD lcid) = 0;

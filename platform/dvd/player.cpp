@@ -83,16 +83,12 @@ bool CommandCanBranch(const unsigned char* cmd)
 
 HRESULT DvdPlayer::Run()
 {
-    return d->Post(DVD_CMD_FLAG_None, [this] {
-        return gst_element_set_state(d->pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
-    }, true);
+    return d->Post(DVD_CMD_FLAG_None, [this] { return d->SetState(GST_STATE_PLAYING) ? S_OK : E_FAIL; }, true);
 }
 
 HRESULT DvdPlayer::Pause()
 {
-    return d->Post(DVD_CMD_FLAG_None, [this] {
-        return gst_element_set_state(d->pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
-    });
+    return d->Post(DVD_CMD_FLAG_None, [this] { return d->SetState(GST_STATE_PAUSED) ? S_OK : E_FAIL; });
 }
 
 HRESULT DvdPlayer::Stop()
@@ -417,18 +413,53 @@ HRESULT DvdPlayer::SetOption(Option option, bool on)
     case DVD_AudioDuringFFwdRew:
         d->audioDuringFastPlay = on;
         return S_OK;
+    case DVD_NotifyParentalLevelChange: {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        d->parental.notify = on;
+        return S_OK;
+    }
     case DVD_ResetOnStop:   // Stop always keeps the place here
-    case DVD_NotifyParentalLevelChange:
     case DVD_HMSF_TimeCodeEvents:
         return S_OK;
     }
     return E_INVALIDARG;
 }
 
-HRESULT DvdPlayer::SelectParentalLevel(ULONG) { return E_NOTIMPL; }
+HRESULT DvdPlayer::SelectParentalLevel(ULONG level)
+{
+    if (level < 1 || level > 8) return E_INVALIDARG;
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->parental.level = level;
+    return S_OK;
+}
 
-// The layer plays no parental management: it never asks, so nothing waits for the answer.
-HRESULT DvdPlayer::AcceptParentalLevelChange(bool) { return S_FALSE; }
+HRESULT DvdPlayer::SelectParentalCountry(const BYTE country[2])
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->parental.country = std::uint16_t(country[0] << 8 | country[1]);
+    return S_OK;
+}
+
+// The answer for a held title: it plays, or the disc ends as with a level
+// too low. S_FALSE when no title waits.
+HRESULT DvdPlayer::AcceptParentalLevelChange(bool accept)
+{
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        if (d->parental.heldTitle == 0) return S_FALSE;
+        if (accept) {
+            d->parental.admittedTitle = d->parental.heldTitle;
+            d->parental.heldTitle = 0;
+        }
+    }
+    if (!accept) {
+        d->Push(EC_DVD_ERROR, DVD_ERROR_LowParentalLevel, 0);
+        return S_OK;
+    }
+    return d->Post(DVD_CMD_FLAG_None, [this] {
+        return gst_element_set_state(d->pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
+    }, true);
+}
 
 HRESULT DvdPlayer::SelectDefaultAudioLanguage(DWORD lcid)
 {
@@ -444,8 +475,17 @@ HRESULT DvdPlayer::SelectDefaultSubpictureLanguage(DWORD lcid)
     return d->o.defaultSub.isEmpty() ? E_INVALIDARG : S_OK;
 }
 
-// rsndvdbin takes its menu language from the user's locale.
-HRESULT DvdPlayer::SelectDefaultMenuLanguage(DWORD) { return E_NOTIMPL; }
+// rsndvdbin chooses the menu language once, when its source opens the disc
+// at the pipeline's first start (SetState).
+HRESULT DvdPlayer::SelectDefaultMenuLanguage(DWORD lcid)
+{
+    const QString code = CodeForLcid(lcid);
+    if (code.isEmpty()) return E_INVALIDARG;
+    std::lock_guard<std::mutex> lock(d->mutex);
+    if (d->sourceStarted) return VFW_E_DVD_INVALIDDOMAIN;
+    d->menuLanguage = code;
+    return S_OK;
+}
 
 HRESULT DvdPlayer::SetState(const SavedState& state, DWORD flags)
 {

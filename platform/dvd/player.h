@@ -75,6 +75,10 @@ public:
     quint64 FramesShown() const;
     QImage CurrentImage() const;
     const DiscInfo& Disc() const;
+    // Closed captions: whether the pipeline decodes them (the manual build),
+    // and the caption on the screen now, rows joined by line breaks.
+    bool DecodesCaptions() const;
+    QString CaptionText() const;
 
     // ---- Navigator ----
     HRESULT Run() override;
@@ -101,6 +105,7 @@ public:
     HRESULT SelectKaraokeAudioPresentationMode(ULONG mode) override;
     HRESULT SetOption(Option option, bool on) override;
     HRESULT SelectParentalLevel(ULONG level) override;
+    HRESULT SelectParentalCountry(const BYTE country[2]) override;
     HRESULT AcceptParentalLevelChange(bool accept) override;
     HRESULT SelectDefaultAudioLanguage(DWORD lcid) override;
     HRESULT SelectDefaultSubpictureLanguage(DWORD lcid) override;

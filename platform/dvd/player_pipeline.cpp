@@ -209,6 +209,13 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
                                 : gst_element_link(volume, d.audio->Sink()));
     if (!linked) return E_FAIL;
     g_signal_connect(nav, "pad-added", G_CALLBACK(PlayerPrivate::OnPadAdded), &d);
+    {
+        g_autoptr(GstPad) pictures = gst_element_get_static_pad(spu, "video");
+        if (pictures)
+            gst_pad_add_probe(pictures,
+                              GST_PAD_PROBE_TYPE_BUFFER,
+                              PlayerPrivate::OnMixerInput, &d, nullptr);
+    }
     const HRESULT hr = d.Preroll();
     if (FAILED(hr)) return hr;
     *out = std::move(player);
@@ -406,5 +413,13 @@ qint64 DvdPlayer::FirstFrameTime() const { return d->video ? d->video->FirstFram
 quint64 DvdPlayer::FramesShown() const { return d->video ? d->video->FramesShown() : 0; }
 QImage DvdPlayer::CurrentImage() const { return d->video ? d->video->CurrentImage() : QImage(); }
 const DiscInfo& DvdPlayer::Disc() const { return d->disc; }
+
+bool DvdPlayer::DecodesCaptions() const { return d->spu != nullptr; }
+
+QString DvdPlayer::CaptionText() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->captionText;
+}
 
 }  // namespace dvd

@@ -8,6 +8,7 @@
 // those marked "Under `mutex`" are called with `mutex` held.
 #pragma once
 
+#include "platform/dvd/captions.h"
 #include "platform/dvd/karaoke.h"
 #include "platform/dvd/player.h"
 #include "platform/media/bus.h"
@@ -112,6 +113,11 @@ public:
     GstElement* spu = nullptr;        // identity
     GstElement* volume = nullptr;     // identity; null in the automatic build
     std::unique_ptr<KaraokeMixer> karaoke;   // on the audio chain's audiomixmatrix
+    // The captions of the pictures entering the subpicture mixer, a frame
+    // before they show; their text under `mutex`.
+    CaptionDecoder captions;
+    QString captionText;
+    std::atomic<bool> captionsSought{false};   // a seek: the decoder starts afresh
     bool automatic = false;
     std::unique_ptr<media::VideoOutput> video;
     std::unique_ptr<media::AudioOutput> audio;
@@ -125,6 +131,10 @@ public:
     gint chapterFormat = GST_FORMAT_UNDEFINED;
     double fps = 30.0;
     bool audioDuringFastPlay = false;
+    // The menu language chosen (ISO 639-1; empty: the user's own), and
+    // whether the source has opened the disc. Under `mutex`.
+    QString menuLanguage;
+    bool sourceStarted = false;
     long volumeDb = 0;
     media::ColorValues colors;
     // Handed out by GetPictureControls; detached when the player goes.
@@ -135,6 +145,16 @@ public:
 
     mutable std::mutex mutex;
     Observed o;
+    // Parental control, under `mutex`. rsndvdbin has no parental level of
+    // its own: a title whose set needs a higher level than the one set is
+    // held (the pipeline paused) until the user's answer.
+    struct Parental {
+        ULONG level = 0;              // 1 to 8; 0: no limit
+        std::uint16_t country = 0;    // 0: the disc's first country
+        bool notify = false;          // ask (EC_DVD_PARENTAL_LEVEL_CHANGE) rather than refuse
+        int heldTitle = 0;            // waiting for AcceptParentalLevelChange
+        int admittedTitle = 0;        // the last title the user let play
+    } parental;
 
     // Command thread.
     std::thread worker;
@@ -155,6 +175,7 @@ public:
     bool StopWorker();
 
     // ---- commands (command thread; player_thread.cpp) ----
+    bool SetState(GstState state);
     bool SeekTo(gint format, gint64 value);
     void StreamTimeRestarts();
     bool SendNavigation(GstEvent* event);
@@ -181,10 +202,13 @@ public:
     static GstPadProbeReturn OnVideoOutput(GstPad* pad, GstPadProbeInfo* info, gpointer data);
     void VideoOutputData(GstPad* pad, GstPadProbeInfo* info);
     static void WatchVideoOutput(GstPad* pad, PlayerPrivate* d);
+    static GstPadProbeReturn OnMixerInput(GstPad* pad, GstPadProbeInfo* info, gpointer data);
+    void MixerInputData(GstPadProbeInfo* info);
     static GstPadProbeReturn OnSourcePad(GstPad* pad, GstPadProbeInfo* info, gpointer data);
     GstPadProbeReturn SourceData(GstPad* pad, GstPadProbeInfo* info);
     void NavPack(const guint8* sector);
     void Still(bool on);
+    void CheckParentalLevel(int title);
     void LangCodes(const GstStructure* s);
     GstEvent* AudioTrack(const GstStructure* s);
     GstEvent* MakeAudioEvent() const;
@@ -194,7 +218,8 @@ public:
     void TellOverlayNow(const GstStructure* choice);
     GstPad* OverlaySubpicturePad();
     void OnBus(GstMessage* message);
-    static long ErrorKind(const GError* error);
+    long ErrorKind(const GError* error);
+    int scrambled = -1;   // unknown until the disc's first read error
 
     // ---- building and tearing down (player_pipeline.cpp) ----
     bool FindSource();

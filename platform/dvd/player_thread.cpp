@@ -114,6 +114,43 @@ bool PlayerPrivate::StopWorker()
 
 // ---- commands (command thread) ----
 
+namespace {
+
+// The environment variable of the languages GLib lists first. It exists
+// from before any thread of the program starts (empty, which GLib and
+// gettext pass over, when the user set none), so a new value later only
+// replaces its string in place: glibc then neither grows nor frees the
+// environment under a thread that reads it.
+const char kLanguageVariable[] = "LANGUAGE";
+const bool kLanguageVariableKept = [] {
+    setenv(kLanguageVariable, "", 0);
+    return true;
+}();
+
+}  // namespace
+
+// The pipeline to `state`. rsndvdbin's source opens the disc at the first
+// start, within this call, and chooses the menu language from GLib's list of
+// the user's languages (g_get_language_names, which reads the environment
+// anew at each call): with a menu language chosen, the list names it alone
+// for that moment.
+bool PlayerPrivate::SetState(GstState state)
+{
+    QByteArray language;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!sourceStarted) language = menuLanguage.toLatin1();
+        sourceStarted = true;
+    }
+    if (language.isEmpty() || !kLanguageVariableKept)
+        return gst_element_set_state(pipeline, state) != GST_STATE_CHANGE_FAILURE;
+    const QByteArray before = qgetenv(kLanguageVariable);
+    setenv(kLanguageVariable, language.constData(), 1);
+    const bool changed = gst_element_set_state(pipeline, state) != GST_STATE_CHANGE_FAILURE;
+    setenv(kLanguageVariable, before.constData(), 1);
+    return changed;
+}
+
 bool PlayerPrivate::SeekTo(gint format, gint64 value)
 {
     if (format == GST_FORMAT_UNDEFINED ||
@@ -127,10 +164,19 @@ bool PlayerPrivate::SeekTo(gint format, gint64 value)
 // After a flushing seek the stream's time is the title's own again. The
 // flush reaches the video output's probe only after its queues, while
 // the next poll (on this thread) already reads the new position.
+// A seek also clears the caption on the screen at once, paused or not; the
+// decoder starts afresh with the next picture (on its streaming thread).
 void PlayerPrivate::StreamTimeRestarts()
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    o.StreamTimeRestarts();
+    bool captionGone;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        o.StreamTimeRestarts();
+        captionGone = !captionText.isEmpty();
+        captionText.clear();
+    }
+    captionsSought = true;
+    if (captionGone) Push(EC_DVD_CAPTION_CHANGE);
 }
 
 bool PlayerPrivate::SendNavigation(GstEvent* event)
@@ -235,8 +281,13 @@ void PlayerPrivate::Poll()
 
     std::unique_lock<std::mutex> lock(mutex);
     if (haveTitle) o.title = ULONG(std::max<gint64>(title, 0));
-    if (haveChapter) o.chapter = ULONG(std::max<gint64>(chapter, 0));
     if (position >= 0) o.positionNs = position;
+    // rsndvdbin's chapter is the one it reads, up to a second and a half
+    // ahead of the picture: the chapter shown is the one that holds the
+    // time shown, where the disc says where its chapters begin.
+    if (haveChapter && position >= 0)
+        if (const int shown = disc.ChapterAt(o.title, position / GST_MSECOND)) chapter = shown;
+    if (haveChapter) o.chapter = ULONG(std::max<gint64>(chapter, 0));
     if (duration >= 0) o.durationNs = duration;
     Domain domain;
     if (o.eos)

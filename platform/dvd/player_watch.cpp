@@ -84,6 +84,30 @@ void PlayerPrivate::WatchVideoOutput(GstPad* pad, PlayerPrivate* d)
                       OnVideoOutput, d, nullptr);
 }
 
+// The pictures entering the subpicture mixer: their captions.
+GstPadProbeReturn PlayerPrivate::OnMixerInput(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    static_cast<PlayerPrivate*>(data)->MixerInputData(info);
+    return GST_PAD_PROBE_OK;
+}
+
+void PlayerPrivate::MixerInputData(GstPadProbeInfo* info)
+{
+    // A seek cleared the caption shown; one half loaded goes too.
+    bool changed = captionsSought.exchange(false) && captions.Reset();
+    GstVideoCaptionMeta* meta = gst_buffer_get_video_caption_meta(GST_PAD_PROBE_INFO_BUFFER(info));
+    if (meta && meta->caption_type == GST_VIDEO_CAPTION_TYPE_CEA708_RAW)
+        changed = captions.Feed(meta->data, meta->size, true) || changed;
+    else if (meta && meta->caption_type == GST_VIDEO_CAPTION_TYPE_CEA608_RAW)
+        changed = captions.Feed(meta->data, meta->size, false) || changed;
+    if (!changed) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        captionText = captions.Text();
+    }
+    Push(EC_DVD_CAPTION_CHANGE);
+}
+
 GstPadProbeReturn PlayerPrivate::OnSourcePad(GstPad* pad, GstPadProbeInfo* info, gpointer data)
 {
     return static_cast<PlayerPrivate*>(data)->SourceData(pad, info);
@@ -114,10 +138,17 @@ GstPadProbeReturn PlayerPrivate::SourceData(GstPad* pad, GstPadProbeInfo* info)
         gst_event_parse_tag(event, &tags);
         gchar* title = nullptr;
         if (tags && gst_tag_list_get_string(tags, GST_TAG_TITLE, &title)) {
-            std::lock_guard<std::mutex> lock(mutex);
-            // "Title 1, Chapter 2" in titles, "DVD Menu" in menus.
-            o.inMenu = !g_str_has_prefix(title, "Title");
+            int number = 0;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                // "Title 1, Chapter 2" in titles, "DVD Menu" in menus.
+                o.inMenu = !g_str_has_prefix(title, "Title");
+                if (!o.inMenu) number = int(g_ascii_strtoll(title + 6, nullptr, 10));
+            }
             g_free(title);
+            // The source names a title before its data: checked here, it
+            // is held while the title before still shows.
+            if (number > 0) CheckParentalLevel(number);
         }
         return GST_PAD_PROBE_OK;
     }
@@ -181,6 +212,32 @@ void PlayerPrivate::Still(bool on)
         Push(EC_DVD_STILL_ON, hasButtons ? 1 : 0, -1);
     else
         Push(EC_DVD_STILL_OFF);
+}
+
+// A streaming thread: a title whose set needs a higher parental level than
+// the one set is held, the user asked (or, without notices, refused).
+void PlayerPrivate::CheckParentalLevel(int title)
+{
+    int needed = 0;
+    bool notify;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (parental.level == 0 || title == parental.heldTitle || title == parental.admittedTitle) return;
+        const TitleInfo* info = disc.Title(ULONG(title));
+        if (info) needed = disc.ParentalLevelNeeded(info->titleSet, parental.country);
+        if (needed <= int(parental.level)) return;
+        parental.heldTitle = title;
+        notify = parental.notify;
+    }
+    // Pipeline states change on the command thread, never on a streaming one.
+    Post(DVD_CMD_FLAG_None, [this, needed, notify] {
+        gst_element_set_state(pipeline, GST_STATE_PAUSED);
+        if (notify)
+            Push(EC_DVD_PARENTAL_LEVEL_CHANGE, needed, 0);
+        else
+            Push(EC_DVD_ERROR, DVD_ERROR_LowParentalLevel, 0);
+        return S_OK;
+    }, true);
 }
 
 void PlayerPrivate::LangCodes(const GstStructure* s)
@@ -337,7 +394,16 @@ void PlayerPrivate::OnBus(GstMessage* message)
     case GST_MESSAGE_ERROR: {
         g_autoptr(GError) error = nullptr;
         gst_message_parse_error(message, &error, nullptr);
-        Push(EC_DVD_ERROR, ErrorKind(error), 0);
+        const long kind = ErrorKind(error);
+        // A disc that cannot be read and is not scrambled is damaged: the
+        // read warning tells the user why, and the error that ends the
+        // disc says nothing more.
+        if (kind == 0) {
+            Push(EC_DVD_WARNING, DVD_WARNING_Read, 0);
+            Push(EC_DVD_ERROR, 0, 0);
+        } else {
+            Push(EC_DVD_ERROR, kind, 0);
+        }
         break;
     }
     case GST_MESSAGE_WARNING: {
@@ -369,19 +435,22 @@ void PlayerPrivate::OnBus(GstMessage* message)
     }
 }
 
-// Error 2 is a read error of a scrambled disc without a descrambler
-// library; any other stream error is 1.
+// A read error of a scrambled disc without a descrambler library is error
+// 2 (the key exchange failed); of any other disc it is no error of the
+// navigator's but a read warning, 0 here. Any other stream error is error 1. Whether the disc is scrambled is read once, at its first
+// read error.
 long PlayerPrivate::ErrorKind(const GError* error)
 {
-    if (error && error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_READ) {
-        static const bool descrambler = [] {
-            void* library = dlopen("libdvdcss.so.2", RTLD_LAZY | RTLD_LOCAL);
-            if (library) dlclose(library);
-            return library != nullptr;
-        }();
-        if (!descrambler) return DVD_ERROR_CopyProtectFail;
-    }
-    return DVD_ERROR_Unexpected;
+    if (!error || error->domain != GST_RESOURCE_ERROR || error->code != GST_RESOURCE_ERROR_READ)
+        return DVD_ERROR_Unexpected;
+    static const bool descrambler = [] {
+        void* library = dlopen("libdvdcss.so.2", RTLD_LAZY | RTLD_LOCAL);
+        if (library) dlclose(library);
+        return library != nullptr;
+    }();
+    if (scrambled < 0) scrambled = DiscInfo::IsScrambled(directory) ? 1 : 0;
+    if (scrambled == 1 && !descrambler) return DVD_ERROR_CopyProtectFail;
+    return 0;
 }
 
 }  // namespace dvd

@@ -42,6 +42,7 @@ TDvdSettings ReadDvdSettings()
     RegReadString(k, "DVDAudioDecoder", &s.AudioDecoder, 128);
     s.UseParentalCtrl = RegReadDword(k, "UseParentalCtrl", 0);
     if (s.UseParentalCtrl == 0) return s;
+    s.ParentalCountry = RegReadDword(k, "DVDPCCountry", 2);
     s.UsePasswordToUnlock = RegReadBool(k, "UsePasswordToUnlock", false);
     if (!s.UsePasswordToUnlock) return s;
     DWORD type = 0, size = 0;
@@ -80,8 +81,12 @@ namespace {
 void ConfigureNavigator(const TDvdSettings& s, dvd::Navigator* navigator)
 {
     SetDvdOptions(navigator, s.UseParentalCtrl != 0, s.AudioDuringFfRw);
-    if (s.UseParentalCtrl != 0 && s.ParentalLevel > 0 && navigator)
+    if (s.UseParentalCtrl != 0 && s.ParentalLevel > 0 && navigator) {
+        // The country first: the level counts in its table.
+        static const BYTE countries[][2] = {{'J', 'P'}, {'U', 'S'}, {0, 0}};
+        navigator->SelectParentalCountry(countries[s.ParentalCountry < 2 ? s.ParentalCountry : 2]);
         navigator->SelectParentalLevel(s.ParentalLevel);
+    }
     SelectDvdLanguages(navigator, s.Audio, s.Subpicture, s.Menu);
 }
 

@@ -21,6 +21,7 @@ struct TDvdSettings {
     bool CheckVMRSupport = true;
     DWORD Renderer = 0;         // 0 overlay mixer, 1 VMR-7, 2 VMR-9; others count as 0
     DWORD ParentalLevel = 0;
+    DWORD ParentalCountry = 2;   // DVDPCCountry: 0 Japan, 1 the USA and Canada, 2 not given
     bool AudioDuringFfRw = false;
     QString VideoDecoder;
     QString AudioDecoder;

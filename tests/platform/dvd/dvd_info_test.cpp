@@ -197,3 +197,32 @@ TEST(DvdState, RecordRoundTripsAndRejectsBadData)
         EXPECT_EQ(ReadStateRecord(WriteStateRecord(bad), disc, &back), VFW_E_DVD_STATE_CORRUPT);
     }
 }
+
+// Where chapters begin, and the parental table the fixture script writes,
+// as libdvdread reads them back.
+TEST(DvdDiscInfo, ChapterStartsAndTheParentalTable)
+{
+    const QString chapters = testutil::Fixture("dvd_chapters");
+    if (!QFileInfo::exists(chapters)) GTEST_SKIP() << "fixtures not made";
+    DiscInfo disc;
+    ASSERT_TRUE(disc.Open(chapters));
+    const std::vector<std::int64_t>& starts = disc.Title(1)->chapterStartsMs;
+    ASSERT_EQ(starts.size(), 3u);
+    EXPECT_EQ(starts[0], 0);
+    EXPECT_NEAR(double(starts[1]), 8000, 600);
+    EXPECT_NEAR(double(starts[2]), 16000, 600);
+    EXPECT_EQ(disc.ChapterAt(1, 0), 1);
+    EXPECT_EQ(disc.ChapterAt(1, starts[1] - 1), 1);
+    EXPECT_EQ(disc.ChapterAt(1, starts[1]), 2);
+    EXPECT_EQ(disc.ChapterAt(1, 60000), 3);
+    EXPECT_EQ(disc.ChapterAt(2, 0), 0) << "no such title";
+    EXPECT_EQ(disc.ParentalLevelNeeded(1, 0), 0) << "no table";
+    EXPECT_FALSE(DiscInfo::IsScrambled(chapters));
+
+    DiscInfo parental;
+    ASSERT_TRUE(parental.Open(testutil::Fixture("dvd_parental")));
+    EXPECT_EQ(parental.ParentalLevelNeeded(1, DiscInfo::CountryCode("JP")), 6);
+    EXPECT_EQ(parental.ParentalLevelNeeded(1, 0), 6) << "no country: the table's first";
+    EXPECT_EQ(parental.ParentalLevelNeeded(1, DiscInfo::CountryCode("US")), 0) << "a country the disc does not name";
+    EXPECT_EQ(parental.ParentalLevelNeeded(0, 0), 0) << "the volume manager is left out";
+}
