@@ -3,7 +3,9 @@
 #include "ui_SetZoDlg.h"
 
 #include "platform/dialogs/dialogs.h"
+#include "setup/RuntimeCheck.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMimeDatabase>
@@ -284,7 +286,15 @@ void CSetZoDlg::CreateMenuShortcuts()
     mirror_.NoteEntriesChanged();
 }
 
-void CSetZoDlg::OnDirectXCheck() {}
+void CSetZoDlg::OnDirectXCheck()
+{
+    // The runtime registers its plugins when it starts, which can take a
+    // while the first time.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString message = RuntimeCheckMessage();
+    QApplication::restoreOverrideCursor();
+    MessageBox(this, message, QStringLiteral("GStreamer Version:"), MB_OK | MB_ICONINFORMATION);
+}
 
 void CSetZoDlg::mousePressEvent(QMouseEvent* event)
 {
