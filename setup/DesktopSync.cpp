@@ -2,6 +2,7 @@
 
 #include "common/Reghelp.h"
 #include "setup/Registrations.h"
+#include "setup/Shortcuts.h"
 
 namespace zoset {
 
@@ -49,6 +50,7 @@ shell::MirrorState ReadMirrorState(const QString& folder)
     state.cdAutoPlay = HasAutoPlay(Medium::Cd);
     for (const char* name : {"zoravel", "zoravel-setup", "zoravel-media", "zoravel-list"})
         state.iconFiles.insert(QLatin1String(name), QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)));
+    state.launcherIcons = ShortcutIcons();
     return state;
 }
 

@@ -2,6 +2,12 @@
 
 #include "ui_SetZoDlg.h"
 
+#include "platform/dialogs/dialogs.h"
+#include "setup/RuntimeCheck.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMimeDatabase>
 #include <QMouseEvent>
 #include <QWindow>
@@ -30,6 +36,10 @@ constexpr int kDvdVerbBox = 1033;
 constexpr int kDvdAutoPlayBox = 1034;
 constexpr int kCdVerbBox = 1040;
 constexpr int kCdAutoPlayBox = 1041;
+// The desktop, send-to and programs-menu boxes, in the order of their kinds.
+constexpr std::array<int, 3> kShortcutBoxes{1017, 1018, 1019};
+constexpr int kResetBox = 1035;
+constexpr int kCheckButton = 1038;
 
 // The extensions one row's boxes stand for, in the order they are written.
 QStringList RowExtensions(const CSetZoDlg::AssociationRow& row)
@@ -51,6 +61,8 @@ CSetZoDlg::CSetZoDlg(const QString& folder, QWidget* parent)
     connect(ui_->c2, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui_->c1033, &QCheckBox::clicked, this, &CSetZoDlg::OnDvdDriveClicked);
     connect(ui_->c1040, &QCheckBox::clicked, this, &CSetZoDlg::OnCdDriveClicked);
+    connect(Control(kResetBox), &QAbstractButton::clicked, this, &CSetZoDlg::OnResetClicked);
+    connect(Control(kCheckButton), &QAbstractButton::clicked, this, &CSetZoDlg::OnDirectXCheck);
     OnInitDialog();
 }
 
@@ -90,6 +102,10 @@ void CSetZoDlg::OnInitDialog()
         startIcon_[i] = icon;
         Control(row.associationBox)->setChecked(associated);
         Control(row.iconBox)->setChecked(icon);
+    }
+    for (size_t i = 0; i < kShortcutBoxes.size(); ++i) {
+        startShortcut_[i] = HasShortcut(static_cast<int>(i) + 1);
+        Control(kShortcutBoxes[i])->setChecked(startShortcut_[i]);
     }
     ReadMedium(Medium::Dvd);
     ReadMedium(Medium::Cd);
@@ -144,8 +160,11 @@ void CSetZoDlg::OnOK()
         if (associate != startAssociation_[i] || icon != startIcon_[i])
             MirrorStep(associate && !startAssociation_[i] ? extensions : QStringList());
     }
+    ApplyShortcuts();
     ApplyMedium(Medium::Dvd);
     ApplyMedium(Medium::Cd);
+    // Last, so that everything registered before has been taken back first.
+    if (Checked(kResetBox)) DeleteSettingsBranch();
     // The desktop's caches learn of the entries and types once, at the end.
     mirror_.RunUpdaters();
     accept();
@@ -179,6 +198,102 @@ void CSetZoDlg::ApplyMedium(Medium medium)
             RemoveAutoPlay(medium);
         MirrorStep({}, autoPlay && medium == Medium::Dvd, autoPlay && medium == Medium::Cd);
     }
+}
+
+void CSetZoDlg::OnResetClicked()
+{
+    // Checked, every box is cleared and closed, so that OK takes back all
+    // that is in place; unchecked, each box is as it was at start.
+    const bool reset = Checked(kResetBox);
+    const auto restore = [reset](QAbstractButton* box, bool checked, bool enabled) {
+        box->setChecked(!reset && checked);
+        box->setEnabled(!reset && enabled);
+    };
+    for (size_t i = 0; i < kAssociationRows.size(); ++i) {
+        restore(Control(kAssociationRows[i].associationBox), startAssociation_[i], true);
+        restore(Control(kAssociationRows[i].iconBox), startIcon_[i], true);
+    }
+    for (size_t i = 0; i < kShortcutBoxes.size(); ++i) restore(Control(kShortcutBoxes[i]), startShortcut_[i], true);
+    restore(Control(kDvdVerbBox), dvd_.verb, dvd_.verbEnabled);
+    restore(Control(kDvdAutoPlayBox), dvd_.autoPlay, dvd_.autoPlayEnabled);
+    restore(Control(kCdVerbBox), cd_.verb, cd_.verbEnabled);
+    restore(Control(kCdAutoPlayBox), cd_.autoPlay, cd_.autoPlayEnabled);
+}
+
+bool CSetZoDlg::CreateShortcut(const QString& path, const shell::Launcher& launcher)
+{
+    if (!path.isEmpty() && shell::WriteLauncher(path, launcher)) return true;
+    ShortcutFailed();
+    return false;
+}
+
+void CSetZoDlg::ShortcutFailed()
+{
+    MessageBox(this, QStringLiteral("ショートカット作成失敗"), QStringLiteral("Zoset"), MB_OK);
+}
+
+void CSetZoDlg::ApplyShortcuts()
+{
+    const auto turned = [this](int kind, bool on) {
+        const size_t i = static_cast<size_t>(kind - 1);
+        return Checked(kShortcutBoxes[i]) == on && startShortcut_[i] != on;
+    };
+    bool changed = false;
+    if (turned(kDesktopShortcut, true)) {
+        // Without a desktop folder there is no place for it: nothing is
+        // written anywhere else instead.
+        const QString path = ShortcutPath(kDesktopShortcut);
+        if (CreateShortcut(path, PlayerLauncher(folder_))) shell::TrustLauncher(path);
+        changed = true;
+    } else if (turned(kDesktopShortcut, false)) {
+        RemoveShortcut(kDesktopShortcut);
+        changed = true;
+    }
+    if (turned(kSendToShortcut, true)) {
+        if (!shell::WriteSendToScript(ShortcutPath(kSendToShortcut), folder_ + QLatin1String(kPlayerName)))
+            ShortcutFailed();
+        if (!shell::WriteServiceMenu(shell::ServiceMenuFolder() + QLatin1Char('/') + QLatin1String(shell::kServiceMenu),
+                                     PlayerLauncher(folder_)))
+            ShortcutFailed();
+        changed = true;
+    } else if (turned(kSendToShortcut, false)) {
+        RemoveShortcut(kSendToShortcut);
+        changed = true;
+    }
+    if (turned(kMenuShortcut, true)) {
+        CreateMenuShortcuts();
+        changed = true;
+    } else if (turned(kMenuShortcut, false)) {
+        RemoveShortcut(kMenuShortcut);
+        mirror_.NoteEntriesChanged();
+        changed = true;
+    }
+    // The icons the launchers name come and go with them.
+    if (changed) MirrorStep({});
+}
+
+void CSetZoDlg::CreateMenuShortcuts()
+{
+    // Whatever is missing is written, also into a folder that was there
+    // already, so that the box never reads unchecked after it was turned
+    // on; a file in place, perhaps the user's own, is left as it is.
+    const QString menu = MenuFolder();
+    QDir().mkpath(menu);
+    const QString player = menu + QLatin1Char('/') + QLatin1String(shell::kMenuPlayer);
+    const QString setup = menu + QLatin1Char('/') + QLatin1String(shell::kMenuSetup);
+    if (!QFileInfo::exists(player)) CreateShortcut(player, PlayerLauncher(folder_, QStringLiteral("AudioVideo;Player;")));
+    if (!QFileInfo::exists(setup)) CreateShortcut(setup, SetupLauncher(folder_));
+    mirror_.NoteEntriesChanged();
+}
+
+void CSetZoDlg::OnDirectXCheck()
+{
+    // The runtime registers its plugins when it starts, which can take a
+    // while the first time.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString message = RuntimeCheckMessage();
+    QApplication::restoreOverrideCursor();
+    MessageBox(this, message, QStringLiteral("GStreamer Version:"), MB_OK | MB_ICONINFORMATION);
 }
 
 void CSetZoDlg::mousePressEvent(QMouseEvent* event)

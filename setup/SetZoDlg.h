@@ -7,6 +7,7 @@
 
 #include "setup/DesktopSync.h"
 #include "setup/Registrations.h"
+#include "setup/Shortcuts.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -56,6 +57,14 @@ private:
     void OnOK();
     void OnDvdDriveClicked();
     void OnCdDriveClicked();
+    void OnResetClicked();
+    void OnDirectXCheck();
+    // Writes one launcher; false, after telling the user, when it cannot.
+    bool CreateShortcut(const QString& path, const shell::Launcher& launcher);
+    // The shortcut boxes' part of the confirmation.
+    void ApplyShortcuts();
+    void CreateMenuShortcuts();
+    void ShortcutFailed();
     // The AutoPlay box is open only while its verb box is checked.
     void FollowVerbBox(zoset::Medium medium);
     void ReadMedium(zoset::Medium medium);
@@ -68,6 +77,8 @@ private:
     QString folder_;
     std::array<bool, 13> startAssociation_{};
     std::array<bool, 13> startIcon_{};
+    // The desktop, send-to and programs-menu boxes at start.
+    std::array<bool, 3> startShortcut_{};
     zoset::MediumState dvd_, cd_;
     zoset::RegistryKeptDefaults keptDefaults_;
     shell::DesktopMirror mirror_{keptDefaults_};

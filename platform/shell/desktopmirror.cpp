@@ -2,6 +2,7 @@
 
 #include "platform/files/statefile.h"
 #include "platform/shell/mimeapps.h"
+#include "platform/shell/shortcuts.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,12 +20,6 @@ constexpr char kDvdType[] = "x-content/video-dvd";
 constexpr char kCdType[] = "x-content/audio-cdda";
 constexpr char kListType[] = "application/x-zoravel-list";
 constexpr char kM2pType[] = "video/x-zoravel-m2p";
-
-QString DataHome()
-{
-    const QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    return data.startsWith(QLatin1Char('/')) ? data : QDir::homePath() + QStringLiteral("/.local/share");
-}
 
 // Icons are found by a theme only in a folder of their context.
 QString IconPath(const QString& name)
@@ -129,6 +124,12 @@ void RemoveStaleMirrorTemporaries()
                       ApplicationsFolder() + QLatin1Char('/') + QLatin1String(kCdEntry),
                       MimeFolder() + QStringLiteral("/packages/Zoravel.xml"), MimeAppsPath()};
     for (const char* icon : {"zoravel", "zoravel-setup", "zoravel-media", "zoravel-list"}) paths << IconPath(QLatin1String(icon));
+    const QString menu = ApplicationsFolder() + QLatin1Char('/') + QLatin1String(kMenuFolder) + QLatin1Char('/');
+    paths << menu + QLatin1String(kMenuPlayer) << menu + QLatin1String(kMenuSetup)
+          << LauncherFolderPath(LauncherFolder::kSendTo) + QLatin1Char('/') + QLatin1String(kSendToScript)
+          << ServiceMenuFolder() + QLatin1Char('/') + QLatin1String(kServiceMenu);
+    if (const QString desktop = LauncherFolderPath(LauncherFolder::kDesktop); !desktop.isEmpty())
+        paths << desktop + QLatin1Char('/') + QLatin1String(kDesktopLauncher);
     for (const QString& path : paths) {
         const QFileInfo file(path);
         statefile::RemoveStaleTemporaries(QFile::encodeName(file.absolutePath()).toStdString(),
@@ -222,6 +223,7 @@ void DesktopMirror::Follow(const MirrorState& state)
     QSet<QString> icons;
     mimeChanged_ |= WriteOrRemove(MimeFolder() + QStringLiteral("/packages/Zoravel.xml"), MimePackage(state, &icons));
     if (!player.isEmpty() || !dvd.isEmpty() || !cd.isEmpty()) icons.insert(QStringLiteral("zoravel"));
+    for (const QString& icon : state.launcherIcons) icons.insert(icon);
     for (const char* name : {"zoravel", "zoravel-setup", "zoravel-media", "zoravel-list"}) {
         const QString icon = QLatin1String(name);
         WriteOrRemove(IconPath(icon), icons.contains(icon) ? ReadWhole(state.iconFiles.value(icon)) : QByteArray());

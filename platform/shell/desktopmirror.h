@@ -53,6 +53,9 @@ struct MirrorState {
     // Icon name ("zoravel", "zoravel-media", "zoravel-list") to the PNG file
     // (48 x 48, a Qt resource path is fine) installed under that name.
     QMap<QString, QString> iconFiles;
+    // Icons that launchers outside the mirror name (shortcuts), kept
+    // installed while those launchers exist.
+    QStringList launcherIcons;
 };
 
 // The defaults that stood before ours, one per MIME type; an empty text
@@ -78,6 +81,9 @@ public:
     // changed their files (each updater is skipped when it is missing).
     void RunUpdaters();
 
+    // Launchers in the application menu changed beside the mirror's own
+    // entries: RunUpdaters refreshes the menu's cache too.
+    void NoteEntriesChanged() { entriesChanged_ = true; }
     bool EntriesChanged() const { return entriesChanged_; }
     bool MimeChanged() const { return mimeChanged_; }
 
