@@ -600,6 +600,9 @@ void TZoMain::OnGraphEvent()
                     ScheduleOverlayColor();
             }
             item_.GraphStarting = false;
+            // The pause takes hold a moment after it was asked for, and the
+            // position read then may still have moved on: show where it rests.
+            if (playState_ == psPaused && positionTimers_.File && !Timer->isActive()) ShowFilePosition();
             break;
         case media::EC_ERRORABORT:
             // A graph that fails after it was built never pauses: release the

@@ -72,8 +72,10 @@ void TZoMain::UpdatePositionTimers()
             return;
         }
         timer->stop();
-        // The last tick may lie up to an interval back: the display shows where it stays.
-        if (lastUpdate) (this->*lastUpdate)();
+        // The last tick may lie up to an interval back: the display shows
+        // where it stays. A stop shows the start itself; its seek there may
+        // not have landed yet, and a read now would give the old place.
+        if (lastUpdate && playState_ != psStopped) (this->*lastUpdate)();
     };
     follow(Timer, positionTimers_.File && moving, &TZoMain::ShowFilePosition);
     follow(RMTimer, positionTimers_.RealMedia && moving, &TZoMain::ShowRealPosition);
