@@ -10,7 +10,9 @@
 #include <QHash>
 #include <QProcess>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <mutex>
 
@@ -109,8 +111,15 @@ QByteArray ProbeKey(const QString& path)
             hash.addData(QByteArray::number(file.size()));
             const QString suffix = file.suffix().toUpper();
             if (suffix != QLatin1String("IFO") && suffix != QLatin1String("BUP")) continue;
-            QFile f(file.filePath());
-            if (f.open(QIODevice::ReadOnly)) AddBytes(&hash, &f, 0, kIfoHashLimit);
+            // Opened without waiting for a FIFO's writer, and read only when regular.
+            const int fd = ::open(QFile::encodeName(file.filePath()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0) continue;
+            struct stat st;
+            QFile f;
+            if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+                AddBytes(&hash, &f, 0, kIfoHashLimit);
+            else
+                ::close(fd);
         }
         return hash.result();
     }

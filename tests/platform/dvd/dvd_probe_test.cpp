@@ -121,6 +121,13 @@ TEST_F(DvdProbe, AVerdictIsKeptForTheDiscsContentAndAFifoDoesNotBlock)
     timer.start();
     EXPECT_NE(ProbeVolume(fifo), ProbeVerdict::Playable);
     EXPECT_LT(timer.elapsed(), kTimeLimit + 2000);
+    // The same as a folder's IFO file.
+    const QString fifoDisc = dir.filePath("fifodisc");
+    ASSERT_TRUE(QDir().mkpath(fifoDisc + "/VIDEO_TS"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifoDisc + "/VIDEO_TS/VIDEO_TS.IFO").constData(), 0600), 0);
+    timer.restart();
+    EXPECT_NE(ProbeVolume(fifoDisc), ProbeVerdict::Playable);
+    EXPECT_LT(timer.elapsed(), kTimeLimit + 2000);
 }
 
 TEST(DvdStallClock, OnlyARunningNavigationWithoutPicturesOrStillsStalls)
