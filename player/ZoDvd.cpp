@@ -222,6 +222,7 @@ HRESULT TZoMain::RunDvd()
     if (FAILED(hr)) return hr;
     dvd_.Playing = true;
     SetPlayState(psPlaying);
+    WatchDvdNavigation();
     connect(DVDTimer, &QTimer::timeout, this, &TZoMain::DVDTimerTimer, Qt::UniqueConnection);
     positionTimers_.Dvd = true;
     UpdatePositionTimers();

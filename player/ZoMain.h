@@ -676,6 +676,8 @@ private:
     void DVDTimerTimer();
     void ShowDvdTime(const dvd::HmsfTime& time);
     void ShowDvdTitleLength();
+    // A navigation that hangs while it plays closes the disc (ZoDvdWatch.cpp).
+    void WatchDvdNavigation();
     // CloseMedia's share: the arrow items get their shortcuts back and the
     // disc's state goes (all but Requested; DvdMode goes with UpdateControlsForMedia).
     void ClearDvdState();

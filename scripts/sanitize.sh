@@ -26,7 +26,7 @@ cmake --build build-sanitize -j "$jobs"
 (cd build-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" \
   -E '^ResumeFiles\.AKilledSaveLeavesWholeFiles$')
 
-fuzzers=(fuzz_registry fuzz_readlist fuzz_tag fuzz_profile fuzz_cdinfo fuzz_cddb fuzz_dvdstate fuzz_bookmarks fuzz_version fuzz_storage fuzz_dvdfolder fuzz_cue)
+fuzzers=(fuzz_registry fuzz_readlist fuzz_tag fuzz_profile fuzz_cdinfo fuzz_cddb fuzz_dvdstate fuzz_bookmarks fuzz_version fuzz_storage fuzz_dvdfolder fuzz_cue fuzz_dvdinfo)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZORAVEL_SANITIZE=ON -DZORAVEL_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j "$jobs" --target "${fuzzers[@]}"
@@ -36,6 +36,23 @@ for fuzzer in "${fuzzers[@]}"; do
   mkdir -p "$work/$fuzzer"
   cp tests/fuzz/seeds/"$fuzzer"/* "$work/$fuzzer/"
   echo "== $fuzzer"
+  if [[ $fuzzer == fuzz_dvdinfo ]]; then
+    # The disc check's walk runs libdvdread and libdvdnav, whose own crashes
+    # and endless loops on damaged IFO files are expected (the player walks
+    # in a process of its own for them). Fuzzing goes on past them; only a
+    # fault whose top frame lies in this tree fails.
+    (cd "$work" && "$here/build-fuzz/bin/$fuzzer" -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
+      -timeout=5 -max_total_time="${FUZZ_SECONDS:-10}" -max_len=65536 "$work/$fuzzer" >"$work/dvdinfo.log" 2>&1 || true)
+    grep -E '^SUMMARY' "$work/dvdinfo.log" | sort | uniq -c || true
+    if grep -E '^SUMMARY' "$work/dvdinfo.log" | grep -qF "$here/"; then
+      mkdir -p build-fuzz/failures
+      cp "$work/dvdinfo.log" "$work"/crash-* build-fuzz/failures/ 2>/dev/null || true
+      echo "$fuzzer failed in our code; log and inputs in build-fuzz/failures/" >&2
+      exit 1
+    fi
+    rm -f "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*
+    continue
+  fi
   (cd "$work" && "$here/build-fuzz/bin/$fuzzer" -max_total_time="${FUZZ_SECONDS:-10}" -max_len=65536 \
     -print_final_stats=1 "$work/$fuzzer" 2>&1 | grep -E '^(stat::number_of_executed_units|==|SUMMARY)' || true)
   # libFuzzer leaves a crash-*, leak-* or timeout-* file for each failure.

@@ -5,7 +5,10 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -307,12 +310,39 @@ bool WaveExtent(const QByteArray& head, std::int64_t fileSize, FileExtent* exten
     return false;
 }
 
+std::unique_ptr<QFile> OpenRegularFile(const QString& path)
+{
+    // Without O_NONBLOCK the open of a FIFO waits for a writer; the kind is
+    // checked on the open descriptor, so a name swapped meanwhile is caught.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return file;
+}
+
+bool ReadRegularFile(const QString& path, qint64 limit, QByteArray* bytes)
+{
+    const std::unique_ptr<QFile> file = OpenRegularFile(path);
+    if (!file) return false;
+    // One byte past the limit tells a file that grew since it was opened.
+    *bytes = file->read(limit + 1);
+    return bytes->size() <= limit;
+}
+
 bool LoadDiscImage(const QString& cueSheet, DiscImage* image)
 {
     *image = {};
-    QFile file(cueSheet);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxSheetBytes) return false;
-    if (!ParseCueSheet(file.read(kMaxSheetBytes), &image->sheet)) return false;
+    QByteArray text;
+    if (!ReadRegularFile(cueSheet, kMaxSheetBytes, &text) || !ParseCueSheet(text, &image->sheet)) return false;
     const QDir folder = QFileInfo(cueSheet).absoluteDir();
     auto resolve = [&](const QByteArray& written) {
         QByteArray bytes = written;
@@ -331,16 +361,20 @@ bool LoadDiscImage(const QString& cueSheet, DiscImage* image)
     std::vector<FileExtent> extents;
     for (const CueFile& cue : image->sheet.files) {
         const QString path = resolve(cue.name);
-        QFile data(path);
-        if (!QFileInfo(path).isFile() || !data.open(QIODevice::ReadOnly)) return false;
-        FileExtent extent{0, data.size()};
+        const std::unique_ptr<QFile> data = OpenRegularFile(path);
+        if (!data) return false;
+        FileExtent extent{0, data->size()};
         // The format chunk comes first in practice; 4 KiB leave room for others before it.
-        if (cue.wave && !WaveExtent(data.read(4096), data.size(), &extent)) return false;
+        if (cue.wave && !WaveExtent(data->read(4096), data->size(), &extent)) return false;
         extents.push_back(extent);
         image->files.push_back(path);
     }
     if (!LayOutDisc(image->sheet, extents, &image->layout)) return false;
-    if (!image->sheet.cdTextFile.isEmpty()) image->cdTextFile = resolve(image->sheet.cdTextFile);
+    if (!image->sheet.cdTextFile.isEmpty()) {
+        image->cdTextFile = resolve(image->sheet.cdTextFile);
+        QByteArray packs;
+        if (!ReadRegularFile(image->cdTextFile, kMaxCdTextFileBytes, &packs)) return false;
+    }
     return std::any_of(image->layout.tracks.begin(), image->layout.tracks.end(),
                        [](const DiscTrack& t) { return t.audio; });
 }
@@ -455,11 +489,8 @@ bool DiscReader::Read(std::int64_t position, char* out, std::int64_t size)
         if (piece.file >= 0) {
             std::unique_ptr<QFile>& file = open_[static_cast<size_t>(piece.file)];
             if (!file) {
-                file = std::make_unique<QFile>(paths_[static_cast<size_t>(piece.file)]);
-                if (!file->open(QIODevice::ReadOnly)) {
-                    file.reset();
-                    return false;
-                }
+                file = OpenRegularFile(paths_[static_cast<size_t>(piece.file)]);
+                if (!file) return false;
             }
             // A file that ends early (cut after the sheet was read) reads as a failure.
             if (!file->seek(piece.offset + into) || file->read(out + done, n) != n) return false;

@@ -87,6 +87,17 @@ bool LayOutDisc(const CueSheet& sheet, const std::vector<FileExtent>& files, Dis
 // unless it is RIFF PCM, 2 channels, 44,100 Hz, 16 bits.
 bool WaveExtent(const QByteArray& head, std::int64_t fileSize, FileExtent* extent);
 
+// A CD-TEXT file holds at most 8 blocks of 256 packs of 18 bytes, perhaps
+// behind the drive's 4-byte reply header; the drive's reply carries no more.
+inline constexpr qint64 kMaxCdTextFileBytes = 8 * 256 * 18 + 4;
+
+// Opens a regular file for reading, never a device node, folder or FIFO
+// (their open could block and their reads never end); null otherwise.
+std::unique_ptr<QFile> OpenRegularFile(const QString& path);
+// Reads a whole regular file of at most `limit` bytes; false for any other
+// kind of file and for a longer one.
+bool ReadRegularFile(const QString& path, qint64 limit, QByteArray* bytes);
+
 // A sheet read from disk with its files found and checked.
 struct DiscImage {
     CueSheet sheet;
@@ -94,8 +105,9 @@ struct DiscImage {
     std::vector<QString> files;   // absolute paths, one per CueSheet::files
     QString cdTextFile;           // absolute, or "" without CDTEXTFILE
 };
-// False when the sheet cannot be read or a data file is missing or refused:
-// a drive without a disc.
+// False when the sheet cannot be read or a file it names (data or CD-TEXT)
+// is missing, no regular file, or a CD-TEXT file too long: a drive without a
+// disc.
 bool LoadDiscImage(const QString& cueSheet, DiscImage* image);
 
 // CD-TEXT packs (READ TOC format 5 without its header) of the sheet's TITLE

@@ -20,7 +20,6 @@ namespace cdrom {
 namespace {
 
 // A CD-TEXT file holds at most 8 blocks of 256 packs.
-constexpr qint64 kMaxCdTextFile = 8 * 256 * 18 + 4;
 constexpr int kPackSize = 18;
 
 void SilentLog(cdio_log_level_t, const char*) {}
@@ -130,9 +129,7 @@ private:
         if (cdTextFile_.isEmpty()) {
             packs = QByteArray(reinterpret_cast<const char*>(sheetPacks_.data()), static_cast<qsizetype>(sheetPacks_.size()));
         } else {
-            QFile file(cdTextFile_);
-            if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCdTextFile) return false;
-            packs = file.readAll();
+            if (!ReadRegularFile(cdTextFile_, kMaxCdTextFileBytes, &packs)) return false;
         }
         // Some writers put the 4-byte header of the drive's reply in front.
         if (packs.size() % kPackSize == 4) packs.remove(0, 4);

@@ -73,6 +73,8 @@ public:
     HRESULT GetNativeVideoSize(long* width, long* height) const;
     qint64 FirstFrameTime() const;
     quint64 FramesShown() const;
+    // A still picture is on (with or without buttons).
+    bool ShowsStill() const;
     QImage CurrentImage() const;
     const DiscInfo& Disc() const;
     // Closed captions: whether the pipeline decodes them (the manual build),

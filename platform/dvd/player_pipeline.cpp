@@ -6,6 +6,7 @@
 #include "platform/dvd/player_private.h"
 
 #include "platform/dvd/discinfo.h"
+#include "platform/dvd/probe.h"
 
 #include <gst/video/colorbalance.h>
 
@@ -148,6 +149,7 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
 {
     std::unique_ptr<DvdPlayer> player(new DvdPlayer);
     PlayerPrivate& d = *player->d;
+    if (const HRESULT probed = ProbeBeforePlay(options.path); FAILED(probed)) return probed;
     if (!d.disc.Open(options.path)) return E_INVALIDARG;
     d.OpenDrive(VolumePath(options.path));
     d.directory = VolumePath(options.path);
@@ -226,6 +228,7 @@ HRESULT DvdPlayer::CreateAutomatic(const QString& path, QWidget* panel, std::uni
 {
     std::unique_ptr<DvdPlayer> player(new DvdPlayer);
     PlayerPrivate& d = *player->d;
+    if (const HRESULT probed = ProbeBeforePlay(path); FAILED(probed)) return probed;
     if (!d.disc.Open(path)) return E_INVALIDARG;
     d.OpenDrive(VolumePath(path));
     d.directory = VolumePath(path);
@@ -411,6 +414,11 @@ HRESULT DvdPlayer::GetNativeVideoSize(long* width, long* height) const
 
 qint64 DvdPlayer::FirstFrameTime() const { return d->video ? d->video->FirstFrameTime() : 0; }
 quint64 DvdPlayer::FramesShown() const { return d->video ? d->video->FramesShown() : 0; }
+bool DvdPlayer::ShowsStill() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->o.still;
+}
 QImage DvdPlayer::CurrentImage() const { return d->video ? d->video->CurrentImage() : QImage(); }
 const DiscInfo& DvdPlayer::Disc() const { return d->disc; }
 

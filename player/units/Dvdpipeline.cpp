@@ -1,6 +1,7 @@
 #include "units/Dvdpipeline.h"
 
 #include "platform/dvd/discinfo.h"
+#include "platform/dvd/probe.h"
 #include "platform/media/graph.h"
 #include "platform/media/output.h"
 
@@ -46,8 +47,11 @@ QString TDvdPipeline::FindDvdVolume()
             if (QFileInfo::exists(point + QStringLiteral("/VIDEO_TS"))) candidates << point;
         }
     }
+    // Each candidate is walked in its own process before it is read here.
     for (const QString& path : candidates)
-        if (QFileInfo::exists(path) && dvd::DiscInfo::IsDvdVolume(path)) return path;
+        if (QFileInfo::exists(path) && dvd::ProbeVolume(path) == dvd::ProbeVerdict::Playable &&
+            dvd::DiscInfo::IsDvdVolume(path))
+            return path;
     return {};
 }
 

@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QtEndian>
+
+#include <sys/stat.h>
 
 #include <vector>
 
@@ -146,6 +150,39 @@ TEST(CdImageSheet, MissingOrForeignDataIsNoDisc)
         ASSERT_TRUE(testutil::WriteFile(sheet, text));
         CDinfo info;
         EXPECT_EQ(CASPI().ReadTocSpti(&info, sheet), 0) << text.toStdString();
+    }
+}
+
+// Files that never end or never open: a device, a FIFO without a writer and a
+// folder, named as data or as CD-TEXT, and a CD-TEXT file longer than any. Each is no disc, at once (a read of them would not end).
+TEST(CdImageSheet, DevicesFifosFoldersAndOversizedCdTextAreNoDisc)
+{
+    testutil::IsolatedHome home;
+    const QByteArray track = "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    ASSERT_TRUE(testutil::WriteFile(home.File("fine.bin"), Pcm(1)));
+    ASSERT_TRUE(testutil::WriteFile(home.File("huge.cdt"), QByteArray(40000, '\x80')));
+    ASSERT_TRUE(QDir().mkpath(home.File("folder.bin")));
+    const QByteArray fifo = QFile::encodeName(home.File("fifo.bin"));
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    const QByteArray good = "FILE \"fine.bin\" BINARY\n" + track;
+    const QString sheet = home.File("x.cue");
+    ASSERT_TRUE(testutil::WriteFile(sheet, good));
+    CDinfo info;
+    ASSERT_NE(CASPI().ReadTocSpti(&info, sheet), 0);
+
+    const QByteArray sheets[] = {
+        "FILE \"/dev/zero\" BINARY\n" + track,
+        "FILE \"fifo.bin\" BINARY\n" + track,
+        "FILE \"folder.bin\" BINARY\n" + track,
+        "CDTEXTFILE \"/dev/zero\"\n" + good,
+        "CDTEXTFILE \"fifo.bin\"\n" + good,
+        "CDTEXTFILE \"folder.bin\"\n" + good,
+        "CDTEXTFILE \"huge.cdt\"\n" + good,
+    };
+    for (const QByteArray& text : sheets) {
+        ASSERT_TRUE(testutil::WriteFile(sheet, text));
+        CDinfo refused;
+        EXPECT_EQ(CASPI().ReadTocSpti(&refused, sheet), 0) << text.toStdString();
     }
 }
 

@@ -1,0 +1,29 @@
+// ZorviDvdProbe <volume>: walks a DVD-Video volume as the player would read
+// it, in a process of its own, and answers by its exit code (0 playable,
+// 2 no DVD-Video volume, 3 a navigation that loops). The player starts it
+// before a disc reaches its DVD source; a crash or a hang here costs only
+// this process.
+#include "platform/dvd/probe_walk.h"
+
+#include <QString>
+
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <csignal>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) return 64;
+    // A disc that crashes the walk leaves no core file behind, and a walk
+    // whose player has gone ends with it.
+    const rlimit noCore = {0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // Whatever the player's own time limit, the walk never outlives a minute;
+    // and sizes read from a damaged IFO cannot take the machine's memory.
+    alarm(60);
+    const rlimit memory = {rlim_t(1) << 30, rlim_t(1) << 30};
+    setrlimit(RLIMIT_AS, &memory);
+    return int(dvd::WalkVolume(QString::fromLocal8Bit(argv[1])));
+}
