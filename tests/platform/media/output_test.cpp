@@ -4,6 +4,10 @@
 
 #include "platform/media/output.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <atomic>
@@ -250,6 +254,35 @@ TEST_F(OutputTest, AudioFallsBackToSilenceThatKeepsTime)
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->IsSilent(), !SoundDeviceAvailable());
     EXPECT_TRUE(AudioOutput::Create(QStringLiteral("fakesink"))->IsSilent());
+}
+
+// The environment names a sink with its settings (the start-up benchmark
+// catches the first sound in a file so): the sound reaches that file. A
+// description of more than one element is no sink: the automatic choice
+// stands then.
+TEST_F(OutputTest, EnvironmentsSinkWithSettingsTakesTheSound)
+{
+    const QString file = QDir::temp().filePath(QStringLiteral("zo-sound-%1.raw").arg(QCoreApplication::applicationPid()));
+    QFile::remove(file);
+    qputenv("ZORAVEL_AUDIO_SINK", ("filesink location=" + file).toUtf8());
+    {
+        auto audio = AudioOutput::Create(QStringLiteral("alsasink"));
+        ASSERT_TRUE(audio);
+        EXPECT_FALSE(audio->IsSilent());
+        OwnPipeline p("audiotestsrc num-buffers=5 ! identity name=last", nullptr, audio.get());
+        ASSERT_TRUE(p.Play());
+        EXPECT_TRUE(WaitUntil([&] { return QFileInfo(file).size() > 0; })) << "no sound in the file";
+        EXPECT_EQ(p.errors, 0);
+    }
+    QFile::remove(file);
+
+    qputenv("ZORAVEL_AUDIO_SINK", ("queue ! filesink location=" + file).toUtf8());
+    auto chain = AudioOutput::Create(QString());
+    ASSERT_TRUE(chain);
+    GstElementFactory* factory = gst_element_get_factory(chain->Sink());
+    EXPECT_STRNE(factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : "", "queue");
+    EXPECT_FALSE(QFile::exists(file));
+    qunsetenv("ZORAVEL_AUDIO_SINK");
 }
 
 }  // namespace
