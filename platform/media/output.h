@@ -173,6 +173,7 @@ private:
     void ApplyScaledFrameSize();
     void RedrawHeldStill();
     void RedrawThroughFilter();
+    void RedrawPausedBeside();
     void ExposeOverlay();
     void WindowGoneAway();
 

@@ -7,6 +7,9 @@
 #include "platform/media/output_private.h"
 #include "platform/media/renderers.h"
 
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
+#include <gst/video/gstvideosink.h>
 #include <gst/video/video.h>
 #include <gst/video/videooverlay.h>
 
@@ -20,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <mutex>
 
 namespace media {
@@ -75,6 +79,51 @@ GstElement* LastSampleHolder(GstElement* sink)
     }
     g_value_unset(&item);
     return found;
+}
+
+// The property values of `from` on `to`, either may be null.
+void CopyValues(GstElement* from, GstElement* to, std::initializer_list<const char*> names)
+{
+    if (!from || !to) return;
+    for (const char* name : names) {
+        GValue value = G_VALUE_INIT;
+        g_object_get_property(G_OBJECT(from), name, &value);
+        g_object_set_property(G_OBJECT(to), name, &value);
+        g_value_unset(&value);
+    }
+}
+
+// `frame` through a copy of the colour stage with the values of `balance`,
+// `gamma` and `flip`, in the format `format`; null when it fails.
+GstSample* ThroughFilterCopy(GstSample* frame, GstElement* balance, GstElement* gamma, GstElement* flip,
+                             GstCaps* format)
+{
+    g_autoptr(GstElement) pipeline = gst_parse_launch(
+        "appsrc name=in format=time ! videoconvert ! videobalance name=balance ! gamma name=gamma"
+        " ! videoflip name=flip ! videoconvert ! videoscale ! appsink name=out sync=false",
+        nullptr);
+    if (!pipeline) return nullptr;
+    g_autoptr(GstElement) in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
+    g_autoptr(GstElement) out = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+    g_autoptr(GstElement) copyBalance = gst_bin_get_by_name(GST_BIN(pipeline), "balance");
+    g_autoptr(GstElement) copyGamma = gst_bin_get_by_name(GST_BIN(pipeline), "gamma");
+    g_autoptr(GstElement) copyFlip = gst_bin_get_by_name(GST_BIN(pipeline), "flip");
+    if (!in || !out) return nullptr;
+    CopyValues(balance, copyBalance, {"brightness", "contrast", "hue", "saturation"});
+    CopyValues(gamma, copyGamma, {"gamma"});
+    CopyValues(flip, copyFlip, {"video-direction"});
+    g_object_set(in, "caps", gst_sample_get_caps(frame), nullptr);
+    g_object_set(out, "caps", format, nullptr);
+    GstSample* result = nullptr;
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
+        GstBuffer* buffer = gst_buffer_copy(gst_sample_get_buffer(frame));
+        GST_BUFFER_PTS(buffer) = 0;
+        gst_app_src_push_buffer(GST_APP_SRC(in), buffer);
+        gst_app_src_end_of_stream(GST_APP_SRC(in));
+        result = gst_app_sink_try_pull_sample(GST_APP_SINK(out), 2 * GST_SECOND);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    return result;
 }
 
 }  // namespace
@@ -215,7 +264,11 @@ void VideoOutput::RedrawThroughFilter()
     // Paused, the sink holds its frame and the stream's thread waits in it,
     // so nothing can be pushed through the filter. A flushing seek to the
     // shown frame makes the stream send it again, keeping rate and stop.
-    if (state != GST_STATE_PAUSED || !redrawBySeek_) return;
+    if (state != GST_STATE_PAUSED) return;
+    if (!redrawBySeek_) {
+        RedrawPausedBeside();
+        return;
+    }
     gint64 position = -1;
     if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position) || position < 0) return;
     gdouble rate = 1.0;
@@ -223,6 +276,32 @@ void VideoOutput::RedrawThroughFilter()
     if (gst_element_query(pipeline_, segment)) gst_query_parse_segment(segment, &rate, nullptr, nullptr, nullptr);
     gst_element_seek(pipeline_, rate, GST_FORMAT_TIME, static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                      GST_SEEK_TYPE_SET, position, GST_SEEK_TYPE_NONE, -1);
+}
+
+// A source that must not be seeked (a disc's navigation) cannot send its
+// paused frame again, and a flush would stop it. The frame that last entered
+// the filter goes through a copy of it with the new values, beside the
+// pipeline, and is drawn straight into the sink's window or canvas; the
+// sink's own held frame, still with the old values, is drawn once when
+// playback goes on.
+void VideoOutput::RedrawPausedBeside()
+{
+    g_autoptr(GstSample) frame = LastFrameOf(filter_);
+    if (!frame) return;
+    GstElement* drawer = frames_ ? sink_ : overlayElement_;
+    if (!drawer || (!frames_ && !GST_IS_VIDEO_SINK(drawer))) return;
+    g_autoptr(GstPad) pad = gst_element_get_static_pad(drawer, "sink");
+    g_autoptr(GstCaps) format = pad ? gst_pad_get_current_caps(pad) : nullptr;
+    if (!format) return;
+    GstSample* drawn = ThroughFilterCopy(frame, balance_, gamma_, flip_, format);
+    if (!drawn) return;
+    if (frames_) {
+        frames_->Put(drawn);
+        return;
+    }
+    GstVideoSinkClass* klass = GST_VIDEO_SINK_GET_CLASS(drawer);
+    if (klass->show_frame) klass->show_frame(GST_VIDEO_SINK(drawer), gst_sample_get_buffer(drawn));
+    gst_sample_unref(drawn);
 }
 
 void VideoOutput::ExposeOverlay()

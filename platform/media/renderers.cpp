@@ -550,6 +550,26 @@ void KeepLastFrameOf(GstElement* element)
     g_object_set_data_full(G_OBJECT(element), kLastFrameKey, new LastFrameRef(last), DeleteLastFrameRef);
 }
 
+GstSample* LastFrameOf(GstElement* element)
+{
+    auto* last = element ? static_cast<LastFrameRef*>(g_object_get_data(G_OBJECT(element), kLastFrameKey)) : nullptr;
+    if (!last) return nullptr;
+    GstBuffer* buffer = nullptr;
+    {
+        std::lock_guard<std::mutex> lock((*last)->mutex);
+        if ((*last)->buffer) buffer = gst_buffer_ref((*last)->buffer);
+    }
+    if (!buffer) return nullptr;
+    // The frame is forgotten when the format changes: the pad's is its own.
+    GstPad* pad = gst_element_get_static_pad(element, "sink");
+    GstCaps* caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
+    GstSample* sample = caps ? gst_sample_new(buffer, caps, nullptr, nullptr) : nullptr;
+    if (caps) gst_caps_unref(caps);
+    if (pad) gst_object_unref(pad);
+    gst_buffer_unref(buffer);
+    return sample;
+}
+
 void RepeatLastFrame(GstElement* bin)
 {
     auto* last = bin ? static_cast<LastFrameRef*>(g_object_get_data(G_OBJECT(bin), kLastFrameKey)) : nullptr;
