@@ -196,6 +196,7 @@ struct Preloader::Thread {
         gst_init(nullptr, nullptr);
         switch (item.kind) {
         case FirstItem::kNothing:
+            // The empty window: the first item opened loads what it needs.
             break;
         case FirstItem::kAudioCd:
             // Nothing decodes: the sound output is the one large library.
@@ -206,6 +207,11 @@ struct Preloader::Thread {
             LoadSoundOutput();
             break;
         case FirstItem::kDvd:
+            // The window's thread opens the disc and builds its graph while
+            // the window is first shown: the navigator's plug-ins are ready
+            // by then, and the decoders (the whole libav library for MPEG-2
+            // video) load after it, beside the navigator's start, never
+            // while that thread needs the dynamic loader.
             for (const char* name : kDvdPlugins) LoadPlugin(name);
             WaitShown();
             LoadSoundOutput();
