@@ -72,7 +72,7 @@ extern "C" __attribute__((visibility("default"))) int ZorviMain(int argc, char**
     // construction, which sets the process's locale, and that is not safe
     // while another thread reads it. The first graph waits for the
     // initialisation when it needs it.
-    media::Preloader preloader(args.isEmpty() ? QString() : args.first());
+    media::Preloader preloader(args);
     // Leftovers of writers that were killed go; a settings file that cannot
     // be used is told once, and the program goes on with what it has.
     statefile::RemoveStaleTemporaries(QFile::encodeName(GetUserDataFolder()).toStdString(), {}, true);

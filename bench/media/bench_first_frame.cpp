@@ -115,7 +115,7 @@ Figures RunRealMedia(QWidget& window, const QString& clip, const QString& mode, 
 {
     Figures f;
     const qint64 start = g_get_monotonic_time();
-    media::Preloader preloader(clip);
+    media::Preloader preloader(QStringList{clip});
     auto control = std::make_unique<realmedia::TRealAudio>(&window, &window);
     control->SetRenderer(mode == QLatin1String("painted") ? 3 : 1);
     // The window gives a clip its own size (the bench clip's 640 x 480), so
@@ -185,7 +185,7 @@ Figures RunOurs(const QString& clip, const QString& mode, int seconds)
     // The plug-ins load beside the building of the graph, as in the program,
     // which starts loading them once its window is shown.
     const qint64 start = g_get_monotonic_time();
-    media::Preloader preloader(clip);
+    media::Preloader preloader(QStringList{clip});
     auto graph = std::make_unique<media::FilterGraph>();
     graph->AddVideoRenderer(mode == QLatin1String("painted") ? media::RendererWindowless9 : media::RendererOverlay,
                             &window);

@@ -2,27 +2,40 @@
 // same way on the same X display, in interleaved rounds:
 //
 //   bench_startup --zorvi PATH [--clip FILE] [--rounds N] [--play-seconds S]
+//                 [--settle-seconds S] [--dvd FOLDER] [--only file|cue|dvd]
 //                 [--big-list FILE] [--big-folder DIR] [--new-home-path 1]
 //
 // For every start: a fresh HOME (config, data and runtime folders inside it;
 // the GStreamer plugin cache is shared and warmed once, as on a used
-// machine), sound to a null sink for all three players. The fresh HOME is
+// machine), sound to a null sink for all players. The fresh HOME is
 // made again at one path for every start: GStreamer's cache records HOME's
 // path for the plug-ins that look for add-ons below it, and a new path makes
 // it scan those plug-ins again and rewrite the cache at every start, which a
-// used machine never does (--new-home-path 1 times that too). From the moment the
-// process is spawned it times
+// used machine never does (--new-home-path 1 times that too). A peer that is
+// not installed is left out. From the moment the process is spawned it times
 //   - window mapped: the first top-level window of the display mapped,
 //   - first picture: the first moment the middle row of that window shows
 //     the clip (at least a fifth of its pixels strongly coloured: the test
 //     clip is a bright colour pattern, the players' empty windows are black or
 //     grey),
-// then lets it play for S seconds and reads its peak memory (VmHWM) and its
-// CPU seconds per second of playback. With --big-list / --big-folder it also
-// times the first window for a huge list and a huge folder, beside the empty
-// window (the program started without arguments) and beside mpv.
+// then lets it play on for the settling seconds (the start-up's tail) and
+// reads its CPU seconds per second over S seconds of steady playback and its
+// peak memory (VmHWM). The cases:
+//   - file: the clip, beside mpv and gst-play-1.0;
+//   - cue: `Zorvi /cd disc.cue` on a cue sheet over a WAVE file the bench
+//     writes, beside gst-play-1.0 on that WAVE file, to the first sound: both
+//     write their sound into a FIFO (a filesink; the program takes it from
+//     ZORAVEL_AUDIO_SINK), and the first bytes read from it are the first
+//     sound;
+//   - dvd: `Zorvi /dvd FOLDER` beside `gst-play-1.0 dvd://FOLDER`, to the
+//     first picture (the DVD fixture by default, when it was made).
+// With --big-list / --big-folder it also times the first window for a huge
+// list and a huge folder, beside the empty window (the program started
+// without arguments) and beside mpv.
 //
-// Needs an X display (run under xvfb-run -a). Prints medians and the ratios.
+// Needs an X display (run under xvfb-run -a). Prints medians, and the ratios
+// of the medians with their spread: the least and the greatest of the ratios
+// of the starts of one round.
 #include <xcb/xcb.h>
 
 #include <fcntl.h>
@@ -34,6 +47,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +72,7 @@ struct Start {
     double pictureMs = -1;
     double peakMb = -1;
     double cpuPerSecond = -1;
+    double soundMs = -1;
 };
 
 // User + system seconds of a running process, from /proc/PID/stat.
@@ -165,12 +180,30 @@ private:
 struct Player {
     std::string name;
     std::vector<std::string> argv;   // without the media
+    std::map<std::string, std::string> env = {};   // besides the bench's own
 };
 
 std::string g_gstCache;
 fs::path g_homePath;   // empty: a new path for every start
 
-pid_t Spawn(const std::vector<std::string>& argv, const fs::path& home)
+// Whether the program can be started: a path that is executable, or a name
+// found on PATH.
+bool Installed(const std::string& program)
+{
+    if (program.find('/') != std::string::npos) return access(program.c_str(), X_OK) == 0;
+    const char* path = std::getenv("PATH");
+    const std::string dirs = path ? path : "";
+    size_t at = 0;
+    while (at <= dirs.size()) {
+        const size_t colon = std::min(dirs.find(':', at), dirs.size());
+        const std::string dir = dirs.substr(at, colon - at);
+        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+        at = colon + 1;
+    }
+    return false;
+}
+
+pid_t Spawn(const std::vector<std::string>& argv, const fs::path& home, const std::map<std::string, std::string>& extra)
 {
     std::map<std::string, std::string> env;
     for (char** e = environ; *e; ++e) {
@@ -188,6 +221,7 @@ pid_t Spawn(const std::vector<std::string>& argv, const fs::path& home)
     env.erase("ZORAVEL_HOME");
     env.erase("ZORAVEL_RUNTIME_DIR");
     env.erase("QT_QPA_PLATFORM");
+    for (const auto& [k, v] : extra) env[k] = v;
     std::vector<std::string> envText;
     for (const auto& [k, v] : env) envText.push_back(k + "=" + v);
     std::vector<char*> envp, args;
@@ -208,10 +242,22 @@ pid_t Spawn(const std::vector<std::string>& argv, const fs::path& home)
     return pid;
 }
 
-void EndProcess(pid_t pid)
+// Reads what is waiting in the FIFO (a player blocked on a full FIFO could
+// not end); whether anything was.
+bool Drain(int fifo)
+{
+    if (fifo < 0) return false;
+    char buffer[65536];
+    bool any = false;
+    while (read(fifo, buffer, sizeof buffer) > 0) any = true;
+    return any;
+}
+
+void EndProcess(pid_t pid, int fifo = -1)
 {
     kill(pid, SIGTERM);
     for (int i = 0; i < 300; ++i) {
+        Drain(fifo);
         if (waitpid(pid, nullptr, WNOHANG) == pid) return;
         usleep(10000);
     }
@@ -235,43 +281,65 @@ fs::path FreshHome()
     return home;
 }
 
-// One start: window mapped, and with `wantPicture` the first picture, peak
-// memory and CPU over `playSeconds`.
-Start RunOnce(Display& display, const Player& player, const std::vector<std::string>& media, bool wantPicture,
-              int playSeconds)
+enum class Wait { kWindow, kPicture, kSound };
+
+struct Timing {
+    Wait wait = Wait::kPicture;
+    int settleSeconds = 0;   // after the first picture, before the CPU is read
+    int playSeconds = 0;     // the CPU and memory are read over these; 0: not at all
+    std::string fifo;        // kSound: the FIFO the players' sound goes to
+};
+
+// One start: the window mapped, and the first picture or the first sound;
+// with play seconds the CPU over steady playback and the peak memory.
+Start RunOnce(Display& display, const Player& player, const std::vector<std::string>& media, const Timing& timing)
 {
     Start s;
     const fs::path home = FreshHome();
     std::vector<std::string> argv = player.argv;
     argv.insert(argv.end(), media.begin(), media.end());
+    // The FIFO is open for reading before the player starts: its sink's
+    // opening for writing does not wait then.
+    const int fifo = timing.wait == Wait::kSound ? open(timing.fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
     display.Drain();
     const Clock::time_point start = Clock::now();
-    const pid_t pid = Spawn(argv, home);
+    const Clock::time_point deadline = start + std::chrono::seconds(20);
+    const pid_t pid = Spawn(argv, home, player.env);
     if (pid <= 0) {
+        if (fifo >= 0) close(fifo);
         fs::remove_all(home);
         return s;
     }
-    const xcb_window_t window = display.WaitForMap(start + std::chrono::seconds(20));
-    if (window) s.mappedMs = MsSince(start);
-    if (window && wantPicture) {
-        const Clock::time_point deadline = start + std::chrono::seconds(20);
-        while (Clock::now() < deadline) {
+    if (timing.wait == Wait::kSound) {
+        pollfd p{fifo, POLLIN, 0};
+        while (Clock::now() < deadline && s.soundMs < 0) {
+            if (poll(&p, 1, 5) > 0 && Drain(fifo))
+                s.soundMs = MsSince(start);
+            else if (p.revents & POLLHUP)
+                usleep(1000);   // a sink opened the FIFO and closed it again
+        }
+    } else {
+        const xcb_window_t window = display.WaitForMap(deadline);
+        if (window) s.mappedMs = MsSince(start);
+        while (window && timing.wait == Wait::kPicture && Clock::now() < deadline) {
             if (display.ShowsPicture(window)) {
                 s.pictureMs = MsSince(start);
                 break;
             }
             usleep(1000);
         }
-        if (s.pictureMs > 0 && playSeconds > 0) {
+        if (s.pictureMs > 0 && timing.playSeconds > 0) {
+            usleep(static_cast<useconds_t>(timing.settleSeconds) * 1000000);
             const double cpu0 = CpuSeconds(pid);
             const Clock::time_point playStart = Clock::now();
-            usleep(static_cast<useconds_t>(playSeconds) * 1000000);
+            usleep(static_cast<useconds_t>(timing.playSeconds) * 1000000);
             const double cpu1 = CpuSeconds(pid);
             s.cpuPerSecond = (cpu1 - cpu0) / (MsSince(playStart) / 1000.0);
             s.peakMb = PeakMb(pid);
         }
     }
-    EndProcess(pid);
+    EndProcess(pid, fifo);
+    if (fifo >= 0) close(fifo);
     fs::remove_all(home);
     return s;
 }
@@ -285,24 +353,138 @@ double Median(std::vector<double> v)
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-void PrintRatio(const char* what, double ours, double theirs)
+// One figure of every start of a player, round by round (-1: not measured).
+using Figures = std::vector<double>;
+
+// The ratio of the medians, and the least and the greatest ratio of the
+// starts of one round.
+void PrintRatio(const char* what, const Figures& ours, const Figures& theirs)
 {
-    if (ours > 0 && theirs > 0) std::printf("  %-44s %.2fx\n", what, ours / theirs);
+    const double a = Median(ours), b = Median(theirs);
+    if (a <= 0 || b <= 0) return;
+    double least = 1e9, greatest = 0;
+    for (size_t r = 0; r < std::min(ours.size(), theirs.size()); ++r) {
+        if (ours[r] <= 0 || theirs[r] <= 0) continue;
+        least = std::min(least, ours[r] / theirs[r]);
+        greatest = std::max(greatest, ours[r] / theirs[r]);
+    }
+    std::printf("  %-44s %.2fx  (rounds %.2f-%.2f)\n", what, a / b, least, greatest);
+}
+
+Figures Column(const std::vector<Start>& starts, double Start::*field)
+{
+    Figures f;
+    for (const Start& s : starts) f.push_back(s.*field);
+    return f;
+}
+
+// Interleaved rounds of the players, each on its own media, after one
+// unmeasured start of each (it warms the plugin cache and the file cache).
+std::map<std::string, std::vector<Start>> RunRounds(Display& display, const std::vector<Player>& players,
+                                                   const std::vector<std::vector<std::string>>& media,
+                                                   const Timing& timing, int rounds)
+{
+    Timing warm = timing;
+    warm.playSeconds = 0;
+    for (size_t k = 0; k < players.size(); ++k) RunOnce(display, players[k], media[k], warm);
+    std::map<std::string, std::vector<Start>> starts;
+    for (int r = 0; r < rounds; ++r)
+        for (size_t k = 0; k < players.size(); ++k) {
+            const size_t i = (k + static_cast<size_t>(r)) % players.size();
+            starts[players[i].name].push_back(RunOnce(display, players[i], media[i], timing));
+        }
+    return starts;
+}
+
+// The players that are installed; those that are not are told and left out.
+std::vector<Player> InstalledOnly(const std::vector<Player>& players)
+{
+    std::vector<Player> kept;
+    for (const Player& p : players) {
+        if (Installed(p.argv[0]))
+            kept.push_back(p);
+        else
+            std::printf("(%s is not installed: left out)\n", p.name.c_str());
+    }
+    return kept;
+}
+
+// A WAVE file of a 440 Hz tone, 44.1 kHz 16-bit stereo, and a cue sheet of
+// one track over it; the sheet's path.
+std::string WriteCueImage(const fs::path& dir, int seconds)
+{
+    const uint32_t frames = 44100u * static_cast<uint32_t>(seconds);
+    std::vector<int16_t> samples(frames * 2);
+    for (uint32_t i = 0; i < frames; ++i)
+        samples[2 * i] = samples[2 * i + 1] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * i / 44100.0));
+    const uint32_t bytes = frames * 4;
+    std::ofstream wav(dir / "disc.wav", std::ios::binary);
+    auto u32 = [&](uint32_t v) { wav.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { wav.write(reinterpret_cast<const char*>(&v), 2); };
+    wav.write("RIFF", 4);
+    u32(36 + bytes);
+    wav.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);   // PCM
+    u16(2);
+    u32(44100);
+    u32(44100 * 4);
+    u16(4);
+    u16(16);
+    wav.write("data", 4);
+    u32(bytes);
+    wav.write(reinterpret_cast<const char*>(samples.data()), bytes);
+    std::ofstream(dir / "disc.cue") << "FILE \"disc.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    return (dir / "disc.cue").string();
+}
+
+void PrintFileCase(const std::vector<Player>& players, std::map<std::string, std::vector<Start>>& starts)
+{
+    std::printf("%-14s %14s %16s %14s %16s\n", "player", "mapped ms", "first picture ms", "peak MB", "CPU s per s");
+    for (const Player& p : players) {
+        const auto& st = starts[p.name];
+        std::printf("%-14s %14.1f %16.1f %14.1f %16.3f\n", p.name.c_str(), Median(Column(st, &Start::mappedMs)),
+                    Median(Column(st, &Start::pictureMs)), Median(Column(st, &Start::peakMb)),
+                    Median(Column(st, &Start::cpuPerSecond)));
+    }
+    auto fig = [&](const char* name, double Start::*field) { return Column(starts[name], field); };
+    auto mappedToPicture = [&](const char* name) {
+        Figures f = fig(name, &Start::pictureMs);
+        const Figures m = fig(name, &Start::mappedMs);
+        for (size_t i = 0; i < f.size(); ++i) f[i] = f[i] > 0 && m[i] > 0 ? f[i] - m[i] : -1;
+        return f;
+    };
+    std::printf("\nZorvi against the peers:\n");
+    for (const char* peer : {"mpv", "gst-play-1.0"}) {
+        const std::string p = peer;
+        PrintRatio(("start to first picture / " + p).c_str(), fig("Zorvi", &Start::pictureMs),
+                   fig(peer, &Start::pictureMs));
+        // gst-play-1.0 maps its window with the first picture.
+        if (p == "mpv")
+            PrintRatio("window mapped to first picture / mpv", mappedToPicture("Zorvi"), mappedToPicture(peer));
+        PrintRatio(("peak memory while playing / " + p).c_str(), fig("Zorvi", &Start::peakMb),
+                   fig(peer, &Start::peakMb));
+        PrintRatio(("CPU while playing / " + p).c_str(), fig("Zorvi", &Start::cpuPerSecond),
+                   fig(peer, &Start::cpuPerSecond));
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::string zorvi, clip, bigList, bigFolder;
-    int rounds = 7, playSeconds = 3;
+    std::string zorvi, clip, bigList, bigFolder, dvd, only;
+    int rounds = 7, playSeconds = 3, settleSeconds = 3;
     bool newHomePath = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i], v = argv[i + 1];
         if (a == "--zorvi") zorvi = v;
         else if (a == "--clip") clip = v;
         else if (a == "--rounds") rounds = std::max(1, std::atoi(v.c_str()));
-        else if (a == "--play-seconds") playSeconds = std::clamp(std::atoi(v.c_str()), 0, 8);
+        else if (a == "--play-seconds") playSeconds = std::clamp(std::atoi(v.c_str()), 0, 4);
+        else if (a == "--settle-seconds") settleSeconds = std::clamp(std::atoi(v.c_str()), 0, 4);
+        else if (a == "--dvd") dvd = v;
+        else if (a == "--only") only = v;
         else if (a == "--big-list") bigList = v;
         else if (a == "--big-folder") bigFolder = v;
         else if (a == "--new-home-path") newHomePath = v != "0";
@@ -312,86 +494,97 @@ int main(int argc, char** argv)
 #endif
 #ifdef ZO_FIXTURE_DIR
     if (clip.empty()) clip = ZO_FIXTURE_DIR "/bench720.mp4";
+    if (dvd.empty() && fs::exists(ZO_FIXTURE_DIR "/dvd_titles/VIDEO_TS")) dvd = ZO_FIXTURE_DIR "/dvd_titles";
 #endif
     if (zorvi.empty() || clip.empty() || !fs::exists(clip)) {
         std::fprintf(stderr, "usage: bench_startup --zorvi PATH --clip FILE [--rounds N] [--play-seconds S] "
-                             "[--big-list FILE] [--big-folder DIR] [--new-home-path 1]\n");
+                             "[--settle-seconds S] [--dvd FOLDER] [--only file|cue|dvd] [--big-list FILE] "
+                             "[--big-folder DIR] [--new-home-path 1]\n");
         return 2;
     }
+    auto wanted = [&](const char* name) { return only.empty() || only == name; };
 
-    char cacheDir[] = "/tmp/zo-bench-gst.XXXXXX";
-    g_gstCache = std::string(mkdtemp(cacheDir)) + "/registry.bin";
-    if (!newHomePath) g_homePath = fs::path(g_gstCache).parent_path() / "home";
+    char workPattern[] = "/tmp/zo-bench-gst.XXXXXX";
+    const fs::path work = mkdtemp(workPattern);
+    g_gstCache = (work / "registry.bin").string();
+    if (!newHomePath) g_homePath = work / "home";
     Display display;
-
-    const std::vector<Player> players = {
-        {"Zorvi", {zorvi}},
-        {"mpv", {"mpv", "--no-config", "--vo=x11", "--ao=null", "--no-terminal"}},
-        {"gst-play-1.0", {"gst-play-1.0", "--no-interactive", "-q", "--videosink=ximagesink", "--audiosink=fakesink"}},
-    };
-    // One unmeasured start of each warms the plugin cache and the file cache.
-    for (const Player& p : players) RunOnce(display, p, {clip}, true, 0);
-
-    std::map<std::string, std::vector<Start>> starts;
-    for (int r = 0; r < rounds; ++r)
-        for (size_t k = 0; k < players.size(); ++k) {
-            const Player& p = players[(k + r) % players.size()];
-            starts[p.name].push_back(RunOnce(display, p, {clip}, true, playSeconds));
-        }
-
-    std::map<std::string, std::map<std::string, double>> med;
-    std::printf("clip %s, %d interleaved rounds, medians, %s\n\n", clip.c_str(), rounds,
+    const Player gstPlay{"gst-play-1.0",
+                         {"gst-play-1.0", "--no-interactive", "-q", "--videosink=ximagesink", "--audiosink=fakesink"}};
+    std::printf("%d interleaved rounds, medians, %s\n", rounds,
                 newHomePath ? "a new HOME path for every start" : "one HOME path made anew for every start");
-    std::printf("%-14s %14s %16s %14s %16s\n", "player", "mapped ms", "first picture ms", "peak MB", "CPU s per s");
-    for (const Player& p : players) {
-        std::vector<double> mapped, picture, peak, cpu;
-        for (const Start& s : starts[p.name]) {
-            mapped.push_back(s.mappedMs);
-            picture.push_back(s.pictureMs);
-            peak.push_back(s.peakMb);
-            cpu.push_back(s.cpuPerSecond);
-        }
-        auto& m = med[p.name];
-        m["mapped"] = Median(mapped);
-        m["picture"] = Median(picture);
-        m["peak"] = Median(peak);
-        m["cpu"] = Median(cpu);
-        std::printf("%-14s %14.1f %16.1f %14.1f %16.3f\n", p.name.c_str(), m["mapped"], m["picture"], m["peak"],
-                    m["cpu"]);
+
+    if (wanted("file")) {
+        const std::vector<Player> players = InstalledOnly({
+            {"Zorvi", {zorvi}},
+            {"mpv", {"mpv", "--no-config", "--vo=x11", "--ao=null", "--no-terminal"}},
+            gstPlay,
+        });
+        auto starts = RunRounds(display, players, std::vector<std::vector<std::string>>(players.size(), {clip}),
+                                {Wait::kPicture, settleSeconds, playSeconds, {}}, rounds);
+        std::printf("\nclip %s; CPU over %d s of playback from %d s after the first picture\n", clip.c_str(),
+                    playSeconds, settleSeconds);
+        PrintFileCase(players, starts);
     }
-    std::printf("\nZorvi against the peers:\n");
-    PrintRatio("start to first picture / mpv", med["Zorvi"]["picture"], med["mpv"]["picture"]);
-    PrintRatio("start to first picture / gst-play-1.0", med["Zorvi"]["picture"], med["gst-play-1.0"]["picture"]);
-    PrintRatio("window mapped to first picture / mpv", med["Zorvi"]["picture"] - med["Zorvi"]["mapped"],
-               med["mpv"]["picture"] - med["mpv"]["mapped"]);
-    PrintRatio("peak memory while playing / mpv", med["Zorvi"]["peak"], med["mpv"]["peak"]);
-    PrintRatio("CPU while playing / mpv", med["Zorvi"]["cpu"], med["mpv"]["cpu"]);
-    PrintRatio("CPU while playing / gst-play-1.0", med["Zorvi"]["cpu"], med["gst-play-1.0"]["cpu"]);
+
+    if (wanted("cue")) {
+        const std::string cue = WriteCueImage(work, 20);
+        const std::string fifo = (work / "sound.fifo").string();
+        mkfifo(fifo.c_str(), 0600);
+        const std::string sink = "filesink location=" + fifo;
+        const std::vector<Player> players = InstalledOnly({
+            {"Zorvi", {zorvi, "/cd"}, {{"ZORAVEL_AUDIO_SINK", sink}}},
+            {"gst-play-1.0", {"gst-play-1.0", "--no-interactive", "-q", "--audiosink=" + sink}},
+        });
+        std::vector<std::vector<std::string>> media;
+        for (const Player& p : players) media.push_back({p.name == "Zorvi" ? cue : (work / "disc.wav").string()});
+        auto starts = RunRounds(display, players, media, {Wait::kSound, 0, 0, fifo}, rounds);
+        std::printf("\ncue image (Zorvi /cd disc.cue; gst-play-1.0 on its WAVE file), start to first sound, ms:\n");
+        for (const Player& p : players)
+            std::printf("  %-14s %8.1f\n", p.name.c_str(), Median(Column(starts[p.name], &Start::soundMs)));
+        PrintRatio("first sound / gst-play-1.0", Column(starts["Zorvi"], &Start::soundMs),
+                   Column(starts["gst-play-1.0"], &Start::soundMs));
+    }
+
+    if (wanted("dvd") && !dvd.empty()) {
+        const std::vector<Player> players = InstalledOnly({{"Zorvi", {zorvi, "/dvd"}}, gstPlay});
+        std::vector<std::vector<std::string>> media;
+        for (const Player& p : players) media.push_back({p.name == "Zorvi" ? dvd : "dvd://" + dvd});
+        auto starts = RunRounds(display, players, media, {Wait::kPicture, 0, 0, {}}, rounds);
+        std::printf("\nDVD %s, start to window mapped and to first picture, ms:\n", dvd.c_str());
+        for (const Player& p : players)
+            std::printf("  %-14s %8.1f %8.1f\n", p.name.c_str(), Median(Column(starts[p.name], &Start::mappedMs)),
+                        Median(Column(starts[p.name], &Start::pictureMs)));
+        PrintRatio("first picture / gst-play-1.0", Column(starts["Zorvi"], &Start::pictureMs),
+                   Column(starts["gst-play-1.0"], &Start::pictureMs));
+    }
 
     if (!bigList.empty() || !bigFolder.empty()) {
+        const Player zorviPlayer{"Zorvi", {zorvi}};
+        const Player mpvWindow{"mpv", {"mpv", "--no-config", "--vo=x11", "--ao=null", "--no-terminal",
+                                       "--force-window=immediate"}};
+        const bool withMpv = Installed("mpv");
         std::vector<std::pair<std::string, std::vector<std::string>>> cases = {{"empty window", {}}};
         if (!bigList.empty()) cases.push_back({"big list", {bigList}});
         if (!bigFolder.empty()) cases.push_back({"big folder", {bigFolder}});
         std::map<std::string, std::vector<double>> ours, mpv;
+        const Timing mapOnly{Wait::kWindow, 0, 0, {}};
         for (int r = 0; r < rounds; ++r)
             for (const auto& [name, media] : cases) {
-                ours[name].push_back(RunOnce(display, players[0], media, false, 0).mappedMs);
-                if (!media.empty())
-                    mpv[name].push_back(
-                        RunOnce(display, {"mpv", {"mpv", "--no-config", "--vo=x11", "--ao=null", "--no-terminal",
-                                                  "--force-window=immediate"}},
-                                media, false, 0)
-                            .mappedMs);
+                ours[name].push_back(RunOnce(display, zorviPlayer, media, mapOnly).mappedMs);
+                if (!media.empty() && withMpv)
+                    mpv[name].push_back(RunOnce(display, mpvWindow, media, mapOnly).mappedMs);
             }
         std::printf("\nfirst window (ms, medians):\n");
         const double empty = Median(ours["empty window"]);
         for (const auto& [name, media] : cases) {
             const double o = Median(ours[name]);
             std::printf("  %-14s Zorvi %8.1f", name.c_str(), o);
-            if (!media.empty()) std::printf("   mpv %8.1f   Zorvi / empty window %.2fx", Median(mpv[name]), o / empty);
+            if (!media.empty() && withMpv)
+                std::printf("   mpv %8.1f   Zorvi / empty window %.2fx", Median(mpv[name]), o / empty);
             std::printf("\n");
         }
     }
-    fs::remove_all(fs::path(g_gstCache).parent_path());
+    fs::remove_all(work);
     return 0;
 }

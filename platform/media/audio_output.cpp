@@ -47,10 +47,28 @@ GstElement* KeepIfOpened(GstElement* sink, bool automatic)
     return nullptr;
 }
 
+// A sink of the factory, or of a factory with its settings ("filesink
+// location=PATH": the start-up benchmark catches the first sound so, through
+// the environment's choice).
+GstElement* MakeSink(const QString& factory)
+{
+    if (!factory.contains(QLatin1Char(' '))) return MakeOwnedElement(factory.toUtf8().constData());
+    GError* error = nullptr;
+    GstElement* sink = gst_parse_launch(factory.toUtf8().constData(), &error);
+    g_clear_error(&error);
+    if (sink && GST_IS_BIN(sink)) {
+        // More than one element: not a sink.
+        gst_object_unref(gst_object_ref_sink(sink));
+        return nullptr;
+    }
+    if (sink) gst_object_ref_sink(sink);
+    return sink;
+}
+
 // A sink of the factory that opened a real device; null otherwise.
 GstElement* OpenedDeviceSink(const QString& factory)
 {
-    return KeepIfOpened(MakeOwnedElement(factory.toUtf8().constData()), factory == QLatin1String("autoaudiosink"));
+    return KeepIfOpened(MakeSink(factory), factory == QLatin1String("autoaudiosink"));
 }
 
 // The device's own sink (its factory with the device chosen), if it opens.

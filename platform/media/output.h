@@ -173,6 +173,7 @@ private:
     void ApplyScaledFrameSize();
     void RedrawHeldStill();
     void RedrawThroughFilter();
+    void RedrawPausedBeside();
     void ExposeOverlay();
     void WindowGoneAway();
 
@@ -214,8 +215,9 @@ DeviceRef FindAudioSinkDevice(const QString& displayName, const QString& factory
 // hundredths of a decibel (see AudioOutput::SetBalance).
 double PanoramaOfBalance(long balance);
 
-// The sound sink the environment names (ZORAVEL_AUDIO_SINK, a factory
-// name), empty when it names none.
+// The sound sink the environment names (ZORAVEL_AUDIO_SINK, a factory name,
+// or one with its settings such as "filesink location=PATH" for the start-up
+// benchmark), empty when it names none.
 QString AudioSinkFromEnvironment();
 
 class AudioOutput {

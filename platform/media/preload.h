@@ -6,24 +6,42 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
 namespace media {
 
+// What the program's first item is, as its command line names it: the
+// plug-ins loaded ahead are those its graph uses.
+struct FirstItem {
+    enum Kind {
+        kNothing,   // no item: the empty window
+        kAudioCd,   // a drive or a cue sheet read by our own image source
+        kDvd,
+        kFile,      // a file, list or folder (path)
+    };
+    Kind kind = kNothing;
+    QString path;
+};
+
+// The first item of the program's arguments, read as the main window reads
+// them: "/dvd" and an .ifo file are a DVD, "/cd" with a drive or a sheet an
+// audio CD, a sheet alone no media of its own, "/fb" names its item second.
+FirstItem FirstItemOf(const QStringList& args);
+
 class Preloader {
 public:
-    // Starts a thread that initialises GStreamer, loads the plug-ins every
-    // playback graph uses and those that `firstMedia` (a file path, may be
-    // empty) needs for its container. It opens no window sink: X sinks
-    // opened on two threads at once (this one and the first graph's on the
-    // window's thread) corrupted the heap now and then; the first graph
-    // finds out which window sink opens. gst_init on another thread waits for
-    // the initialisation, plug-in registry and all; gst_is_initialized() does
+    // Starts a thread that initialises GStreamer and loads the plug-ins the
+    // first item's graph uses. It opens no window sink: X sinks opened on two
+    // threads at once (this one and the first graph's on the window's thread)
+    // corrupted the heap now and then; the first graph finds out which
+    // window sink opens. gst_init on another thread waits for the
+    // initialisation, plug-in registry and all; gst_is_initialized() does
     // not: it is true from early in the initialisation, before the registry
     // is loaded, which takes seconds while its cache is built anew.
-    // The decoders' and the sound output's libraries wait for WindowShown.
-    explicit Preloader(const QString& firstMedia);
+    // The large libraries wait for WindowShown.
+    explicit Preloader(const QStringList& args);
     // The window is on the screen: the large libraries may load now.
     void WindowShown();
     // Waits for the thread.

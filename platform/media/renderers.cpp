@@ -309,27 +309,94 @@ GstPadProbeReturn KeepLastFrame(GstPad*, GstPadProbeInfo* info, gpointer data)
     return GST_PAD_PROBE_OK;
 }
 
+// A stream that has ended (a still picture stays shown after its end)
+// refuses frames: the part of it from `element` on is flushed as a seek
+// flushes it, the running time starting again, and a segment from its start
+// opens it. The sinks take the next frame as their new first one (the
+// pipeline prerolls on it and plays on); no end follows it: the window has
+// heard of the end already. Returns the pipeline when it holds still frames
+// (a new reference), else null.
+GstElement* ReopenEndedStream(GstElement* element, GstPad* pad)
+{
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    gst_pad_send_event(pad, gst_event_new_flush_start());
+    gst_pad_send_event(pad, gst_event_new_flush_stop(TRUE));
+    if (caps) {
+        gst_pad_send_event(pad, gst_event_new_caps(caps));
+        gst_caps_unref(caps);
+    }
+    // A still-frame holder after the element forgets the format when it is
+    // flushed, and the elements before it do not send an unchanged one
+    // again: each holder of the pipeline is given its own again.
+    GstObject* top = GST_OBJECT(gst_object_ref(element));
+    while (GstObject* parent = gst_object_get_parent(top)) {
+        gst_object_unref(top);
+        top = parent;
+    }
+    bool holders = false;
+    if (GST_IS_BIN(top)) {
+        g_autoptr(GstIterator) it = gst_bin_iterate_recurse(GST_BIN(top));
+        GValue item = G_VALUE_INIT;
+        while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+            auto* e = GST_ELEMENT(g_value_get_object(&item));
+            GstElementFactory* f = gst_element_get_factory(e);
+            if (f && g_str_equal(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(f)), "imagefreeze")) {
+                g_autoptr(GstPad) in = gst_element_get_static_pad(e, "sink");
+                g_autoptr(GstCaps) held = in ? gst_pad_get_current_caps(in) : nullptr;
+                // Only a holder the frames go through has a format.
+                if (held) {
+                    gst_pad_send_event(in, gst_event_new_caps(held));
+                    holders = true;
+                }
+            }
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+    }
+    if (!holders) {
+        gst_object_unref(top);
+        top = nullptr;
+    }
+    GstSegment segment;
+    gst_segment_init(&segment, GST_FORMAT_TIME);
+    gst_pad_send_event(pad, gst_event_new_segment(&segment));
+    return top ? GST_ELEMENT(top) : nullptr;
+}
+
 // Runs on a thread of GStreamer's pool: the push may wait for the sink.
 void PushLastFrame(GstElement* bin, gpointer data)
 {
     LastFrame& last = **static_cast<LastFrameRef*>(data);
+    GstElement* into = last.child ? ChildNamed(bin, last.child) : GST_ELEMENT(gst_object_ref(bin));
+    GstPad* pad = into ? gst_element_get_static_pad(into, "sink") : nullptr;
+    // After the stream's end no frame of its own follows, however recent
+    // the last one.
+    const bool ended = pad && GST_PAD_IS_EOS(pad);
     GstBuffer* frame = nullptr;
     {
         std::lock_guard<std::mutex> lock(last.mutex);
-        if (last.buffer && g_get_monotonic_time() - last.arrivedUs >= kStillAfterUs)
+        if (last.buffer && (ended || g_get_monotonic_time() - last.arrivedUs >= kStillAfterUs))
             frame = gst_buffer_copy(last.buffer);   // the pixels are shared
     }
-    if (!frame) return;
-    // Without a time the sink draws it at once instead of dropping it as late.
-    GST_BUFFER_PTS(frame) = GST_CLOCK_TIME_NONE;
-    GST_BUFFER_DTS(frame) = GST_CLOCK_TIME_NONE;
-    GST_BUFFER_DURATION(frame) = GST_CLOCK_TIME_NONE;
-    GstElement* into = last.child ? ChildNamed(bin, last.child) : GST_ELEMENT(gst_object_ref(bin));
-    GstPad* pad = into ? gst_element_get_static_pad(into, "sink") : nullptr;
-    // The pad's stream lock puts it between two frames of the stream; while
-    // the pipeline flushes it is refused.
-    if (pad) gst_pad_chain(pad, frame);
-    else gst_buffer_unref(frame);
+    if (frame && pad) {
+        // Without a time the sink draws it at once instead of dropping it as late.
+        GST_BUFFER_PTS(frame) = GST_CLOCK_TIME_NONE;
+        GST_BUFFER_DTS(frame) = GST_CLOCK_TIME_NONE;
+        GST_BUFFER_DURATION(frame) = GST_CLOCK_TIME_NONE;
+        GstElement* holding = ended ? ReopenEndedStream(into, pad) : nullptr;
+        // The pad's stream lock puts it between two frames of the stream;
+        // while the pipeline flushes it is refused.
+        gst_pad_chain(pad, frame);
+        if (holding) {
+            // The holder keeps the new frame and sends it, timed from its
+            // own start, which only a seek's flush makes the running time
+            // again (a frame sent at once would be too late for the sink).
+            gst_element_seek_simple(holding, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
+            gst_object_unref(holding);
+        }
+    } else if (frame) {
+        gst_buffer_unref(frame);
+    }
     if (pad) gst_object_unref(pad);
     if (into) gst_object_unref(into);
 }
@@ -481,6 +548,26 @@ void KeepLastFrameOf(GstElement* element)
                       KeepLastFrame, new LastFrameRef(last), DeleteLastFrameRef);
     gst_object_unref(pad);
     g_object_set_data_full(G_OBJECT(element), kLastFrameKey, new LastFrameRef(last), DeleteLastFrameRef);
+}
+
+GstSample* LastFrameOf(GstElement* element)
+{
+    auto* last = element ? static_cast<LastFrameRef*>(g_object_get_data(G_OBJECT(element), kLastFrameKey)) : nullptr;
+    if (!last) return nullptr;
+    GstBuffer* buffer = nullptr;
+    {
+        std::lock_guard<std::mutex> lock((*last)->mutex);
+        if ((*last)->buffer) buffer = gst_buffer_ref((*last)->buffer);
+    }
+    if (!buffer) return nullptr;
+    // The frame is forgotten when the format changes: the pad's is its own.
+    GstPad* pad = gst_element_get_static_pad(element, "sink");
+    GstCaps* caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
+    GstSample* sample = caps ? gst_sample_new(buffer, caps, nullptr, nullptr) : nullptr;
+    if (caps) gst_caps_unref(caps);
+    if (pad) gst_object_unref(pad);
+    gst_buffer_unref(buffer);
+    return sample;
 }
 
 void RepeatLastFrame(GstElement* bin)

@@ -102,6 +102,8 @@ bool HoldStillFrames(GstElement* bin);
 // RepeatLastFrame can send it in again (the colour stage, whose new values
 // must reach a picture that has stopped moving).
 void KeepLastFrameOf(GstElement* element);
+// The frame kept for `element` with its format; a new reference or null.
+GstSample* LastFrameOf(GstElement* element);
 // Sends the last frame that came into the bin again, scaled to the size set
 // now, for a stream that has stopped sending frames by itself (a disc's
 // still menu) and must not be seeked. The push is made on another thread.

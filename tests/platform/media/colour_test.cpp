@@ -7,6 +7,7 @@
 
 #include <gst/base/gstbasetransform.h>
 
+#include <QGuiApplication>
 #include <QImage>
 
 using namespace media;
@@ -202,6 +203,40 @@ TEST_F(Colour, PausedPictureTakesNewValuesAtOnce)
     REFERENCE_TIME after = 0;
     ASSERT_EQ(graph.GetCurrentPosition(&after), S_OK);
     EXPECT_EQ(after, position);
+}
+
+}  // namespace
+
+namespace {
+
+double MeanGrey(const QImage& image)
+{
+    if (image.isNull()) return -1.0;
+    qint64 sum = 0;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4) sum += qGray(image.pixel(x, y)) * 16;
+    return double(sum) / (image.width() * image.height());
+}
+
+// A still picture whose stream has ended (it stays for the picture timer's
+// time) takes new values at once, with every renderer.
+TEST_F(Colour, EndedStillPictureTakesNewValuesAtOnce)
+{
+    for (const int renderer : {RendererWindowless9, RendererOverlay}) {
+        if (renderer == RendererOverlay && QGuiApplication::platformName() != QLatin1String("xcb")) continue;
+        SCOPED_TRACE(renderer);
+        FilterGraph graph;
+        graph.AddVideoRenderer(renderer, &panel);
+        ASSERT_EQ(graph.RenderFile(F("picture.jpg")), S_OK);
+        ASSERT_EQ(graph.Run(), S_OK);
+        ASSERT_TRUE(WaitUntil([&] { return graph.FramesShown() >= 1 && MeanGrey(graph.CurrentImage()) >= 0; }));
+        const double before = MeanGrey(graph.CurrentImage());
+        ColorValues brighter;
+        brighter.brightness = 750 + 4000;
+        ASSERT_EQ(graph.SetColorValues(brighter), S_OK);
+        EXPECT_TRUE(WaitUntil([&] { return MeanGrey(graph.CurrentImage()) > before + 40; }))
+            << before << " " << MeanGrey(graph.CurrentImage());
+    }
 }
 
 }  // namespace

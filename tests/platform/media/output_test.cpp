@@ -4,7 +4,14 @@
 
 #include "platform/media/output.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 
 #include <atomic>
 
@@ -54,6 +61,13 @@ public:
         gst_object_unref(pipeline_);
     }
     bool Play() { return gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE; }
+    bool Pause()
+    {
+        gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+        GstState state = GST_STATE_VOID_PENDING;
+        return gst_element_get_state(pipeline_, &state, nullptr, 5 * GST_SECOND) == GST_STATE_CHANGE_SUCCESS &&
+               state == GST_STATE_PAUSED;
+    }
     gint64 PositionNs() const
     {
         gint64 ns = -1;
@@ -250,6 +264,86 @@ TEST_F(OutputTest, AudioFallsBackToSilenceThatKeepsTime)
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->IsSilent(), !SoundDeviceAvailable());
     EXPECT_TRUE(AudioOutput::Create(QStringLiteral("fakesink"))->IsSilent());
+}
+
+// The environment names a sink with its settings (the start-up benchmark
+// catches the first sound in a file so): the sound reaches that file. A
+// description of more than one element is no sink: the automatic choice
+// stands then.
+TEST_F(OutputTest, EnvironmentsSinkWithSettingsTakesTheSound)
+{
+    const QString file = QDir::temp().filePath(QStringLiteral("zo-sound-%1.raw").arg(QCoreApplication::applicationPid()));
+    QFile::remove(file);
+    qputenv("ZORAVEL_AUDIO_SINK", ("filesink location=" + file).toUtf8());
+    {
+        auto audio = AudioOutput::Create(QStringLiteral("alsasink"));
+        ASSERT_TRUE(audio);
+        EXPECT_FALSE(audio->IsSilent());
+        OwnPipeline p("audiotestsrc num-buffers=5 ! identity name=last", nullptr, audio.get());
+        ASSERT_TRUE(p.Play());
+        EXPECT_TRUE(WaitUntil([&] { return QFileInfo(file).size() > 0; })) << "no sound in the file";
+        EXPECT_EQ(p.errors, 0);
+    }
+    QFile::remove(file);
+
+    qputenv("ZORAVEL_AUDIO_SINK", ("queue ! filesink location=" + file).toUtf8());
+    auto chain = AudioOutput::Create(QString());
+    ASSERT_TRUE(chain);
+    GstElementFactory* factory = gst_element_get_factory(chain->Sink());
+    EXPECT_STRNE(factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : "", "queue");
+    EXPECT_FALSE(QFile::exists(file));
+    qunsetenv("ZORAVEL_AUDIO_SINK");
+}
+
+double MeanGrey(const QImage& image)
+{
+    if (image.isNull() || image.width() < 4 || image.height() < 4) return -1.0;
+    qint64 sum = 0, count = 0;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4, ++count) sum += qGray(image.pixel(x, y));
+    return double(sum) / double(count);
+}
+
+// A paused picture whose source must not be seeked (a disc's navigation)
+// takes new colours at once, with the painted renderer and a window sink;
+// playing on afterwards, the stream goes on.
+TEST_F(OutputTest, PausedPictureOfASourceNotToBeSeekedTakesNewColoursAtOnce)
+{
+    for (const int renderer : {RendererWindowless9, RendererOverlay}) {
+        if (renderer == RendererOverlay && !OnXDisplay()) continue;
+        SCOPED_TRACE(renderer);
+        VideoOutput::Options options;
+        options.renderer = renderer;
+        options.panel = &panel;
+        options.events = events;
+        options.redrawBySeek = false;
+        auto video = VideoOutput::Create(options);
+        ASSERT_TRUE(video && video->Filter());
+        OwnPipeline p("videotestsrc pattern=smpte ! capsfilter name=last caps=video/x-raw,width=160,height=120,"
+                      "framerate=25/1",
+                      video.get(), nullptr);
+        video->SetRect(panel.rect());
+        ASSERT_TRUE(p.Play());
+        ASSERT_TRUE(WaitUntil([&] { return video->FramesShown() > 3; }));
+        ASSERT_TRUE(p.Pause());
+        // What the panel shows: the canvas's frame, or the screen where the
+        // window sink draws.
+        auto shown = [&] {
+            if (renderer == RendererWindowless9) return video->CurrentImage();
+            const QPoint at = panel.mapToGlobal(QPoint(0, 0));
+            return panel.screen()->grabWindow(0, at.x(), at.y(), panel.width(), panel.height()).toImage();
+        };
+        double before = -1;
+        ASSERT_TRUE(WaitUntil([&] { return (before = MeanGrey(shown())) > 0; }));
+        const quint64 frames = video->FramesShown();
+        ColorValues brighter;
+        brighter.brightness = 750 + 4000;
+        video->SetColors(brighter);
+        EXPECT_TRUE(WaitUntil([&] { return MeanGrey(shown()) > before + 40; })) << before << " " << MeanGrey(shown());
+        ASSERT_TRUE(p.Play());
+        EXPECT_TRUE(WaitUntil([&] { return video->FramesShown() > frames + 3; })) << "the stream did not go on";
+        EXPECT_EQ(p.errors, 0);
+    }
 }
 
 }  // namespace
