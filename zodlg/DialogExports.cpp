@@ -1,0 +1,16 @@
+// The dialog exports. Each runs its dialog modally over the caller's active
+// window and returns once the dialog and everything it made are gone.
+#include "zodlg/zodlg.h"
+
+#include "DlgBase.h"
+#include "Parental.h"
+
+extern "C" {
+
+ZODLG_API void ShowParentalCtlDlg(void)
+{
+    const zodlg::ExportScope scope;
+    RunParentalCtlDlg();
+}
+
+}  // extern "C"
