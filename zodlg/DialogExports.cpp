@@ -3,6 +3,7 @@
 #include "zodlg/zodlg.h"
 
 #include "DlgBase.h"
+#include "ExtDlg.h"
 #include "Parental.h"
 
 extern "C" {
@@ -11,6 +12,12 @@ ZODLG_API void ShowParentalCtlDlg(void)
 {
     const zodlg::ExportScope scope;
     RunParentalCtlDlg();
+}
+
+ZODLG_API bool ShowExtDlg(void)
+{
+    const zodlg::ExportScope scope;
+    return RunExtDlg();
 }
 
 }  // extern "C"
