@@ -2,6 +2,7 @@
 // window and returns once the dialog and everything it made are gone.
 #include "zodlg/zodlg.h"
 
+#include "DecoderDlg.h"
 #include "DlgBase.h"
 #include "ExtDlg.h"
 #include "Parental.h"
@@ -18,6 +19,18 @@ ZODLG_API bool ShowExtDlg(void)
 {
     const zodlg::ExportScope scope;
     return RunExtDlg();
+}
+
+ZODLG_API void ShowDecoderDlg(uint8_t firstFamily)
+{
+    const zodlg::ExportScope scope;
+    RunDecoderDlg(firstFamily != 0);
+}
+
+ZODLG_API void ShowSonicDecoderDlg(void)
+{
+    const zodlg::ExportScope scope;
+    RunSonicDecoderDlg();
 }
 
 }  // extern "C"
