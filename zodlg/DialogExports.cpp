@@ -2,6 +2,7 @@
 // window and returns once the dialog and everything it made are gone.
 #include "zodlg/zodlg.h"
 
+#include "CddbSetDlg.h"
 #include "DecoderDlg.h"
 #include "DlgBase.h"
 #include "ExtDlg.h"
@@ -31,6 +32,12 @@ ZODLG_API void ShowSonicDecoderDlg(void)
 {
     const zodlg::ExportScope scope;
     RunSonicDecoderDlg();
+}
+
+ZODLG_API void ShowCDDBDlg(void)
+{
+    const zodlg::ExportScope scope;
+    RunCddbSetDlg();
 }
 
 }  // extern "C"
