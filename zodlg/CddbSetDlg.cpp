@@ -71,7 +71,7 @@ CCDDBSetDlg::CCDDBSetDlg(const std::string& listFolder, QWidget* parent)
 {
     ui_->setupUi(this);
     zodlg::ApplyDialogUnits(this);
-    const auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+    const auto* digits = new QRegularExpressionValidator(QRegularExpression(QString::fromUtf8("[0-9]*")), this);
     ui_->c6090->setValidator(digits);
     ui_->c6024->setValidator(digits);
     ui_->c6029->setMaxLength(kMaxProxyPasswordBytes);
@@ -256,10 +256,10 @@ bool CCDDBSetDlg::SearchServers()
 void CCDDBSetDlg::OnBnClickedSearchServers()
 {
     // The look-up blocks the window; the button tells why until it returns.
-    ui_->c6003->setText(QStringLiteral("検索中"));
+    ui_->c6003->setText(QString::fromUtf8("検索中"));
     ui_->c6003->repaint();
     SearchServers();
-    ui_->c6003->setText(QStringLiteral("サーバーを検索"));
+    ui_->c6003->setText(QString::fromUtf8("サーバーを検索"));
 }
 
 void CCDDBSetDlg::ShowServerInfo()
@@ -273,7 +273,7 @@ void CCDDBSetDlg::ShowServerInfo()
     const bool haveStat = client.Stat(server, &stat);
     const std::string report = ServerInfoReport(motd, haveStat ? &stat : nullptr);
     if (report.empty()) {
-        MessageBox(this, QStringLiteral("接続に失敗しました。"), QStringLiteral("エラー"),
+        MessageBox(this, QString::fromUtf8("接続に失敗しました。"), QString::fromUtf8("エラー"),
                    MB_ICONINFORMATION | MB_TOPMOST);
         return;
     }

@@ -52,7 +52,7 @@ bool CDecoderDlg2::OnInitDialog()
         start_[1] = Flag(key, "HWMC");
         start_[2] = Flag(key, "VMR");
         ui_->c6038->setEnabled(false);
-        setWindowTitle(QStringLiteral("InterVideo Video Decoder"));
+        setWindowTitle(QString::fromUtf8("InterVideo Video Decoder"));
     } else {
         clvsd_ = static_cast<bool>(OpenForReading(HKEY_CURRENT_USER, kClvsdUserKey));
         if (clvsd_) {
@@ -69,7 +69,7 @@ bool CDecoderDlg2::OnInitDialog()
             start_[0] = Flag(OpenForReading(HKEY_CURRENT_USER, kPowerDvdUserKey), "UIUseHVA");
         }
         ui_->c6001->setEnabled(false);
-        setWindowTitle(QStringLiteral("CyberLink Video/SP Decoder"));
+        setWindowTitle(QString::fromUtf8("CyberLink Video/SP Decoder"));
     }
     ui_->c6000->setChecked(start_[0]);
     ui_->c6001->setChecked(start_[1]);

@@ -10,8 +10,8 @@ namespace zodlg {
 QFont DialogFont()
 {
     QFont font;
-    font.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),
-                      QStringLiteral("IPAGothic"), QStringLiteral("VL Gothic"), QStringLiteral("sans-serif")});
+    font.setFamilies({QString::fromUtf8("Noto Sans CJK JP"), QString::fromUtf8("Noto Sans JP"),
+                      QString::fromUtf8("IPAGothic"), QString::fromUtf8("VL Gothic"), QString::fromUtf8("sans-serif")});
     font.setPointSize(9);
     return font;
 }
@@ -22,7 +22,7 @@ void ApplyDialogUnits(QDialog* dialog)
     const QFontMetrics metrics(dialog->font());
     // The average width of the Latin letters, as dialog units are defined,
     // and the full character height.
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const QString letters = QString::fromUtf8("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     const int baseX = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
     const int baseY = metrics.height();
     const auto x = [baseX](int units) { return (units * baseX + 2) / 4; };
@@ -44,7 +44,7 @@ bool CanShowDialogs()
     return app && QThread::currentThread() == app->thread();
 }
 
-QString ControlName(int id) { return QStringLiteral("c%1").arg(id); }
+QString ControlName(int id) { return QString::fromUtf8("c%1").arg(id); }
 
 ExportScope::~ExportScope()
 {

@@ -7,7 +7,10 @@
 // The dialogs run inside the caller's QApplication, on its thread, and an
 // export leaves nothing behind: the player unloads the library after each
 // call, so a widget, timer or posted deletion outliving the export would run
-// code that is no longer mapped.
+// code that is no longer mapped. For the same reason the library hands Qt
+// no QStringLiteral: its text stays in the library's pages, and Qt's caches
+// (the font cache keeps the families it was asked for) outlive the library.
+// QString::fromUtf8 copies to the heap.
 #pragma once
 
 #include <QFont>

@@ -44,7 +44,7 @@ QStringList ExtensionsOfPatterns(const QString& patterns)
 QString PatternsOfExtensions(const QStringList& extensions)
 {
     QString patterns;
-    for (const QString& extension : extensions) patterns += QStringLiteral("*.") + extension + QLatin1Char(';');
+    for (const QString& extension : extensions) patterns += QString::fromUtf8("*.") + extension + QLatin1Char(';');
     return patterns;
 }
 
@@ -139,14 +139,14 @@ void CExtDlg::OnBnClickedAdd()
     if (text.isEmpty()) return;
     for (const QChar c : text) {
         if (!((c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9')))) {
-            MessageBox(this, QStringLiteral("文字が不正です。\nアルファベットか、数字を入力してください。"),
-                       QStringLiteral("Zoravel"), MB_ICONINFORMATION | MB_TOPMOST);
+            MessageBox(this, QString::fromUtf8("文字が不正です。\nアルファベットか、数字を入力してください。"),
+                       QString::fromUtf8("Zoravel"), MB_ICONINFORMATION | MB_TOPMOST);
             return;
         }
     }
     for (int i = 0; i < ui_->c6010->topLevelItemCount(); ++i) {
         if (ui_->c6010->topLevelItem(i)->text(0).compare(text, Qt::CaseInsensitive) == 0) {
-            MessageBox(this, QStringLiteral("すでに登録済みです。"), QStringLiteral("Zoravel"),
+            MessageBox(this, QString::fromUtf8("すでに登録済みです。"), QString::fromUtf8("Zoravel"),
                        MB_ICONINFORMATION | MB_TOPMOST);
             ui_->c6004->clear();
             return;

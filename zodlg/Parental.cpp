@@ -33,7 +33,7 @@ QStringList ParentalLevelNames(int country)
     default: break;
     }
     QStringList names{"無制限"};
-    for (int level = 1; level <= 8; ++level) names << QStringLiteral("レベル %1").arg(level);
+    for (int level = 1; level <= 8; ++level) names << QString::fromUtf8("レベル %1").arg(level);
     return names;
 }
 
@@ -74,16 +74,16 @@ void CPassword::OnBnClickedOk()
     const QString second = ui_->c6090->text();
     if (!first.isEmpty() || !second.isEmpty()) {
         if (first != second) {
-            MessageBox(this, QStringLiteral("パスワードが一致しません。\nもう一度入力してください。"),
-                       QStringLiteral("エラー"), MB_ICONINFORMATION | MB_TOPMOST);
+            MessageBox(this, QString::fromUtf8("パスワードが一致しません。\nもう一度入力してください。"),
+                       QString::fromUtf8("エラー"), MB_ICONINFORMATION | MB_TOPMOST);
             return;
         }
         password_ = first;
         accept();
         return;
     }
-    if (MessageBox(this, QStringLiteral("パスワードが空白です。\nパスワード保護が無効になりますがよろしいですか？"),
-                   QStringLiteral("確認"), MB_YESNO | MB_ICONINFORMATION | MB_TOPMOST) != IDYES)
+    if (MessageBox(this, QString::fromUtf8("パスワードが空白です。\nパスワード保護が無効になりますがよろしいですか？"),
+                   QString::fromUtf8("確認"), MB_YESNO | MB_ICONINFORMATION | MB_TOPMOST) != IDYES)
         return;
     password_.clear();
     accept();
