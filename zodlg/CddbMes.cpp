@@ -1,70 +1,87 @@
 #include "CddbMes.h"
 
-#include <QApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QHeaderView>
-#include <QPushButton>
-#include <QThread>
-#include <QTreeWidget>
-#include <QVBoxLayout>
+#include "DlgBase.h"
+#include "ui_CCddbMes.h"
 
-void CCddbMes::AddMatch(const std::string& category, const std::string& artist, const std::string& album)
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QWindow>
+
+int CddbMatchModel::rowCount(const QModelIndex& parent) const
 {
-    categories_.push_back(category);
-    artists_.push_back(artist);
-    albums_.push_back(album);
+    return parent.isValid() ? 0 : static_cast<int>(matches_.size());
 }
 
-bool CCddbMes::DoModal(QWidget* parent)
-{
-    // Widgets need the host's application object, on its thread; a host
-    // without one (no GUI) cannot be asked, which counts as cancelled.
-    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    if (!app || QThread::currentThread() != app->thread()) return false;
+int CddbMatchModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
 
-    // The row chosen; it outlives the dialog, whose teardown moves the
-    // list's current item as the rows go.
-    int row = 0;
-    QDialog dialog(parent);
-    dialog.setObjectName("CCddbMes");
-    dialog.setWindowTitle("freedb");
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* list = new QTreeWidget(&dialog);
-    list->setObjectName("c6015");
-    list->setColumnCount(3);
-    list->setHeaderLabels({"Category", "Artist", "Album"});
-    list->setRootIsDecorated(false);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+QVariant CddbMatchModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    const CddbMatch& match = matches_[static_cast<std::size_t>(index.row())];
+    const std::string& text = index.column() == 0 ? match.category : index.column() == 1 ? match.artist : match.album;
+    return QString::fromStdString(text);
+}
+
+QVariant CddbMatchModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return {};
+    static const char* const kTitles[] = {"Category", "Artist", "Album"};
+    return section >= 0 && section < 3 ? QString::fromLatin1(kTitles[section]) : QVariant();
+}
+
+CCddbMes::CCddbMes(const std::vector<CddbMatch>& matches, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), ui_(std::make_unique<Ui::CCddbMes>()), model_(matches)
+{
+    ui_->setupUi(this);
+    zodlg::ApplyDialogUnits(this);
+    OnInitDialog();
+}
+
+CCddbMes::~CCddbMes() = default;
+
+bool CCddbMes::OnInitDialog()
+{
+    QTreeView* list = ui_->c6015;
+    list->setModel(&model_);
     list->header()->setSectionsClickable(false);
+    list->header()->setStretchLastSection(false);
     list->setColumnWidth(0, 64);
     list->setColumnWidth(1, 110);
     list->setColumnWidth(2, 110);
-    for (std::size_t i = 0; i < categories_.size(); ++i)
-        new QTreeWidgetItem(list, {QString::fromStdString(categories_[i]), QString::fromStdString(artists_[i]),
-                                   QString::fromStdString(albums_[i])});
-    layout->addWidget(list);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
-    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    layout->addWidget(buttons);
-    dialog.resize(330, 212);
+    // The choice follows the current row; a row losing its selection (a
+    // Ctrl+click) leaves the choice where it was.
+    connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) selected_ = current.row();
+            });
+    connect(list, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (!index.isValid()) return;
+        selected_ = index.row();
+        accept();
+    });
+    connect(ui_->c1, &QPushButton::clicked, this, &QDialog::accept);
+    if (model_.rowCount() > 0) list->setCurrentIndex(model_.index(0, 0));
+    return true;
+}
 
-    QObject::connect(list, &QTreeWidget::currentItemChanged, &dialog, [&row, list](QTreeWidgetItem* item) {
-        if (item) row = list->indexOfTopLevelItem(item);
-    });
-    QObject::connect(list, &QTreeWidget::itemDoubleClicked, &dialog, [&row, list, &dialog](QTreeWidgetItem* item) {
-        if (!item) return;
-        list->setCurrentItem(item);
-        row = list->indexOfTopLevelItem(item);
-        dialog.accept();
-    });
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    // The first row is current from the start, so that the list taking the
-    // focus later does not move the choice.
-    if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
-    const bool chosen = dialog.exec() == QDialog::Accepted;
-    QObject::disconnect(list, nullptr, &dialog, nullptr);
-    selected_ = row;
-    return chosen;
+void CCddbMes::mousePressEvent(QMouseEvent* event)
+{
+    // Without a caption, the whole dialog is the handle that moves it.
+    if (event->button() == Qt::LeftButton && windowHandle() && windowHandle()->startSystemMove()) return;
+    QDialog::mousePressEvent(event);
+}
+
+bool ChooseMatch(const std::vector<CddbMatch>& matches, std::size_t* chosen)
+{
+    if (!zodlg::CanShowDialogs()) return false;
+    int selected = 0;
+    bool accepted = false;
+    {
+        CCddbMes dialog(matches, zodlg::CallerWindow());
+        accepted = dialog.exec() == QDialog::Accepted;
+        selected = dialog.Selected();
+    }
+    if (!accepted || selected < 0) return false;
+    *chosen = static_cast<std::size_t>(selected);
+    return true;
 }

@@ -1,27 +1,55 @@
-// CCddbMes: the modal choice among several matches of a CD-database query.
-// One row per match (category, artist, album); OK takes the selected row,
-// the first when the list was not touched, and a double click on a row is
-// OK; Escape or closing cancels. Runs on the player's application object
-// and leaves no widget behind when DoModal returns.
+// CCddbMes: the modal choice among several matches of a CD-database query,
+// a captionless dialog that a press anywhere on it drags. One row per match
+// (category, artist, album) from a model over the matches; the choice is the
+// list's current row, the first until the user moves it. OK or a double
+// click on a row chooses; Escape cancels.
 #pragma once
 
-#include <string>
+#include "CddbReply.h"
+
+#include <QAbstractTableModel>
+#include <QDialog>
+
+#include <memory>
 #include <vector>
 
-class QWidget;
+namespace Ui {
+class CCddbMes;
+}
 
-class CCddbMes {
+// The matches as three columns: "Category", "Artist", "Album".
+class CddbMatchModel : public QAbstractTableModel {
 public:
-    void AddMatch(const std::string& category, const std::string& artist, const std::string& album);
-    // True when the user chose a row (Selected() then names it). False when
-    // cancelled, or when there is no application object with widgets on
-    // this thread to show the choice with.
-    bool DoModal(QWidget* parent);
-    int Selected() const { return selected_; }
+    explicit CddbMatchModel(const std::vector<CddbMatch>& matches, QObject* parent = nullptr)
+        : QAbstractTableModel(parent), matches_(matches)
+    {
+    }
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    std::vector<std::string> categories_;
-    std::vector<std::string> artists_;
-    std::vector<std::string> albums_;
+    const std::vector<CddbMatch>& matches_;
+};
+
+class CCddbMes : public QDialog {
+public:
+    CCddbMes(const std::vector<CddbMatch>& matches, QWidget* parent);
+    ~CCddbMes() override;
+    // The row chosen (0 until the user moves the current row).
+    int Selected() const { return selected_; }
+
+protected:
+    bool OnInitDialog();
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::CCddbMes> ui_;
+    CddbMatchModel model_;
     int selected_ = 0;
 };
+
+// Shows the choice over the caller's window. True with *chosen set when the
+// user chose; false when cancelled or when no dialog can be shown here.
+bool ChooseMatch(const std::vector<CddbMatch>& matches, std::size_t* chosen);

@@ -5,6 +5,7 @@
 
 #include "CddbClient.h"
 #include "CddbMes.h"
+#include "DlgBase.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -30,6 +31,7 @@ extern "C" {
 
 ZODLG_API int InitCDDB2(uint32_t discId, const char* query)
 {
+    const zodlg::ExportScope scope;
     CCddbClient client;
     const CddbServer server = client.ConfiguredServer();
     std::vector<CddbMatch> matches;
@@ -38,12 +40,8 @@ ZODLG_API int InitCDDB2(uint32_t discId, const char* query)
     std::size_t chosen = 0;
     if (matches.size() > 1) {
         QWidget* owner = QApplication::activeWindow();
-        CCddbMes choice;
-        for (const CddbMatch& match : matches) choice.AddMatch(match.category, match.artist, match.album);
-        if (!choice.DoModal(owner)) return 2;
-        if (choice.Selected() < 0 || static_cast<std::size_t>(choice.Selected()) >= matches.size())
-            return client.status;
-        chosen = static_cast<std::size_t>(choice.Selected());
+        if (!ChooseMatch(matches, &chosen)) return 2;
+        if (chosen >= matches.size()) return client.status;
         // The read blocks; show the window without the dialog meanwhile.
         if (owner) owner->repaint();
     }

@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <iterator>
 
-const char* const kDefaultExtensionList =
-    "*.asf;*.wm;*.wma;*.wmv;*.avi;*.mpg;*.mpeg;*.m2p;*.m1v;*.wav;*.mpa;*.mp2;*.mp3;*.au;*.aif;*.aiff;*.snd;"
-    "*.rm;*.ra;*.rmvb;*.mid;*.midi;*.rmi;*.jpg;*.jpeg;*.bmp;*.gif;*.tga;*.dib;*.zol;*.m3u;*.ifo;*.wpl";
-
 namespace {
 
 using K = TSettingField::Kind;

@@ -4,6 +4,7 @@
 // valid configuration.
 #pragma once
 
+#include "common/Extlist.h"
 #include "platform/wintypes.h"
 
 #include <QString>
@@ -139,8 +140,6 @@ bool LoadMainSettings(TMainSettings* s);
 // writePosition, InitialDir only when not empty) when the Main key opens.
 void SaveMainSettings(const TMainSettings& s, bool writePosition);
 
-// The displayed file types used when none are stored (33 patterns).
-extern const char* const kDefaultExtensionList;
 
 // The stored displayed file types ("*.avi;*.mpg;..."), or the default list
 // when the key or the value is missing or empty.

@@ -8,11 +8,12 @@
 #include "common/scramble.h"
 
 #include <QApplication>
-#include <QDialogButtonBox>
+#include <QAbstractItemModel>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -186,13 +187,16 @@ TEST_F(LookUp, SeveralMatchesAreOfferedForChoice)
     server.Answer(matches);
     server.Answer(record);
     WhenModal([](QWidget* dialog) {
-        auto* list = dialog->findChild<QTreeWidget*>();
+        auto* list = dialog->findChild<QTreeView*>("c6015");
         ASSERT_TRUE(list);
-        EXPECT_EQ(list->topLevelItemCount(), 2);
-        EXPECT_EQ(list->topLevelItem(1)->text(0), "folk");
-        EXPECT_EQ(list->topLevelItem(1)->text(1), "Second");
-        EXPECT_EQ(list->topLevelItem(1)->text(2), "Two");
-        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        EXPECT_TRUE(dialog->windowFlags() & Qt::FramelessWindowHint);
+        const QAbstractItemModel* model = list->model();
+        EXPECT_EQ(model->rowCount(), 2);
+        EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Artist");
+        EXPECT_EQ(model->index(1, 0).data().toString(), "folk");
+        EXPECT_EQ(model->index(1, 1).data().toString(), "Second");
+        EXPECT_EQ(model->index(1, 2).data().toString(), "Two");
+        dialog->findChild<QPushButton*>("c1")->click();
     });
     {
         Zodlg lib;
@@ -204,8 +208,24 @@ TEST_F(LookUp, SeveralMatchesAreOfferedForChoice)
     server.Answer(matches);
     server.Answer(record);
     WhenModal([](QWidget* dialog) {
-        auto* list = dialog->findChild<QTreeWidget*>();
-        emit list->itemDoubleClicked(list->topLevelItem(1), 0);
+        auto* list = dialog->findChild<QTreeView*>("c6015");
+        emit list->doubleClicked(list->model()->index(1, 1));
+    });
+    {
+        Zodlg lib;
+        EXPECT_EQ(lib.Init(), 0);
+    }
+    EXPECT_EQ(server.Requests().back(), DirectRequest("cddb+read+folk+7a0b5c0a"));
+
+    // The choice is the current row: moving to the second row and then
+    // deselecting it (Ctrl+click) still reads the second match.
+    server.Answer(matches);
+    server.Answer(record);
+    WhenModal([](QWidget* dialog) {
+        auto* list = dialog->findChild<QTreeView*>("c6015");
+        list->setCurrentIndex(list->model()->index(1, 0));
+        list->selectionModel()->clearSelection();
+        dialog->findChild<QPushButton*>("c1")->click();
     });
     {
         Zodlg lib;
