@@ -36,10 +36,6 @@ constexpr std::pair<int, WORD> kDefaults[] = {
 constexpr int kFileOnly[] = {3, 4, 8, 9, 10, 11, 12, 14, 15, 16, 17, 18, 20, 21, 22, 23, 24, 66, 25, 26, 27, 62, 63};
 constexpr int kDvdOnly[] = {44, 45, 48, 49, 50, 51, 52, 53, 54};
 
-// The extra buttons end a held command on release: the only gestures for
-// the commands that run until then.
-constexpr int kHeldCommands[] = {3, 4};
-
 constexpr char kKeysSection[] = "Keys";
 constexpr char kMouseSection[] = "Mouse";
 // A profile entry is read into a buffer of 50 characters.
@@ -109,6 +105,8 @@ THotKeys::THotKeys()
         rows_.push_back(row);
     }
 }
+
+bool TakesOnlyExtraButtons(int command) { return command == 3 || command == 4; }
 
 int THotKeys::RowOf(int command) const
 {
@@ -208,9 +206,8 @@ QString THotKeys::ChooseGesture(const QString& letter)
 {
     if (selected_ < 0) return letter;
     QString chosen = GestureIndex(letter) ? letter : QString();
-    if (Contains(kHeldCommands, rows_[selected_].Command->Number) && chosen != QLatin1String("4") &&
-        chosen != QLatin1String("5"))
-        chosen.clear();
+    const bool extraOnly = TakesOnlyExtraButtons(rows_[selected_].Command->Number);
+    if (extraOnly && GestureIndex(chosen) < GestureIndex(QStringLiteral("4"))) chosen.clear();
     chosen_ = chosen;
     mouseConflicts_.clear();
     mouseConflict_.clear();
@@ -302,8 +299,10 @@ int THotKeys::Import(const QString& path)
         }
         if (row.TakesGesture() && file.HasKey(mouseSection, name)) {
             const QString letter = file.ReadString(mouseSection, name).left(kEntryLength);
-            const bool held = Contains(kHeldCommands, row.Command->Number);
-            if (letter.isEmpty() || (GestureIndex(letter) && (!held || GestureIndex(letter) >= 5)))
+            const int gesture = GestureIndex(letter);
+            const bool extraOnly = TakesOnlyExtraButtons(row.Command->Number);
+            // Letters no gesture has, and gestures the row may not take, are left out.
+            if (letter.isEmpty() || (gesture && (!extraOnly || gesture >= GestureIndex(QStringLiteral("4")))))
                 row.Mouse = letter;
         }
     }

@@ -34,6 +34,9 @@ inline constexpr const char* kGestureNames[] = {"", "ダブルクリック", "�
                                                 "第４ボタン", "第５ボタン"};
 // The combo item of a letter; 0 for none or an unknown one.
 int GestureIndex(const QString& letter);
+// FastForward and Rewind run until their button is released: of the
+// gestures they take only the extra buttons, whose release ends them.
+bool TakesOnlyExtraButtons(int command);
 
 inline constexpr char kNoAssignment[] = "--";
 
@@ -83,8 +86,8 @@ public:
     // The box emptied: the change removes the row's key.
     void CaptureEmpty();
     bool KeyCaptured() const { return captured_.has_value(); }
-    // The letter chosen for the selected row; FastForward and Rewind take
-    // only the extra buttons, so anything else on them becomes "" (returned).
+    // The letter chosen for the selected row; a letter the row may not take
+    // (TakesOnlyExtraButtons) becomes "" (returned).
     QString ChooseGesture(const QString& letter);
     // "キー: " / "マウス: " and the captions of every other row holding the
     // key or letter that may not share it; empty without a conflict.

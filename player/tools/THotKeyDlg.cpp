@@ -26,8 +26,6 @@ constexpr int kCaptionWidth = 140;
 constexpr int kKeyWidth = 84;
 constexpr int kMouseWidth = 84;
 
-bool IsHeldCommand(int number) { return number == 3 || number == 4; }
-
 // The keys the dialog itself answers, as its buttons and focus do.
 bool IsDialogKey(const QKeyEvent& e)
 {
@@ -119,7 +117,8 @@ TCellLook THotKeyDlg::ListKeyDrawItem(int row, int column) const
     default:
         if (!r.TakesGesture()) return {grey, text};
         // The held commands take only the extra buttons.
-        if (IsHeldCommand(r.Command->Number)) return {p.color(QPalette::ToolTipBase), p.color(QPalette::ToolTipText)};
+        if (TakesOnlyExtraButtons(r.Command->Number))
+            return {p.color(QPalette::ToolTipBase), p.color(QPalette::ToolTipText)};
         return {p.color(QPalette::Base), text};
     }
 }
