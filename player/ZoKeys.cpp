@@ -34,6 +34,16 @@ void TZoMain::LoadShortcutKeys()
     const RegKey key = RegKey::Open(HKEY_CURRENT_USER, kShortcutKeyKey, KEY_READ);
     if (!key) return;
     LoadShortcutValues(this, key.get());
+    // In a DVD menu the arrow items answer the plain arrows and keep their
+    // own keys in their Tags until the menu is left: the loaded keys wait there.
+    if (settings_.UseArrowKeyInMenu && dvd_.InMenu) {
+        QAction* const arrows[] = {ui_->miDVDMenuR, ui_->miDVDMenuL, ui_->miDVDMenuU, ui_->miDVDMenuD};
+        const WORD plain[] = {keys::VK_RIGHT, keys::VK_LEFT, keys::VK_UP, keys::VK_DOWN};
+        for (int i = 0; i < 4; ++i) {
+            SetTag(arrows[i], ItemShortCut(arrows[i]));
+            SetItemShortCut(arrows[i], plain[i]);
+        }
+    }
     if (dvd_.Mode) AddHiddenShortcutItems();
 }
 
@@ -136,6 +146,29 @@ void TZoMain::RestoreMouseActions()
     if (!savedMouseActions_) return;
     mouseActions_ = *savedMouseActions_;
     savedMouseActions_.reset();
+}
+
+void TZoMain::SetMouseActionSets(const TMouseActions& file, const TMouseActions& dvd)
+{
+    if (dvd_.Mode) {
+        mouseActions_ = dvd;
+        // Leaving the DVD brings the new file set, not the one from before.
+        savedMouseActions_ = file;
+    } else {
+        mouseActions_ = file;
+    }
+}
+
+// While a DVD menu is shown the arrow items hold plain arrows and keep their
+// own keys in their Tags: a change of the choice now would leave them so.
+bool TZoMain::ArrowKeyLocked() const { return dvd_.Mode && dvd_.InMenu; }
+
+void TZoMain::SetColorPresetShortcuts(const std::array<DWORD, 5>& codes)
+{
+    for (QMenu* presets : {ui_->colorset1, ui_->DVDColorSet}) {
+        const QList<QAction*> items = presets->actions();
+        for (int i = 0; i < int(codes.size()) && i < items.size(); ++i) SetItemShortCut(items[i], codes[i]);
+    }
 }
 
 void TZoMain::FormDblClick() { DoMouseAction(mouseActions_.MouseDouble); }

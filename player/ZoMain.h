@@ -273,6 +273,9 @@ public:
     void LoadMouseActions();
     const TMouseActions& MouseActions() const override { return mouseActions_; }
     void SetMouseActions(const TMouseActions& actions) override { mouseActions_ = actions; }
+    void SetMouseActionSets(const TMouseActions& file, const TMouseActions& dvd) override;
+    bool ArrowKeyLocked() const override;
+    void SetColorPresetShortcuts(const std::array<DWORD, 5>& codes) override;
     // The user's keys from `ShortcutKey` (the constructor calls it with ModifyKey on).
     void LoadShortcutKeys() override;
     void AddHiddenShortcutItems();

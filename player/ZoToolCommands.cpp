@@ -16,7 +16,7 @@
 
 void TZoMain::NPropertyClick()
 {
-    TOKBottomDlg dialog(this);
+    TOKBottomDlg dialog(this, this);
     dialog.exec();
 }
 

@@ -71,7 +71,7 @@ template <class Table, class Key> WORD Find(const Table& table, Key key)
 
 // Names of the keys whose name is not their character.
 constexpr std::pair<WORD, const char*> kNames[] = {
-    {VK_BACK, "BkSp"},   {VK_TAB, "Tab"},       {VK_CLEAR, "Clear"},  {VK_RETURN, "Enter"},
+    {VK_BACK, "BkSp"},   {VK_TAB, "Tab"},       {VK_CLEAR, "Num 5"},  {VK_RETURN, "Enter"},
     {VK_PAUSE, "Pause"}, {VK_CAPITAL, "CapsLock"}, {VK_ESCAPE, "Esc"}, {VK_SPACE, "Space"},
     {VK_PRIOR, "PgUp"},  {VK_NEXT, "PgDn"},     {VK_END, "End"},      {VK_HOME, "Home"},
     {VK_LEFT, "Left"},   {VK_UP, "Up"},         {VK_RIGHT, "Right"},  {VK_DOWN, "Down"},
@@ -134,15 +134,21 @@ bool IsKnownKey(WORD vk)
     return false;
 }
 
+QString ModifierText(WORD code)
+{
+    QString text;
+    if (code & kCtrlBit) text += QLatin1String("Ctrl+");
+    if (code & kShiftBit) text += QLatin1String("Shift+");
+    if (code & kAltBit) text += QLatin1String("Alt+");
+    return text;
+}
+
 QString ShortCutText(WORD code)
 {
     const WORD vk = code & 0xFF;
     // Bits outside the key and its modifiers make a code no key press gives.
     if (vk == 0 || !IsKnownKey(vk) || (code & ~(0xFF | kModifierBits))) return {};
-    QString text;
-    if (code & kCtrlBit) text += QLatin1String("Ctrl+");
-    if (code & kShiftBit) text += QLatin1String("Shift+");
-    if (code & kAltBit) text += QLatin1String("Alt+");
+    const QString text = ModifierText(code);
     if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return text + QChar(vk);
     if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return text + QChar('0' + (vk - VK_NUMPAD0));
     if (vk >= VK_F1 && vk <= VK_F24) return text + QStringLiteral("F%1").arg(vk - VK_F1 + 1);

@@ -42,8 +42,12 @@ WORD ShortCutOf(const QKeyEvent& event);
 // Whether the virtual-key code has an entry in the key table.
 bool IsKnownKey(WORD virtualKey);
 
+// The modifier prefixes of a code: "Ctrl+", "Shift+", "Alt+" in that order.
+QString ModifierText(WORD code);
+
 // The text a menu shows for a code: "Ctrl+", "Shift+", "Alt+" in that order,
-// then the key's name ("PgDn", "F5", "A"). Empty for 0 and for a code whose
+// then the key's name ("PgDn", "F5", "A"; keypad digits as digits, and the
+// keypad's centre key without Num Lock, code 12, "Num 5"). Empty for 0 and for a code whose
 // key has no entry.
 QString ShortCutText(WORD code);
 

@@ -14,6 +14,7 @@
 #include <QRect>
 #include <QString>
 
+#include <array>
 #include <memory>
 
 class QWidget;
@@ -136,6 +137,13 @@ public:
     virtual void LoadShortcutKeys() = 0;
     virtual const TMouseActions& MouseActions() const = 0;
     virtual void SetMouseActions(const TMouseActions& actions) = 0;
+    // New gesture sets: the DVD set is used while a DVD is open (the file
+    // set then waits for the DVD's end), else the file set.
+    virtual void SetMouseActionSets(const TMouseActions& file, const TMouseActions& dvd) = 0;
+    // The arrow items hold the DVD menu's arrow keys: `UseArrowKeyInMenu` may not change now.
+    virtual bool ArrowKeyLocked() const = 0;
+    // The keys of the first five colour presets of both preset menus.
+    virtual void SetColorPresetShortcuts(const std::array<DWORD, 5>& codes) = 0;
 
     // ---- bookmarks and repeat sections: the menus the bookmark editor changes ----
     virtual bookmarks::IBookmarkMenu& FileBookmarkMenu() = 0;

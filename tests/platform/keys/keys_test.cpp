@@ -81,6 +81,7 @@ TEST(Keys, CodesBecomeTheTextMenusShow)
         {38, "Up"},             {39, "Right"},             {40, "Down"}, {45, "Ins"},
         {46, "Del"},            {135, "F24"},              {'7', "7"},   {103, "7"},
         {186, ";"},             {0x2000 | 222, "Shift+'"}, {179, "Play/Pause"},
+        {12, "Num 5"},          {0x4000 | 12, "Ctrl+Num 5"},
         // Nothing for no key, unknown keys and bits outside the coding.
         {0, ""},                {0x4000, ""},              {255, ""},    {0x0141, ""},
     };
