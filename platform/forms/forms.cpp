@@ -1,11 +1,14 @@
 #include "platform/forms/forms.h"
 
+#include "platform/dialogs/dialogs.h"
+
 #include "platform/keys/keys.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -15,11 +18,13 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <fcntl.h>
@@ -459,6 +464,37 @@ void OnEndSignal(int)
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
+// Closes the form at the end of the session. Boxes and dialogs open then
+// are answered Cancel first; a window closed from inside their loops would
+// go while the code that opened them still runs, and that code would then
+// go on against a closed window (the session's kill would follow, with
+// nothing saved). So the form closes once the loops of those dialogs have
+// returned, back in the loop the form was running in, or after a few
+// seconds whatever is open, as the session gives no more.
+void EndSession(const QPointer<TForm>& target)
+{
+    if (!target) return;
+    dialogs::SetSessionEnding(true);
+    const int open = dialogs::CancelOpenDialogs();
+    if (open == 0) {
+        target->SendMessage(WM_QUERYENDSESSION, 0, 0);
+        return;
+    }
+    const int formLevel = std::max(0, QThread::currentThread()->loopLevel() - open);
+    auto* poll = new QTimer(target);
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(poll, &QTimer::timeout, target, [target, poll, started, formLevel] {
+        // A dialog opened while the others unwind is answered as well.
+        dialogs::CancelOpenDialogs();
+        if (QThread::currentThread()->loopLevel() > formLevel && !started->hasExpired(3000)) return;
+        poll->deleteLater();
+        poll->stop();
+        target->SendMessage(WM_QUERYENDSESSION, 0, 0);
+    });
+    poll->start(10);
+}
+
 }  // namespace
 
 void CatchSessionEndSignals()
@@ -486,6 +522,6 @@ void InstallSessionEndHandler(TForm* form)
     QObject::connect(notifier, &QSocketNotifier::activated, form, [target] {
         char buf[16];
         [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], buf, sizeof buf);
-        if (target) target->SendMessage(WM_QUERYENDSESSION, 0, 0);
+        EndSession(target);
     });
 }
