@@ -11,6 +11,7 @@
 void TZoMain::LoadSettings()
 {
     settingsKeyOpened_ = LoadMainSettings(&settings_);
+    settingsAsRead_ = settings_;
 }
 
 void TZoMain::ApplySettingsToControls()
@@ -59,7 +60,8 @@ void TZoMain::ReadControlsIntoSettings()
 void TZoMain::SaveSettings()
 {
     ReadControlsIntoSettings();
-    SaveMainSettings(settings_, !isMaximized() && !fullScreen_);
+    SaveMainSettings(settings_, !isMaximized() && !fullScreen_, &settingsAsRead_);
+    settingsAsRead_ = settings_;
 }
 
 QString TZoMain::ReadExtensionList()

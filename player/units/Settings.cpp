@@ -167,6 +167,17 @@ void WriteField(HKEY key, const TSettingField& f, const TMainSettings& s)
     }
 }
 
+bool SameField(const TSettingField& f, const TMainSettings& a, const TMainSettings& b)
+{
+    return std::visit([&](auto member) { return a.*member == b.*member; }, f.Member);
+}
+
+bool IsStored(HKEY key, const char* name)
+{
+    DWORD size = 0;
+    return RegQueryValueEx(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 std::span<const TSettingField> MainSettingFields() { return kFields; }
@@ -185,7 +196,7 @@ bool LoadMainSettings(TMainSettings* s)
     return true;
 }
 
-void SaveMainSettings(const TMainSettings& s, bool writePosition)
+void SaveMainSettings(const TMainSettings& s, bool writePosition, const TMainSettings* asRead)
 {
     const RegKey key = RegKey::Open(HKEY_CURRENT_USER, kMainKey, KEY_WRITE);
     if (!key) return;
@@ -203,6 +214,7 @@ void SaveMainSettings(const TMainSettings& s, bool writePosition)
         const TSettingField& f = *ordered[i];
         if (f.save == S::WithPosition && !writePosition) continue;
         if (f.save == S::WhenNotEmpty && (s.*std::get<QString M::*>(f.Member)).isEmpty()) continue;
+        if (asRead && SameField(f, s, *asRead) && IsStored(key.get(), f.Name)) continue;
         WriteField(key.get(), f, s);
     }
 }

@@ -136,8 +136,11 @@ std::span<const TSettingField> MainSettingFields();
 bool LoadMainSettings(TMainSettings* s);
 
 // Writes the 24 values the main window keeps (Left and Top only with
-// writePosition, InitialDir only when not empty) when the Main key opens.
-void SaveMainSettings(const TMainSettings& s, bool writePosition);
+// writePosition, InitialDir only when not empty) when the Main key opens,
+// in their order. With `asRead` (the values as the window read them) only
+// those the window changed since are written, and those not stored at all:
+// a value another window changed meanwhile stays.
+void SaveMainSettings(const TMainSettings& s, bool writePosition, const TMainSettings* asRead = nullptr);
 
 // The displayed file types used when none are stored (33 patterns).
 extern const char* const kDefaultExtensionList;
