@@ -3,6 +3,8 @@
 // written back (the file's other sections kept) read back the same.
 #include "units/Ccdplayerini.h"
 
+#include "fuzz_folder.h"
+
 #include "platform/profile/profile.h"
 
 #include <QFile>
@@ -16,13 +18,11 @@ namespace {
 const QString& DataFolder()
 {
     static const QString folder = [] {
-        char name[] = "/tmp/fuzz_cdini.XXXXXX";
-        if (!mkdtemp(name)) std::abort();
-        const QString home = QString::fromLocal8Bit(name);
-        qputenv("ZORAVEL_HOME", QFile::encodeName(home + QStringLiteral("/data")));
-        qputenv("ZORAVEL_REGISTRY", QFile::encodeName(home + QStringLiteral("/registry.reg")));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/config")));
-        return home + QStringLiteral("/data/");
+        const QString home = QString::fromLocal8Bit(FuzzFolder("fuzz_cdini"));
+        qputenv("ZORAVEL_HOME", QFile::encodeName(home + QStringLiteral("data")));
+        qputenv("ZORAVEL_REGISTRY", QFile::encodeName(home + QStringLiteral("registry.reg")));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("config")));
+        return home + QStringLiteral("data/");
     }();
     return folder;
 }

@@ -1,6 +1,7 @@
 // Shortcuts as the player resolves them: a link file of any content, or a
 // symbolic link to any name (itself, a chain, a link file), resolves or
 // not, and a target found is an absolute, clean path.
+#include "fuzz_folder.h"
 #include "platform/paths/paths.h"
 
 #include <QDir>
@@ -13,15 +14,7 @@
 
 namespace {
 
-const QString& Folder()
-{
-    static const QString folder = [] {
-        char name[] = "/tmp/fuzz_linkfile.XXXXXX";
-        if (!mkdtemp(name)) std::abort();
-        return QString::fromLocal8Bit(name);
-    }();
-    return folder;
-}
+QString Folder() { return QString::fromLocal8Bit(FuzzFolder("fuzz_linkfile")); }
 
 void Check(const QString& path)
 {
@@ -35,7 +28,7 @@ void Check(const QString& path)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const QString file = Folder() + QStringLiteral("/entry.desktop");
+    const QString file = Folder() + QStringLiteral("entry.desktop");
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
     out.write(bytes);
@@ -45,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The first line as a symbolic link's target: relative names resolve
     // beside the link, and a link may name itself or the link file.
     const QByteArray first = bytes.left(bytes.indexOf('\n') < 0 ? 256 : bytes.indexOf('\n')).left(256);
-    const QByteArray link = QFile::encodeName(Folder() + QStringLiteral("/link"));
+    const QByteArray link = QFile::encodeName(Folder() + QStringLiteral("link"));
     unlink(link.constData());
     if (!first.isEmpty() && !first.contains('\0') && symlink(first.constData(), link.constData()) == 0)
         Check(QFile::decodeName(link));

@@ -2,6 +2,7 @@
 // value writes and deletions (with names that differ only in case, deep
 // paths, and now and then another process's text in the file) leaves a file
 // that, read afresh, holds exactly the keys and values the store answers.
+#include "fuzz_folder.h"
 #include "platform/registry/registry.h"
 
 #include <unistd.h>
@@ -14,15 +15,7 @@
 
 namespace {
 
-const std::string& Folder()
-{
-    static const std::string folder = [] {
-        char name[] = "/tmp/fuzz_regops.XXXXXX";
-        if (!mkdtemp(name)) std::abort();
-        return std::string(name) + "/";
-    }();
-    return folder;
-}
+const std::string& Folder() { return FuzzFolder("fuzz_regops"); }
 
 class Input {
 public:

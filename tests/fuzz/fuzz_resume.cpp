@@ -4,6 +4,8 @@
 // wrote reads back.
 #include "units/Resumefile.h"
 
+#include "fuzz_folder.h"
+
 #include "platform/profile/profile.h"
 
 #include <QFile>
@@ -14,15 +16,7 @@
 
 namespace {
 
-const QString& Folder()
-{
-    static const QString folder = [] {
-        char name[] = "/tmp/fuzz_resume.XXXXXX";
-        if (!mkdtemp(name)) std::abort();
-        return QString::fromLocal8Bit(name) + QLatin1Char('/');
-    }();
-    return folder;
-}
+QString Folder() { return QString::fromLocal8Bit(FuzzFolder("fuzz_resume")); }
 
 }  // namespace
 
