@@ -1,5 +1,6 @@
 #include "units/Bookmarkfile.h"
 
+#include "platform/files/boundedread.h"
 #include "platform/files/statefile.h"
 #include "common/Cstrings.h"
 
@@ -271,7 +272,7 @@ std::optional<TBlock> CBookmarkFile::Load(QByteArrayView header) const
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     if (file.size() > kMaxFileBytes) return std::nullopt;
-    const QByteArray content = file.read(kMaxFileBytes);
+    const QByteArray content = files::ReadAtMost(file, kMaxFileBytes);
     return FindBlock(content, header);
 }
 
@@ -283,7 +284,7 @@ int CBookmarkFile::Rewrite(QByteArrayView header, Change change) const
     QFile file(path_);
     if (file.open(QIODevice::ReadOnly)) {
         if (file.size() > kMaxFileBytes) return EFBIG;
-        content = file.read(kMaxFileBytes);
+        content = files::ReadAtMost(file, kMaxFileBytes);
         file.close();
     } else if (file.exists()) {
         return EACCES;
