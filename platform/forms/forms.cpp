@@ -471,10 +471,20 @@ void OnEndSignal(int)
 // nothing saved). So the form closes once the loops of those dialogs have
 // returned, back in the loop the form was running in, or after a few
 // seconds whatever is open, as the session gives no more.
+//
+// Before a form takes the signals (a box of the start-up, before the window
+// is made), the boxes are answered and the form ends as soon as it is made.
+QPointer<TForm> g_sessionForm;
+bool g_sessionEndPending = false;
+
 void EndSession(const QPointer<TForm>& target)
 {
-    if (!target) return;
     dialogs::SetSessionEnding(true);
+    if (!target) {
+        g_sessionEndPending = true;
+        dialogs::CancelOpenDialogs();
+        return;
+    }
     const int open = dialogs::CancelOpenDialogs();
     if (open == 0) {
         target->SendMessage(WM_QUERYENDSESSION, 0, 0);
@@ -495,7 +505,25 @@ void EndSession(const QPointer<TForm>& target)
     poll->start(10);
 }
 
+// The signals reach the application's thread through the pipe, from the
+// moment the application object exists.
+void WatchSignalPipe()
+{
+    static QPointer<QSocketNotifier> notifier;
+    if (notifier || g_signalPipe[0] < 0 || !qApp) return;
+    notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char buf[16];
+        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], buf, sizeof buf);
+        EndSession(g_sessionForm);
+    });
+}
+
 }  // namespace
+
+// Signals caught before the application object is made are watched from its
+// construction on.
+Q_COREAPP_STARTUP_FUNCTION(WatchSignalPipe)
 
 void CatchSessionEndSignals()
 {
@@ -517,11 +545,10 @@ void InstallSessionEndHandler(TForm* form)
         if (target) target->SendMessage(WM_QUERYENDSESSION, 0, 0);
     });
     CatchSessionEndSignals();
-    if (g_signalPipe[0] < 0) return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, form);
-    QObject::connect(notifier, &QSocketNotifier::activated, form, [target] {
-        char buf[16];
-        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], buf, sizeof buf);
-        EndSession(target);
-    });
+    g_sessionForm = form;
+    WatchSignalPipe();
+    if (g_sessionEndPending) {
+        g_sessionEndPending = false;
+        QMetaObject::invokeMethod(form, [target] { EndSession(target); }, Qt::QueuedConnection);
+    }
 }
