@@ -160,7 +160,7 @@ struct TZoMainState {
     TMainSettings settings_;
     // The Main values as read (or last written): the exit writes only what
     // changed since, so other windows' changes stay.
-    TMainSettings settingsAsRead_;
+    TMainSettingsRead settingsAsRead_;
     bool settingsKeyOpened_ = false;
     QStringList arguments_;
     // The command line's intake and first open, waiting for the first paint
