@@ -171,6 +171,11 @@ struct TZoMain::TBookmarkParts {
     TActionMenu dvdBookmarkMenu;
     bookmarks::TBookmarkCommands commands;
     TSeekSelection* selection;   // a child of the seek bar
+    // The entries of the open file as the menus held them when they were
+    // loaded or last saved, and that block's header: a save writes what
+    // changed since, so another window's entries of the same file stay.
+    QByteArray loadedHeader;
+    bookmarks::TBlock loaded;
 };
 
 void TZoMain::TBookmarkPartsDeleter::operator()(TBookmarkParts* parts) const { delete parts; }
@@ -236,10 +241,8 @@ void TZoMain::SaveBookmarkList(bool removeOnly)
     const bookmarks::CBookmarkFile file(folder + QLatin1String(bookmarks::kBookmarkFileName));
     const QByteArray header = bookmarks::BlockHeader(playList_.Item(playList_.ListIndex()).Path, FileStamp());
     TBookmarkParts& parts = BookmarkParts();
-    if (removeOnly) {
-        file.Remove(header);
-    } else {
-        bookmarks::TBlock block;
+    bookmarks::TBlock block;
+    if (!removeOnly) {
         for (int i = kFirstEntry; i < parts.bookmarkMenu.Count(); ++i)
             block.Bookmarks.push_back({parts.bookmarkMenu.Caption(i), parts.bookmarkMenu.ItemTag(i)});
         const IBookmarkMenu& menu = parts.sectionMenu;
@@ -248,7 +251,11 @@ void TZoMain::SaveBookmarkList(bool removeOnly)
             block.Sections.push_back({menu.Caption(i), menu.ItemTag(i), menu.ItemTag(i + 1)});
             ++i;
         }
-        file.Save(header, block);
+    }
+    if (parts.loadedHeader != header) parts.loaded = {};
+    if (file.Update(header, parts.loaded, block) == 0) {
+        parts.loadedHeader = header;
+        parts.loaded = std::move(block);
     }
     ApplySectionState();
 }
@@ -258,18 +265,21 @@ void TZoMain::LoadBookmarkList()
     TBookmarkParts& parts = BookmarkParts();
     parts.bookmarkMenu.RemoveFrom(kFirstEntry);
     parts.sectionMenu.RemoveFrom(kFirstEntry);
+    parts.loadedHeader.clear();
+    parts.loaded = {};
     if (Tag(ui_->MiBookMrk->menuAction()) != 0 && playList_.IsValidIndex(playList_.ListIndex()) &&
         FileStamp() != -1) {
         const bookmarks::CBookmarkFile file(BookmarkFilePath());
-        const std::optional<bookmarks::TBlock> block =
-            file.Load(bookmarks::BlockHeader(playList_.Item(playList_.ListIndex()).Path, FileStamp()));
-        if (block) {
+        const QByteArray header = bookmarks::BlockHeader(playList_.Item(playList_.ListIndex()).Path, FileStamp());
+        if (const std::optional<bookmarks::TBlock> block = file.Load(header)) {
             for (const bookmarks::TBookmark& mark : block->Bookmarks)
                 parts.bookmarkMenu.Insert(parts.bookmarkMenu.Count(), mark.Caption, mark.Position, true);
             for (const bookmarks::TSection& section : block->Sections) {
                 parts.sectionMenu.Insert(parts.sectionMenu.Count(), section.Name, section.Start, true);
                 parts.sectionMenu.Insert(parts.sectionMenu.Count(), QString(), section.End, false);
             }
+            parts.loadedHeader = header;
+            parts.loaded = *block;
         }
     }
     ApplySectionState();
@@ -294,6 +304,8 @@ void TZoMain::ClearBookmarkMenus(bool hide)
     TBookmarkParts& parts = BookmarkParts();
     parts.bookmarkMenu.RemoveFrom(kFirstEntry);
     parts.sectionMenu.RemoveFrom(kFirstEntry);
+    parts.loadedHeader.clear();
+    parts.loaded = {};
     // The section goes with its media.
     parts.commands.Reset();
     if (hide) {

@@ -10,7 +10,7 @@
 
 void TZoMain::LoadSettings()
 {
-    settingsKeyOpened_ = LoadMainSettings(&settings_);
+    settingsKeyOpened_ = LoadMainSettings(&settings_, &settingsAsRead_);
 }
 
 void TZoMain::ApplySettingsToControls()
@@ -61,7 +61,9 @@ void TZoMain::ReadControlsIntoSettings()
 void TZoMain::SaveSettings()
 {
     ReadControlsIntoSettings();
-    SaveMainSettings(settings_, !isMaximized() && !fullScreen_);
+    SaveMainSettings(settings_, !isMaximized() && !fullScreen_, &settingsAsRead_);
+    // What was written is now what this window last read.
+    settingsAsRead_ = {settings_, std::vector<bool>(settingsAsRead_.unclean.size(), false)};
 }
 
 QString TZoMain::ReadExtensionList()

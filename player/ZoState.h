@@ -158,6 +158,9 @@ struct TPathIntake {
 struct TZoMainState {
     std::unique_ptr<Ui::TZoMain> ui_;
     TMainSettings settings_;
+    // The Main values as read (or last written): the exit writes only what
+    // changed since, so other windows' changes stay.
+    TMainSettingsRead settingsAsRead_;
     bool settingsKeyOpened_ = false;
     QStringList arguments_;
     // The command line's intake and first open, waiting for the first paint

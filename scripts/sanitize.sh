@@ -26,7 +26,8 @@ cmake --build build-sanitize -j "$jobs"
 (cd build-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" \
   -E '^ResumeFiles\.AKilledSaveLeavesWholeFiles$')
 
-fuzzers=(fuzz_registry fuzz_readlist fuzz_tag fuzz_profile fuzz_cdinfo fuzz_cddb fuzz_dvdstate fuzz_bookmarks fuzz_version fuzz_storage fuzz_dvdfolder fuzz_cue fuzz_dvdinfo)
+fuzzers=(fuzz_registry fuzz_readlist fuzz_tag fuzz_profile fuzz_cdinfo fuzz_cddb fuzz_dvdstate fuzz_bookmarks fuzz_version fuzz_storage fuzz_dvdfolder fuzz_cue
+  fuzz_dvdinfo fuzz_regops fuzz_linkfile fuzz_instance fuzz_resume fuzz_cdini)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZORAVEL_SANITIZE=ON -DZORAVEL_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j "$jobs" --target "${fuzzers[@]}"

@@ -102,23 +102,28 @@ int ConnectError(int err)
     }
 }
 
-// Connects within timeoutMs (no limit for 0): a server that does not answer
-// must not hold the player for the system's minutes-long connect time-out.
-bool ConnectWithin(int fd, const sockaddr_in& to, std::uint32_t timeoutMs)
+// Connects while `wait` gives time (its result: the milliseconds of the
+// next poll, 0 when no more): a server that does not answer must not hold the
+// look-up for the system's minutes-long connect time-out.
+template <typename Wait>
+bool ConnectWithin(int fd, const sockaddr_in& to, Wait wait)
 {
     const int flags = fcntl(fd, F_GETFL);
     fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     int err = 0;
     if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
         err = errno;
-        if (err == EINPROGRESS) {
+        while (err == EINPROGRESS) {
+            const int ms = wait();
+            if (ms == 0) {
+                err = ETIMEDOUT;
+                break;
+            }
             pollfd p{fd, POLLOUT, 0};
-            int r;
-            do r = poll(&p, 1, timeoutMs > 0 ? static_cast<int>(std::min<std::uint32_t>(timeoutMs, INT_MAX)) : -1);
-            while (r < 0 && errno == EINTR);
+            const int r = poll(&p, 1, ms);
+            if (r == 0 || (r < 0 && errno == EINTR)) continue;
             socklen_t len = sizeof err;
-            if (r == 0) err = ETIMEDOUT;
-            else if (r < 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+            if (r < 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
         }
     }
     fcntl(fd, F_SETFL, flags);
@@ -249,13 +254,17 @@ bool CCddbClient::ReceiveReply(int fd, bool multiLine, std::string* reply)
     std::string received;
     received.reserve(4096);
     char chunk[4096];
-    const int wait = static_cast<int>(std::min<std::uint32_t>(timeout, INT_MAX));
     for (;;) {
+        const int wait = NextWait();
+        if (wait == 0) {
+            SetCddbLastError(kWsaEtimedout);
+            lastReply = received;
+            return false;
+        }
         pollfd p{fd, POLLIN, 0};
         const int r = poll(&p, 1, wait);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) {
-            if (r == 0) SetCddbLastError(kWsaEtimedout);
+        if (r == 0 || (r < 0 && errno == EINTR)) continue;
+        if (r < 0) {
             lastReply = received;
             return false;
         }
@@ -282,10 +291,22 @@ bool CCddbClient::ReceiveReply(int fd, bool multiLine, std::string* reply)
     }
 }
 
+int CCddbClient::NextWait() const
+{
+    if (Cancelled()) return 0;
+    constexpr int kSlice = 100;
+    if (timeout == 0) return kSlice;
+    // Rounded up: a wait cut to whole milliseconds must not end early.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now()).count();
+    if (left <= 0) return 0;
+    return static_cast<int>(std::min<long long>(left, kSlice));
+}
+
 bool CCddbClient::Transact(const CddbServer& to, const std::string& command, bool multiLine, int connectFailStatus,
                            bool protocolErrorOnFailure, std::string* body)
 {
     status = -1;
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     const bool viaProxy = !proxyHost.empty();
     const std::string& host = viaProxy ? proxyHost : to.host;
     const std::uint32_t hostPort = viaProxy ? proxyPort : static_cast<std::uint32_t>(to.port);
@@ -304,7 +325,7 @@ bool CCddbClient::Transact(const CddbServer& to, const std::string& command, boo
         return false;
     }
     address.sin_port = htons(static_cast<std::uint16_t>(hostPort));
-    if (!ConnectWithin(socket.get(), address, timeout)) {
+    if (!ConnectWithin(socket.get(), address, [this] { return NextWait(); })) {
         status = connectFailStatus;
         return false;
     }

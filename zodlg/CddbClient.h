@@ -1,12 +1,16 @@
 // CCddbClient: the CD database's protocol over HTTP/1.0, one TCP connection
 // per command, directly or through an HTTP proxy with Basic authentication.
-// Blocking, on the caller's thread; each receive step waits at most the
-// configured time-out. Failures leave `status` and the thread's last error
-// (CddbLastError) for the caller; nothing is shown here.
+// Blocking, on the caller's thread; each command (connect, request and the
+// whole reply) ends within the configured time-out, however slowly a server
+// sends, and within a tenth of a second of a cancel. Failures leave `status`
+// and the thread's last error (CddbLastError) for the caller; nothing is
+// shown here.
 #pragma once
 
 #include "CddbReply.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,7 +28,7 @@ public:
     virtual std::string UserPart();
     virtual std::string HostPart();
     // Receives one reply on fd into *reply (multi-line: a reply code outside
-    // 210-219 ends it without a terminator).
+    // 210-219 ends it without a terminator), by the command's deadline.
     virtual bool ReceiveReply(int fd, bool multiLine, std::string* reply);
 
     bool Query(const CddbServer& server, std::uint32_t discId, const std::string& query,
@@ -46,7 +50,10 @@ public:
     std::uint32_t port = 80;
     int status = -1;   // 1 = connection failed, else the last reply code; -1 none
     std::string lastReply;
-    std::uint32_t timeout = 5000;   // milliseconds per receive step
+    std::uint32_t timeout = 5000;   // milliseconds for each command as a whole; 0 without a limit
+    // Set from another thread, ends the command running (no connection made,
+    // or the reply not received); null for none.
+    const std::atomic<bool>* cancel = nullptr;
     std::string programName = "Zoravel";
     std::string version = "2.04";
     std::uint32_t protocolLevel = 5;
@@ -56,6 +63,14 @@ public:
     std::string proxyPassword;
 
 private:
+    // The milliseconds one wait of the running command may take: what is
+    // left of its time-out, at most a tenth of a second so that a cancel is
+    // seen; 0 when the time is up or the command cancelled.
+    int NextWait() const;
+    bool Cancelled() const { return cancel && cancel->load(); }
+
+    std::chrono::steady_clock::time_point deadline_;
+
     // Sends the request of one command and receives its reply body (UTF-8).
     // connectFailStatus is the status a connection that cannot be made leaves.
     bool Transact(const CddbServer& server, const std::string& command, bool multiLine, int connectFailStatus,

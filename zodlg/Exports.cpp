@@ -8,13 +8,36 @@
 #include "DlgBase.h"
 
 #include <QApplication>
+#include <QThread>
 #include <QWidget>
 
+#include <atomic>
 #include <cstring>
 
 namespace {
 
 CddbReadResult gKept;
+// Set by CancelCDDB2 from the player's thread while InitCDDB2 runs on another.
+std::atomic<bool> gCancel{false};
+
+// The user's choice among several matches: its row, or -2 when the choice
+// was cancelled. The dialog belongs to the application's thread; a look-up
+// on another thread waits for it there.
+int ChooseOnAppThread(const std::vector<CddbMatch>& matches)
+{
+    const auto choose = [&matches] {
+        QWidget* owner = QApplication::activeWindow();
+        std::size_t chosen = 0;
+        if (!ChooseMatch(matches, &chosen)) return -2;
+        // The read blocks; show the window without the dialog meanwhile.
+        if (owner) owner->repaint();
+        return static_cast<int>(chosen);
+    };
+    if (!qApp || QThread::currentThread() == qApp->thread()) return choose();
+    int selected = -2;
+    QMetaObject::invokeMethod(qApp, [&] { selected = choose(); }, Qt::BlockingQueuedConnection);
+    return selected;
+}
 
 // The caller asks with a null buffer for the length and then passes
 // length + 1 bytes.
@@ -32,18 +55,23 @@ extern "C" {
 ZODLG_API int InitCDDB2(uint32_t discId, const char* query)
 {
     const zodlg::ExportScope scope;
+    // A cancel counts for the look-up running or about to run; once it has
+    // ended the next starts afresh.
+    struct Reset {
+        ~Reset() { gCancel = false; }
+    } reset;
     CCddbClient client;
+    client.cancel = &gCancel;
     const CddbServer server = client.ConfiguredServer();
     std::vector<CddbMatch> matches;
     if (!client.Query(server, discId, query ? query : "", &matches)) return client.status;
 
     std::size_t chosen = 0;
     if (matches.size() > 1) {
-        QWidget* owner = QApplication::activeWindow();
-        if (!ChooseMatch(matches, &chosen)) return 2;
-        if (chosen >= matches.size()) return client.status;
-        // The read blocks; show the window without the dialog meanwhile.
-        if (owner) owner->repaint();
+        const int selected = ChooseOnAppThread(matches);
+        if (selected == -2) return 2;
+        if (selected < 0 || static_cast<std::size_t>(selected) >= matches.size()) return client.status;
+        chosen = static_cast<std::size_t>(selected);
     }
     // Once a match was taken the look-up answers 0 whether or not its read
     // succeeds: a failed read keeps the previous result (empty within one
@@ -53,6 +81,8 @@ ZODLG_API int InitCDDB2(uint32_t discId, const char* query)
     if (client.Read(server, matches[chosen].category, matches[chosen].discId, &result)) gKept = std::move(result);
     return 0;
 }
+
+ZODLG_API void CancelCDDB2(void) { gCancel = true; }
 
 ZODLG_API int GetAlbumArtist(char* buffer) { return CopyOut(gKept.artist, buffer); }
 

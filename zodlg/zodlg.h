@@ -29,7 +29,10 @@ extern "C" {
 
 // Looks an audio CD up in the CD database: discId is the disc's 32-bit
 // identifier, query the whole query command ("cddb+query+..."). Blocks the
-// caller until the server answered or the time-out passed. Results:
+// caller until the server answered, the time-out (for each request as a
+// whole) passed or CancelCDDB2 was called. It may run on a thread other than
+// the application's: a choice among several matches is then shown on the
+// application's thread while the caller's waits. Results:
 //   0    a match was taken and read; when the read failed the Get exports
 //        hand out nothing (the previous result, empty in a fresh load)
 //   1    no connection could be made (also when the server name does not resolve)
@@ -38,6 +41,11 @@ extern "C" {
 //   other  the server's reply code, or -1 when nothing usable arrived
 // The last read result is kept until the library is unloaded.
 ZODLG_API int InitCDDB2(uint32_t discId, const char* query);
+
+// Ends a look-up that InitCDDB2 is running on another thread as soon as
+// possible: its exchange with the server stops within a tenth of a second
+// and it answers as a failed one. The next InitCDDB2 starts afresh.
+ZODLG_API void CancelCDDB2(void);
 
 // The kept texts. Each answers the text's length in bytes without the
 // terminating zero; with a buffer and a length above 0 it also copies the
@@ -64,6 +72,7 @@ ZODLG_API void ShowCDDBDlg(void);
 ZODLG_API void ShowParentalCtlDlg(void);
 
 typedef int (*InitCDDB2Proc)(uint32_t, const char*);
+typedef void (*CancelCDDB2Proc)(void);
 typedef int (*GetAlbumTextProc)(char*);
 typedef int (*GetTrackTitleProc)(uint32_t, char*);
 typedef void (*ShowDecoderDlgProc)(uint8_t);

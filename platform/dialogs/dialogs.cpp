@@ -1,16 +1,42 @@
 #include "platform/dialogs/dialogs.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
 dialogs::MessageBoxAnswerer g_answerer;
+bool g_sessionEnding = false;
+
+// The answer of a box closed without a button.
+int ClosedAnswer(UINT flags)
+{
+    return (flags & 0x0F) == MB_YESNO ? IDNO : ((flags & 0x0F) == MB_OK ? IDOK : IDCANCEL);
 }
+}  // namespace
 
 void dialogs::SetMessageBoxAnswerer(MessageBoxAnswerer answerer) { g_answerer = std::move(answerer); }
 
+void dialogs::SetSessionEnding(bool ending) { g_sessionEnding = ending; }
+
+bool dialogs::SessionEnding() { return g_sessionEnding; }
+
+int dialogs::CancelOpenDialogs()
+{
+    int open = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (!dialog || !dialog->isVisible()) continue;
+        dialog->reject();
+        ++open;
+    }
+    return open;
+}
+
 int MessageBox(QWidget* owner, const QString& text, const QString& caption, UINT flags)
 {
+    if (g_sessionEnding) return ClosedAnswer(flags);
     if (g_answerer) return g_answerer({text, caption, flags});
 
     QMessageBox box(owner);
@@ -56,6 +82,5 @@ int MessageBox(QWidget* owner, const QString& text, const QString& caption, UINT
     for (const auto& b : buttons) {
         if (box.clickedButton() == b.first) return b.second;
     }
-    // Closed without a button: the box's cancel answer.
-    return (flags & 0x0F) == MB_YESNO ? IDNO : ((flags & 0x0F) == MB_OK ? IDOK : IDCANCEL);
+    return ClosedAnswer(flags);
 }

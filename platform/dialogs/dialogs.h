@@ -34,6 +34,15 @@ int MessageBox(QWidget* owner, const QString& text, const QString& caption, UINT
 
 namespace dialogs {
 
+// The end of the session: from then on every message box answers as closed
+// without a button (Cancel, or No and OK where there is no Cancel) without
+// showing, so that nothing waits for a user who has gone.
+void SetSessionEnding(bool ending);
+bool SessionEnding();
+// Closes every dialog shown (message boxes, input and file dialogs, forms
+// run with exec()) as Cancel; how many there were.
+int CancelOpenDialogs();
+
 struct MessageBoxCall {
     QString text;
     QString caption;

@@ -182,4 +182,25 @@ int RemoveStaleTemporaries(const std::string& folder, const std::string& name, b
     return removed;
 }
 
+FileLock::FileLock(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string lockPath = folder + "." + name + ".lock";
+    fd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) return;
+    while (flock(fd_, LOCK_EX) != 0) {
+        if (errno == EINTR) continue;
+        close(fd_);
+        fd_ = -1;
+        return;
+    }
+}
+
+FileLock::~FileLock()
+{
+    if (fd_ >= 0) close(fd_);   // closing the last descriptor releases the lock
+}
+
 }  // namespace statefile

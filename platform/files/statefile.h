@@ -32,6 +32,25 @@ struct WriteOptions {
 int WriteAtomically(const std::string& path, std::string_view content, const WriteOptions& options = {},
                     struct stat* written = nullptr);
 
+// An exclusive lock for changing the state file at `path` (flock on a
+// hidden ".<name>.lock" beside it; the file itself cannot carry it, as each
+// write renames a new file over it). Processes that read a file, change it
+// and write it back take turns under it, so each reads what the one before
+// wrote and no change is lost. Held until destroyed. Where no lock file can
+// be made (a read-only folder) none is held, and nothing can be written there
+// either.
+class FileLock {
+public:
+    explicit FileLock(const std::string& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
 // Removes, in `folder`, the temporaries of writers that no longer run. With
 // `name` given, only those of that target file; else all of them, and with
 // `subFolders` those in the folders directly below too. Returns how many

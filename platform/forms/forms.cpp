@@ -1,11 +1,14 @@
 #include "platform/forms/forms.h"
 
+#include "platform/dialogs/dialogs.h"
+
 #include "platform/keys/keys.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -15,11 +18,13 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <fcntl.h>
@@ -459,7 +464,66 @@ void OnEndSignal(int)
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
+// Closes the form at the end of the session. Boxes and dialogs open then
+// are answered Cancel first; a window closed from inside their loops would
+// go while the code that opened them still runs, and that code would then
+// go on against a closed window (the session's kill would follow, with
+// nothing saved). So the form closes once the loops of those dialogs have
+// returned, back in the loop the form was running in, or after a few
+// seconds whatever is open, as the session gives no more.
+//
+// Before a form takes the signals (a box of the start-up, before the window
+// is made), the boxes are answered and the form ends as soon as it is made.
+QPointer<TForm> g_sessionForm;
+bool g_sessionEndPending = false;
+
+void EndSession(const QPointer<TForm>& target)
+{
+    dialogs::SetSessionEnding(true);
+    if (!target) {
+        g_sessionEndPending = true;
+        dialogs::CancelOpenDialogs();
+        return;
+    }
+    const int open = dialogs::CancelOpenDialogs();
+    if (open == 0) {
+        target->SendMessage(WM_QUERYENDSESSION, 0, 0);
+        return;
+    }
+    const int formLevel = std::max(0, QThread::currentThread()->loopLevel() - open);
+    auto* poll = new QTimer(target);
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(poll, &QTimer::timeout, target, [target, poll, started, formLevel] {
+        // A dialog opened while the others unwind is answered as well.
+        dialogs::CancelOpenDialogs();
+        if (QThread::currentThread()->loopLevel() > formLevel && !started->hasExpired(3000)) return;
+        poll->deleteLater();
+        poll->stop();
+        target->SendMessage(WM_QUERYENDSESSION, 0, 0);
+    });
+    poll->start(10);
+}
+
+// The signals reach the application's thread through the pipe, from the
+// moment the application object exists.
+void WatchSignalPipe()
+{
+    static QPointer<QSocketNotifier> notifier;
+    if (notifier || g_signalPipe[0] < 0 || !qApp) return;
+    notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char buf[16];
+        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], buf, sizeof buf);
+        EndSession(g_sessionForm);
+    });
+}
+
 }  // namespace
+
+// Signals caught before the application object is made are watched from its
+// construction on.
+Q_COREAPP_STARTUP_FUNCTION(WatchSignalPipe)
 
 void CatchSessionEndSignals()
 {
@@ -481,11 +545,10 @@ void InstallSessionEndHandler(TForm* form)
         if (target) target->SendMessage(WM_QUERYENDSESSION, 0, 0);
     });
     CatchSessionEndSignals();
-    if (g_signalPipe[0] < 0) return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, form);
-    QObject::connect(notifier, &QSocketNotifier::activated, form, [target] {
-        char buf[16];
-        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], buf, sizeof buf);
-        if (target) target->SendMessage(WM_QUERYENDSESSION, 0, 0);
-    });
+    g_sessionForm = form;
+    WatchSignalPipe();
+    if (g_sessionEndPending) {
+        g_sessionEndPending = false;
+        QMetaObject::invokeMethod(form, [target] { EndSession(target); }, Qt::QueuedConnection);
+    }
 }

@@ -137,8 +137,11 @@ LPARAM MakePointParam(int x, int y);
 int PointParamX(LPARAM lParam);
 int PointParamY(LPARAM lParam);
 
-// SIGTERM and SIGHUP end the session: the form gets WM_QUERYENDSESSION on its
-// own thread and closes as the user would. The desktop session's end does the same.
+// SIGTERM and SIGHUP end the session: the boxes and dialogs open are
+// answered Cancel, then the form gets WM_QUERYENDSESSION on its own thread
+// and closes as the user would (one that ended before the form was made, as
+// it is made). The desktop session's end does the same.
 void InstallSessionEndHandler(TForm* form);
-// Holds SIGTERM and SIGHUP from now on until a form's handler takes them.
+// Holds SIGTERM and SIGHUP from now on; boxes shown before a form's handler
+// takes them are answered Cancel as the signal comes.
 void CatchSessionEndSignals();

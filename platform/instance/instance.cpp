@@ -258,7 +258,7 @@ namespace {
 struct Connection {
     QLocalSocket* socket = nullptr;
     WPARAM id = 0;
-    QByteArray buffer;
+    RecordReader records;
     bool busy = false;       // a record of it is being handled
     bool closed = false;     // the peer went away or was dropped
     bool finished = false;   // senderGone has been reported
@@ -316,7 +316,7 @@ void WindowClassServer::Impl::Accept()
 void WindowClassServer::Impl::Read(const std::shared_ptr<Connection>& c)
 {
     if (c->finished) return;
-    c->buffer += c->socket->readAll();
+    c->records.Append(c->socket->readAll());
 }
 
 // Records are handled from the event loop, never inside the socket's own
@@ -330,24 +330,20 @@ void WindowClassServer::Impl::Pump(std::shared_ptr<Connection> c)
 {
     if (c->busy || c->finished) return;
     const std::shared_ptr<bool> stillAlive = alive;
-    while (c->buffer.size() >= kHeaderSize) {
-        unsigned char header[kHeaderSize];
-        std::memcpy(header, c->buffer.constData(), kHeaderSize);
-        const qint64 dwData = qFromLittleEndian<qint64>(header);
-        const quint32 length = qFromLittleEndian<quint32>(header + 8);
-        if (length > kMaxRecord) {
-            c->buffer.clear();
+    for (;;) {
+        std::intptr_t dwData = 0;
+        QByteArray data;
+        const RecordReader::Result next = c->records.Next(&dwData, &data);
+        if (next == RecordReader::Result::Broken) {
             c->closed = true;
             c->socket->abort();
             break;
         }
-        if (c->buffer.size() - kHeaderSize < static_cast<qsizetype>(length)) break;
-        const QByteArray data = c->buffer.mid(kHeaderSize, length);
-        c->buffer.remove(0, kHeaderSize + static_cast<qsizetype>(length));
-
+        if (next == RecordReader::Result::More) break;
+        const auto length = static_cast<DWORD>(data.size());
         LRESULT result = 0;
         if (window) {
-            COPYDATASTRUCT record{static_cast<std::intptr_t>(dwData), length, data.constData()};
+            COPYDATASTRUCT record{dwData, length, data.constData()};
             c->busy = true;
             result = window->SendMessage(WM_COPYDATA, c->id, reinterpret_cast<LPARAM>(&record));
             if (!*stillAlive) return;
@@ -487,10 +483,7 @@ bool WindowConnection::SendCopyData(std::intptr_t dwData, const QByteArray& data
 {
     if (!d || d->fd < 0) return false;
     if (static_cast<quint64>(data.size()) > kMaxRecord) return false;
-    QByteArray record(kHeaderSize, '\0');
-    qToLittleEndian<qint64>(static_cast<qint64>(dwData), record.data());
-    qToLittleEndian<quint32>(static_cast<quint32>(data.size()), record.data() + 8);
-    record += data;
+    const QByteArray record = EncodeRecord(dwData, data);
     char answer[kAnswerSize];
     if (!WriteAll(d->fd, record.constData(), static_cast<size_t>(record.size())) ||
         !ReadAll(d->fd, answer, kAnswerSize)) {
@@ -500,6 +493,53 @@ bool WindowConnection::SendCopyData(std::intptr_t dwData, const QByteArray& data
     }
     if (result) *result = static_cast<LRESULT>(qFromLittleEndian<qint64>(answer));
     return true;
+}
+
+// ------------------------------------------------------------------ records
+
+QByteArray EncodeRecord(std::intptr_t dwData, const QByteArray& data)
+{
+    QByteArray record(kHeaderSize, '\0');
+    qToLittleEndian<qint64>(static_cast<qint64>(dwData), record.data());
+    qToLittleEndian<quint32>(static_cast<quint32>(data.size()), record.data() + 8);
+    record += data;
+    return record;
+}
+
+void RecordReader::Append(const QByteArray& bytes)
+{
+    if (broken_ || bytes.isEmpty()) return;
+    // What was taken goes before the buffer grows, so a stream of many small
+    // records costs no more than its bytes.
+    if (start_ > 0 && start_ >= buffer_.size() / 2) {
+        buffer_.remove(0, start_);
+        start_ = 0;
+    }
+    buffer_ += bytes;
+}
+
+RecordReader::Result RecordReader::Next(std::intptr_t* dwData, QByteArray* data)
+{
+    if (broken_) return Result::Broken;
+    const qsizetype available = buffer_.size() - start_;
+    if (available < kHeaderSize) return Result::More;
+    const auto* header = reinterpret_cast<const unsigned char*>(buffer_.constData() + start_);
+    const quint32 length = qFromLittleEndian<quint32>(header + 8);
+    if (length > kMaxRecord) {
+        broken_ = true;
+        buffer_.clear();
+        start_ = 0;
+        return Result::Broken;
+    }
+    if (available - kHeaderSize < static_cast<qsizetype>(length)) return Result::More;
+    *dwData = static_cast<std::intptr_t>(qFromLittleEndian<qint64>(header));
+    *data = buffer_.mid(start_ + kHeaderSize, length);
+    start_ += kHeaderSize + static_cast<qsizetype>(length);
+    if (start_ == buffer_.size()) {
+        buffer_.clear();
+        start_ = 0;
+    }
+    return Result::Record;
 }
 
 }  // namespace instance

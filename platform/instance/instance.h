@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -85,6 +86,27 @@ private:
     WindowConnection() = default;
     struct Impl;
     std::unique_ptr<Impl> d;
+};
+
+// A record as it travels: a header of 12 bytes (dwData as a 64-bit and the
+// length as a 32-bit little-endian number), then the data.
+QByteArray EncodeRecord(std::intptr_t dwData, const QByteArray& data);
+
+// The records of one connection, taken from the bytes as they arrive in
+// pieces of any size. A header announcing more than a command line can hold
+// (64 MiB) breaks the stream: nothing more is read from it.
+class RecordReader {
+public:
+    enum class Result { Record, More, Broken };
+    void Append(const QByteArray& bytes);
+    // The next whole record; More until it has come whole.
+    Result Next(std::intptr_t* dwData, QByteArray* data);
+    bool Broken() const { return broken_; }
+
+private:
+    QByteArray buffer_;
+    qsizetype start_ = 0;   // the first byte not yet taken
+    bool broken_ = false;
 };
 
 }  // namespace instance

@@ -1,5 +1,7 @@
 #include "platform/paths/paths.h"
 
+#include "platform/files/boundedread.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -117,7 +119,7 @@ bool ReadLinkFile(const QString& path, QString* target)
     if (!file.open(QIODevice::ReadOnly)) return false;
     constexpr qint64 kMaxSize = 256 * 1024;
     if (file.size() > kMaxSize) return false;
-    const QString text = QString::fromUtf8(file.read(kMaxSize));
+    const QString text = QString::fromUtf8(files::ReadAtMost(file, kMaxSize));
 
     bool inEntry = false;
     bool sawEntry = false;

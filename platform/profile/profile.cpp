@@ -1,5 +1,6 @@
 #include "platform/profile/profile.h"
 
+#include "platform/files/boundedread.h"
 #include "platform/files/statefile.h"
 
 #include <QFile>
@@ -165,7 +166,7 @@ int TProfile::Load(const QString& path)
         return loadError_;
     }
     // Read one byte past the limit: a file that grew since size() was asked is caught too.
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    const QByteArray bytes = files::ReadAtMost(file, kMaxFileSize);
     if (bytes.size() > kMaxFileSize || file.error() != QFileDevice::NoError) {
         loadError_ = bytes.size() > kMaxFileSize ? EFBIG : EIO;
         return loadError_;

@@ -244,7 +244,7 @@ public:
             const std::string_view line = Trim(lines_[next_++]);
             if (line.empty()) continue;
             if (line.front() == '[') {
-                Section(line, first);
+                if (!Section(line, first)) return false;
             } else if (!current_ || !ValueLine(line)) {
                 for (size_t i = first; i < next_; ++i) keepTo_->push_back(KeptLine(lines_[i]));
             }
@@ -263,23 +263,27 @@ private:
         pending_.clear();
     }
 
-    void Section(std::string_view line, size_t index)
+    // False when the section names a key nested too deep to be ours.
+    bool Section(std::string_view line, size_t index)
     {
         EndSection();
-        Node* node = KnownSection(line);
+        bool tooDeep = false;
+        Node* node = KnownSection(line, &tooDeep);
+        if (tooDeep) return false;
         if (!node) {
             // Another root, a deletion request or a broken header: the section
             // and its lines are kept after the key read before it.
             keepTo_ = lastKnown_ ? &lastKnown_->following : &tree_->preamble;
             current_ = nullptr;
             keepTo_->push_back(KeptLine(lines_[index]));
-            return;
+            return true;
         }
         current_ = lastKnown_ = node;
         keepTo_ = &pending_;
+        return true;
     }
 
-    Node* KnownSection(std::string_view line)
+    Node* KnownSection(std::string_view line, bool* tooDeep)
     {
         const size_t close = line.rfind(']');
         if (close == std::string_view::npos || close == 0) return nullptr;
@@ -298,6 +302,18 @@ private:
         Node* node = &tree_->roots[root];
         if (sep != std::string_view::npos) {
             std::string_view rest = path.substr(sep + 1);
+            // Counted before any key is made, so a deep chain costs no memory.
+            size_t depth = 0;
+            for (size_t at = 0; at <= rest.size() && depth <= kMaxKeyDepth;) {
+                size_t end = rest.find('\\', at);
+                if (end == std::string_view::npos) end = rest.size();
+                if (end > at) ++depth;
+                at = end + 1;
+            }
+            if (depth > kMaxKeyDepth) {
+                *tooDeep = true;
+                return nullptr;
+            }
             while (!rest.empty()) {
                 const size_t next = rest.find('\\');
                 const std::string_view name = rest.substr(0, next);
@@ -503,18 +519,48 @@ void WriteSection(std::string* out, const Node& node, const std::string& path)
     if (!node.following.empty()) out->push_back('\n');
 }
 
-void WriteNode(std::string* out, const Node& node, const std::string& path)
+// Visits the subtree's keys parents first, children in stored order, with
+// an explicit stack rather than a call per level.
+template <typename Visit>
+void ForEachKey(const Node& top, Visit visit)
 {
-    WriteSection(out, node, path);
-    for (const auto& child : node.children) WriteNode(out, *child, path + "\\" + child->name);
+    struct Frame {
+        const Node* node;
+        size_t nextChild;
+    };
+    std::vector<Frame> stack{{&top, 0}};
+    visit(top, size_t{0});
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.nextChild == frame.node->children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const Node& child = *frame.node->children[frame.nextChild++];
+        visit(child, stack.size());
+        stack.push_back({&child, 0});
+    }
+}
+
+// Writes the key at `path` and every key below it.
+void WriteNode(std::string* out, const Node& top, const std::string& path)
+{
+    // The path of the key at each depth, below `top`'s own.
+    std::vector<std::string> paths;
+    ForEachKey(top, [&](const Node& node, size_t depth) {
+        paths.resize(depth + 1);
+        paths[depth] = depth == 0 ? path : paths[depth - 1] + "\\" + node.name;
+        WriteSection(out, node, paths[depth]);
+    });
 }
 
 // Appends the sections of others kept after the keys of the subtree, in
 // the order they are written.
-void CollectFollowing(const Node& node, RawLines* out)
+void CollectFollowing(const Node& top, RawLines* out)
 {
-    out->insert(out->end(), node.following.begin(), node.following.end());
-    for (const auto& child : node.children) CollectFollowing(*child, out);
+    ForEachKey(top, [&](const Node& node, size_t) {
+        out->insert(out->end(), node.following.begin(), node.following.end());
+    });
 }
 
 }  // namespace

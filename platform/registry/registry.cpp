@@ -521,6 +521,7 @@ LONG RegCreateKeyEx(HKEY parent, const char* subKey, DWORD, const char*, DWORD, 
     if (!ValidHandle(s, parent)) return ERROR_INVALID_HANDLE;
     std::vector<std::string> names;
     if (!SplitPath(subKey, &names)) return ERROR_INVALID_PARAMETER;
+    if (parent->path.size() + names.size() > registry::detail::kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
 
     // An existing key opens without writing (the folder may be read-only).
     LONG status = SyncForRead(s);

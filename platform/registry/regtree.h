@@ -52,6 +52,12 @@ struct Node {
     bool RemoveChild(std::string_view folded);
 };
 
+// Keys nest at most this many levels below a root. A file with a deeper key
+// is not read (it is handled as a file that is not ours), and no deeper key
+// is created: a key's section header repeats its whole path, so the text of
+// a chain of keys grows with the square of its depth.
+constexpr size_t kMaxKeyDepth = 512;
+
 constexpr int kRootCount = 3;
 // Order of the roots in the tree and in the written file.
 enum RootIndex { kCurrentUser = 0, kLocalMachine = 1, kClassesRoot = 2 };
@@ -68,7 +74,8 @@ struct Tree {
 
 // Fills a fresh tree from the file's text. False, with the tree left empty,
 // when the text is not a registry file: its first line that is not blank is
-// not an export header (a text of blanks only is an empty registry).
+// not an export header (a text of blanks only is an empty registry), or a
+// section names a key deeper than kMaxKeyDepth.
 bool ParseTree(std::string_view text, Tree* tree);
 // The file's text for the tree: the header, a blank line, the kept lines
 // before the first section, then every key below the roots (parents before

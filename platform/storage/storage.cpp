@@ -1,5 +1,6 @@
 #include "platform/storage/storage.h"
 
+#include "platform/files/boundedread.h"
 #include "platform/files/statefile.h"
 
 #include <QFile>
@@ -78,7 +79,7 @@ HRESULT Storage::Open(const QString& path, Storage* storage)
     if (!file.exists()) return STG_E_FILENOTFOUND;
     if (!file.open(QIODevice::ReadOnly)) return STG_E_ACCESSDENIED;
     if (file.size() > kMaxFileBytes) return STG_E_DOCFILETOOLARGE;
-    const QByteArray data = file.read(kMaxFileBytes + 1);
+    const QByteArray data = files::ReadAtMost(file, kMaxFileBytes);
     return Parse(data, storage);
 }
 

@@ -1,10 +1,12 @@
 #include "units/Bookmarkfile.h"
 
+#include "platform/files/boundedread.h"
 #include "platform/files/statefile.h"
 #include "common/Cstrings.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <cerrno>
 #include <limits>
@@ -145,7 +147,7 @@ std::optional<TSection> ParseSectionLine(QByteArrayView line)
     return section;
 }
 
-std::optional<TBlock> FindBlock(QByteArrayView content, QByteArrayView header)
+std::optional<TBlock> FindBlock(QByteArrayView content, QByteArrayView header, int limit)
 {
     LineReader reader(content);
     QByteArrayView line;
@@ -162,15 +164,69 @@ std::optional<TBlock> FindBlock(QByteArrayView content, QByteArrayView header)
     bool countOk = false;
     const int count = line.toByteArray().trimmed().toInt(&countOk);
     if (!countOk || count < 1) return block;
-    for (int i = 0; i < count && reader.Next(&line); ++i) {
+    int kept = 0;
+    for (int i = 0; i < count && kept < limit && reader.Next(&line); ++i) {
         if (line.isEmpty() || line.startsWith('/')) break;
         if (line.startsWith('<')) {
-            if (std::optional<TSection> section = ParseSectionLine(line)) block.Sections.push_back(*section);
+            if (std::optional<TSection> section = ParseSectionLine(line)) {
+                block.Sections.push_back(*section);
+                ++kept;
+            }
         } else if (std::optional<TBookmark> bookmark = ParseBookmarkLine(line)) {
             block.Bookmarks.push_back(*bookmark);
+            ++kept;
         }
     }
     return block;
+}
+
+namespace {
+
+// The entries of `stored` less those removed from `before` to `after`, with
+// those added placed by their key; `Line` writes an entry, `Key` orders it.
+template <typename Entry, typename Line, typename Key>
+std::vector<Entry> MergeEntries(const std::vector<Entry>& stored, const std::vector<Entry>& before,
+                                const std::vector<Entry>& after, Line line, Key key)
+{
+    QHash<QByteArray, int> removed;   // lines of `before` not in `after`, with their counts
+    for (const Entry& e : before) ++removed[line(e)];
+    std::vector<const Entry*> added;
+    for (const Entry& e : after) {
+        const auto it = removed.find(line(e));
+        if (it != removed.end() && it.value() > 0) {
+            --it.value();
+        } else {
+            added.push_back(&e);
+        }
+    }
+    std::vector<Entry> out;
+    out.reserve(stored.size() + added.size());
+    for (const Entry& e : stored) {
+        const auto it = removed.find(line(e));
+        if (it != removed.end() && it.value() > 0) {
+            --it.value();
+            continue;
+        }
+        out.push_back(e);
+    }
+    for (const Entry* e : added) {
+        auto at = out.begin();
+        while (at != out.end() && key(*at) <= key(*e)) ++at;
+        out.insert(at, *e);
+    }
+    return out;
+}
+
+}  // namespace
+
+TBlock MergeBlock(const TBlock& stored, const TBlock& before, const TBlock& after)
+{
+    TBlock out;
+    out.Bookmarks = MergeEntries(stored.Bookmarks, before.Bookmarks, after.Bookmarks, BookmarkLine,
+                                 [](const TBookmark& b) { return b.Position; });
+    out.Sections = MergeEntries(stored.Sections, before.Sections, after.Sections, SectionLine,
+                                [](const TSection& s) { return s.Start; });
+    return out;
 }
 
 QByteArray ReplaceBlock(QByteArrayView content, QByteArrayView header, const TBlock* block)
@@ -216,31 +272,48 @@ std::optional<TBlock> CBookmarkFile::Load(QByteArrayView header) const
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     if (file.size() > kMaxFileBytes) return std::nullopt;
-    const QByteArray content = file.read(kMaxFileBytes);
+    const QByteArray content = files::ReadAtMost(file, kMaxFileBytes);
     return FindBlock(content, header);
 }
 
-int CBookmarkFile::Rewrite(QByteArrayView header, const TBlock* block) const
+template <typename Change>
+int CBookmarkFile::Rewrite(QByteArrayView header, Change change) const
 {
+    const statefile::FileLock lock(QFile::encodeName(path_).toStdString());
     QByteArray content;
     QFile file(path_);
     if (file.open(QIODevice::ReadOnly)) {
         if (file.size() > kMaxFileBytes) return EFBIG;
-        content = file.read(kMaxFileBytes);
+        content = files::ReadAtMost(file, kMaxFileBytes);
         file.close();
     } else if (file.exists()) {
         return EACCES;
-    } else if (!block) {
-        return 0;   // nothing to remove from
     }
-    const QByteArray updated = ReplaceBlock(content, header, block);
-    if (!block && updated == content) return 0;
+    const std::optional<TBlock> block = change(content);
+    if (!block && content.isEmpty()) return 0;   // nothing to remove from
+    const QByteArray updated = ReplaceBlock(content, header, block ? &*block : nullptr);
+    if (updated == content) return 0;
     return statefile::WriteAtomically(QFile::encodeName(path_).toStdString(),
                                       std::string_view(updated.constData(), static_cast<size_t>(updated.size())));
 }
 
-int CBookmarkFile::Save(QByteArrayView header, const TBlock& block) const { return Rewrite(header, &block); }
+int CBookmarkFile::Save(QByteArrayView header, const TBlock& block) const
+{
+    return Rewrite(header, [&](const QByteArray&) { return std::optional<TBlock>(block); });
+}
 
-int CBookmarkFile::Remove(QByteArrayView header) const { return Rewrite(header, nullptr); }
+int CBookmarkFile::Remove(QByteArrayView header) const
+{
+    return Rewrite(header, [](const QByteArray&) { return std::optional<TBlock>(); });
+}
+
+int CBookmarkFile::Update(QByteArrayView header, const TBlock& before, const TBlock& after) const
+{
+    return Rewrite(header, [&](const QByteArray& content) {
+        const std::optional<TBlock> stored = FindBlock(content, header, std::numeric_limits<int>::max());
+        TBlock merged = MergeBlock(stored.value_or(TBlock()), before, after);
+        return merged.IsEmpty() ? std::optional<TBlock>() : std::optional<TBlock>(std::move(merged));
+    });
+}
 
 }  // namespace bookmarks

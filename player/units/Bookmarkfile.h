@@ -25,6 +25,9 @@ inline constexpr char kBookmarkFileName[] = "Bookmarks.bmk";
 inline constexpr int kHeaderNameBytes = 70;
 // A larger file is neither read nor rewritten.
 inline constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
+// A window's menus hold at most this many entries of a block (bookmarks and
+// sections together, the first in the file); the file keeps the others.
+inline constexpr int kMaxBlockItems = 1000;
 
 struct TBookmark {
     QString Caption;
@@ -67,9 +70,17 @@ QByteArray SectionLine(const TSection& section);
 std::optional<TBookmark> ParseBookmarkLine(QByteArrayView line);
 std::optional<TSection> ParseSectionLine(QByteArrayView line);
 
-// The block of `header` in the file's content; empty when there is none.
-// A count below 1 gives an empty block.
-std::optional<TBlock> FindBlock(QByteArrayView content, QByteArrayView header);
+// The block of `header` in the file's content, its first `limit` entries;
+// empty when there is none. A count below 1 gives an empty block. No line
+// after the last entry kept is read.
+std::optional<TBlock> FindBlock(QByteArrayView content, QByteArrayView header, int limit = kMaxBlockItems);
+// The block `stored` changed by what a window changed since it loaded
+// `before` and now holds `after`: each entry of `before` missing from
+// `after` is removed from `stored` once, each entry of `after` missing from
+// `before` added (placed by its position, as the menus order them), and
+// every other entry of `stored` (another window's, or beyond what the
+// window held) stays as it stands. Entries compare by their written lines.
+TBlock MergeBlock(const TBlock& stored, const TBlock& before, const TBlock& after);
 // The content with every block of `header` removed and, when `block` is
 // given, the new block first.
 QByteArray ReplaceBlock(QByteArrayView content, QByteArrayView header, const TBlock* block);
@@ -88,9 +99,17 @@ public:
     int Save(QByteArrayView header, const TBlock& block) const;
     // Removes the block of `header`; a missing file is left missing.
     int Remove(QByteArrayView header) const;
+    // Applies to the block of `header` as the file holds it now what changed
+    // from `before` to `after` (MergeBlock); a block left empty is removed.
+    // Several processes may update the file at once: each change is made
+    // under the file's lock on what the one before wrote.
+    int Update(QByteArrayView header, const TBlock& before, const TBlock& after) const;
 
 private:
-    int Rewrite(QByteArrayView header, const TBlock* block) const;
+    // Rewrites the file with the block of `header` replaced by what `change`
+    // makes of the block stored now (null: the block removed).
+    template <typename Change>
+    int Rewrite(QByteArrayView header, Change change) const;
     QString path_;
 };
 

@@ -5,7 +5,6 @@
 #include "Cdinfo.h"
 #include "common/Cstrings.h"
 #include "common/Reghelp.h"
-#include "Zodlg.h"
 
 #include <QAction>
 #include <QMenu>
@@ -46,19 +45,6 @@ void SplitVarious(const QString& artist, QString* title, QString* performer)
     if (at < 0) return;
     *performer = title->left(at);
     *title = title->mid(at + 3);
-}
-
-// A Get export called twice: for the length, then into a buffer of length + 1.
-template <typename Call>
-bool FetchText(Call call, QString* text)
-{
-    const int length = call(nullptr);
-    if (length <= 0) return false;
-    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-    if (call(buffer.data()) == 0) return false;
-    buffer.back() = '\0';
-    *text = DecodeLegacyText(QByteArray(buffer.data()));
-    return true;
 }
 
 }  // namespace
@@ -160,8 +146,8 @@ int CCDPlay::Open(const QString& drive)
     host_.SetCdTimer(true);
     host_.ShowPlayState(psPlaying);
 
-    if (!titled && autoConnect) titled = LookUpCdDatabase(tracks) == 1;
     if (titled) host_.EnableSaveTitles();
+    if (!titled && autoConnect) StartLookUp(tracks, TLookUpFor::Open);
 
     ShowTrackInfo();
     RefreshLayout();
@@ -363,6 +349,7 @@ void CCDPlay::TogglePause()
 
 void CCDPlay::Stop()
 {
+    lookup_.reset();
     if (!device_) return;
     if (!device_->Stop()) return;
     host_.SetCdTimer(false);
@@ -468,45 +455,48 @@ bool CCDPlay::ApplyOnePlay()
     return PlayRange(position, host_.TrackIndex() + 1);
 }
 
-int CCDPlay::LookUpCdDatabase(int trackCount)
+void CCDPlay::LookUpCdDatabase(int trackCount) { StartLookUp(trackCount, TLookUpFor::Call); }
+
+void CCDPlay::QueryCdDatabase() { StartLookUp(host_.TrackCount(), TLookUpFor::Menu); }
+
+void CCDPlay::StartLookUp(int trackCount, TLookUpFor purpose)
 {
-    int result = -1;
-    {
-        TZodlgLibrary library;
-        if (!library.IsLoaded()) return 0;
-        if (auto init = library.Find<InitCDDB2Proc>("InitCDDB2")) {
-            const QByteArray query = queryCommand.toUtf8();
-            result = init(discId, query.constData());
+    lookup_.reset();   // a look-up still running gives way
+    // The entry played when the look-up began is shown by its new titles.
+    const int index = host_.TrackIndex();
+    lookup_ = std::make_unique<TCddbLookup>(discId, queryCommand, trackCount,
+                                            [this, trackCount, purpose, index](const TCddbAnswer& answer) {
+        if (TakeLookUpAnswer(answer, trackCount) != 1) return;
+        if (purpose == TLookUpFor::Menu) {
+            ShowQueriedEntry(index);
+        } else if (purpose == TLookUpFor::Open) {
+            host_.EnableSaveTitles();
+            ShowTrackInfo();
+            RefreshLayout();
         }
-        if (result == 0) {
-            if (auto get = library.Find<GetAlbumTextProc>("GetAlbumArtist"))
-                FetchText([get](char* b) { return get(b); }, &artist);
-            if (auto get = library.Find<GetAlbumTextProc>("GetAlbumTitle"))
-                FetchText([get](char* b) { return get(b); }, &albumTitle);
-            if (auto get = library.Find<GetTrackTitleProc>("GetTrackTitle")) {
-                std::vector<TPlayListItem> items(static_cast<size_t>(std::max(trackCount, 0)));
-                bool anyTitle = false;
-                for (int t = 1; t <= trackCount; ++t) {
-                    TPlayListItem& item = items[static_cast<size_t>(t - 1)];
-                    anyTitle |= FetchText([get, t](char* b) { return get(static_cast<std::uint32_t>(t), b); },
-                                          &item.Title);
-                }
-                // A read that failed answers 0 with no titles at all; the
-                // titles already shown (CD-TEXT, cdplayer.ini) are the user's
-                // and must not turn into "TRACK n".
-                if (anyTitle || host_.TrackCount() == 0) {
-                    host_.ClearTracks();
-                    for (int t = 1; t <= trackCount; ++t) {
-                        TPlayListItem& item = items[static_cast<size_t>(t - 1)];
-                        SplitVarious(artist, &item.Title, &item.Performer);
-                        if (item.Title.isEmpty()) item.Title = TrackTitle(t);
-                        host_.AddTrack(item);
-                    }
-                }
+    });
+}
+
+int CCDPlay::TakeLookUpAnswer(const TCddbAnswer& answer, int trackCount)
+{
+    if (!answer.loaded) return 0;
+    const int result = answer.result;
+    if (result == 0) {
+        if (answer.haveArtist) artist = answer.artist;
+        if (answer.haveAlbum) albumTitle = answer.album;
+        // A read that failed answers 0 with no titles at all; the titles
+        // already shown (CD-TEXT, cdplayer.ini) are the user's and must not
+        // turn into "TRACK n".
+        if (answer.haveTrackExport && (answer.anyTitle || host_.TrackCount() == 0)) {
+            host_.ClearTracks();
+            for (int t = 1; t <= trackCount; ++t) {
+                TPlayListItem item;
+                if (static_cast<size_t>(t) <= answer.titles.size()) item.Title = answer.titles[static_cast<size_t>(t - 1)];
+                SplitVarious(artist, &item.Title, &item.Performer);
+                if (item.Title.isEmpty()) item.Title = TrackTitle(t);
+                host_.AddTrack(item);
             }
         }
-    }
-    if (result == 0) {
         if (iniAutoSave) SaveCdIni();
         return 1;
     }
@@ -521,10 +511,8 @@ int CCDPlay::LookUpCdDatabase(int trackCount)
     return 0;
 }
 
-void CCDPlay::QueryCdDatabase()
+void CCDPlay::ShowQueriedEntry(int index)
 {
-    const int index = host_.TrackIndex();
-    if (!LookUpCdDatabase(host_.TrackCount())) return;
     if (index >= 0 && index < host_.TrackCount()) {
         host_.SetTrackIndex(index);
         const TPlayListItem entry = host_.Track(index);
@@ -556,6 +544,7 @@ void CCDPlay::SaveCdIni()
 
 void CCDPlay::CloseDevice()
 {
+    lookup_.reset();
     host_.SetCdTimer(false);
     if (!device_) return;
     // The CD line goes back (with ResetAudioMixer) while the device still answers.

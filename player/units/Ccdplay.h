@@ -8,6 +8,7 @@
 
 #include "platform/cdrom/cdaudio.h"
 #include "player/units/Audiomixer.h"
+#include "player/units/Cddblookup.h"
 #include "player/units/Cdhost.h"
 
 #include <QPointer>
@@ -54,9 +55,15 @@ public:
     bool ReadCdText(const QString& drive, int trackCount, int block);
     void OnLanguageClick(QAction* item);
     bool ReadCdIni(int trackCount);
-    // Looks the disc up in the CD database through zodlg; 1 on success.
-    int LookUpCdDatabase(int trackCount);
+    // Starts looking the disc up in the CD database through zodlg, off the
+    // window's thread; the titles, or the message of a failure, come when it
+    // ends. A look-up running is cancelled by the next, by Stop and when the
+    // disc closes.
+    void LookUpCdDatabase(int trackCount);
+    // The look-up of the "CDDB" menu: when it succeeds the current entry is
+    // shown by its new titles.
     void QueryCdDatabase();
+    bool LookingUp() const { return lookup_ && lookup_->Running(); }
     void SaveCdIni();
     void CloseDevice();
     // One-track play switched while the disc plays: the play range follows
@@ -101,6 +108,11 @@ private:
     // LblTitle and LblArtist for the current entry.
     void ShowLabels();
     void RefreshLayout();
+    // What follows a look-up once it ended: 1 when it titled the disc.
+    enum class TLookUpFor { Open, Menu, Call };
+    void StartLookUp(int trackCount, TLookUpFor purpose);
+    int TakeLookUpAnswer(const TCddbAnswer& answer, int trackCount);
+    void ShowQueriedEntry(int index);
 
     // The device's volume as the mixer's CD line (0..65535 both).
     struct TDeviceVolume : CdVolumeControl {
@@ -120,4 +132,5 @@ private:
     QPointer<QMenu> languageMenu_;
     int checkedBlock_ = -1;
     QString drive_;   // the drive as the device opened it; empty once it closed
+    std::unique_ptr<TCddbLookup> lookup_;
 };

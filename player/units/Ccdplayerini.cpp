@@ -5,7 +5,10 @@
 #include "common/Cstrings.h"
 #include "common/Reghelp.h"
 #include "platform/paths/paths.h"
+#include "platform/files/statefile.h"
 #include "platform/profile/profile.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -81,6 +84,9 @@ int CCDINI::Write()
     if (section.isEmpty()) return 0;
     QString path;
     if (!GetPath(&path, inWindowsFolder)) return 0;
+    // Other windows write their discs into the same file: each reads it,
+    // changes its section and saves it under the file's lock.
+    const statefile::FileLock lock(QFile::encodeName(path).toStdString());
     profile::TProfile file;
     const int loaded = file.Load(path);
     if (loaded != 0 && loaded != ENOENT) return 0;

@@ -1,9 +1,11 @@
 #include "units/Resumefile.h"
 
 #include "platform/paths/paths.h"
+#include "platform/files/statefile.h"
 #include "platform/profile/profile.h"
 #include "units/Creadlist.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -36,6 +38,9 @@ TResumeFiles::TResumeFiles(const QString& folder) : folder_(folder)
 SaveResult TResumeFiles::Save(const TSnapshot& snapshot, const TModes& modes) const
 {
     if (!modes.ResumeFile && !modes.OpenSpecificFile) return SaveResult::NothingOn;
+    // Another window may save its point at the same time: the file is read,
+    // changed and saved under its lock, so neither loses the other's section.
+    const statefile::FileLock lock(QFile::encodeName(ProfilePath()).toStdString());
     profile::TProfile file;
     const int loaded = file.Load(ProfilePath());
     if (loaded != 0 && loaded != ENOENT) return SaveResult::ProfileNotWritten;

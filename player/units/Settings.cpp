@@ -163,13 +163,41 @@ void WriteField(HKEY key, const TSettingField& f, const TMainSettings& s)
     }
 }
 
+bool SameField(const TSettingField& f, const TMainSettings& a, const TMainSettings& b)
+{
+    return std::visit([&](auto member) { return a.*member == b.*member; }, f.Member);
+}
+
+// Whether the store holds the field as it would be written from `s`.
+bool StoredClean(HKEY key, const TSettingField& f, const TMainSettings& s)
+{
+    DWORD type = 0, size = 0;
+    if (RegQueryValueEx(key, f.Name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    switch (f.kind) {
+    case K::Dword: return type == REG_DWORD && RegReadDword(key, f.Name, 0) == s.*std::get<DWORD M::*>(f.Member);
+    case K::Int:
+        return type == REG_DWORD &&
+               RegReadDword(key, f.Name, 0) == static_cast<DWORD>(s.*std::get<int M::*>(f.Member));
+    case K::Bool:
+        return type == REG_DWORD && RegReadDword(key, f.Name, 2) == (s.*std::get<bool M::*>(f.Member) ? 1u : 0u);
+    case K::Text:
+    case K::DecoderName: {
+        QString stored;
+        return type == REG_SZ && RegReadString(key, f.Name, &stored, size) == ERROR_SUCCESS &&
+               stored == s.*std::get<QString M::*>(f.Member);
+    }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::span<const TSettingField> MainSettingFields() { return kFields; }
 
-bool LoadMainSettings(TMainSettings* s)
+bool LoadMainSettings(TMainSettings* s, TMainSettingsRead* read)
 {
     *s = TMainSettings();
+    if (read) *read = {*s, std::vector<bool>(std::size(kFields), true)};
     const RegKey key = RegKey::Create(HKEY_CURRENT_USER, kMainKey, KEY_READ);
     if (!key) return false;
     for (const TSettingField& f : kFields) ReadField(key.get(), f, s);
@@ -178,10 +206,15 @@ bool LoadMainSettings(TMainSettings* s)
     if (s->AspectRatio > 4) s->AspectRatio = 0;
     if (s->WindowSize > 3) s->WindowSize = 3;
     if (!s->KeepSortType) s->ListSort = s->DefaultSort;
+    if (read) {
+        read->values = *s;
+        for (size_t i = 0; i < std::size(kFields); ++i)
+            read->unclean[i] = kFields[i].SaveOrder > 0 && !StoredClean(key.get(), kFields[i], *s);
+    }
     return true;
 }
 
-void SaveMainSettings(const TMainSettings& s, bool writePosition)
+void SaveMainSettings(const TMainSettings& s, bool writePosition, const TMainSettingsRead* asRead)
 {
     const RegKey key = RegKey::Open(HKEY_CURRENT_USER, kMainKey, KEY_WRITE);
     if (!key) return;
@@ -199,6 +232,8 @@ void SaveMainSettings(const TMainSettings& s, bool writePosition)
         const TSettingField& f = *ordered[i];
         if (f.save == S::WithPosition && !writePosition) continue;
         if (f.save == S::WhenNotEmpty && (s.*std::get<QString M::*>(f.Member)).isEmpty()) continue;
+        if (asRead && SameField(f, s, asRead->values) && !asRead->unclean[static_cast<size_t>(&f - kFields)])
+            continue;
         WriteField(key.get(), f, s);
     }
 }

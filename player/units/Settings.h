@@ -11,6 +11,7 @@
 
 #include <span>
 #include <variant>
+#include <vector>
 
 struct TMainSettings {
     int Left = 100;                       // window position (clamped by the window)
@@ -131,14 +132,27 @@ struct TSettingField {
 // The 86 values of the Main key in the order they are read.
 std::span<const TSettingField> MainSettingFields();
 
+// The Main values as a window read them, and which of those it writes back
+// the store did not hold in their written form (missing, mistyped, or odd
+// values read as their defaults): the window's exit writes those whether it
+// changed them or not.
+struct TMainSettingsRead {
+    TMainSettings values;
+    std::vector<bool> unclean;   // by index in MainSettingFields()
+};
+
 // Reads the 86 values from the Main key, which is created when missing.
 // Missing, mistyped or out-of-range values take their defaults. False when
 // the key can be neither opened nor created; *s then holds the defaults.
-bool LoadMainSettings(TMainSettings* s);
+// With `read`, also what the window read, for SaveMainSettings.
+bool LoadMainSettings(TMainSettings* s, TMainSettingsRead* read = nullptr);
 
 // Writes the 24 values the main window keeps (Left and Top only with
-// writePosition, InitialDir only when not empty) when the Main key opens.
-void SaveMainSettings(const TMainSettings& s, bool writePosition);
+// writePosition, InitialDir only when not empty) when the Main key opens,
+// in their order. With `asRead` only those the window changed since it read
+// them are written, and those the store did not hold clean: a value another
+// window changed meanwhile stays.
+void SaveMainSettings(const TMainSettings& s, bool writePosition, const TMainSettingsRead* asRead = nullptr);
 
 
 // The stored displayed file types ("*.avi;*.mpg;..."), or the default list

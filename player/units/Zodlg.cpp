@@ -23,9 +23,8 @@ QString TZodlgLibrary::Path()
 
 void TZodlgLibrary::SetPathForTest(const QString& path) { TestPath() = path; }
 
-TZodlgLibrary::TZodlgLibrary()
+TZodlgLibrary::TZodlgLibrary(const QString& path)
 {
-    const QString path = Path();
     // dlopen would search the library path for a name without a folder; the
     // library belongs beside the program only.
     if (!path.contains(QLatin1Char('/'))) return;

@@ -1,7 +1,8 @@
 // The player's binding of the library zodlg: each use loads libzodlg.so from
 // the program folder, finds the exports it needs by name and unloads the
 // library when the use ends. A missing library or export is no error: the
-// caller decides what it means. Main thread.
+// caller decides what it means. Main thread, except that a library whose
+// path was read on the main thread may be loaded and used on another.
 #pragma once
 
 #include "zodlg/zodlg.h"
@@ -11,7 +12,9 @@
 class TZodlgLibrary {
 public:
     // Loads the library (RTLD_NOW | RTLD_LOCAL); IsLoaded tells whether it came.
-    TZodlgLibrary();
+    TZodlgLibrary() : TZodlgLibrary(Path()) {}
+    // Loads the library at `path` (Path() read before, on the main thread).
+    explicit TZodlgLibrary(const QString& path);
     ~TZodlgLibrary();
     TZodlgLibrary(const TZodlgLibrary&) = delete;
     TZodlgLibrary& operator=(const TZodlgLibrary&) = delete;

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace {
 
 class Client : public ::testing::Test {
@@ -264,6 +268,44 @@ TEST_F(Client, RepliesInPiecesEarlyEndsAndBounds)
     EXPECT_FALSE(client.Query(At("no..such..host", 80, "/"), kDiscId, kQuery, &matches));
     EXPECT_EQ(CddbLastError(), kWsaEinval);
     EXPECT_EQ(client.status, 1);
+}
+
+// A server that drips its reply a byte a second: the command ends at its
+// time-out for the whole exchange, not a time-out per byte; and a cancel from
+// another thread ends it within a moment.
+TEST_F(Client, ADrippingServerEndsAtTheDeadlineOrACancel)
+{
+    const std::string reply = HttpReply("210 exact\r\nrock 00000001 A / B\r\n.\r\n");
+    FakeReply drip;
+    for (char c : reply) drip.pieces.emplace_back(1, c);
+    drip.pauseMs = 1000;
+    CCddbClient client;
+    client.timeout = 1500;
+    std::vector<CddbMatch> matches;
+    server.Answer(drip);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.Query(Server(), kDiscId, kQuery, &matches));
+    EXPECT_EQ(CddbLastError(), kWsaEtimedout);
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(1500));
+    EXPECT_LT(took, std::chrono::milliseconds(2500));
+
+    // Cancelled once the request arrived: long before the time-out.
+    std::atomic<bool> cancel{false};
+    client.cancel = &cancel;
+    client.timeout = 60000;
+    server.Answer(drip);
+    const std::size_t asked = server.Requests().size();
+    std::thread canceller([&] {
+        testutil::WaitUntil([&] { return server.Requests().size() > asked; }, 10000);
+        cancel = true;
+    });
+    start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.Query(Server(), kDiscId, kQuery, &matches));
+    took = std::chrono::steady_clock::now() - start;
+    canceller.join();
+    EXPECT_LT(took, std::chrono::milliseconds(5000));
+    EXPECT_TRUE(matches.empty());
 }
 
 }  // namespace

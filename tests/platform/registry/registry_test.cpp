@@ -726,3 +726,54 @@ TEST(Registry, ReadsOfAnUnchangedFileTakeNoLock)
 }
 
 }  // namespace
+
+// Keys nest at most 512 levels: a deeper chain, as one section or level by
+// level, makes the file one that is not ours; up to the limit it is read and
+// written back as it was, and no deeper key can be created.
+TEST(Registry, KeysNestAtMost512Levels)
+{
+    IsolatedHome home;
+    const auto chain = [](int depth) {
+        std::string path = "HKEY_CURRENT_USER";
+        for (int i = 0; i < depth; ++i) path += "\\k";
+        return path;
+    };
+    std::string byLevel = "REGEDIT4\n\n";
+    for (int depth = 1; depth <= 513; ++depth) byLevel += "[" + chain(depth) + "]\n";
+    const std::vector<std::pair<const char*, std::string>> deep = {
+        {"one-section.reg", "REGEDIT4\n\n[" + chain(20000) + "]\n\"v\"=dword:00000001\n"},
+        {"by-level.reg", byLevel},
+    };
+    for (const auto& [name, text] : deep) {
+        SCOPED_TRACE(name);
+        const QString path = home.File(name);
+        ASSERT_TRUE(testutil::WriteFile(path, QByteArray::fromStdString(text)));
+        qputenv("ZORAVEL_REGISTRY", path.toUtf8());
+        const registry::StoreProblem problem = registry::CheckStore();
+        ASSERT_EQ(problem.kind, registry::StoreProblem::kMovedAside);
+        EXPECT_EQ(testutil::ReadFile(QString::fromStdString(problem.movedTo)).toStdString(), text);
+        HKEY key = Create(HKEY_CURRENT_USER, "Software");
+        ASSERT_EQ(SetDword(key, "x", 1), ERROR_SUCCESS);
+        RegCloseKey(key);
+        EXPECT_LT(StoreText().size(), 100u);
+        EXPECT_EQ(registry::CheckStore().kind, registry::StoreProblem::kNone);
+    }
+
+    const QString path = home.File("limit.reg");
+    const std::string limit = "REGEDIT4\n\n[" + chain(512) + "]\n\"v\"=dword:00000007\n\n";
+    ASSERT_TRUE(testutil::WriteFile(path, QByteArray::fromStdString(limit)));
+    qputenv("ZORAVEL_REGISTRY", path.toUtf8());
+    HKEY deepest = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, chain(512).substr(18).c_str(), 0, KEY_READ, &deepest), ERROR_SUCCESS);
+    EXPECT_EQ(Query(deepest, "v"), (std::vector<BYTE>{7, 0, 0, 0}));
+    HKEY below = nullptr;
+    EXPECT_EQ(RegCreateKeyEx(deepest, "k", 0, "", 0, KEY_ALL_ACCESS, nullptr, &below, nullptr),
+              ERROR_INVALID_PARAMETER);
+    ASSERT_EQ(SetDword(deepest, "w", 8), ERROR_SUCCESS);
+    RegCloseKey(deepest);
+    // Written back with every level's section, the deepest holding both values.
+    const std::string written = StoreText();
+    const std::string tail = "[" + chain(512) + "]\n\"v\"=dword:00000007\n\"w\"=dword:00000008\n\n";
+    EXPECT_TRUE(written.size() > tail.size() && written.compare(written.size() - tail.size(), tail.size(), tail) == 0);
+    EXPECT_TRUE(written.find("[" + chain(511) + "]\n\n[") != std::string::npos);
+}

@@ -9,7 +9,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QTemporaryDir>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
 
 using namespace bookmarks;
 
@@ -163,4 +169,96 @@ TEST_F(BookmarkFile, AnOversizedFileIsNeitherReadNorRewritten)
     EXPECT_FALSE(File().Load("/m.avi/1"));
     EXPECT_NE(File().Save("/m.avi/1", TwoMarksOneSection()), 0);
     EXPECT_EQ(QFileInfo(Path()).size(), kMaxFileBytes + 1);
+}
+
+// Three processes save the same file's block at once, each what it added
+// and removed since it loaded it: every bookmark acknowledged stays, each
+// one removed stays removed, and the other blocks stay as they were.
+TEST_F(BookmarkFile, WindowsSavingTheSameBlockAtOnceKeepEachOthersEntries)
+{
+    const QByteArray header = BlockHeader(QStringLiteral("/media/clip.avi"), 7);
+    const QByteArray other = BlockHeader(QStringLiteral("/media/other.avi"), 8);
+    TBlock first;
+    first.Sections = {{QStringLiteral("old"), 100, 200}};
+    ASSERT_EQ(File().Save(other, TwoMarksOneSection()), 0);
+    ASSERT_EQ(File().Save(header, first), 0);
+    constexpr int kWindows = 3;
+    constexpr int kMarks = 40;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWindows; ++w) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid > 0) {
+            children.push_back(pid);
+            continue;
+        }
+        // A window: loads the block, then adds a bookmark at a time, and
+        // removes its first bookmark and the old section halfway.
+        TBlock mine = File().Load(header).value_or(TBlock());
+        int failures = 0;
+        for (int k = 0; k < kMarks; ++k) {
+            TBlock next = mine;
+            next.Bookmarks.push_back({QStringLiteral("w%1-%2").arg(w).arg(k), w * 1000 + k});
+            if (k == kMarks / 2) {
+                // Its own first one: what it loaded may hold the others' too.
+                const QString first = QStringLiteral("w%1-0").arg(w);
+                std::erase_if(next.Bookmarks, [&](const TBookmark& b) { return b.Caption == first; });
+                next.Sections.clear();
+            }
+            failures += File().Update(header, mine, next) != 0;
+            mine = next;
+        }
+        _exit(failures);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::optional<TBlock> block = File().Load(header);
+    ASSERT_TRUE(block);
+    QStringList captions;
+    for (const TBookmark& mark : block->Bookmarks) captions << mark.Caption;
+    EXPECT_EQ(captions.size(), kWindows * (kMarks - 1));
+    for (int w = 0; w < kWindows; ++w) {
+        EXPECT_FALSE(captions.contains(QStringLiteral("w%1-0").arg(w)));
+        for (int k = 1; k < kMarks; ++k) EXPECT_TRUE(captions.contains(QStringLiteral("w%1-%2").arg(w).arg(k)));
+    }
+    EXPECT_TRUE(block->Sections.empty());
+    const std::optional<TBlock> untouched = File().Load(other);
+    ASSERT_TRUE(untouched);
+    EXPECT_EQ(untouched->Bookmarks.size(), 2u);
+    EXPECT_EQ(untouched->Sections.size(), 1u);
+}
+
+// A block larger than the menus hold: loading keeps the first 1,000 entries
+// (bookmarks and sections together), and a window's save, which changes
+// what it holds, keeps every line beyond in the file.
+TEST_F(BookmarkFile, TheMenusHoldTheFirstThousandEntriesAndTheFileKeepsTheRest)
+{
+    const QByteArray header = BlockHeader(QStringLiteral("/media/long.avi"), 1);
+    constexpr int kLines = 200000;
+    QByteArray content = header + '\n' + QByteArray::number(kLines) + '\n';
+    for (int i = 0; i < kLines; ++i) {
+        content += i % 2 ? SectionLine({QString(), i, i + 1}) : BookmarkLine({QString(), i});
+        content += '\n';
+    }
+    Write(content);
+    const std::optional<TBlock> held = File().Load(header);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->Bookmarks.size(), 500u);
+    EXPECT_EQ(held->Sections.size(), 500u);
+    EXPECT_EQ(held->Sections.back().Start, 999);
+
+    TBlock changed = *held;
+    changed.Bookmarks.erase(changed.Bookmarks.begin());
+    changed.Bookmarks.push_back({QStringLiteral("new"), 5});
+    ASSERT_EQ(File().Update(header, *held, changed), 0);
+    const std::optional<TBlock> all = FindBlock(Content(), header, kLines + 1);
+    ASSERT_TRUE(all);
+    ASSERT_EQ(all->Bookmarks.size(), static_cast<size_t>(kLines / 2));
+    EXPECT_EQ(all->Bookmarks[0].Position, 2);
+    EXPECT_EQ(all->Bookmarks[2].Caption, QStringLiteral("new"));
+    EXPECT_EQ(all->Sections.size(), static_cast<size_t>(kLines / 2));
+    EXPECT_EQ(all->Sections.back().Start, kLines - 1);
 }

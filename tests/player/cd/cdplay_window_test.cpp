@@ -14,7 +14,9 @@
 #include "player/units/Zodlg.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QTimer>
 
 using namespace mwtest;
 
@@ -431,6 +433,17 @@ protected:
         QFile::remove(Home("zodlg.log"));
         return calls;
     }
+    // Looks the disc up and waits for the answer.
+    void LookUp()
+    {
+        Player()->LookUpCdDatabase(2);
+        Answered();
+    }
+    // Waits for the answer of the look-up running, if any.
+    void Answered()
+    {
+        EXPECT_TRUE(testutil::WaitUntil([&] { return !Player() || !Player()->LookingUp(); }, 10000));
+    }
     QStringList messages;
 };
 
@@ -441,7 +454,7 @@ TEST_F(CdDatabaseLookUp, AnswersTitlesAndMessages)
     UseLibrary("missing");
     OpenDisc(Image("two.cue"), {3000, 4000});
     ASSERT_NE(Player(), nullptr);
-    EXPECT_EQ(Player()->LookUpCdDatabase(2), 0);
+    LookUp();
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(Titles(), (QStringList{"TRACK 1", "TRACK 2"}));
 
@@ -453,6 +466,7 @@ TEST_F(CdDatabaseLookUp, AnswersTitlesAndMessages)
     qputenv("ZODLG_TEST_TRACKS", "Amy / Song A|Plain");
     Player()->iniAutoSave = true;
     w->miConnectCDDBClick();
+    Answered();
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(Titles(), (QStringList{"Song A", "Plain"}));
     EXPECT_EQ(Performers(), (QStringList{"Amy", ""}));
@@ -480,7 +494,7 @@ TEST_F(CdDatabaseLookUp, AnswersTitlesAndMessages)
                           Case{"2", nullptr}, Case{"5", "情報:データの取得に失敗しました。"}}) {
         messages.clear();
         qputenv("ZODLG_TEST_RESULT", c.result);
-        EXPECT_EQ(Player()->LookUpCdDatabase(2), 0) << c.result;
+        LookUp();
         EXPECT_EQ(messages, c.message ? QStringList{QString::fromUtf8(c.message)} : QStringList()) << c.result;
         EXPECT_EQ(Titles(), (QStringList{"Song A", "Plain"}));
     }
@@ -491,12 +505,13 @@ TEST_F(CdDatabaseLookUp, AnswersTitlesAndMessages)
     UseLibrary("notracks");
     qputenv("ZODLG_TEST_ARTIST", "Band");
     messages.clear();
-    EXPECT_EQ(Player()->LookUpCdDatabase(2), 1);
+    LookUp();
+    EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(Player()->artist, "Band");
     EXPECT_EQ(Titles(), (QStringList{"Song A", "Plain"}));
     // Without InitCDDB2 the look-up fails.
     UseLibrary("noinit");
-    EXPECT_EQ(Player()->LookUpCdDatabase(2), 0);
+    LookUp();
     EXPECT_EQ(messages, (QStringList{"情報:データの取得に失敗しました。"}));
     w->CloseMedia();
 
@@ -505,6 +520,7 @@ TEST_F(CdDatabaseLookUp, AnswersTitlesAndMessages)
     qputenv("ZODLG_TEST_ARTIST", "Various");
     SetMainDword("CDDBAutoConnect", 1);
     OpenDisc(Image("two.cue"), {3000, 4000});
+    Answered();
     EXPECT_EQ(Titles(), (QStringList{"Song A", "Plain"}));
     EXPECT_TRUE(ui()->miSaveToCDIni->isEnabled());
 }
@@ -520,6 +536,7 @@ TEST_F(CdDatabaseLookUp, TheRealLibraryTitlesAnOpeningDisc)
     UseServer(server.Port(), 1500);
     // The disc id is the image's own: the TOC decides it, not the test.
     OpenDisc(Image("two.cue"), {3000, 4000});
+    Answered();
     ASSERT_NE(Player(), nullptr);
     const std::string id = QStringLiteral("%1").arg(Player()->discId, 8, 16, QLatin1Char('0')).toStdString();
     w->CloseMedia();
@@ -534,6 +551,7 @@ TEST_F(CdDatabaseLookUp, TheRealLibraryTitlesAnOpeningDisc)
                             "DISCID=" + id + "\r\nDTITLE=Various / 夏の歌集\r\n"
                             "TTITLE0=Amy / 海の歌\r\nTTITLE1=Plain\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\n.\r\n"));
     OpenDisc(Image("two.cue"), {3000, 4000});
+    Answered();
     ASSERT_NE(Player(), nullptr);
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
     EXPECT_EQ(Titles(), (QStringList{"海の歌", "Plain"}));
@@ -553,12 +571,62 @@ TEST_F(CdDatabaseLookUp, TheRealLibraryTitlesAnOpeningDisc)
     // An unknown disc, then a server that never answers: each says so and the titles stay.
     server.Answer(HttpReply("202 No match for disc ID " + id + ".\r\n"));
     w->miConnectCDDBClick();
+    Answered();
     FakeReply silent;
     silent.silent = true;
     server.Answer(silent);
     w->miConnectCDDBClick();
+    Answered();
     EXPECT_EQ(messages, (QStringList{"情報:一致するデータがありません。", "情報:データの取得に失敗しました。"}));
     EXPECT_EQ(Titles(), (QStringList{"海の歌", "Plain"}));
+}
+
+// A server that drips its reply a byte a second: the window keeps answering
+// while it drips, the look-up ends at its time-out with the message, and
+// Stop (or the disc's close) ends a look-up at once, saying nothing.
+TEST_F(CdDatabaseLookUp, ADrippingServerLeavesTheWindowAnswering)
+{
+    MW_REQUIRE_FIXTURES();
+    TZodlgLibrary::SetPathForTest(QStringLiteral(ZODLG_PATH));
+    FakeCddbServer server;
+    UseServer(server.Port(), 1500);
+    FakeReply drip;
+    for (char c : HttpReply("210 exact\r\nrock 00000001 A / B\r\n.\r\n")) drip.pieces.emplace_back(1, c);
+    drip.pauseMs = 1000;
+    OpenDisc(Image("two.cue"), {3000, 4000});
+    ASSERT_NE(Player(), nullptr);
+
+    server.Answer(drip);
+    QElapsedTimer took;
+    took.start();
+    w->miConnectCDDBClick();
+    EXPECT_LT(took.elapsed(), 1000);
+    EXPECT_TRUE(Player()->LookingUp());
+    bool answered = false;
+    QTimer::singleShot(0, w.get(), [&] { answered = true; });
+    EXPECT_TRUE(testutil::WaitUntil([&] { return answered; }));
+    EXPECT_TRUE(Player()->LookingUp());
+    Answered();
+    EXPECT_GE(took.elapsed(), 1500);
+    EXPECT_LT(took.elapsed(), 4000);
+    EXPECT_EQ(messages, (QStringList{"情報:データの取得に失敗しました。"}));
+    EXPECT_EQ(Titles(), (QStringList{"TRACK 1", "TRACK 2"}));
+
+    // Stop ends it once the server has the request; no message follows.
+    messages.clear();
+    UseServer(server.Port(), 60000);
+    server.Answer(drip);
+    const std::size_t asked = server.Requests().size();
+    w->miConnectCDDBClick();
+    ASSERT_TRUE(testutil::WaitUntil([&] { return server.Requests().size() > asked; }, 10000));
+    EXPECT_TRUE(Player()->LookingUp());
+    w->BtnStopClick();
+    EXPECT_FALSE(Player()->LookingUp());
+    // The next look-up goes out at once: the cancelled one let the server go.
+    server.Answer(HttpReply("202 No match for disc ID 00000001.\r\n"));
+    w->miConnectCDDBClick();
+    Answered();
+    EXPECT_EQ(messages, (QStringList{"情報:一致するデータがありません。"}));
 }
 
 // A match whose read then fails is still an answer: nothing is said, an
@@ -577,6 +645,7 @@ TEST_F(CdDatabaseLookUp, AFailedReadSaysNothingAndKeepsTheTitles)
     server.Answer(match);
     server.Answer(cut);
     OpenDisc(Image("two.cue"), {3000, 4000});
+    Answered();
     ASSERT_NE(Player(), nullptr);
     EXPECT_EQ(server.Requests().size(), 2u);
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
@@ -584,9 +653,11 @@ TEST_F(CdDatabaseLookUp, AFailedReadSaysNothingAndKeepsTheTitles)
     w->CloseMedia();
 
     OpenDisc(Image("three.cue"), {3000, 4000, 2000});
+    Answered();
     server.Answer(match);
     server.Answer(HttpReply("401 misc 12345678 No such CD entry.\r\n"));
     w->miConnectCDDBClick();
+    Answered();
     EXPECT_EQ(server.Requests().size(), 4u);
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
     EXPECT_EQ(Titles(), (QStringList{"Tone 1", "Tone 2", "Tone 3"}));

@@ -9,6 +9,11 @@
 
 #include <QDir>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
 using namespace cdtest;
 
 namespace {
@@ -164,6 +169,44 @@ TEST_F(CdIni, WriteKeepsTheRestAndSavesWholeOrNothing)
     broken.AddTitle("line\nbreak");
     EXPECT_EQ(broken.Write(), 0);
     EXPECT_EQ(testutil::ReadFile(UserFile()), after);
+}
+
+// Three processes write their discs into the file at once: each reads,
+// changes and saves it under the file's lock, so no disc is lost.
+TEST_F(CdIni, WritersAtOnceKeepEachOthersDiscs)
+{
+    constexpr int kWriters = 3;
+    constexpr int kDiscs = 15;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid > 0) {
+            children.push_back(pid);
+            continue;
+        }
+        int failures = 0;
+        for (int k = 0; k < kDiscs; ++k) {
+            CCDINI ini("/dev/sr0");
+            ini.section = QStringLiteral("D%1%2").arg(w).arg(k, 2, 10, QLatin1Char('0'));
+            ini.artist = ini.section;
+            ini.AddTitle(QStringLiteral("Track"));
+            failures += ini.Write() != 1;
+        }
+        _exit(failures);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const QByteArray file = testutil::ReadFile(UserFile());
+    for (int w = 0; w < kWriters; ++w) {
+        for (int k = 0; k < kDiscs; ++k) {
+            const QByteArray section = QStringLiteral("[D%1%2]").arg(w).arg(k, 2, 10, QLatin1Char('0')).toUtf8();
+            EXPECT_TRUE(file.contains(section)) << section.constData();
+        }
+    }
 }
 
 TEST_F(CdIni, NoTocNoSection)

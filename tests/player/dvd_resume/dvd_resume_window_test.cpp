@@ -9,11 +9,16 @@
 #include "platform/storage/storage.h"
 #include "window_test_util.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
+
+#include <csignal>
 
 using namespace mwtest;
 
@@ -344,6 +349,36 @@ TEST_F(DvdResume, AMenuDiscResumesFromItsStillMenuWhereItWasClosed)
 {
     MW_REQUIRE_FIXTURES();
     ResumesWhereItWasClosed("dvd_menu");
+}
+
+// The session ends (SIGTERM) while the resume question is open: the
+// question goes as No, the disc plays from its start, and the window then
+// closes as the user's close would, saving what a normal exit saves.
+TEST_F(DvdResume, TheSessionsEndAnswersTheOpenQuestionAndSavesTheSettings)
+{
+    Open();
+    ASSERT_TRUE(StartDisc(1, {0, 0, 20, 0}));
+    CloseDisc();
+    dvd::FakeNavigator* nav = StartDisc(1, {0, 0, 0, 0});
+    ASSERT_TRUE(nav);
+    nav->state = {};
+    dialogs::SetMessageBoxAnswerer({});   // the real box, waiting for a user
+    bool asked = false;
+    QTimer ending;
+    QObject::connect(&ending, &QTimer::timeout, [&] {
+        if (!qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) return;
+        asked = true;
+        ending.stop();
+        std::raise(SIGTERM);
+    });
+    ending.start(10);
+    w->LoadResumePoint(QString(), false);
+    dialogs::SetSessionEnding(false);
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(nav->Called("SetState"));
+    EXPECT_TRUE(testutil::WaitUntil([&] { return !w->isVisible(); }));
+    Close();
+    EXPECT_EQ(MainValueCount(), 23);
 }
 
 }  // namespace

@@ -2,8 +2,15 @@
 // requests, the end of the session, the status text and its timer.
 #include "window_test_util.h"
 
+#include "platform/dialogs/dialogs.h"
+
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
+
+#include <csignal>
 
 using namespace mwtest;
 
@@ -49,6 +56,31 @@ TEST_F(Messages, EndOfSessionClosesTheWindow)
     w->SendMessage(WM_QUERYENDSESSION, 0, 0);
     EXPECT_FALSE(w->isVisible());
     // The settings are written when the window goes.
+    Close();
+    EXPECT_EQ(MainValueCount(), 23);
+}
+
+// The session ends while a box of the start-up is open, before the window
+// is made: the box is answered, and the window ends as soon as it is made.
+TEST_F(Messages, EndOfSessionBeforeTheWindowAnswersTheBoxAndEndsTheWindow)
+{
+    Open();   // the signals are watched from the first window on
+    Close();
+    dialogs::SetMessageBoxAnswerer({});
+    bool shown = false;
+    QTimer ending;
+    QObject::connect(&ending, &QTimer::timeout, [&] {
+        if (!qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) return;
+        shown = true;
+        ending.stop();
+        std::raise(SIGTERM);
+    });
+    ending.start(10);
+    EXPECT_EQ(MessageBox(nullptr, "設定ファイルは読めません。", "エラー", MB_OK | MB_ICONERROR), IDOK);
+    EXPECT_TRUE(shown);
+    Open();
+    EXPECT_TRUE(testutil::WaitUntil([&] { return !w->isVisible(); }));
+    dialogs::SetSessionEnding(false);
     Close();
     EXPECT_EQ(MainValueCount(), 23);
 }

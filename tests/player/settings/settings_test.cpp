@@ -357,3 +357,41 @@ TEST(RegistryHelpers, DwordsBoolsAndBinary16)
 }
 
 }  // namespace
+
+// Three windows read the settings, each changes one value and exits: each
+// exit writes only what its window changed, so all three changes stay; a
+// value missing from the store is written with what the window holds.
+TEST(MainSettings, EachWindowsExitWritesOnlyWhatItChanged)
+{
+    IsolatedHome home;
+    TMainSettings first;
+    TMainSettingsRead firstRead;
+    ASSERT_TRUE(LoadMainSettings(&first, &firstRead));
+    SaveMainSettings(first, true, &firstRead);   // an empty store takes every value
+    HKEY key = CreateMain();
+    EXPECT_EQ(ValueNames(key).size(), 23u);   // all but the empty InitialDir
+    RegDeleteValue(key, "AlwaysOnTop");
+    RegWriteDword(key, "KeepSize", 5);   // odd: written back clean by any exit
+
+    TMainSettings changed[3];
+    TMainSettingsRead read[3];
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(LoadMainSettings(&changed[i], &read[i]));
+    changed[0].Loop = true;
+    changed[1].Shuffle = true;
+    changed[2].ContinuousPlay = !read[2].values.ContinuousPlay;
+    changed[2].Left = 77;
+    changed[1].AlwaysOnTop = true;
+    for (int i : {2, 0, 1}) SaveMainSettings(changed[i], true, &read[i]);
+
+    TMainSettings back;
+    ASSERT_TRUE(LoadMainSettings(&back));
+    EXPECT_TRUE(back.Loop);
+    EXPECT_TRUE(back.Shuffle);
+    EXPECT_EQ(back.ContinuousPlay, !read[2].values.ContinuousPlay);
+    EXPECT_EQ(back.Left, 77);
+    EXPECT_TRUE(back.AlwaysOnTop);
+    EXPECT_EQ(RegReadDword(key, "KeepSize", 0), 1u);
+    // Written in their order: the one value missing went where the order puts it.
+    EXPECT_EQ(ValueNames(key).back(), "AlwaysOnTop");
+    RegCloseKey(key);
+}
