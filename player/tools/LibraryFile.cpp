@@ -22,6 +22,14 @@ bool HoldsLineEnd(const QString& text)
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
 }
 
+// Windows of several players change one list: each change reads the file and
+// writes it back under the file's lock, so none is lost to another's rewrite
+// (an append to the old file while a rewrite renames a new one over it).
+statefile::FileLock Locked(const QString& path)
+{
+    return statefile::FileLock(QFile::encodeName(path).toStdString());
+}
+
 }  // namespace
 
 TLibraryFile TLibraryFile::InListFiles(const char* fileName)
@@ -81,6 +89,7 @@ bool TLibraryFile::MakeFolder() const
 bool TLibraryFile::Append(const TLibraryEntry& entry) const
 {
     if (HoldsLineEnd(entry.Name) || HoldsLineEnd(entry.Path) || !MakeFolder()) return false;
+    const statefile::FileLock lock = Locked(path_);
     QFile file(path_);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) return false;
     QByteArray bytes = LineOf(entry).toUtf8() + '\n';
@@ -108,6 +117,7 @@ bool TLibraryFile::WriteLines(const std::vector<QString>& lines) const
 bool TLibraryFile::Replace(const TLibraryEntry& entry, const TLibraryEntry& replacement) const
 {
     if (HoldsLineEnd(replacement.Name) || HoldsLineEnd(replacement.Path)) return false;
+    const statefile::FileLock lock = Locked(path_);
     std::vector<QString> lines;
     if (!ReadLines(&lines)) return false;
     const QString wanted = LineOf(entry);
@@ -121,6 +131,7 @@ bool TLibraryFile::Replace(const TLibraryEntry& entry, const TLibraryEntry& repl
 
 bool TLibraryFile::Remove(const TLibraryEntry& entry) const
 {
+    const statefile::FileLock lock = Locked(path_);
     std::vector<QString> lines;
     if (!ReadLines(&lines)) return false;
     const QString wanted = LineOf(entry);
@@ -134,6 +145,7 @@ bool TLibraryFile::Remove(const TLibraryEntry& entry) const
 
 bool TLibraryFile::RemoveAt(int index) const
 {
+    const statefile::FileLock lock = Locked(path_);
     std::vector<QString> lines;
     if (!ReadLines(&lines) || index < 0 || index >= static_cast<int>(lines.size())) return false;
     lines.erase(lines.begin() + index);
@@ -148,5 +160,7 @@ bool TLibraryFile::Rewrite(const std::vector<TLibraryEntry>& entries) const
         if (HoldsLineEnd(entry.Name) || HoldsLineEnd(entry.Path)) continue;
         lines.push_back(LineOf(entry));
     }
+    if (!MakeFolder()) return false;
+    const statefile::FileLock lock = Locked(path_);
     return WriteLines(lines);
 }

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 // Readable entries in failure messages.
 void PrintTo(const TLibraryEntry& e, std::ostream* os)
 {
@@ -83,14 +86,40 @@ TEST(LibraryFile, EditsChangeTheFirstEqualLineOnlyComparedWithCase)
     EXPECT_FALSE(file.Remove({QStringLiteral("a"), QStringLiteral("/m/dir")}));
     EXPECT_EQ(file.Read(), (Entries{b, lower}));
 
-    // Remove by position, then a whole rewrite in a new order; no temporaries stay.
+    // Remove by position, then a whole rewrite in a new order; no temporaries
+    // stay (the changes' lock file does, as for every state file).
     EXPECT_FALSE(file.RemoveAt(2));
     ASSERT_TRUE(file.RemoveAt(0));
     EXPECT_EQ(file.Read(), (Entries{lower}));
     ASSERT_TRUE(file.Rewrite({b, a, lower}));
     EXPECT_EQ(file.Read(), (Entries{b, a, lower}));
     EXPECT_EQ(QDir(QFileInfo(file.Path()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("FolderLib.zorf")});
+              QStringList({QStringLiteral(".FolderLib.zorf.lock"), QStringLiteral("FolderLib.zorf")}));
+}
+
+TEST(LibraryFile, PlayersChangingOneListTogetherLoseNoEntry)
+{
+    // One player registers entries while another renames an entry again and
+    // again (each rename rewrites the file): every registration stays.
+    testutil::IsolatedHome home;
+    const TLibraryFile file = TLibraryFile::InListFiles(TLibraryFile::kLibrary);
+    const TLibraryEntry a{QStringLiteral("a"), QStringLiteral("/m/a.mp3")};
+    const TLibraryEntry b{QStringLiteral("b"), QStringLiteral("/m/a.mp3")};
+    ASSERT_TRUE(file.Append(a));
+    constexpr int kEntries = 200;
+    const pid_t renamer = fork();
+    ASSERT_GE(renamer, 0);
+    if (renamer == 0) {
+        for (int i = 0; i < kEntries; ++i) {
+            if (!file.Replace(a, b)) file.Replace(b, a);
+            else file.Replace(b, a);
+        }
+        _exit(0);
+    }
+    for (int i = 0; i < kEntries; ++i) ASSERT_TRUE(file.Append({QString::number(i), QStringLiteral("/m/%1.mp3").arg(i)}));
+    int status = 0;
+    ASSERT_EQ(waitpid(renamer, &status, 0), renamer);
+    EXPECT_EQ(file.Read().size(), static_cast<size_t>(kEntries + 1));
 }
 
 }  // namespace
