@@ -2,7 +2,9 @@
 // KeyLatch rules, and the small menu handlers of the main window.
 #include "player/ZoMain.h"
 
+#include "player/tools/TColorDlg.h"
 #include "player/tools/TMediaViewer.h"
+#include "player/tools/TShowFilterDlg.h"
 #include "player/tools/WindowPlacement.h"
 #include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
@@ -282,7 +284,19 @@ void TZoMain::TBtnShowLibraryMouseUp()
 // The list editor in its folder-library (2) and library (1) modes comes with the tool windows.
 void TZoMain::MiShowLibraryClick() {}
 void TZoMain::N24Click() {}
-void TZoMain::MIColorClick() {}
+
+void TZoMain::MIColorClick()
+{
+    if (!graph_ && !dvdBuilt_) return;
+    TColorDlg dialog(*this);
+    if (dialog.exec() == TColorDlg::kOk && dialog.presetsChanged()) ColorPresetsChanged();
+}
+
+void TZoMain::NShowFilterClick()
+{
+    TShowFilterDlg dialog(*this);
+    dialog.exec();
+}
 
 void TZoMain::taTimeClick()
 {

@@ -160,6 +160,8 @@ void TZoMain::ConnectKeyItems()
         {ui_->MIDVDSetup, &TZoMain::NPropertyClick},
         {ui_->MIColor, &TZoMain::MIColorClick},
         {ui_->MIDVDColor, &TZoMain::MIColorClick},
+        {ui_->NShowFilter, &TZoMain::NShowFilterClick},
+        {ui_->MIDVDFilter, &TZoMain::NShowFilterClick},
         {ui_->NRootMenu, &TZoMain::NRootMenuClick},
         {ui_->NTitleMenu, &TZoMain::NTitleMenuClick},
         {ui_->miMakeBkmrk, &TZoMain::miMakeBkmrkClick},

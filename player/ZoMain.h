@@ -324,6 +324,7 @@ public:
     void TBtnShowLibraryClick() override;
     void TBtnShowFolder1Click() override;
     void MIColorClick() override;
+    void NShowFilterClick();
     void SelTrackSClick() override;
     void SelTrackEClick() override;
     void SelTrackCClick() override;
@@ -515,6 +516,8 @@ public:
     std::shared_ptr<media::ColorControl> ColorControl() const override { return colorControl_; }
     CVMR9MIXER* Vmr9Mixer() override { return vmr9Mixer_.get(); }
     void SetColorApplied() override { ColorApplied = true; }
+    int AudioStreamItems() const override;
+    bool VideoFormatSize(int* width, int* height, int* aspectX, int* aspectY) const override;
 
     REFERENCE_TIME Duration() const { return item_.Duration; }
     bool IsStillPicture() const { return item_.StillPicture; }

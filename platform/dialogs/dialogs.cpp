@@ -1,13 +1,35 @@
 #include "platform/dialogs/dialogs.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
 dialogs::MessageBoxAnswerer g_answerer;
+dialogs::InputQueryAnswerer g_inputAnswerer;
 }
 
 void dialogs::SetMessageBoxAnswerer(MessageBoxAnswerer answerer) { g_answerer = std::move(answerer); }
+void dialogs::SetInputQueryAnswerer(InputQueryAnswerer answerer) { g_inputAnswerer = std::move(answerer); }
+
+bool InputQuery(QWidget* owner, const QString& caption, const QString& prompt, QString* value)
+{
+    if (g_inputAnswerer) {
+        const std::optional<QString> answer = g_inputAnswerer({caption, prompt, *value});
+        if (!answer) return false;
+        *value = *answer;
+        return true;
+    }
+    QInputDialog box(owner);
+    box.setWindowTitle(caption);
+    box.setLabelText(prompt);
+    box.setTextValue(*value);
+    box.setOkButtonText(QStringLiteral("OK"));
+    box.setCancelButtonText(QStringLiteral("キャンセル"));
+    if (box.exec() != QDialog::Accepted) return false;
+    *value = box.textValue();
+    return true;
+}
 
 int MessageBox(QWidget* owner, const QString& text, const QString& caption, UINT flags)
 {

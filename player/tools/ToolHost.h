@@ -165,6 +165,14 @@ public:
     // The colour window changed the presets: the preset menus are built again.
     virtual void ColorPresetsChanged() = 0;
 
+    // ---- the filter list ----
+    // The audio-stream menu's item count while it is shown (the media have
+    // several audio streams), else 0.
+    virtual int AudioStreamItems() const = 0;
+    // The picture's size and aspect: the RealMedia control's report when it
+    // made one, else the graph's; false when neither is known.
+    virtual bool VideoFormatSize(int* width, int* height, int* aspectX, int* aspectY) const = 0;
+
 protected:
     ~IToolHost() = default;
 };
