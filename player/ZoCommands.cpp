@@ -2,6 +2,7 @@
 // KeyLatch rules, and the small menu handlers of the main window.
 #include "player/ZoMain.h"
 
+#include "player/tools/TBookmarkDlg.h"
 #include "player/tools/TColorDlg.h"
 #include "player/tools/TMediaViewer.h"
 #include "player/tools/TShowFilterDlg.h"
@@ -208,8 +209,24 @@ void TZoMain::miDVDMenuDClick() { SelectDvdMenuButton(dvd::DVD_Relative_Lower); 
 void TZoMain::miDVDMenuLClick() { SelectDvdMenuButton(dvd::DVD_Relative_Left); }
 void TZoMain::miDVDMenuRClick() { SelectDvdMenuButton(dvd::DVD_Relative_Right); }
 
-// The bookmark editor comes with the tool windows.
-void TZoMain::miShowBkmrkDlgClick() {}
+void TZoMain::miShowBkmrkDlgClick() { ShowBookmarkEditor(false); }
+void TZoMain::miEditSectionsClick() { ShowBookmarkEditor(true); }
+
+void TZoMain::ShowBookmarkEditor(bool sections)
+{
+    if (BookmarkWindow) return;
+    ApplyAlwaysOnTop();
+    auto* editor = new TBookmarkDlg(*this, sections);
+    BookmarkWindow = editor;
+    editor->show();
+    // The editor owns the entries while it is open; BookmarkDlgClosed gives them back.
+    dialogOpen_ = true;
+    for (QAction* item : {ui_->miMakeBkmrk, ui_->miShowBkmrkDlg}) item->setEnabled(false);
+    for (QMenu* menu : {ui_->MiBookMrk, ui_->miSaveAB, ui_->MIDVDBookmark}) {
+        menu->setEnabled(false);
+        menu->menuAction()->setEnabled(false);
+    }
+}
 
 // ---- toggles ----
 

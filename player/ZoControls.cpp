@@ -169,6 +169,7 @@ void TZoMain::ConnectKeyItems()
         {ui_->miShowBkmrkDlg, &TZoMain::miShowBkmrkDlgClick},
         {ui_->N18, &TZoMain::miShowBkmrkDlgClick},
         {ui_->miBookmark2, &TZoMain::miShowBkmrkDlgClick},
+        {ui_->miEditSections, &TZoMain::miEditSectionsClick},
         {ui_->SelTrackS, &TZoMain::SelTrackSClick},
         {ui_->miSelStart, &TZoMain::SelTrackSClick},
         {ui_->SelTrackE, &TZoMain::SelTrackEClick},

@@ -325,6 +325,8 @@ public:
     void TBtnShowFolder1Click() override;
     void MIColorClick() override;
     void NShowFilterClick();
+    void miEditSectionsClick();
+    void ShowBookmarkEditor(bool sections);
     void SelTrackSClick() override;
     void SelTrackEClick() override;
     void SelTrackCClick() override;
