@@ -2,6 +2,7 @@
 // that are more than a field's read or write.
 #include "player/ZoMain.h"
 
+#include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -77,3 +78,5 @@ bool TZoMain::VideoFormatSize(int* width, int* height, int* aspectX, int* aspect
     *aspectY = static_cast<int>(y);
     return true;
 }
+
+WORD TZoMain::MakeBookmarkShortCut() const { return static_cast<WORD>(ItemShortCut(ui_->miMakeBkmrk)); }

@@ -2,6 +2,7 @@
 
 #include "common/Reghelp.h"
 #include "platform/dialogs/dialogs.h"
+#include "platform/keys/keys.h"
 #include "player/tools/ToolHost.h"
 #include "player/tools/WindowPlacement.h"
 #include "ui_TBookmarkDlg.h"
@@ -37,6 +38,9 @@ TBookmarkDlg::TBookmarkDlg(IToolHost& host, bool sections)
     connect(ui_->N7, &QAction::triggered, this, &TBookmarkDlg::N7Click);
     connect(ui_->ListBkmrk, &QTreeWidget::itemDoubleClicked, this, &TBookmarkDlg::ListBkmrkDblClick);
 
+    // The main window's make-bookmark key makes one here too.
+    if (const WORD code = host_.MakeBookmarkShortCut())
+        ui_->ActMakeBkmrk->setShortcut(QKeySequence::fromString(keys::ShortCutText(code)));
     TWindowPlacement(kBookmarkKey, kDefaultPlace).Restore(this);
     const RegKey key = RegKey::Open(HKEY_CURRENT_USER, kBookmarkKey, KEY_READ);
     const bool stayOnTop = key ? RegReadBool(key.get(), "StayOnTop", true) : true;

@@ -149,6 +149,8 @@ public:
     virtual void BookmarkItemClick(int index) = 0;
     virtual void RepeatSectionClick(int index) = 0;
     virtual bool MakeDvdBookmark() = 0;
+    // The make-bookmark command's key code (keys.h); 0 for none.
+    virtual WORD MakeBookmarkShortCut() const = 0;
     // name empty: the disc's resume point; else that bookmark file.
     virtual void LoadResumePoint(const QString& name, bool noQuestion) = 0;
     virtual void LoadDvdSections() = 0;

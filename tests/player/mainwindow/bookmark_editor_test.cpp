@@ -2,12 +2,14 @@
 // opened from the menu, notes (cut, stripped, cleared), a bookmark made at
 // the position, a row deleted, all sections deleted while the bookmarks
 // stay, the title list removing another file's block, and the place kept.
+#include "fake_builder.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/paths/paths.h"
 #include "player/tools/TBookmarkDlg.h"
 #include "player/units/Bookmarkfile.h"
 #include "window_test_util.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTreeWidget>
@@ -149,6 +151,81 @@ TEST_F(BookmarkEditor, NotesRowsSectionsAndTheTitleListOverTheStore)
     ASSERT_TRUE(key);
     EXPECT_TRUE(RegReadBool(key.get(), "StayOnTop", false));
     EXPECT_EQ(RegReadDword(key.get(), "Height", 0) > 0, true);
+}
+
+}  // namespace
+
+namespace {
+
+class DvdBookmarkEditor : public BookmarkEditor {
+protected:
+    QStringList Files() const { return QDir(folder).entryList(QDir::Files, QDir::Name); }
+    void Touch(const QString& name) const
+    {
+        QFile file(folder + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QString folder;
+};
+
+TEST_F(DvdBookmarkEditor, NotesRenameTheFilesSectionsComeFromRepeatRsmAndDeleteAllKeepsIt)
+{
+    Open();
+    auto builder = std::make_unique<FakeDvdBuilder>();
+    FakeDvdBuilder* fake = builder.get();
+    w->SetDvdPipelineBuilder(std::move(builder));
+    w->StartDvd();
+    ASSERT_TRUE(w->DvdControl() && fake->navigator);
+    fake->navigator->location.title = 1;
+    folder = w->DvdDiscFolder();
+    ASSERT_FALSE(folder.isEmpty());
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const char* name : {"T01P000010N.bmk", "T01P000020N.bmk", "T01P000020Nscene.bmk", "T01P000030Nother.bmk"})
+        Touch(QString::fromLatin1(name));
+    {
+        QFile repeat(folder + "Repeat.rsm");
+        ASSERT_TRUE(repeat.open(QIODevice::WriteOnly));
+        repeat.write("1/first/10/20\n2/second/5/6\n1/third/30/40\n");
+    }
+    w->LoadDvdSections();
+    // Closing the editor builds the disc's bookmark menu again from its folder.
+    ui()->miShowBkmrkDlg->trigger();
+    ASSERT_TRUE(Editor());
+    Editor()->close();
+    ASSERT_TRUE(testutil::WaitUntil([&] { return !w->BookmarkWindow; }));
+    ui()->miShowBkmrkDlg->trigger();
+    ASSERT_TRUE(Editor());
+    EXPECT_EQ(Rows(), QStringList({"01|00:00:10|", "01|00:00:20|", "01|00:00:20|scene", "01|00:00:30|other"}));
+
+    // The note is part of the file's name: no "/", and no second file of one name.
+    notes = {"a/b", "scene", "intro"};
+    Select(1);
+    Act("InputNotes");
+    Act("InputNotes");
+    Select(0);
+    Act("InputNotes");
+    EXPECT_EQ(messageBoxes.mid(0, 2),
+              QStringList({"情報: \"/\" は使えません。",
+                           "情報: 同じポジションのブックマークがあるため備考を変更できません。\n"
+                           "どちらかを削除するか、違った備考にしてください。"}));
+    EXPECT_EQ(Rows()[0], "01|00:00:10|intro");
+    Select(3);
+    Act("ActDelete");
+    EXPECT_EQ(Files(), QStringList({"Repeat.rsm", "T01P000010Nintro.bmk", "T01P000020N.bmk", "T01P000020Nscene.bmk"}));
+
+    // The current title's sections; one deleted, the other titles' lines stay.
+    Act("ShowRepeat");
+    EXPECT_EQ(Rows(), QStringList({"1|0:00:10-0:00:20|first", "2|0:00:30-0:00:40|third"}));
+    Select(0);
+    Act("ActDelete");
+    EXPECT_EQ(Rows(), QStringList({"1|0:00:30-0:00:40|third"}));
+    EXPECT_EQ(testutil::ReadFile(folder + "Repeat.rsm"), "2/second/5/6\n1/third/30/40\n");
+
+    // All bookmarks go, "Repeat.rsm" stays.
+    Act("ShowBmk");
+    Act("ActDeleteAll");
+    EXPECT_TRUE(Rows().isEmpty());
+    EXPECT_EQ(Files(), QStringList({"Repeat.rsm"}));
 }
 
 }  // namespace
