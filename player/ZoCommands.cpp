@@ -220,7 +220,6 @@ void TZoMain::ShowBookmarkEditor(bool sections)
     BookmarkWindow = editor;
     editor->show();
     // The editor owns the entries while it is open; BookmarkDlgClosed gives them back.
-    dialogOpen_ = true;
     for (QAction* item : {ui_->miMakeBkmrk, ui_->miShowBkmrkDlg}) item->setEnabled(false);
     for (QMenu* menu : {ui_->MiBookMrk, ui_->miSaveAB, ui_->MIDVDBookmark}) {
         menu->setEnabled(false);
