@@ -5,6 +5,7 @@
 
 #include "platform/dvd/navigator.h"
 #include "platform/paths/paths.h"
+#include "player/tools/TBookmarkDlg.h"
 #include "player/units/Bookmarkfile.h"
 #include "player/units/Seekselection.h"
 #include "player/units/Shortcuts.h"
@@ -297,6 +298,7 @@ void TZoMain::ShowBookmarkMenus()
     ui_->miSaveAB->setEnabled(!editing);
     ui_->MiBookMrk->menuAction()->setEnabled(!editing);
     ui_->miSaveAB->menuAction()->setEnabled(!editing);
+    if (auto* editor = qobject_cast<TBookmarkDlg*>(BookmarkWindow.data())) editor->Refresh();
 }
 
 void TZoMain::ClearBookmarkMenus(bool hide)

@@ -2,7 +2,10 @@
 // KeyLatch rules, and the small menu handlers of the main window.
 #include "player/ZoMain.h"
 
+#include "player/tools/TBookmarkDlg.h"
+#include "player/tools/TColorDlg.h"
 #include "player/tools/TMediaViewer.h"
+#include "player/tools/TShowFilterDlg.h"
 #include "player/tools/WindowPlacement.h"
 #include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
@@ -206,8 +209,23 @@ void TZoMain::miDVDMenuDClick() { SelectDvdMenuButton(dvd::DVD_Relative_Lower); 
 void TZoMain::miDVDMenuLClick() { SelectDvdMenuButton(dvd::DVD_Relative_Left); }
 void TZoMain::miDVDMenuRClick() { SelectDvdMenuButton(dvd::DVD_Relative_Right); }
 
-// The bookmark editor comes with the tool windows.
-void TZoMain::miShowBkmrkDlgClick() {}
+void TZoMain::miShowBkmrkDlgClick() { ShowBookmarkEditor(false); }
+void TZoMain::miEditSectionsClick() { ShowBookmarkEditor(true); }
+
+void TZoMain::ShowBookmarkEditor(bool sections)
+{
+    if (BookmarkWindow) return;
+    ApplyAlwaysOnTop();
+    auto* editor = new TBookmarkDlg(*this, sections);
+    BookmarkWindow = editor;
+    editor->show();
+    // The editor owns the entries while it is open; BookmarkDlgClosed gives them back.
+    for (QAction* item : {ui_->miMakeBkmrk, ui_->miShowBkmrkDlg}) item->setEnabled(false);
+    for (QMenu* menu : {ui_->MiBookMrk, ui_->miSaveAB, ui_->MIDVDBookmark}) {
+        menu->setEnabled(false);
+        menu->menuAction()->setEnabled(false);
+    }
+}
 
 // ---- toggles ----
 
@@ -282,7 +300,19 @@ void TZoMain::TBtnShowLibraryMouseUp()
 // The list editor in its folder-library (2) and library (1) modes comes with the tool windows.
 void TZoMain::MiShowLibraryClick() {}
 void TZoMain::N24Click() {}
-void TZoMain::MIColorClick() {}
+
+void TZoMain::MIColorClick()
+{
+    if (!graph_ && !dvdBuilt_) return;
+    TColorDlg dialog(*this);
+    if (dialog.exec() == TColorDlg::kOk && dialog.presetsChanged()) ColorPresetsChanged();
+}
+
+void TZoMain::NShowFilterClick()
+{
+    TShowFilterDlg dialog(*this);
+    dialog.exec();
+}
 
 void TZoMain::taTimeClick()
 {

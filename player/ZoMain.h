@@ -327,6 +327,9 @@ public:
     void TBtnShowLibraryClick() override;
     void TBtnShowFolder1Click() override;
     void MIColorClick() override;
+    void NShowFilterClick();
+    void miEditSectionsClick();
+    void ShowBookmarkEditor(bool sections);
     void SelTrackSClick() override;
     void SelTrackEClick() override;
     void SelTrackCClick() override;
@@ -518,6 +521,9 @@ public:
     std::shared_ptr<media::ColorControl> ColorControl() const override { return colorControl_; }
     CVMR9MIXER* Vmr9Mixer() override { return vmr9Mixer_.get(); }
     void SetColorApplied() override { ColorApplied = true; }
+    int AudioStreamItems() const override;
+    WORD MakeBookmarkShortCut() const override;
+    bool VideoFormatSize(int* width, int* height, int* aspectX, int* aspectY) const override;
 
     REFERENCE_TIME Duration() const { return item_.Duration; }
     bool IsStillPicture() const { return item_.StillPicture; }

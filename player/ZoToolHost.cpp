@@ -2,9 +2,11 @@
 // that are more than a field's read or write.
 #include "player/ZoMain.h"
 
+#include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
+#include <QMenu>
 
 void TZoMain::ApplyAlwaysOnTop() { SetWindowTopmost(ui_->PMForeground->isChecked()); }
 
@@ -52,3 +54,29 @@ void TZoMain::FocusMainWindow()
     raise();
     activateWindow();
 }
+
+int TZoMain::AudioStreamItems() const
+{
+    return ui_->miAudio->menuAction()->isVisible() ? static_cast<int>(ui_->miAudio->actions().size()) : 0;
+}
+
+bool TZoMain::VideoFormatSize(int* width, int* height, int* aspectX, int* aspectY) const
+{
+    if (Tag(ui_->miVideoHeight) != 0) {
+        *width = Tag(ui_->miVideoWidth);
+        *height = Tag(ui_->miVideoHeight);
+        *aspectX = Tag(ui_->miAspectX);
+        *aspectY = Tag(ui_->miAspectY);
+        return true;
+    }
+    long w = 0, h = 0, x = 0, y = 0;
+    if (!graph_ || !graph_->HasVideo() || FAILED(graph_->GetNativeVideoSize(&w, &h))) return false;
+    if (FAILED(graph_->GetPreferredAspectRatio(&x, &y))) x = y = 0;
+    *width = static_cast<int>(w);
+    *height = static_cast<int>(h);
+    *aspectX = static_cast<int>(x);
+    *aspectY = static_cast<int>(y);
+    return true;
+}
+
+WORD TZoMain::MakeBookmarkShortCut() const { return static_cast<WORD>(ItemShortCut(ui_->miMakeBkmrk)); }

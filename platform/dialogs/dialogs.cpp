@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -14,9 +15,32 @@ int ClosedAnswer(UINT flags)
 {
     return (flags & 0x0F) == MB_YESNO ? IDNO : ((flags & 0x0F) == MB_OK ? IDOK : IDCANCEL);
 }
+
+dialogs::InputQueryAnswerer g_inputAnswerer;
 }  // namespace
 
 void dialogs::SetMessageBoxAnswerer(MessageBoxAnswerer answerer) { g_answerer = std::move(answerer); }
+void dialogs::SetInputQueryAnswerer(InputQueryAnswerer answerer) { g_inputAnswerer = std::move(answerer); }
+
+bool InputQuery(QWidget* owner, const QString& caption, const QString& prompt, QString* value)
+{
+    if (g_sessionEnding) return false;
+    if (g_inputAnswerer) {
+        const std::optional<QString> answer = g_inputAnswerer({caption, prompt, *value});
+        if (!answer) return false;
+        *value = *answer;
+        return true;
+    }
+    QInputDialog box(owner);
+    box.setWindowTitle(caption);
+    box.setLabelText(prompt);
+    box.setTextValue(*value);
+    box.setOkButtonText(QStringLiteral("OK"));
+    box.setCancelButtonText(QStringLiteral("キャンセル"));
+    if (box.exec() != QDialog::Accepted) return false;
+    *value = box.textValue();
+    return true;
+}
 
 void dialogs::SetSessionEnding(bool ending) { g_sessionEnding = ending; }
 

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -32,6 +33,10 @@ constexpr int IDNO = 7;
 // Shows a modal message box with `caption` and `text`; returns the button.
 int MessageBox(QWidget* owner, const QString& text, const QString& caption, UINT flags);
 
+// A one-line input box: `*value` fills the line and receives what the user
+// typed when OK is pressed. False on Cancel (`*value` unchanged).
+bool InputQuery(QWidget* owner, const QString& caption, const QString& prompt, QString* value);
+
 namespace dialogs {
 
 // The end of the session: from then on every message box answers as closed
@@ -52,5 +57,15 @@ struct MessageBoxCall {
 // While an answerer is set, no box is shown: the answerer's result is taken.
 using MessageBoxAnswerer = std::function<int(const MessageBoxCall&)>;
 void SetMessageBoxAnswerer(MessageBoxAnswerer answerer);
+
+struct InputQueryCall {
+    QString caption;
+    QString prompt;
+    QString value;   // the pre-filled text
+};
+// While set, no input box shows: the answerer's text is taken, or Cancel
+// when it gives none.
+using InputQueryAnswerer = std::function<std::optional<QString>(const InputQueryCall&)>;
+void SetInputQueryAnswerer(InputQueryAnswerer answerer);
 
 }  // namespace dialogs

@@ -560,6 +560,8 @@ bool FilterGraph::IsVideoRendererConnected() const
     return d->pipeline && d->video && d->IntProperty("n-video") > 0 && d->video->IsConnected();
 }
 
+GstElement* FilterGraph::Pipeline() const { return d->pipeline; }
+
 QStringList FilterGraph::ElementNames() const
 {
     QStringList names;

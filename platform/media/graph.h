@@ -21,6 +21,7 @@
 
 class QWidget;
 class TForm;
+typedef struct _GstElement GstElement;
 
 namespace media {
 
@@ -112,6 +113,9 @@ public:
     bool IsVideoRendererConnected() const;
     // Factory names of the elements in the built graph.
     QStringList ElementNames() const;
+    // The built pipeline, borrowed (null before a build): the filter list
+    // walks its elements (elements.h).
+    GstElement* Pipeline() const;
 
     // ---- control ----
     HRESULT Run();

@@ -157,6 +157,8 @@ public:
     virtual void BookmarkItemClick(int index) = 0;
     virtual void RepeatSectionClick(int index) = 0;
     virtual bool MakeDvdBookmark() = 0;
+    // The make-bookmark command's key code (keys.h); 0 for none.
+    virtual WORD MakeBookmarkShortCut() const = 0;
     // name empty: the disc's resume point; else that bookmark file.
     virtual void LoadResumePoint(const QString& name, bool noQuestion) = 0;
     virtual void LoadDvdSections() = 0;
@@ -172,6 +174,14 @@ public:
     virtual void SetColorApplied() = 0;
     // The colour window changed the presets: the preset menus are built again.
     virtual void ColorPresetsChanged() = 0;
+
+    // ---- the filter list ----
+    // The audio-stream menu's item count while it is shown (the media have
+    // several audio streams), else 0.
+    virtual int AudioStreamItems() const = 0;
+    // The picture's size and aspect: the RealMedia control's report when it
+    // made one, else the graph's; false when neither is known.
+    virtual bool VideoFormatSize(int* width, int* height, int* aspectX, int* aspectY) const = 0;
 
 protected:
     ~IToolHost() = default;
