@@ -509,6 +509,7 @@ public:
     void MiFileBrowserClick() override { miShowBrowserClick(); }
     void MiCaptureClick() override { miShowCapDlgClick(); }
     bool ToolWindowOpen(TToolWindow window) const override;
+    QWidget* OpenToolWindow(TToolWindow window) const override;
     bool FocusToolWindow(TToolWindow window) override;
     void FocusMainWindow() override;
     bookmarks::IBookmarkMenu& FileBookmarkMenu() override;
@@ -539,6 +540,11 @@ public:
     int ListViewerWidth() const override { return listViewerWidth_; }
     void SetListViewerWidth(int width) override { listViewerWidth_ = width; }
     int RememberedFolderRow() const override;   // MiShowLibrary's Tag
+    // The mode the next list editor is made in (0 play list, 1 library, 2 folder library).
+    int ListEditMode() const override { return listEditMode_; }
+    void ShowLibraryEditor(int mode) override;
+    void ShowListEditor(int mode, QPointer<QWidget>& editor);
+    WORD MenuShortCut(const char* item) const override;
     void SetRememberedFolderRow(int row) override;
 
     // The window's guards, hand-over state, form and timers for the tests
@@ -626,6 +632,7 @@ private:
     // Makes the media library window of `kind` in `viewer` and shows it.
     void ShowMediaViewer(int kind, QPointer<QWidget>& viewer, QWidget* callingButton);
     int viewerKind_ = 0;
+    int listEditMode_ = 0;
     int listViewerWidth_ = 0;   // the play-list viewer's width once measured
     void OnLibraryRequest(LibraryRequest request);
     void DeleteToolWindow(QPointer<QWidget>& window);

@@ -2,6 +2,7 @@
 // that are more than a field's read or write.
 #include "player/ZoMain.h"
 
+#include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
 
 #include <QAction>
@@ -37,6 +38,14 @@ QWidget* ToolWindowOf(const TZoMain& w, TToolWindow window)
 }  // namespace
 
 bool TZoMain::ToolWindowOpen(TToolWindow window) const { return ToolWindowOf(*this, window) != nullptr; }
+
+QWidget* TZoMain::OpenToolWindow(TToolWindow window) const { return ToolWindowOf(*this, window); }
+
+WORD TZoMain::MenuShortCut(const char* item) const
+{
+    const auto* action = findChild<QAction*>(QString::fromLatin1(item));
+    return action ? ItemShortCut(action) : 0;
+}
 
 bool TZoMain::FocusToolWindow(TToolWindow window)
 {
