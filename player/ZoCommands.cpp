@@ -174,7 +174,7 @@ void TZoMain::miShowEditListClick()
 {
     if (KeyLatch) return;
     KeyLatch = 1;
-    ShowListEditor(0, ListEditWindow);
+    MiListEditClick();
 }
 
 void TZoMain::ShowLibraryEditor(int mode) { ShowListEditor(mode, LibraryEditWindow); }

@@ -505,7 +505,8 @@ public:
     void ApplyAlwaysOnTop() override;
     void KeepPointerVisible() override;
     QWidget* ViewPanel() override;
-    void MiListEditClick() override { miShowEditListClick(); }
+    // The play-list editor, made when none is open, and shown (the menu item adds the key latch).
+    void MiListEditClick() override { ShowListEditor(0, ListEditWindow); }
     void MiFileBrowserClick() override { miShowBrowserClick(); }
     void MiCaptureClick() override { miShowCapDlgClick(); }
     bool ToolWindowOpen(TToolWindow window) const override;
