@@ -260,12 +260,15 @@ void TListEditForm::ApplyListFont(const QFont& font)
 
 void TListEditForm::AcShowGridExecute()
 {
-    // The table draws no lines of its own: the cells get a right and a bottom border.
-    ui_->ListViewForEdit->setStyleSheet(
-        ui_->AcShowGrid->isChecked()
-            ? QStringLiteral("QTreeView::item { border-right: 1px solid palette(midlight);"
-                             " border-bottom: 1px solid palette(midlight); }")
-            : QString());
+    // The table draws no lines of its own: the cells get a right and a bottom
+    // border. A style sheet on the items needs the selection's colours said
+    // too, or selected text is drawn in the unselected colour.
+    QString sheet = QStringLiteral(
+        "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }");
+    if (ui_->AcShowGrid->isChecked())
+        sheet += QStringLiteral(" QTreeView::item { border-right: 1px solid palette(midlight);"
+                                " border-bottom: 1px solid palette(midlight); }");
+    ui_->ListViewForEdit->setStyleSheet(sheet);
 }
 
 // ---- closing ----
