@@ -465,8 +465,9 @@ void TListEditForm::AddDroppedPaths(const QStringList& paths)
 {
     if (paths.isEmpty()) return;
     for (QString path : paths) {
+        // A shortcut (a symbolic link or a link file) brings its target, when that exists.
         QString target;
-        if (IsShortcutExtension(GetFileExtension(path)) && ResolveShortcut(path, &target)) {
+        if (ResolveShortcut(path, &target)) {
             if (!IsExistingFile(target) && !IsExistingFolder(target)) continue;
             path = target;
         }

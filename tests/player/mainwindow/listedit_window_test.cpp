@@ -222,15 +222,20 @@ TEST_F(ListEditWindow, DroppedFilesMakeANewListThatOnlyASaveLetsGo)
 
     // As a file manager drops them: files, a link, and a folder (no row in a play list).
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(Home("d/folder"))});
+    mime.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(Home("d/link.ogg")),
+                  QUrl::fromLocalFile(Home("d/folder"))});
     const QPoint at = e->rect().center();
     QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(e, &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(e, &drop);
+    EXPECT_EQ(Column(e, 3), QStringList({a, b, a}));
+    EXPECT_EQ(Column(e, 1), QStringList({"ogg", "mp3", "ogg"}));
+    // "重複アイテムを削除" takes the link's second row away again.
+    e->Form()->N3->trigger();
     EXPECT_EQ(Column(e, 3), QStringList({a, b}));
-    EXPECT_EQ(Column(e, 1), QStringList({"ogg", "mp3"}));
+    EXPECT_EQ(messageBoxes.last(), "情報: 1個の重複アイテムを削除しました。");
     ASSERT_TRUE(e->Modified());
 
     // Yes with the save dialog cancelled, and with a save that fails: the
@@ -319,6 +324,25 @@ TEST_F(ListEditWindow, LibraryEditorRenamesWithTheOtherCommandsLockedAndSavesThe
     EXPECT_EQ(back[0], (TLibraryEntry{"Renamed", song}));
     lists->close();
     ASSERT_TRUE(Freed(w->ListEditWindow));
+
+    // The folder library's editor: "フォルダを追加" picks a folder, which
+    // becomes a row named after it and, saved, a line of FolderLib.zorf.
+    ASSERT_TRUE(MakeDir(Home("l/Albums")));
+    ui()->MiShowLibrary->trigger();
+    TListEditForm* folders = Editor(w->LibraryEditWindow);
+    ASSERT_NE(folders, nullptr);
+    EXPECT_EQ(folders->Mode(), 2);
+    EXPECT_EQ(ItemCaption(folders->Form()->AcOpenFile), "フォルダを追加");
+    EXPECT_FALSE(folders->Form()->AcEditList->isVisible());
+    savePath = Home("l/Albums");
+    Key(folders, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Column(folders, 0), QStringList({"Albums"}));
+    EXPECT_EQ(Column(folders, 1), QStringList({"フォルダ"}));
+    Key(folders, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(TLibraryFile(Home("data/ListFiles/FolderLib.zorf")).Read(),
+              std::vector<TLibraryEntry>({{"Albums", Home("l/Albums")}}));
+    folders->close();
+    ASSERT_TRUE(Freed(w->LibraryEditWindow));
 }
 
 }  // namespace
