@@ -30,7 +30,7 @@ const QString kListFilter = QStringLiteral("Zoravel リストファイル|*.zol|
 bool IsAddress(const QString& path) { return path.contains(QLatin1String("://")); }
 
 // The playing list is not to be taken while a disc plays or paths are being opened.
-bool TListEditFormBusy(const IToolHost& host) { return host.AddingItems() || host.DvdMode() || host.CdOpen(); }
+bool HostBusy(const IToolHost& host) { return host.AddingItems() || host.DvdMode() || host.CdOpen(); }
 
 }  // namespace
 
@@ -506,13 +506,13 @@ void TListEditForm::AcToPlayListExecute()
 
 void TListEditForm::AcEditListExecute()
 {
-    if (host_.PlayList().IsEmpty() || TListEditFormBusy(host_)) return;
+    if (host_.PlayList().IsEmpty() || HostBusy(host_)) return;
     OpenListFile(host_.OpenedPath());
 }
 
 void TListEditForm::AcAddPlayingFileExecute()
 {
-    if (TListEditFormBusy(host_) || !host_.PlayList().IsValidIndex(host_.ListIndex())) return;
+    if (HostBusy(host_) || !host_.PlayList().IsValidIndex(host_.ListIndex())) return;
     rows_.AddListItem(host_.PlayList().Item(host_.ListIndex()).Path);
     rows_.Modified = true;
     Reload();
@@ -520,7 +520,7 @@ void TListEditForm::AcAddPlayingFileExecute()
 
 void TListEditForm::AcAddAllFilesExecute()
 {
-    if (TListEditFormBusy(host_) || host_.PlayList().IsEmpty()) return;
+    if (HostBusy(host_) || host_.PlayList().IsEmpty()) return;
     const TPlayListModel& list = host_.PlayList();
     for (int i = 0; i < list.Count(); ++i) rows_.AddListItem(list.Item(i).Path);
     rows_.Modified = true;
