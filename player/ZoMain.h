@@ -544,7 +544,6 @@ public:
     // The mode the next list editor is made in (0 play list, 1 library, 2 folder library).
     int ListEditMode() const override { return listEditMode_; }
     void ShowLibraryEditor(int mode) override;
-    void ShowListEditor(int mode, QPointer<QWidget>& editor);
     WORD MenuShortCut(const char* item) const override;
     void SetRememberedFolderRow(int row) override;
 
@@ -633,6 +632,8 @@ private:
     // Makes the media library window of `kind` in `viewer` and shows it.
     void ShowMediaViewer(int kind, QPointer<QWidget>& viewer, QWidget* callingButton);
     int viewerKind_ = 0;
+    // Makes the list editor of `mode` in `editor` when it is not open, and shows it.
+    void ShowListEditor(int mode, QPointer<QWidget>& editor);
     int listEditMode_ = 0;
     int listViewerWidth_ = 0;   // the play-list viewer's width once measured
     void OnLibraryRequest(LibraryRequest request);

@@ -5,7 +5,8 @@
 // Entries found are handed on in file order through the sink.
 //
 // Lines of a list are resolved like this: "/..." is absolute and an address
-// ("scheme://...") is a stream, both taken as they are; any other line is relative to the list's folder ("\" read as "/");
+// ("scheme://...") is a stream, both taken as they are; any other line is
+// relative to the list's folder ("\" read as "/");
 // network paths ("\\..." or "//...") and drive paths ("X:...") of lists
 // written elsewhere are skipped. Text that is not valid UTF-8 is CP932.
 // A line of more than 64 KiB is no entry and is skipped whole; of a list
