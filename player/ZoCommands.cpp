@@ -4,6 +4,7 @@
 
 #include "player/tools/TBookmarkDlg.h"
 #include "player/tools/TColorDlg.h"
+#include "player/tools/TListEditForm.h"
 #include "player/tools/TMediaViewer.h"
 #include "player/tools/TShowFilterDlg.h"
 #include "player/tools/WindowPlacement.h"
@@ -175,8 +176,23 @@ void TZoMain::miShowBrowserClick()
 void TZoMain::miShowEditListClick()
 {
     if (KeyLatch) return;
-    // The play-list editor comes with the tool windows.
     KeyLatch = 1;
+    MiListEditClick();
+}
+
+void TZoMain::ShowLibraryEditor(int mode) { ShowListEditor(mode, LibraryEditWindow); }
+
+// The editor reads its mode from listEditMode_ as it is made; one that is
+// open already is only brought forward.
+void TZoMain::ShowListEditor(int mode, QPointer<QWidget>& editor)
+{
+    if (!editor) {
+        listEditMode_ = mode;
+        editor = new TListEditForm(*this);
+    }
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
 }
 
 void TZoMain::miShowCapDlgClick()
@@ -297,9 +313,9 @@ void TZoMain::TBtnShowLibraryMouseUp()
     ui_->PopupLib->popup(QCursor::pos());
 }
 
-// The list editor in its folder-library (2) and library (1) modes comes with the tool windows.
-void TZoMain::MiShowLibraryClick() {}
-void TZoMain::N24Click() {}
+// The pop-up of the library buttons: the folder library's editor and the library's.
+void TZoMain::MiShowLibraryClick() { ShowLibraryEditor(2); }
+void TZoMain::N24Click() { ShowLibraryEditor(1); }
 
 void TZoMain::MIColorClick()
 {

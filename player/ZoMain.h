@@ -511,10 +511,12 @@ public:
     void ApplyAlwaysOnTop() override;
     void KeepPointerVisible() override;
     QWidget* ViewPanel() override;
-    void MiListEditClick() override { miShowEditListClick(); }
+    // The play-list editor, made when none is open, and shown (the menu item adds the key latch).
+    void MiListEditClick() override { ShowListEditor(0, ListEditWindow); }
     void MiFileBrowserClick() override { miShowBrowserClick(); }
     void MiCaptureClick() override { miShowCapDlgClick(); }
     bool ToolWindowOpen(TToolWindow window) const override;
+    QWidget* OpenToolWindow(TToolWindow window) const override;
     bool FocusToolWindow(TToolWindow window) override;
     void FocusMainWindow() override;
     bookmarks::IBookmarkMenu& FileBookmarkMenu() override;
@@ -548,6 +550,10 @@ public:
     int ListViewerWidth() const override { return listViewerWidth_; }
     void SetListViewerWidth(int width) override { listViewerWidth_ = width; }
     int RememberedFolderRow() const override;   // MiShowLibrary's Tag
+    // The mode the next list editor is made in (0 play list, 1 library, 2 folder library).
+    int ListEditMode() const override { return listEditMode_; }
+    void ShowLibraryEditor(int mode) override;
+    WORD MenuShortCut(const char* item) const override;
     void SetRememberedFolderRow(int row) override;
 
     // The window's guards, hand-over state, form and timers for the tests
@@ -635,6 +641,9 @@ private:
     // Makes the media library window of `kind` in `viewer` and shows it.
     void ShowMediaViewer(int kind, QPointer<QWidget>& viewer, QWidget* callingButton);
     int viewerKind_ = 0;
+    // Makes the list editor of `mode` in `editor` when it is not open, and shows it.
+    void ShowListEditor(int mode, QPointer<QWidget>& editor);
+    int listEditMode_ = 0;
     int listViewerWidth_ = 0;   // the play-list viewer's width once measured
     void OnLibraryRequest(LibraryRequest request);
     void DeleteToolWindow(QPointer<QWidget>& window);

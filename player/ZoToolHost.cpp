@@ -40,6 +40,14 @@ QWidget* ToolWindowOf(const TZoMain& w, TToolWindow window)
 
 bool TZoMain::ToolWindowOpen(TToolWindow window) const { return ToolWindowOf(*this, window) != nullptr; }
 
+QWidget* TZoMain::OpenToolWindow(TToolWindow window) const { return ToolWindowOf(*this, window); }
+
+WORD TZoMain::MenuShortCut(const char* item) const
+{
+    const auto* action = findChild<QAction*>(QString::fromLatin1(item));
+    return action ? ItemShortCut(action) : 0;
+}
+
 bool TZoMain::FocusToolWindow(TToolWindow window)
 {
     QWidget* tool = ToolWindowOf(*this, window);

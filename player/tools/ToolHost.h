@@ -119,11 +119,21 @@ public:
     virtual int RememberedFolderRow() const = 0;
     virtual void SetRememberedFolderRow(int row) = 0;
 
+    // ---- the list editor ----
+    // The mode the next list editor is made in: 0 play list, 1 library, 2 folder library.
+    virtual int ListEditMode() const = 0;
+    // The library editor in mode 1 or 2, made when none is open, and shown.
+    virtual void ShowLibraryEditor(int mode) = 0;
+    // The shortcut code of one of the main window's menu items (0 none).
+    virtual WORD MenuShortCut(const char* item) const = 0;
+
     // ---- the other tool windows ----
     virtual void MiListEditClick() = 0;
     virtual void MiFileBrowserClick() = 0;
     virtual void MiCaptureClick() = 0;
     virtual bool ToolWindowOpen(TToolWindow window) const = 0;
+    // That window while it is open, else null.
+    virtual QWidget* OpenToolWindow(TToolWindow window) const = 0;
     // Activates that window; false when it is not open.
     virtual bool FocusToolWindow(TToolWindow window) = 0;
     virtual void FocusMainWindow() = 0;

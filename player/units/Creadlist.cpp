@@ -229,6 +229,19 @@ bool IsNetworkPath(const QString& line)
     return line.startsWith(QLatin1String("\\\\")) || line.startsWith(QLatin1String("//"));
 }
 
+// "scheme://...": letters, digits, "+", "-" or "." after a first letter.
+bool StartsWithScheme(const QString& line)
+{
+    const qsizetype colon = line.indexOf(QLatin1String("://"));
+    if (colon < 1 || !line.at(0).isLetter()) return false;
+    for (qsizetype i = 1; i < colon; ++i) {
+        const QChar c = line.at(i);
+        if (!c.isLetterOrNumber() && c != QLatin1Char('+') && c != QLatin1Char('-') && c != QLatin1Char('.'))
+            return false;
+    }
+    return true;
+}
+
 bool IsDrivePath(const QString& line) { return line.size() >= 2 && line.at(1) == QLatin1Char(':'); }
 
 QString JoinPath(const QString& folder, const QString& relative)
@@ -251,7 +264,7 @@ QString ListFolder(const QString& path)
 QString ResolveListLine(const QString& line, const QString& listFolder)
 {
     if (line.isEmpty() || IsNetworkPath(line) || IsDrivePath(line)) return QString();
-    if (line.startsWith(QLatin1Char('/'))) return line;
+    if (line.startsWith(QLatin1Char('/')) || StartsWithScheme(line)) return line;
     QString relative = line;
     relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (relative.startsWith(QLatin1Char('.'))) return QDir::cleanPath(JoinPath(listFolder, relative));
@@ -334,9 +347,9 @@ void CReadList::ReadPlainList(bool m3u)
     QByteArray bytes;
     while (reader.Next(&bytes)) {
         if (bytes.isEmpty()) continue;
-        if (m3u && (bytes == "#EXTM3U" || bytes.startsWith("#EXTINF:"))) continue;
+        if ((m3u || editorRules_) && (bytes == "#EXTM3U" || bytes.startsWith("#EXTINF:"))) continue;
         const QString path = ResolveListLine(DecodeLegacyText(bytes), folder);
-        if (path.isEmpty() || !IsExistingEntry(path)) continue;
+        if (path.isEmpty() || (!editorRules_ && !IsExistingEntry(path))) continue;
         sink_->AddFileToList(path);
     }
 }

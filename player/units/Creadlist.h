@@ -4,8 +4,9 @@
 // 4 Internet shortcut (".url"), 5 RealMedia metafile (".ram").
 // Entries found are handed on in file order through the sink.
 //
-// Lines of a list are resolved like this: "/..." is absolute and taken as it
-// is; any other line is relative to the list's folder ("\" read as "/");
+// Lines of a list are resolved like this: "/..." is absolute and an address
+// ("scheme://...") is a stream, both taken as they are; any other line is
+// relative to the list's folder ("\" read as "/");
 // network paths ("\\..." or "//...") and drive paths ("X:...") of lists
 // written elsewhere are skipped. Text that is not valid UTF-8 is CP932.
 // A line of more than 64 KiB is no entry and is skipped whole; of a list
@@ -35,6 +36,11 @@ public:
     // other) is not read again.
     void Read(const QString& path, int kind);
 
+    // The list editor's reading of ".zol" and ".m3u": every entry is handed
+    // on whether it exists or not (the editor marks the missing ones), and
+    // the M3U header lines are skipped in both kinds.
+    void SetEditorRules(bool on) { editorRules_ = on; }
+
     // Fetches the content of a list named by an address ("scheme://...").
     // Without a loader such a list cannot be opened: kinds 2 to 5 then hand
     // the address on as one media item (a stream), kinds 0 and 1 add nothing.
@@ -50,6 +56,7 @@ private:
 
     IListSink* sink_;
     QString path_;
+    bool editorRules_ = false;
 };
 
 // Kind of a list file by its extension (lower case): 0..5, or -1 for none.
