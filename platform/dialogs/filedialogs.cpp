@@ -2,7 +2,11 @@
 
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,6 +32,21 @@ namespace dialogs {
 
 void SetFileDialogAnswerer(FileDialogAnswerer answerer) { g_fileAnswerer = std::move(answerer); }
 void SetFontDialogAnswerer(FontDialogAnswerer answerer) { g_fontAnswerer = std::move(answerer); }
+
+// Over the owner's middle, then inside the work area of the owner's monitor.
+static void CentreOverOwner(QWidget* dialog, const QWidget* owner)
+{
+    if (!owner) return;
+    const QRect frame = dialog->frameGeometry();
+    const QRect over = owner->frameGeometry();
+    QPoint topLeft(over.left() + (over.width() - frame.width()) / 2, over.top() + (over.height() - frame.height()) / 2);
+    if (const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        topLeft.setX(std::max(area.left(), std::min(topLeft.x(), area.right() + 1 - frame.width())));
+        topLeft.setY(std::max(area.top(), std::min(topLeft.y(), area.bottom() + 1 - frame.height())));
+    }
+    dialog->move(topLeft);
+}
 
 FileDialogResult RunFileDialog(QWidget* owner, const FileDialogCall& call)
 {
@@ -60,10 +79,12 @@ FileDialogResult RunFileDialog(QWidget* owner, const FileDialogCall& call)
             dialog.setDefaultSuffix(call.onTypeChange(static_cast<int>(filters.indexOf(chosen)) + 1));
         });
     }
-    if (call.onShow) {
-        // Placed once it has its size, before the user sees it move.
-        QTimer::singleShot(0, &dialog, [&] { call.onShow(&dialog); });
-    }
+    // Placed once it has its size, before the user sees it move: where the
+    // caller says, else over the owner's middle.
+    QTimer::singleShot(0, &dialog, [&] {
+        if (call.onShow) call.onShow(&dialog);
+        else CentreOverOwner(&dialog, owner);
+    });
     FileDialogResult result;
     result.accepted = dialog.exec() == QDialog::Accepted;
     if (result.accepted) result.paths = dialog.selectedFiles();

@@ -24,7 +24,8 @@ struct FileDialogCall {
     QString directory;
     QString fileName;
     bool overwritePrompt = false;
-    // The shown dialog, just before it runs: the caller places it.
+    // The shown dialog, just before it runs: the caller places it (without
+    // it the dialog stands over its owner's middle, inside the work area).
     std::function<void(QWidget* dialog)> onShow;
     // Another type was chosen (1-based): the default extension it brings.
     std::function<QString(int filterIndex)> onTypeChange;

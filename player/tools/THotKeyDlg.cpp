@@ -1,6 +1,6 @@
 #include "player/tools/THotKeyDlg.h"
 
-#include "platform/dialogs/filedialog.h"
+#include "platform/dialogs/filedialogs.h"
 #include "platform/keys/keys.h"
 #include "platform/paths/paths.h"
 #include "player/tools/HotKeyRows.h"
@@ -208,22 +208,23 @@ void THotKeyDlg::Button2MouseUp() { ui_->PopupMenu1->popup(QCursor::pos()); }
 void THotKeyDlg::N1Click()
 {
     dialogs::FileDialogCall call;
-    call.save = true;
+    call.kind = dialogs::FileDialogCall::Save;
     call.filter = QStringLiteral("キー設定ファイル|*.keys");
     call.defaultExtension = QStringLiteral("keys");
-    call.initialDir = GetUserDataFolder();
-    const QString path = dialogs::GetFileName(this, call);
-    if (!path.isEmpty()) keys_.Export(path);
+    call.directory = GetUserDataFolder();
+    const dialogs::FileDialogResult result = dialogs::RunFileDialog(this, call);
+    if (result.accepted && !result.paths.isEmpty()) keys_.Export(result.paths.first());
 }
 
 void THotKeyDlg::N2Click()
 {
     dialogs::FileDialogCall call;
+    call.kind = dialogs::FileDialogCall::Open;
     call.filter = QStringLiteral("キー設定ファイル|*.keys");
     call.defaultExtension = QStringLiteral("keys");
-    call.initialDir = GetUserDataFolder();
-    const QString path = dialogs::GetFileName(this, call);
-    if (path.isEmpty() || keys_.Import(path) != 0) return;
+    call.directory = GetUserDataFolder();
+    const dialogs::FileDialogResult result = dialogs::RunFileDialog(this, call);
+    if (!result.accepted || result.paths.isEmpty() || keys_.Import(result.paths.first()) != 0) return;
     RowsChanged();
     ListKeySelectItem(keys_.Selected());
 }

@@ -3,7 +3,7 @@
 // and the profile again, OK; the main window then answers the new key and
 // gesture at once and after a restart. With a DVD open the new gestures
 // are the DVD's, and the new file set comes back after it.
-#include "platform/dialogs/filedialog.h"
+#include "platform/dialogs/filedialogs.h"
 #include "player/tools/THotKeyDlg.h"
 #include "player/tools/TOKBottomDlg.h"
 #include "player/units/Shortcuts.h"
@@ -78,8 +78,12 @@ TEST_F(HotKeyWindow, AKeyAndAGestureSetInTheDialogRunTheirCommandAtOnceAndAfterA
     const QString profile = Home(QStringLiteral("mine.keys"));
     QStringList asked;
     dialogs::SetFileDialogAnswerer([&](const dialogs::FileDialogCall& call) {
-        asked << QStringLiteral("%1 %2 %3").arg(call.save ? "save" : "open", call.filter, call.defaultExtension);
-        return profile;
+        const bool save = call.kind == dialogs::FileDialogCall::Save;
+        asked << QStringLiteral("%1 %2 %3").arg(save ? "save" : "open", call.filter, call.defaultExtension);
+        dialogs::FileDialogResult result;
+        result.accepted = true;
+        result.paths = {profile};
+        return result;
     });
 
     QStringList seen;
