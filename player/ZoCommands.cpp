@@ -1,6 +1,7 @@
 // The numbered commands, the key items of the hidden key menus with their
 // KeyLatch rules, and the small menu handlers of the main window.
 #include "player/ZoMain.h"
+#include "player/tools/TCaptureDlg.h"
 
 #include "player/tools/TMediaViewer.h"
 #include "player/tools/WindowPlacement.h"
@@ -179,8 +180,15 @@ void TZoMain::miShowEditListClick()
 void TZoMain::miShowCapDlgClick()
 {
     if (KeyLatch) return;
-    // The capture window comes with the tool windows.
     KeyLatch = 1;
+    if (CaptureWindow) {
+        FocusToolWindow(TToolWindow::Capture);
+        return;
+    }
+    auto* window = new TCaptureDlg(*this, this);
+    CaptureWindow = window;
+    window->show();
+    window->CaptureFrame();
 }
 
 void TZoMain::miChangeWindowClick()
