@@ -198,4 +198,33 @@ TEST_F(CaptureWindow, EveryMethodWithEachRenderer)
     }
 }
 
+// A RealMedia clip: the hidden black picture runs from the request to play
+// until the clip is open, and the grab is the clip's frame at the size the
+// panel shows it.
+TEST_F(CaptureWindow, RealMediaClip)
+{
+    MW_REQUIRE_FIXTURES();
+    PlayAndPause();
+    OpenCapture();
+    bool placeholderSeen = false;
+    const QString clip = Home(QStringLiteral("clip.rm"));
+    ASSERT_TRUE(Link(Fixture("clip.rm"), clip));
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] { placeholderSeen |= Capture() && Capture()->PlaceholderRunning(); });
+    watch.start(0);
+    w->OpenFileActivated(clip);
+    placeholderSeen |= Capture() && Capture()->PlaceholderRunning();
+    ASSERT_TRUE(WaitPlaying());
+    ASSERT_TRUE(testutil::WaitUntil([this] { return !w->RealMediaPicture().isNull(); }));
+    watch.stop();
+    EXPECT_TRUE(placeholderSeen);
+    ASSERT_TRUE(Capture());
+    EXPECT_FALSE(Capture()->PlaceholderRunning()) << "released once the clip opened";
+    Click("BtnCapture");
+    const QImage picture = Capture()->CapturedPicture();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), w->VideoRect().size());
+    EXPECT_GT(testutil::ColouredShare(picture), 0.5);
+}
+
 }  // namespace
