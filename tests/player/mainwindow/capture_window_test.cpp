@@ -63,9 +63,16 @@ protected:
         ASSERT_TRUE(WaitPlaying());
         w->TogglePlayPause();
         ASSERT_TRUE(testutil::WaitUntil([this] {
-            return w->PlayState() != psPlaying && w->Graph()->State() == media::GraphState::Paused &&
-                   !w->Graph()->CurrentImage().isNull();
+            return w->PlayState() != psPlaying && w->Graph()->State() == media::GraphState::Paused;
         }));
+        // A frame still on its way when the pause took hold may be shown
+        // after it; a paused seek leaves exactly the one frame it prerolls.
+        REFERENCE_TIME second = 10000000;
+        ASSERT_EQ(w->Graph()->SetPositions(&second, media::AM_SEEKING_AbsolutePositioning, nullptr,
+                                           media::AM_SEEKING_NoPositioning),
+                  S_OK);
+        ASSERT_TRUE(testutil::WaitUntil(
+            [this] { return !w->Graph()->IsSettling() && !w->Graph()->CurrentImage().isNull(); }));
     }
     void OpenCapture()
     {
@@ -219,7 +226,8 @@ TEST_F(CaptureWindow, RealMediaClip)
     watch.stop();
     EXPECT_TRUE(placeholderSeen);
     ASSERT_TRUE(Capture());
-    EXPECT_FALSE(Capture()->PlaceholderRunning()) << "released once the clip opened";
+    EXPECT_TRUE(testutil::WaitUntil([this] { return !Capture()->PlaceholderRunning(); }))
+        << "released once the clip opened";
     Click("BtnCapture");
     const QImage picture = Capture()->CapturedPicture();
     ASSERT_FALSE(picture.isNull());
