@@ -42,7 +42,7 @@ public:
     HRESULT RunPlaceholderGraph();
     bool PlaceholderRunning() const;
 
-    // ---- the Part's handlers ----
+    // ---- the window's handlers ----
     void BtnCaptureClick();
     void BtnSavePictureClick();
     void BtnCopyClick();

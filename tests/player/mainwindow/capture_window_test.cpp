@@ -48,11 +48,11 @@ class CaptureWindow : public WindowTest {
 protected:
     TCaptureDlg* Capture() const { return qobject_cast<TCaptureDlg*>(w->CaptureWindow.data()); }
     template <typename T>
-    T* Part(const char* name) const
+    T* Child(const char* name) const
     {
         return Capture()->findChild<T*>(QString::fromLatin1(name));
     }
-    void Click(const char* button) { Part<QAbstractButton>(button)->click(); }
+    void Click(const char* button) { Child<QAbstractButton>(button)->click(); }
 
     // The clip plays, then rests paused so every grab sees one frame.
     void PlayAndPause(const char* fixture = "clip.avi")
@@ -113,7 +113,7 @@ TEST_F(CaptureWindow, CaptureSaveCopyAndCorrect)
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.size(), QSize(int(w->Graph() ? 320 : 0), 240));
     EXPECT_LT(testutil::ImageDifference(picture, Shown()), 2.0);
-    EXPECT_FALSE(Part<QLabel>("CaptureImage")->pixmap().isNull());
+    EXPECT_FALSE(Child<QLabel>("CaptureImage")->pixmap().isNull());
     Click("BtnCapture");
     const QImage first(pictures + QStringLiteral("/clip(001).bmp"));
     ASSERT_FALSE(first.isNull());
@@ -146,16 +146,16 @@ TEST_F(CaptureWindow, CaptureSaveCopyAndCorrect)
     // Corrections change the preview only; the panels grow as they open.
     Click("ChColor");
     EXPECT_EQ(Capture()->height(), 250);
-    const QImage plainPreview = Part<QLabel>("CaptureImage")->pixmap().toImage();
-    Part<QSlider>("TrackBar1")->setValue(60);
-    EXPECT_GT(testutil::ImageDifference(Part<QLabel>("CaptureImage")->pixmap().toImage(), plainPreview), 20.0);
+    const QImage plainPreview = Child<QLabel>("CaptureImage")->pixmap().toImage();
+    Child<QSlider>("TrackBar1")->setValue(60);
+    EXPECT_GT(testutil::ImageDifference(Child<QLabel>("CaptureImage")->pixmap().toImage(), plainPreview), 20.0);
     EXPECT_EQ(Capture()->CapturedPicture(), picture);
     Click("CheckBox2");
     EXPECT_EQ(Capture()->height(), 290);
-    EXPECT_TRUE(Part<QSlider>("TrackBar2")->isVisible());
+    EXPECT_TRUE(Child<QSlider>("TrackBar2")->isVisible());
     Click("CheckBox3");
     EXPECT_EQ(Capture()->width(), 461);
-    EXPECT_TRUE(Part<QComboBox>("ComboBox1")->isEnabled());
+    EXPECT_TRUE(Child<QComboBox>("ComboBox1")->isEnabled());
 
     // A folder that is gone: the simultaneous save says so.
     CloseCapture();
@@ -167,7 +167,7 @@ TEST_F(CaptureWindow, CaptureSaveCopyAndCorrect)
     SetCaptureString("CaptureFolder", Home(QStringLiteral("gone")));
     OpenCapture();
     EXPECT_EQ(Capture()->height(), 290) << "the settings came back";
-    EXPECT_EQ(Part<QSlider>("TrackBar1")->value(), 0) << "the red value";
+    EXPECT_EQ(Child<QSlider>("TrackBar1")->value(), 0) << "the red value";
     Click("BtnCapture");
     EXPECT_FALSE(Capture()->CapturedPicture().isNull());
     EXPECT_EQ(ui()->TxtInfo->text(), QStringLiteral("保存できませんでした。"));
