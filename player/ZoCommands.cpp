@@ -1,6 +1,7 @@
 // The numbered commands, the key items of the hidden key menus with their
 // KeyLatch rules, and the small menu handlers of the main window.
 #include "player/ZoMain.h"
+#include "player/tools/TCaptureDlg.h"
 
 #include "player/tools/TBookmarkDlg.h"
 #include "player/tools/TColorDlg.h"
@@ -198,8 +199,15 @@ void TZoMain::ShowListEditor(int mode, QPointer<QWidget>& editor)
 void TZoMain::miShowCapDlgClick()
 {
     if (KeyLatch) return;
-    // The capture window comes with the tool windows.
     KeyLatch = 1;
+    if (CaptureWindow) {
+        FocusToolWindow(TToolWindow::Capture);
+        return;
+    }
+    auto* window = new TCaptureDlg(*this, this);
+    CaptureWindow = window;
+    window->show();
+    window->CaptureFrame();
 }
 
 void TZoMain::miChangeWindowClick()

@@ -1,6 +1,7 @@
 // The file graph: building it for one media item, its preferred filters,
 // fitting the window to the item, the time text and relative seeks.
 #include "player/ZoMain.h"
+#include "player/tools/TCaptureDlg.h"
 
 #include "platform/realmedia/realmedia.h"
 
@@ -220,6 +221,7 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     LayoutVideoWindow();
     hr = graph_->Run();
     if (FAILED(hr)) return hr;
+    if (TCaptureDlg* capture = CaptureDlg()) capture->CaptureFrame();
     if (!item_.AudioOnly) {
         if (vmr9Mixer_) vmr9Mixer_->ReadRanges();
         UpdateColorMenus(false);

@@ -46,6 +46,7 @@ class QSlider;
 class QLabel;
 class QScreen;
 class QWidget;
+class TCaptureDlg;
 
 class TZoMain : public TForm, public IListSink, public TCommandTarget, public IToolHost, private TZoMainState {
     Q_OBJECT
@@ -515,6 +516,10 @@ public:
     void MiListEditClick() override { ShowListEditor(0, ListEditWindow); }
     void MiFileBrowserClick() override { miShowBrowserClick(); }
     void MiCaptureClick() override { miShowCapDlgClick(); }
+    WORD MenuItemShortCut(const char* itemName) const override;
+    bool AspectUnlocked() const override;
+    QImage RealMediaPicture() const override;
+    HRESULT GrabDvdPicture(QImage* picture) override;
     bool ToolWindowOpen(TToolWindow window) const override;
     QWidget* OpenToolWindow(TToolWindow window) const override;
     bool FocusToolWindow(TToolWindow window) override;
@@ -647,6 +652,8 @@ private:
     int listViewerWidth_ = 0;   // the play-list viewer's width once measured
     void OnLibraryRequest(LibraryRequest request);
     void DeleteToolWindow(QPointer<QWidget>& window);
+    // The capture window while it is open (ZoCapture.cpp), else null.
+    TCaptureDlg* CaptureDlg() const;
     void OpenEntry(int index);
     void RemoveCurrentAndMoveOn();
     void UpdateScreenSaverHold();

@@ -2,6 +2,7 @@
 // item goes to the file graph (or the RealMedia player); closing it again;
 // the end of an item; the open dialog and stream addresses.
 #include "player/ZoMain.h"
+#include "player/tools/TCaptureDlg.h"
 
 #include "platform/realmedia/realmedia.h"
 
@@ -151,6 +152,7 @@ void TZoMain::CloseMedia()
     RMTimer->stop();
     KillTimer(kStillPictureTimer);
     DVDTimer->stop();
+    if (TCaptureDlg* capture = CaptureDlg()) capture->ReleaseCaptureGraph();
     // The entries and the section belong to the item.
     ClearBookmarkMenus(true);
     // A disc keeps its place while its navigator still runs.

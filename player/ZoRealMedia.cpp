@@ -2,6 +2,7 @@
 // control's events, its position timer, and the transport's RealMedia
 // branches (play and pause, stop, the seek bar, relative seeks).
 #include "player/ZoMain.h"
+#include "player/tools/TCaptureDlg.h"
 
 #include "platform/realmedia/realmedia.h"
 #include "ui_ZoMain.h"
@@ -64,6 +65,8 @@ void TZoMain::PlayRealMedia(const QString& path)
     control->setGeometry(ui_->ViewPanel->rect());
     // The control is shown once it plays, and only with a picture.
 
+    // The capture window's hidden picture runs until the clip is open.
+    if (TCaptureDlg* capture = CaptureDlg()) capture->RunPlaceholderGraph();
     // The whole path or address: a cut one would name another file.
     if (!control->SetSource(path)) {
         DeleteRealControl();
@@ -85,6 +88,7 @@ void TZoMain::OnClipOpened(const QString& shortName, const QString& url)
 {
     Q_UNUSED(shortName);
     Q_UNUSED(url);
+    if (TCaptureDlg* capture = CaptureDlg()) capture->ReleaseCaptureGraph();
     if (!RealControl) return;
     // The length and size are read at the clip's first open only.
     if (item_.Duration == 0) {

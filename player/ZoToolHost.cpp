@@ -2,6 +2,10 @@
 // that are more than a field's read or write.
 #include "player/ZoMain.h"
 
+#include "platform/dvd/player.h"
+#include "platform/media/capture.h"
+#include "platform/realmedia/realmedia.h"
+#include "player/tools/TCaptureDlg.h"
 #include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
 
@@ -88,3 +92,24 @@ bool TZoMain::VideoFormatSize(int* width, int* height, int* aspectX, int* aspect
 }
 
 WORD TZoMain::MakeBookmarkShortCut() const { return static_cast<WORD>(ItemShortCut(ui_->miMakeBkmrk)); }
+// ---- picture capture ----
+
+WORD TZoMain::MenuItemShortCut(const char* itemName) const
+{
+    const auto* item = findChild<QAction*>(QString::fromLatin1(itemName));
+    return item ? ItemShortCut(item) : 0;
+}
+
+bool TZoMain::AspectUnlocked() const { return ui_->MIUnlockAspect->isChecked(); }
+
+QImage TZoMain::RealMediaPicture() const { return RealControl ? RealControl->CurrentImage() : QImage(); }
+
+HRESULT TZoMain::GrabDvdPicture(QImage* picture)
+{
+    if (!picture) return E_POINTER;
+    const dvd::DvdPlayer* player = DvdPipeline();
+    *picture = player ? media::AsCapturedPicture(player->CurrentImage()) : QImage();
+    return picture->isNull() ? E_FAIL : S_OK;
+}
+
+TCaptureDlg* TZoMain::CaptureDlg() const { return qobject_cast<TCaptureDlg*>(CaptureWindow.data()); }

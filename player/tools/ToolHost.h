@@ -11,6 +11,7 @@
 #include "platform/wintypes.h"
 #include "player/tools/ToolNotice.h"
 
+#include <QImage>
 #include <QRect>
 #include <QString>
 
@@ -192,6 +193,15 @@ public:
     // The picture's size and aspect: the RealMedia control's report when it
     // made one, else the graph's; false when neither is known.
     virtual bool VideoFormatSize(int* width, int* height, int* aspectX, int* aspectY) const = 0;
+    // ---- picture capture ----
+    // The key code (0 none) of the main window's menu item of that object name.
+    virtual WORD MenuItemShortCut(const char* itemName) const = 0;
+    // The aspect lock is off: the picture takes the window's shape.
+    virtual bool AspectUnlocked() const = 0;
+    // The RealMedia player's current frame; null without one.
+    virtual QImage RealMediaPicture() const = 0;
+    // The DVD's current frame as BGR888; E_FAIL without a DVD or a picture.
+    virtual HRESULT GrabDvdPicture(QImage* picture) = 0;
 
 protected:
     ~IToolHost() = default;
