@@ -2,6 +2,7 @@
 // KeyLatch rules, and the small menu handlers of the main window.
 #include "player/ZoMain.h"
 
+#include "player/tools/TFileBrowser.h"
 #include "player/tools/TMediaViewer.h"
 #include "player/tools/WindowPlacement.h"
 #include "player/units/Shortcuts.h"
@@ -165,8 +166,11 @@ void TZoMain::miVolumeMuteClick()
 void TZoMain::miShowBrowserClick()
 {
     if (KeyLatch) return;
-    // The file browser window comes with the tool windows.
     KeyLatch = 1;
+    if (!FileBrowserWindow) FileBrowserWindow = new TFileBrowser(*this);
+    FileBrowserWindow->show();
+    FileBrowserWindow->raise();
+    FileBrowserWindow->activateWindow();
 }
 
 void TZoMain::miShowEditListClick()

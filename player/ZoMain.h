@@ -507,6 +507,8 @@ public:
     QWidget* ViewPanel() override;
     void MiListEditClick() override { miShowEditListClick(); }
     void MiFileBrowserClick() override { miShowBrowserClick(); }
+    void OpenLibraryEditor(int mode) override;
+    void OpenListInEditor(const QString& path) override;
     void MiCaptureClick() override { miShowCapDlgClick(); }
     bool ToolWindowOpen(TToolWindow window) const override;
     bool FocusToolWindow(TToolWindow window) override;

@@ -122,6 +122,10 @@ public:
     virtual void MiListEditClick() = 0;
     virtual void MiFileBrowserClick() = 0;
     virtual void MiCaptureClick() = 0;
+    // The list editor in its library (1) or folder-library (2) mode.
+    virtual void OpenLibraryEditor(int mode) = 0;
+    // The list editor with the list file `path` open in it.
+    virtual void OpenListInEditor(const QString& path) = 0;
     virtual bool ToolWindowOpen(TToolWindow window) const = 0;
     // Activates that window; false when it is not open.
     virtual bool FocusToolWindow(TToolWindow window) = 0;
