@@ -102,8 +102,7 @@ TFileBrowser::TFileBrowser(IToolHost& host)
 
     BuildExtensionList();
     QTreeWidget* tree = ui_->TreeView;
-    root_ = new TShellNode({shell::DesktopItem(), true, false, true, false});
-    root_->setIcon(0, IconOf(root_->Data.Item));
+    root_ = new TShellNode({shell::DesktopItem(), true, false, false, false});
     root_->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     tree->addTopLevelItem(root_);
 
