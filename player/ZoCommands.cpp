@@ -5,6 +5,7 @@
 
 #include "player/tools/TBookmarkDlg.h"
 #include "player/tools/TColorDlg.h"
+#include "player/tools/TFileBrowser.h"
 #include "player/tools/TListEditForm.h"
 #include "player/tools/TMediaViewer.h"
 #include "player/tools/TShowFilterDlg.h"
@@ -170,8 +171,11 @@ void TZoMain::miVolumeMuteClick()
 void TZoMain::miShowBrowserClick()
 {
     if (KeyLatch) return;
-    // The file browser window comes with the tool windows.
     KeyLatch = 1;
+    if (!FileBrowserWindow) FileBrowserWindow = new TFileBrowser(*this);
+    FileBrowserWindow->show();
+    FileBrowserWindow->raise();
+    FileBrowserWindow->activateWindow();
 }
 
 void TZoMain::miShowEditListClick()

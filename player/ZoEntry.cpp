@@ -5,6 +5,7 @@
 
 #include "platform/paths/paths.h"
 #include "player/tools/TDlgSerch.h"
+#include "player/tools/TFileBrowser.h"
 #include "player/units/Folderscan.h"
 #include "ui_ZoMain.h"
 
@@ -156,8 +157,9 @@ void TZoMain::HandleCommandLine()
         } else {
             bool plain = true;
             if (word == QLatin1String("/fb")) {
-                // The file browser window opens here once it exists; without a
-                // further argument nothing else happens.
+                // The file browser opens; without a further argument nothing else happens.
+                if (!FileBrowserWindow) FileBrowserWindow = new TFileBrowser(*this);
+                FileBrowserWindow->show();
                 plain = args.size() > 1 && !args[1].isEmpty();
             }
             if (plain) {

@@ -113,3 +113,17 @@ HRESULT TZoMain::GrabDvdPicture(QImage* picture)
 }
 
 TCaptureDlg* TZoMain::CaptureDlg() const { return qobject_cast<TCaptureDlg*>(CaptureWindow.data()); }
+
+void TZoMain::OpenLibraryEditor(int mode)
+{
+    // The main window's own commands: "ライブラリの編集" and "フォルダライブラリの編集".
+    if (mode == 2) MiShowLibraryClick();
+    else N24Click();
+}
+
+void TZoMain::OpenListInEditor(const QString& path)
+{
+    // The play-list editor opens the list named in ViewerPath.
+    viewerPath_ = path;
+    miShowEditListClick();
+}

@@ -180,6 +180,48 @@ void TMediaLibrary::Sort()
         Clistsort::SortLibraryItems(items_);
 }
 
+void TMediaLibrary::RenameItem(int index, const QString& name, const QString& path)
+{
+    if (index < 0 || index >= Count()) return;
+    TLibraryItem& item = items_[static_cast<size_t>(index)];
+    item.Name = name;
+    item.Path = path;
+    Measure(name);
+}
+
+QString TMediaLibrary::RegistrationPath(const QString& chosen, bool folder)
+{
+    if (GetFileExtension(chosen) == QLatin1String("ifo")) {
+        // The disc's folder is the one above "VIDEO_TS"; an ".ifo" outside
+        // such a folder stands for its own folder.
+        const QStringList parts = chosen.split(QLatin1Char('/'));
+        for (qsizetype i = parts.size() - 2; i > 0; --i) {
+            if (parts.at(i).compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0) {
+                const QString disc = parts.mid(0, i).join(QLatin1Char('/'));
+                return disc.isEmpty() ? QStringLiteral("/") : disc;
+            }
+        }
+        return ExtractFileDir(chosen);
+    }
+    return folder ? ExtractFileDir(chosen) : chosen;
+}
+
+QString TMediaLibrary::BaseName(const QString& path)
+{
+    const QString name = ExtractFileName(path);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) : name;
+}
+
+QString TMediaLibrary::RenamedPath(const QString& path, const QString& name)
+{
+    const QString old = ExtractFileName(path);
+    const qsizetype dot = old.lastIndexOf(QLatin1Char('.'));
+    const QString folder = ExtractFileDir(path);
+    return (folder == QLatin1String("/") ? QString() : folder) + QLatin1Char('/') + name +
+           (dot > 0 ? old.mid(dot) : QString());
+}
+
 bool TMediaLibrary::DeleteItem(int index)
 {
     if (index < 0 || index >= Count()) return false;

@@ -101,6 +101,19 @@ public:
     void Sort();
     // Removes entry `index`; false when there is none.
     bool DeleteItem(int index);
+    // Entry `index` shows `name` (a renamed registration or file); the
+    // width grows for it as for a new entry.
+    void RenameItem(int index, const QString& name, const QString& path);
+
+    // ---- registration ----
+    // What a file chosen for the library registers: the file, its folder
+    // when `folder` is set, and for an ".ifo" the DVD's folder (the one that
+    // holds its "VIDEO_TS" folder, whatever its case).
+    static QString RegistrationPath(const QString& chosen, bool folder);
+    // A file's name without folder and extension, and the path the file
+    // gets for the new base name `name` (its folder, its old extension).
+    static QString BaseName(const QString& path);
+    static QString RenamedPath(const QString& path, const QString& name);
 
     // ---- a click ----
     // The request for an entry that exists (the window asks about vanished

@@ -130,6 +130,7 @@ TMediaViewer::TMediaViewer(IToolHost& host, QWidget* callingButton)
         connect(menu, &QMenu::aboutToShow, this, [this] { menuShown_ = true; });
     connect(ui_->PopupMenu1, &QMenu::aboutToShow, this, &TMediaViewer::PopupMenu1Popup);
     ShowItemShortCuts(this);
+    ConnectCommands();
 
     if (kind == TMediaLibrary::kLibrary) {
         for (const char* caption : {"すべて", "メディアファイル", "リスト", "フォルダ/ドライブ"})

@@ -67,6 +67,28 @@ private:
     void CategoryClick(QAction* item);
     void FolderMenuClick(QAction* item);
 
+    // ---- registration and entry commands (TMediaViewerCommands.cpp) ----
+    void ConnectCommands();
+    void N1Click();
+    void miAddFileToLibClick();
+    void miAddListToLibClick();
+    void N4Click();
+    void N5Click();
+    void AddLibraryEntry(const QString& path, const QString& defaultName);
+    void RegisterFileDialog();
+    void RegisterFolderDialog();
+    void PopupLibraryPopup();
+    void N2Click();
+    void N12Click();
+    void N13Click();
+    void N19Click();
+    void N16Click();
+    void N38Click();
+    void N8Click();
+    void N11Click();
+    // The file entry's rename with its refusals; the play list follows.
+    void RenameFile(int index, const QString& name);
+
     // ---- operations ----
     void ApplyKindMenus();
     void LoadLibraryList();

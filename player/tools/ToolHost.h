@@ -132,6 +132,10 @@ public:
     virtual void MiListEditClick() = 0;
     virtual void MiFileBrowserClick() = 0;
     virtual void MiCaptureClick() = 0;
+    // The list editor in its library (1) or folder-library (2) mode.
+    virtual void OpenLibraryEditor(int mode) = 0;
+    // The list editor with the list file `path` open in it.
+    virtual void OpenListInEditor(const QString& path) = 0;
     virtual bool ToolWindowOpen(TToolWindow window) const = 0;
     // That window while it is open, else null.
     virtual QWidget* OpenToolWindow(TToolWindow window) const = 0;
