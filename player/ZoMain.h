@@ -515,10 +515,8 @@ public:
     // The play-list editor, made when none is open, and shown (the menu item adds the key latch).
     void MiListEditClick() override { ShowListEditor(0, ListEditWindow); }
     void MiFileBrowserClick() override { miShowBrowserClick(); }
-    void OpenLibraryEditor(int mode) override;
     void OpenListInEditor(const QString& path) override;
     void MiCaptureClick() override { miShowCapDlgClick(); }
-    WORD MenuItemShortCut(const char* itemName) const override;
     bool AspectUnlocked() const override;
     QImage RealMediaPicture() const override;
     HRESULT GrabDvdPicture(QImage* picture) override;

@@ -6,6 +6,7 @@
 #include "platform/media/capture.h"
 #include "platform/realmedia/realmedia.h"
 #include "player/tools/TCaptureDlg.h"
+#include "player/tools/TListEditForm.h"
 #include "player/units/Shortcuts.h"
 #include "ui_ZoMain.h"
 
@@ -94,11 +95,6 @@ bool TZoMain::VideoFormatSize(int* width, int* height, int* aspectX, int* aspect
 WORD TZoMain::MakeBookmarkShortCut() const { return static_cast<WORD>(ItemShortCut(ui_->miMakeBkmrk)); }
 // ---- picture capture ----
 
-WORD TZoMain::MenuItemShortCut(const char* itemName) const
-{
-    const auto* item = findChild<QAction*>(QString::fromLatin1(itemName));
-    return item ? ItemShortCut(item) : 0;
-}
 
 bool TZoMain::AspectUnlocked() const { return ui_->MIUnlockAspect->isChecked(); }
 
@@ -114,16 +110,10 @@ HRESULT TZoMain::GrabDvdPicture(QImage* picture)
 
 TCaptureDlg* TZoMain::CaptureDlg() const { return qobject_cast<TCaptureDlg*>(CaptureWindow.data()); }
 
-void TZoMain::OpenLibraryEditor(int mode)
-{
-    // The main window's own commands: "ライブラリの編集" and "フォルダライブラリの編集".
-    if (mode == 2) MiShowLibraryClick();
-    else N24Click();
-}
-
 void TZoMain::OpenListInEditor(const QString& path)
 {
-    // The play-list editor opens the list named in ViewerPath.
+    // The play-list editor, made or brought forward, with that list open in it.
     viewerPath_ = path;
-    miShowEditListClick();
+    MiListEditClick();
+    if (auto* editor = qobject_cast<TListEditForm*>(ListEditWindow.data())) editor->OpenListFile(path);
 }

@@ -455,13 +455,13 @@ void TCaptureDlg::keyPressEvent(QKeyEvent* e)
     // The four actions take the main window's keys for its menu items.
     const WORD code = keys::ShortCutOf(*e);
     if (code != 0) {
-        if (code == host_.MenuItemShortCut("miShowBrowser")) return host_.MiFileBrowserClick();
-        if (code == host_.MenuItemShortCut("miShowEditList")) return host_.MiListEditClick();
-        if (code == host_.MenuItemShortCut("miShowCapDlg")) {
+        if (code == host_.MenuShortCut("miShowBrowser")) return host_.MiFileBrowserClick();
+        if (code == host_.MenuShortCut("miShowEditList")) return host_.MiListEditClick();
+        if (code == host_.MenuShortCut("miShowCapDlg")) {
             close();
             return;
         }
-        if (code == host_.MenuItemShortCut("miChangeWindow")) {
+        if (code == host_.MenuShortCut("miChangeWindow")) {
             if (!host_.FocusToolWindow(TToolWindow::FileBrowser)) host_.FocusToolWindow(TToolWindow::PlayListEditor);
             return;
         }

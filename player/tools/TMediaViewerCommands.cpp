@@ -120,7 +120,7 @@ void TMediaViewer::N4Click()
 
 void TMediaViewer::N5Click()
 {
-    host_.OpenLibraryEditor(library_.Kind() == TMediaLibrary::kLibrary ? 1 : 2);
+    host_.ShowLibraryEditor(library_.Kind() == TMediaLibrary::kLibrary ? 1 : 2);
     close();
 }
 

@@ -132,8 +132,6 @@ public:
     virtual void MiListEditClick() = 0;
     virtual void MiFileBrowserClick() = 0;
     virtual void MiCaptureClick() = 0;
-    // The list editor in its library (1) or folder-library (2) mode.
-    virtual void OpenLibraryEditor(int mode) = 0;
     // The list editor with the list file `path` open in it.
     virtual void OpenListInEditor(const QString& path) = 0;
     virtual bool ToolWindowOpen(TToolWindow window) const = 0;
@@ -198,8 +196,6 @@ public:
     // made one, else the graph's; false when neither is known.
     virtual bool VideoFormatSize(int* width, int* height, int* aspectX, int* aspectY) const = 0;
     // ---- picture capture ----
-    // The key code (0 none) of the main window's menu item of that object name.
-    virtual WORD MenuItemShortCut(const char* itemName) const = 0;
     // The aspect lock is off: the picture takes the window's shape.
     virtual bool AspectUnlocked() const = 0;
     // The RealMedia player's current frame; null without one.
