@@ -216,6 +216,10 @@ bool TZoMain::SaveDvdSections(bool removeOnly)
     if (folder.isEmpty() || FAILED(navigator->GetCurrentLocation(&location))) return false;
     const int title = int(location.title);
     const QString path = folder + QLatin1String(dvdfolder::kRepeatFileName);
+    // Windows of several players on one disc take turns: each reads the
+    // sections the one before wrote.
+    if (!removeOnly && !QDir().mkpath(folder)) return false;
+    const statefile::FileLock lock(QFile::encodeName(path).toStdString());
 
     QStringList lines;
     if (IsExistingFile(path)) {
