@@ -179,8 +179,13 @@ QString ExecProgram(const QString& program)
     quoted += QLatin1Char('"');
     // The key file's own escaping of the value comes on top of the quoting:
     // a bare "\"" would be an invalid escape, and the whole line rejected.
+    return KeyValue(quoted);
+}
+
+QString KeyValue(const QString& text)
+{
     QString value;
-    for (const QChar c : quoted) {
+    for (const QChar c : text) {
         if (c == QLatin1Char('\\'))
             value += QStringLiteral("\\\\");
         else if (c == QLatin1Char('\n'))

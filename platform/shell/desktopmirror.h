@@ -26,6 +26,9 @@ QStringList MimeTypesForExtension(const QString& extension);
 // backslash before '"', '`', '$' and '\', '%' doubled), then the escaping of
 // the key's string value (every backslash doubled).
 QString ExecProgram(const QString& program);
+// A string value of a desktop entry: the key file's own escapes for the
+// characters that would end or break the line.
+QString KeyValue(const QString& text);
 
 // The desktop files of the player.
 inline constexpr char kPlayerEntry[] = "zoravel.desktop";

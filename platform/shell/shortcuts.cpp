@@ -15,26 +15,6 @@ namespace shell {
 
 namespace {
 
-// A string value of a desktop entry: its own escapes for the characters
-// that would end or break the line.
-QString KeyValue(const QString& text)
-{
-    QString value;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\\'))
-            value += QStringLiteral("\\\\");
-        else if (c == QLatin1Char('\n'))
-            value += QStringLiteral("\\n");
-        else if (c == QLatin1Char('\t'))
-            value += QStringLiteral("\\t");
-        else if (c == QLatin1Char('\r'))
-            value += QStringLiteral("\\r");
-        else
-            value += c;
-    }
-    return value;
-}
-
 QString ExecValue(const Launcher& launcher)
 {
     QString exec = ExecProgram(launcher.program);
