@@ -205,26 +205,32 @@ void THotKeyDlg::Button1Click()
 
 void THotKeyDlg::Button2MouseUp() { ui_->PopupMenu1->popup(QCursor::pos()); }
 
-void THotKeyDlg::N1Click()
+namespace {
+
+// A ".keys" profile in the user's data folder; empty when cancelled.
+QString ChooseProfile(QWidget* owner, dialogs::FileDialogCall::Kind kind)
 {
     dialogs::FileDialogCall call;
-    call.kind = dialogs::FileDialogCall::Save;
+    call.kind = kind;
     call.filter = QStringLiteral("キー設定ファイル|*.keys");
     call.defaultExtension = QStringLiteral("keys");
     call.directory = GetUserDataFolder();
-    const dialogs::FileDialogResult result = dialogs::RunFileDialog(this, call);
-    if (result.accepted && !result.paths.isEmpty()) keys_.Export(result.paths.first());
+    const dialogs::FileDialogResult result = dialogs::RunFileDialog(owner, call);
+    return result.accepted && !result.paths.isEmpty() ? result.paths.first() : QString();
+}
+
+}  // namespace
+
+void THotKeyDlg::N1Click()
+{
+    const QString path = ChooseProfile(this, dialogs::FileDialogCall::Save);
+    if (!path.isEmpty()) keys_.Export(path);
 }
 
 void THotKeyDlg::N2Click()
 {
-    dialogs::FileDialogCall call;
-    call.kind = dialogs::FileDialogCall::Open;
-    call.filter = QStringLiteral("キー設定ファイル|*.keys");
-    call.defaultExtension = QStringLiteral("keys");
-    call.directory = GetUserDataFolder();
-    const dialogs::FileDialogResult result = dialogs::RunFileDialog(this, call);
-    if (!result.accepted || result.paths.isEmpty() || keys_.Import(result.paths.first()) != 0) return;
+    const QString path = ChooseProfile(this, dialogs::FileDialogCall::Open);
+    if (path.isEmpty() || keys_.Import(path) != 0) return;
     RowsChanged();
     ListKeySelectItem(keys_.Selected());
 }
