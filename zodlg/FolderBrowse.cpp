@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QStyle>
 
 #include <cstring>
@@ -40,6 +41,9 @@ CFolderBrowse::CFolderBrowse(QWidget* parent, const QString& start)
     ui_->setupUi(this);
     zodlg::ApplyDialogUnits(this);
     folderIcon_ = style()->standardIcon(QStyle::SP_DirIcon);
+    // Deep folders scroll sideways rather than lose the end of their names.
+    ui_->c14145->header()->setStretchLastSection(false);
+    ui_->c14145->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(ui_->c14145, &QTreeWidget::itemExpanded, this, &CFolderBrowse::OnTvnItemexpanding);
     connect(ui_->c1, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->c2, &QPushButton::clicked, this, &QDialog::reject);
