@@ -32,9 +32,9 @@ void TZoMain::InputURL1Click()
 
 namespace {
 
-// GetSerchFolder's code: bit 0 clear "サブフォルダも検索", bit 1 clear "検索設定に従う".
-bool WithSubFolders(int code) { return (code & 1) == 0; }
-bool FollowSearchKinds(int code) { return (code & 2) == 0; }
+// GetSerchFolder's code: bit 0 set when "検索設定に従う" is clear, bit 1 when "サブフォルダも検索" is.
+bool WithSubFolders(int code) { return (code & 2) == 0; }
+bool FollowSearchKinds(int code) { return (code & 1) == 0; }
 
 }  // namespace
 
@@ -50,10 +50,10 @@ void TZoMain::miFolderSerchClick()
         const auto getFolder = library.Find<GetSerchFolderProc>("GetSerchFolder");
         if (!getFolder) return;
         // The chooser starts at the playing file's folder.
-        QByteArray buffer(PATH_MAX, '\0');
+        QByteArray buffer(ZODLG_FOLDER_BUFFER_SIZE, '\0');
         if (IsExistingFile(item_.Path)) {
             const QByteArray start = ExtractFileDir(item_.Path).toUtf8();
-            if (start.size() < PATH_MAX) std::copy(start.begin(), start.end(), buffer.begin());
+            if (start.size() < ZODLG_FOLDER_BUFFER_SIZE) std::copy(start.begin(), start.end(), buffer.begin());
         }
         dialogOpen_ = true;
         code = getFolder(buffer.data());

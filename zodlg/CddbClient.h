@@ -15,6 +15,12 @@
 #include <string>
 #include <vector>
 
+// The client's server when the settings name none; the settings dialog also
+// uses it when no server list names one, and asks it for the site list.
+inline constexpr char kDefaultCddbHost[] = "gnudb.gnudb.org";
+inline constexpr char kDefaultCddbPath[] = "/~cddb/cddb.cgi";
+inline constexpr int kDefaultCddbPort = 80;
+
 class CCddbClient {
 public:
     // Reads its settings from the CDDB key; a missing key or value leaves
@@ -45,9 +51,9 @@ public:
     // The request text of a command (the value of "cmd=").
     std::string RequestText(const CddbServer& server, const std::string& command);
 
-    std::string path = "/~cddb/cddb.cgi";
-    std::string server = "gnudb.gnudb.org";
-    std::uint32_t port = 80;
+    std::string path = kDefaultCddbPath;
+    std::string server = kDefaultCddbHost;
+    std::uint32_t port = kDefaultCddbPort;
     int status = -1;   // 1 = connection failed, else the last reply code; -1 none
     std::string lastReply;
     std::uint32_t timeout = 5000;   // milliseconds for each command as a whole; 0 without a limit

@@ -6,6 +6,7 @@
 #include "DecoderDlg.h"
 #include "DlgBase.h"
 #include "ExtDlg.h"
+#include "FolderBrowse.h"
 #include "Parental.h"
 
 extern "C" {
@@ -20,6 +21,12 @@ ZODLG_API bool ShowExtDlg(void)
 {
     const zodlg::ExportScope scope;
     return RunExtDlg();
+}
+
+ZODLG_API int GetSerchFolder(char* buffer)
+{
+    const zodlg::ExportScope scope;
+    return RunFolderBrowse(buffer);
 }
 
 ZODLG_API void ShowDecoderDlg(uint8_t firstFamily)

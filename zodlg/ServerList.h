@@ -10,16 +10,10 @@
 // temporary file and a rename: a failed write leaves the old list.
 #pragma once
 
-#include "CddbReply.h"
+#include "CddbClient.h"
 
 #include <string>
 #include <vector>
-
-// The server used when no list names one, and the one asked for the site
-// list (the client's default server).
-inline constexpr char kDefaultCddbHost[] = "gnudb.gnudb.org";
-inline constexpr char kDefaultCddbPath[] = "/~cddb/cddb.cgi";
-inline constexpr int kDefaultCddbPort = 80;
 
 struct ServerEntry {
     enum Source { kDefault, kSites, kUser };

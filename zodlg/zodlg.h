@@ -9,6 +9,7 @@
 #ifndef ZODLG_ZODLG_H
 #define ZODLG_ZODLG_H
 
+#include <limits.h>
 #include <stdint.h>
 #ifndef __cplusplus
 #include <stdbool.h>
@@ -62,11 +63,14 @@ ZODLG_API void ShowDecoderDlg(uint8_t firstFamily);
 ZODLG_API void ShowSonicDecoderDlg(void);
 // true when the dialog was closed with OK.
 ZODLG_API bool ShowExtDlg(void);
-// The folder chooser of the folder search. buffer holds PATH_MAX bytes; a
-// folder in it is selected when the chooser opens. -1 when cancelled (or
-// without widgets to ask with; the buffer stays), else the chosen folder is
-// written to buffer and the code tells the two boxes: 0 both checked, 1
-// only "サブフォルダも検索", 2 only "検索設定に従う", 3 neither.
+// The folder chooser of the folder search. buffer holds
+// ZODLG_FOLDER_BUFFER_SIZE bytes; a folder in it is selected when the
+// chooser opens. -1 when cancelled, without widgets to ask with, or when the
+// chosen path does not fit the buffer (the buffer then stays as it was);
+// else the chosen folder is written to buffer and the code tells the two
+// boxes: 0 both checked, 1 only "サブフォルダも検索", 2 only "検索設定に従う",
+// 3 neither.
+#define ZODLG_FOLDER_BUFFER_SIZE PATH_MAX
 ZODLG_API int GetSerchFolder(char* buffer);
 ZODLG_API void ShowCDDBDlg(void);
 ZODLG_API void ShowParentalCtlDlg(void);

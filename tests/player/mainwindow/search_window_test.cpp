@@ -8,15 +8,41 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
-#include <QFileSystemModel>
 #include <QPushButton>
-#include <QTreeView>
+#include <QTreeWidget>
 
 #include <functional>
 
 using namespace mwtest;
 
 namespace {
+
+// The chooser's items keep their folder's path; the items under a folder
+// appear when it is opened.
+QString FolderOf(const QTreeWidgetItem* item) { return item ? item->data(0, Qt::UserRole).toString() : QString(); }
+
+void ChooseFolder(QTreeWidget* tree, const QString& folder)
+{
+    const auto holds = [&folder](const QTreeWidgetItem* item) {
+        const QString path = FolderOf(item);
+        return folder == path || folder.startsWith(path.endsWith('/') ? path : path + '/');
+    };
+    QTreeWidgetItem* item = nullptr;
+    // The home folder's item before the root's, which holds every folder.
+    for (int i = tree->topLevelItemCount() - 1; i >= 0 && !item; --i) {
+        if (holds(tree->topLevelItem(i))) item = tree->topLevelItem(i);
+    }
+    while (item && FolderOf(item) != folder) {
+        item->setExpanded(true);
+        QTreeWidgetItem* below = nullptr;
+        for (int i = 0; i < item->childCount() && !below; ++i) {
+            if (holds(item->child(i))) below = item->child(i);
+        }
+        item = below;
+    }
+    ASSERT_TRUE(item) << folder.toStdString();
+    tree->setCurrentItem(item);
+}
 
 class FolderSearch : public WindowTest {
 protected:
@@ -113,10 +139,9 @@ TEST_F(FolderSearch, TheCommandSearchesTheChosenTreeAndPlaysItsFirstFile)
     QObject::connect(&chooser, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || modal->objectName() != QLatin1String("CFolderBrowse")) return;
-        auto* view = modal->findChild<QTreeView*>();
-        auto* model = qobject_cast<QFileSystemModel*>(view->model());
-        starts << model->filePath(view->currentIndex());
-        view->setCurrentIndex(model->index(answer.folder));
+        auto* tree = modal->findChild<QTreeWidget*>();
+        starts << FolderOf(tree->currentItem());
+        ChooseFolder(tree, answer.folder);
         modal->findChild<QCheckBox*>(QStringLiteral("c1005"))->setChecked(answer.subFolders);
         modal->findChild<QCheckBox*>(QStringLiteral("c1006"))->setChecked(answer.followKinds);
         qobject_cast<QDialog*>(modal)->accept();
@@ -145,12 +170,16 @@ TEST_F(FolderSearch, TheCommandSearchesTheChosenTreeAndPlaysItsFirstFile)
     ASSERT_TRUE(WaitPlaying());
     EXPECT_EQ(w->Item().Path, tree[0]);
 
-    // Again from the playing file's folder, only the folder itself, by the
-    // displayed types: the list grows, the playing file goes on.
-    answer = {Home("top/sub"), false, false};
+    // Again from the playing file's folder, each box on its own: only the
+    // folder itself by the chosen kinds, then the folder and its sub-folders
+    // by the displayed types. The list grows, the playing file goes on.
+    answer = {Home("top/sub"), false, true};
     ui()->miFolderSerch->trigger();
     EXPECT_EQ(starts.value(1), Home("top"));
-    EXPECT_EQ(Paths(), tree + QStringList({tree[2], Home("top/sub/skip.avi")}));
+    EXPECT_EQ(Paths(), tree + QStringList({tree[2]}));
+    answer = {Home("top/sub"), true, false};
+    ui()->miFolderSerch->trigger();
+    EXPECT_EQ(Paths(), tree + QStringList({tree[2], tree[2], Home("top/sub/skip.avi"), tree[3]}));
     EXPECT_EQ(w->Item().Path, tree[0]);
     EXPECT_FALSE(w->findChild<TDlgSerch*>());
 }
