@@ -24,7 +24,7 @@ class TFileBrowser;
 // What a node of the tree stands for; owned by its node.
 struct TShellItemData {
     shell::ShellItem Item;
-    bool Bound = false;      // a folder that can be listed (the Part's own folder interface)
+    bool Bound = false;      // a folder that can be listed (a folder of the shell's own)
     bool Filled = false;     // the children are listed
     bool IconSet = false;    // the images are fetched
     bool Refresh = false;    // listed anew at every expansion, always with an expand button
