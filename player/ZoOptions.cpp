@@ -64,9 +64,17 @@ void TZoMain::ApplyOptions(const TMainSettings& before, const TWindowOptions& ch
             appMutex_.reset();
         }
     }
-    if (was(TOptionSheet::Operation) && before.UseBookmark != settings_.UseBookmark) {
-        if (settings_.UseBookmark) ShowBookmarkMenus();
-        else ClearBookmarkMenus(true);
+    if (was(TOptionSheet::Operation)) {
+        const bool on = settings_.UseBookmark;
+        if (before.UseBookmark != on) {
+            if (on) ShowBookmarkMenus();
+            else ClearBookmarkMenus(true);
+        }
+        if (!dvd_.Mode) ui_->miBookmark2->setVisible(on);
+        if (!item_.Path.isEmpty() && !dvd_.Mode && !item_.StillPicture) {
+            ui_->miSaveAB->menuAction()->setVisible(on);
+            ui_->miChainSections->setVisible(on);
+        }
     }
     if (was(TOptionSheet::Dvd) && dvd_.Mode && before.DVDStretchVideo != settings_.DVDStretchVideo) {
         SetRendererAspectMode(!settings_.DVDStretchVideo);

@@ -44,6 +44,7 @@ TEST_F(OptionsWindow, OkChangesTheRunningWindowAndARestartKeepsItWhileCancelChan
     Open();
     ASSERT_TRUE(ui()->TBPowerState->isVisible());
     ASSERT_TRUE(LockHeld());
+    ASSERT_TRUE(ui()->miBookmark2->isVisible());
     QString firstSheet;
     auto change = WhenShown([&](TOKBottomDlg* d) {
         Ui::TOKBottomDlg* f = d->Form();
@@ -53,6 +54,8 @@ TEST_F(OptionsWindow, OkChangesTheRunningWindowAndARestartKeepsItWhileCancelChan
         f->CbNewWindow->setChecked(true);
         f->TabShPower->click();
         f->CBShowPSBtn->setChecked(false);
+        f->TabShOperation->click();
+        f->ChUseBookmrk->setChecked(false);
         f->OKBtn->click();
     });
     ui()->NProperty->trigger();
@@ -60,6 +63,7 @@ TEST_F(OptionsWindow, OkChangesTheRunningWindowAndARestartKeepsItWhileCancelChan
     EXPECT_EQ(firstSheet, QStringLiteral("SheetDisplay"));
     EXPECT_FALSE(ui()->TBPowerState->isVisible());
     EXPECT_TRUE(ui()->miAspect169->isChecked());
+    EXPECT_FALSE(ui()->miBookmark2->isVisible());
     EXPECT_TRUE(w->Settings().MakeNewWindow);
     // The next start opens a window of its own.
     EXPECT_FALSE(LockHeld());
@@ -69,6 +73,7 @@ TEST_F(OptionsWindow, OkChangesTheRunningWindowAndARestartKeepsItWhileCancelChan
     Close();
     Open();
     EXPECT_FALSE(ui()->TBPowerState->isVisible());
+    EXPECT_FALSE(ui()->miBookmark2->isVisible());
     EXPECT_TRUE(ui()->miAspect169->isChecked());
     EXPECT_TRUE(w->Settings().MakeNewWindow);
     EXPECT_FALSE(LockHeld());
