@@ -39,7 +39,9 @@ void TZoMain::ApplyOptions(const TMainSettings& before, const TWindowOptions& ch
                               ui_->MIUnlockAspect};
         aspects[settings_.AspectRatio <= 4 ? settings_.AspectRatio : 0]->setChecked(true);
         SetTag(ui_->miAspectRatio, static_cast<int>(settings_.AspectRatio));
+        // The lock's own command reads its check: set it first.
         const bool lockWas = ui_->miWindowFix->isChecked();
+        ui_->miWindowFix->setChecked(chosen.aspectLock);
         const bool videoOpen = !item_.Path.isEmpty() && !item_.AudioOnly && !dvd_.Mode;
         const bool aspectChanged =
             before.AspectRatio != settings_.AspectRatio || before.GetVideoSize != settings_.GetVideoSize;
@@ -52,7 +54,6 @@ void TZoMain::ApplyOptions(const TMainSettings& before, const TWindowOptions& ch
             if (videoOpen && aspectChanged && !item_.StillPicture) FitWindowToAspect();
             if (!lockWas && chosen.aspectLock) miWindowFixClick();
         }
-        ui_->miWindowFix->setChecked(chosen.aspectLock);
     }
     // One window for every start while MakeNewWindow is off: the lock tells
     // the next start to hand its arguments over.

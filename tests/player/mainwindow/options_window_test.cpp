@@ -103,6 +103,25 @@ TEST_F(OptionsWindow, OkChangesTheRunningWindowAndARestartKeepsItWhileCancelChan
     EXPECT_TRUE(LockHeld());
 }
 
+TEST_F(OptionsWindow, ANewWindowSizeResizesThePlayingWindowAtOnce)
+{
+    MW_REQUIRE_FIXTURES();
+    Open();
+    w->AddPathOrPlayList(Fixture("clip.avi"));
+    w->PlayListItem(false, false);
+    ASSERT_TRUE(WaitPlaying());
+    const int before = w->width();
+    auto change = WhenShown([](TOKBottomDlg* d) {
+        d->Form()->RbtnW6->setChecked(true);   // 640x480
+        d->Form()->OKBtn->click();
+    });
+    ui()->NProperty->trigger();
+    EXPECT_TRUE(ui()->N640->isChecked());
+    EXPECT_EQ(w->Settings().WindowSize, 1u);
+    // From the clip's 320 pixels to 640, the frame staying as it was.
+    EXPECT_EQ(w->width() - before, 320);
+}
+
 // The factories of the elements in the bin and its inner bins.
 QStringList Factories(GstElement* bin)
 {
