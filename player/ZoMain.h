@@ -71,6 +71,9 @@ public:
     TWindowOptions WindowOptions() const override;
     void ApplyOptions(const TMainSettings& before, const TWindowOptions& chosen, TShownSheets shown) override;
     void BookmarksDeleted() override;
+    // The window's hints (tool tips) shown or kept back as ShowHint says.
+    void ApplyHints();
+    QObject* hintGate_ = nullptr;   // owned by the window
 
     // ---- life cycle and messages ----
     void FormDestroy();

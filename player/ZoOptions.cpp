@@ -7,6 +7,28 @@
 #include "player/units/Ccdplay.h"
 #include "ui_ZoMain.h"
 
+#include <QApplication>
+#include <QEvent>
+
+namespace {
+
+// Keeps the tool tips of one window back while its hints are off.
+class THintGate : public QObject {
+public:
+    explicit THintGate(QWidget* window) : QObject(window), window_(window) {}
+    bool on = true;
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (on || e->type() != QEvent::ToolTip || !watched->isWidgetType()) return false;
+        return static_cast<QWidget*>(watched)->window() == window_;
+    }
+
+private:
+    QWidget* window_;
+};
+
+}  // namespace
+
 TWindowOptions TZoMain::WindowOptions() const
 {
     TWindowOptions o;
@@ -88,6 +110,7 @@ void TZoMain::ApplyOptions(const TMainSettings& before, const TWindowOptions& ch
         cdPlayer_->iniAutoSave = chosen.cdFlags[3];
         cdPlayer_->convertToHalf = chosen.cdFlags[4];
     }
+    if (was(TOptionSheet::Display)) ApplyHints();
     if (ui_->TBPowerState->isChecked()) UpdatePowerCaption();
     // The small tool bar: the power button and the two viewer buttons.
     settings_.UseViewer = chosen.viewerButtonsVisible;
@@ -102,4 +125,13 @@ void TZoMain::BookmarksDeleted()
     if (!dvd_.Mode) return;
     DvdBookmarkMenu().RemoveFrom(3);
     if (auto* editor = qobject_cast<TBookmarkDlg*>(BookmarkWindow.data())) editor->Refresh();
+}
+
+void TZoMain::ApplyHints()
+{
+    if (!hintGate_) {
+        hintGate_ = new THintGate(this);
+        qApp->installEventFilter(hintGate_);
+    }
+    static_cast<THintGate*>(hintGate_)->on = settings_.ShowHint;
 }

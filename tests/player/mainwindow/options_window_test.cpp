@@ -9,7 +9,9 @@
 #include "window_test_util.h"
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <gst/gst.h>
 
@@ -36,6 +38,16 @@ protected:
         t->start();
         return timer;
     }
+    // Whether a tool tip comes up over the power button.
+    bool HintShows()
+    {
+        QToolTip::hideText();
+        testutil::WaitUntil([] { return !QToolTip::isVisible(); }, 2000);
+        QWidget* b = ui()->TBPowerState;
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), b->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(b, &help);
+        return QToolTip::isVisible();
+    }
     static bool LockHeld() { return instance::NamedMutex::Open(QString::fromLatin1(kAppMutexName)) != nullptr; }
 };
 
@@ -45,11 +57,13 @@ TEST_F(OptionsWindow, OkChangesTheRunningWindowAndARestartKeepsItWhileCancelChan
     ASSERT_TRUE(ui()->TBPowerState->isVisible());
     ASSERT_TRUE(LockHeld());
     ASSERT_TRUE(ui()->miBookmark2->isVisible());
+    ASSERT_TRUE(HintShows());
     QString firstSheet;
     auto change = WhenShown([&](TOKBottomDlg* d) {
         Ui::TOKBottomDlg* f = d->Form();
         firstSheet = f->PageControl1->currentWidget()->objectName();
         f->ComboBox1->setCurrentIndex(3);   // 16 : 9
+        f->CBHint->setChecked(false);
         f->TabTabSheet5->click();
         f->CbNewWindow->setChecked(true);
         f->TabShPower->click();
@@ -64,6 +78,9 @@ TEST_F(OptionsWindow, OkChangesTheRunningWindowAndARestartKeepsItWhileCancelChan
     EXPECT_FALSE(ui()->TBPowerState->isVisible());
     EXPECT_TRUE(ui()->miAspect169->isChecked());
     EXPECT_FALSE(ui()->miBookmark2->isVisible());
+    ui()->TBPowerState->show();
+    EXPECT_FALSE(HintShows());
+    ui()->TBPowerState->hide();
     EXPECT_TRUE(w->Settings().MakeNewWindow);
     // The next start opens a window of its own.
     EXPECT_FALSE(LockHeld());
