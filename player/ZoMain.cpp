@@ -106,6 +106,7 @@ TZoMain::TZoMain(const QStringList& arguments)
     PlaceWindow();
     playState_ = psNothing;
     ConnectBookmarkHandlers();
+    ApplyHints();
     if (!settings_.UseBookmark) {
         ui_->miBookmark2->setVisible(false);
         ui_->miSaveAB->menuAction()->setVisible(false);

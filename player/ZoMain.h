@@ -17,6 +17,7 @@
 
 #include "platform/forms/forms.h"
 #include "platform/media/graph.h"
+#include "player/tools/OptionsHost.h"
 #include "player/tools/ToolHost.h"
 #include "player/units/Commands.h"
 #include "player/units/Bookmarkcommands.h"
@@ -48,7 +49,8 @@ class QScreen;
 class QWidget;
 class TCaptureDlg;
 
-class TZoMain : public TForm, public IListSink, public TCommandTarget, public IToolHost, private TZoMainState {
+class TZoMain : public TForm, public IListSink, public TCommandTarget, public IToolHost, public IOptionsHost,
+                private TZoMainState {
     Q_OBJECT
 
 public:
@@ -66,6 +68,13 @@ public:
     void LoadSettings();
     QString ReadExtensionList() override;
     void ClearExtensionListCache() override { extensionCache_.clear(); }
+    // The options dialog's view of the window, and the window following it (ZoOptions.cpp).
+    TWindowOptions WindowOptions() const override;
+    void ApplyOptions(const TMainSettings& before, const TWindowOptions& chosen, TShownSheets shown) override;
+    void BookmarksDeleted() override;
+    // The window's hints (tool tips) shown or kept back as ShowHint says.
+    void ApplyHints();
+    QObject* hintGate_ = nullptr;   // owned by the window
 
     // ---- life cycle and messages ----
     void FormDestroy();

@@ -16,7 +16,7 @@
 
 void TZoMain::NPropertyClick()
 {
-    TOKBottomDlg dialog(this, this);
+    TOKBottomDlg dialog(this, this, *this);
     dialog.exec();
 }
 

@@ -3,6 +3,7 @@
 #include "common/Reghelp.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -193,6 +194,16 @@ bool StoredClean(HKEY key, const TSettingField& f, const TMainSettings& s)
 }  // namespace
 
 std::span<const TSettingField> MainSettingFields() { return kFields; }
+
+bool WriteMainSetting(HKEY key, const TMainSettings& s, const char* name)
+{
+    for (const TSettingField& f : kFields) {
+        if (std::strcmp(f.Name, name) != 0) continue;
+        WriteField(key, f, s);
+        return true;
+    }
+    return false;
+}
 
 bool LoadMainSettings(TMainSettings* s, TMainSettingsRead* read)
 {

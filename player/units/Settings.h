@@ -5,6 +5,7 @@
 #pragma once
 
 #include "common/Extlist.h"
+#include "platform/registry/registry.h"
 #include "platform/wintypes.h"
 
 #include <QString>
@@ -131,6 +132,10 @@ struct TSettingField {
 
 // The 86 values of the Main key in the order they are read.
 std::span<const TSettingField> MainSettingFields();
+
+// Writes the one value stored under `name` from `s` into the open key, as
+// the table stores it; false when the table has no such value.
+bool WriteMainSetting(HKEY key, const TMainSettings& s, const char* name);
 
 // The Main values as a window read them, and which of those it writes back
 // the store did not hold in their written form (missing, mistyped, or odd
