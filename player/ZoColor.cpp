@@ -63,7 +63,7 @@ HRESULT TZoMain::GetSurfaceColorControl(std::shared_ptr<media::ColorControl>* co
     return S_OK;
 }
 
-bool TZoMain::HasColorControl()
+bool TZoMain::IsColorControlAvailable()
 {
     if (surfaceControl_ && colorRenderer_ == media::RendererWindowless7) return Tag(ui_->miIsVMRMixerMode) == 0;
     if (vmr9Mixer_) return vmr9Mixer_->valid;
@@ -127,7 +127,7 @@ void TZoMain::UpdateColorMenus(bool dvd)
 {
     QAction* colorItem = dvd ? ui_->MIDVDColor : ui_->MIColor;
     QMenu* presets = dvd ? ui_->DVDColorSet : ui_->colorset1;
-    if (!HasColorControl()) return;
+    if (!IsColorControlAvailable()) return;
     colorItem->setVisible(true);
     colorItem->setEnabled(true);
     if (settings_.UseColorCtrl) LoadVmr9Color();

@@ -153,6 +153,7 @@ void TZoMain::HandleCommandLine()
             if (args.size() > 1 && !args[1].isEmpty()) {
                 viewerPath_ = CdDrive(args[1]);
                 startupIntake_ = [this] { StartAudioCd(); };
+                startupIntakeAtShow_ = true;
             }
         } else {
             bool plain = true;

@@ -212,6 +212,12 @@ void TZoMain::showEvent(QShowEvent* e)
         dvd_.Requested = false;
         StartDvd();
     }
+    // The CD of the command line starts with the window, as the DVD does:
+    // its first sound need not wait for the first paint.
+    if (startupIntakeAtShow_) {
+        startupIntakeAtShow_ = false;
+        RunStartupIntake();
+    }
 }
 
 void TZoMain::paintEvent(QPaintEvent* e)

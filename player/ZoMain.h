@@ -369,7 +369,7 @@ public:
     // Overlay values were applied (or confirmed in the colour window) and
     // not yet put back to the defaults.
     bool ColorApplied = false;
-    bool HasColorControl();
+    bool IsColorControlAvailable();
     HRESULT GetSurfaceColorControl(std::shared_ptr<media::ColorControl>* control) override;
     void BuildColorPresetMenu();
     void ClearColorPresetMenus();

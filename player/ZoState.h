@@ -164,8 +164,10 @@ struct TZoMainState {
     bool settingsKeyOpened_ = false;
     QStringList arguments_;
     // The command line's intake and first open, waiting for the first paint
-    // so that the window shows at once whatever the arguments hold.
+    // so that the window shows at once whatever the arguments hold; a CD's
+    // holds no paths to read and is taken as the window shows.
     std::function<void()> startupIntake_;
+    bool startupIntakeAtShow_ = false;
     bool firstPaintSeen_ = false;
     QString extensionCache_;
 

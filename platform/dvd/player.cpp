@@ -150,10 +150,16 @@ HRESULT DvdPlayer::PlayAtTimeInTitle(ULONG title, const HmsfTime& time, DWORD fl
         });
     }
     return d->Post(flags, [this, title, ns] {
-        gint64 now = 0;
-        if (!d->Query(d->titleFormat, &now) || now != gint64(title))
-            if (!d->SeekTo(d->titleFormat, title)) return E_FAIL;
-        return d->SeekTo(GST_FORMAT_TIME, ns) ? S_OK : E_FAIL;
+        // The disc's domain is known with its first data, but rsndvdbin may
+        // refuse a seek until it has read further: a refused seek is tried
+        // again for as long as one regular look would have waited.
+        for (int tries = 0;; ++tries) {
+            gint64 now = 0;
+            const bool there = d->Query(d->titleFormat, &now) && now == gint64(title);
+            if ((there || d->SeekTo(d->titleFormat, title)) && d->SeekTo(GST_FORMAT_TIME, ns)) return S_OK;
+            if (tries == 25) return E_FAIL;
+            std::this_thread::sleep_for(10ms);
+        }
     });
 }
 

@@ -40,6 +40,7 @@ public:
         QWidget* panel = nullptr;        // null: no picture (a sink that keeps time)
         QString audioSink;               // factory name; empty: the automatic one
         QString mixerName = "Overlay Mixer";   // name of the subpicture mixer element
+        int pollMs = 250;                // the look at the navigator's title, time and domain
     };
     // Builds the manual pipeline and brings it to PAUSED; the picture shows
     // once it runs. E_INVALIDARG when the path holds no DVD-Video volume,

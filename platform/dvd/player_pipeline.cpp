@@ -153,6 +153,7 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
     if (!d.disc.Open(options.path)) return E_INVALIDARG;
     d.OpenDrive(VolumePath(options.path));
     d.directory = VolumePath(options.path);
+    d.pollInterval = std::chrono::milliseconds(std::max(options.pollMs, 1));
     d.fps = d.disc.MenuVideo().height == 576 ? 25.0 : 30.0;
     // rsndvdbin registers its formats when it is first made.
     d.pipeline = Owned("pipeline", "DVD graph");

@@ -162,6 +162,8 @@ public:
     std::condition_variable jobWake;
     std::deque<std::function<void()>> jobs;
     bool quit = false;
+    bool pollSoon = false;   // a look wanted before the next tick
+    std::chrono::milliseconds pollInterval{250};
     std::atomic<bool> workerDone{false};
     std::atomic<long> nextCommandId{1};
     std::chrono::steady_clock::time_point lastFastStep;
@@ -173,6 +175,7 @@ public:
     void WorkerLoop();
     HRESULT Post(DWORD flags, std::function<HRESULT()> work, bool keepsRate = false);
     bool StopWorker();
+    void PollSoon();
 
     // ---- commands (command thread; player_thread.cpp) ----
     bool SetState(GstState state);

@@ -24,7 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kPollInterval = 250ms;
 constexpr auto kBlockLimit = 2s;
 constexpr auto kFastPlayStep = 500ms;
 
@@ -49,11 +48,13 @@ void PlayerPrivate::WorkerLoop()
         std::function<void()> job;
         {
             std::unique_lock<std::mutex> lock(jobMutex);
-            jobWake.wait_until(lock, nextPoll, [this] { return quit || !jobs.empty(); });
+            jobWake.wait_until(lock, nextPoll, [this] { return quit || !jobs.empty() || pollSoon; });
             if (quit) break;
             if (!jobs.empty()) {
                 job = std::move(jobs.front());
                 jobs.pop_front();
+            } else {
+                pollSoon = false;
             }
         }
         if (job) {
@@ -61,9 +62,20 @@ void PlayerPrivate::WorkerLoop()
             continue;
         }
         Poll();
-        nextPoll = std::chrono::steady_clock::now() + kPollInterval;
+        nextPoll = std::chrono::steady_clock::now() + pollInterval;
     }
     workerDone = true;
+}
+
+// The disc's first data gives its domain, and with it the picture's size
+// the window takes: that look is not left to wait for the next tick.
+void PlayerPrivate::PollSoon()
+{
+    {
+        std::lock_guard<std::mutex> lock(jobMutex);
+        pollSoon = true;
+    }
+    jobWake.notify_one();
 }
 
 // Runs `work` on the command thread. With the block flag the caller waits

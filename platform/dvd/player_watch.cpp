@@ -186,16 +186,18 @@ void PlayerPrivate::NavPack(const guint8* sector)
 {
     pci_t pci;
     navRead_PCI(&pci, const_cast<unsigned char*>(sector + 0x2D));
-    bool stillEnded;
+    bool stillEnded, firstData;
     {
         std::lock_guard<std::mutex> lock(mutex);
         o.pci = pci;
         o.hasPci = true;
+        firstData = !o.navFlowing;
         o.navFlowing = true;
         // rsndvdbin sends no data during a still and does not always
         // say that a still ended: new data ends it.
         stillEnded = o.still;
     }
+    if (firstData) PollSoon();
     if (stillEnded) Still(false);
 }
 

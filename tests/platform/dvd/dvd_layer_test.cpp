@@ -298,6 +298,23 @@ TEST_F(DvdLayer, TitlesOnlyDiscPlaysItsFirstTitleAndEndsAfterTheLast)
     EXPECT_EQ(domain, DVD_DOMAIN_Stop);
 }
 
+// The window takes the picture's size from the domain's change: it comes
+// with the disc's first data, not at the next regular look (here a minute
+// away), so the window has its size by the first picture.
+TEST_F(DvdLayer, FirstDataTellsTheDomainWithoutWaitingForTheNextLook)
+{
+    DvdPlayer::ManualOptions options;
+    options.path = testutil::Fixture("dvd_titles") + "/VIDEO_TS";
+    options.pollMs = 60000;
+    ASSERT_EQ(DvdPlayer::CreateManual(options, &player), S_OK);
+    ASSERT_EQ(player->Run(), S_OK);
+    ASSERT_TRUE(WaitFor(EC_DVD_DOMAIN_CHANGE, [](const Event& e) { return e.p1 == DVD_DOMAIN_Title; }, 15000));
+    VideoAttributes video;
+    player->GetCurrentVideoAttributes(&video);
+    EXPECT_GT(video.height, 0u);
+    EXPECT_GT(video.aspectX, 0u);
+}
+
 TEST_F(DvdLayer, ATitleEnteredByThePostCommandOfTheOneBeforeCountsItsOwnTime)
 {
     Open("dvd_titles");

@@ -209,7 +209,7 @@ TEST_F(ColourWindow, Vmr9PresetsAndValuesStoredWhenTheRendererGoes)
     PlayClip();
     ASSERT_TRUE(w->Vmr9Mixer());
     EXPECT_FALSE(w->ColorControl());
-    EXPECT_TRUE(w->HasColorControl());
+    EXPECT_TRUE(w->IsColorControlAvailable());
     EXPECT_EQ(Tag(ui()->MIColor), 1);
     ASSERT_EQ(Captions(ui()->colorset1), QStringList({"dark", "grey"}));
 
@@ -253,14 +253,14 @@ TEST_F(ColourWindow, ColourControlPerRendererAndDvdMenus)
         w->MutableSettings().Renderer = renderer;
         PlayClip();
         const bool expected = renderer == 2;
-        EXPECT_EQ(w->HasColorControl(), expected);
+        EXPECT_EQ(w->IsColorControlAvailable(), expected);
         EXPECT_EQ(ui()->colorset1->menuAction()->isVisible(), expected);
         std::shared_ptr<media::ColorControl> surface;
         EXPECT_EQ(w->GetSurfaceColorControl(&surface), expected ? S_OK : E_FAIL);
         if (expected) {
             // A windowless-7 renderer that mixes has no surface colour.
             SetTag(ui()->miIsVMRMixerMode, 1);
-            EXPECT_FALSE(w->HasColorControl());
+            EXPECT_FALSE(w->IsColorControlAvailable());
             SetTag(ui()->miIsVMRMixerMode, 0);
         }
     }

@@ -159,6 +159,22 @@ TEST_F(CommandLine, CdWordTakesTheDriveAndNothingWithoutOne)
     CCDPlay::SetDeviceFactory({});
 }
 
+// The CD holds no paths to read: its sound starts as the window shows,
+// before the first paint, as the DVD's picture does.
+TEST_F(CommandLine, CdWordStartsTheDiscAsTheWindowShows)
+{
+    Close();
+    RecordingDevice::Disc disc;
+    CCDPlay::SetDeviceFactory([&disc] { return std::make_unique<RecordingDevice>(&disc); });
+    w = std::make_unique<TZoMain>(QStringList{"/cd", "/dev/CDROM"});
+    EXPECT_TRUE(disc.drive.isEmpty());
+    w->show();
+    EXPECT_EQ(disc.drive, "/dev/CDROM");
+    EXPECT_FALSE(w->Probe().StartupIntakePending());
+    EXPECT_TRUE(w->PlayList().IsEmpty());
+    CCDPlay::SetDeviceFactory({});
+}
+
 TEST_F(CommandLine, FileBrowserWordAloneOpensNothing)
 {
     Open({"/fb"});
