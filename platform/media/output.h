@@ -174,7 +174,7 @@ private:
     void RedrawHeldStill();
     void RedrawThroughFilter();
     void RedrawPausedBeside();
-    void ExposeOverlay();
+    void ExposeOverlay(bool renewSize = false);
     void WindowGoneAway();
 
     Kind kind_ = Kind::Fake;

@@ -14,6 +14,7 @@
 #include <gst/video/videooverlay.h>
 
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWidget>
 
 #ifdef ZORAVEL_HAVE_XCB
@@ -27,6 +28,12 @@
 #include <mutex>
 
 namespace media {
+
+namespace {
+// How long after a new rectangle the picture is drawn in it once more.
+constexpr int kSecondExposeMs = 60;
+}  // namespace
+
 
 using namespace detail;
 using namespace output_detail;
@@ -194,6 +201,10 @@ void VideoOutput::ApplyRect()
         overlay_->setGeometry(settings_.rect.isValid() ? settings_.rect : panel_->rect());
         ApplyScaledFrameSize();
         ExposeOverlay();
+        // A sink that draws on a thread of its own (glimagesink) can draw
+        // that expose before its window has taken the new size, and then
+        // shows nothing new: once the window system has moved it, once more.
+        QTimer::singleShot(kSecondExposeMs, overlay_.data(), [this] { ExposeOverlay(true); });
     }
 }
 
@@ -304,7 +315,7 @@ void VideoOutput::RedrawPausedBeside()
     gst_sample_unref(drawn);
 }
 
-void VideoOutput::ExposeOverlay()
+void VideoOutput::ExposeOverlay(bool renewSize)
 {
     if (!overlay_) return;
     if (!overlayElement_ && sink_ && GST_IS_BIN(sink_))
@@ -317,6 +328,9 @@ void VideoOutput::ExposeOverlay()
     // window has no height): nothing to show until it is laid out.
     if (width <= 0 || height <= 0) return;
     SyncWindowSystem();
+    // An unchanged rectangle is not passed on as a new size: one sized apart
+    // first makes the sink take the window's size afresh.
+    if (renewSize) gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(overlayElement_), 0, 0, width, height + 1);
     gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(overlayElement_), 0, 0, width, height);
     gst_video_overlay_expose(GST_VIDEO_OVERLAY(overlayElement_));
 }
