@@ -538,6 +538,7 @@ public:
     CVMR9MIXER* Vmr9Mixer() override { return vmr9Mixer_.get(); }
     void SetColorApplied() override { ColorApplied = true; }
     int AudioStreamItems() const override;
+    GstElement* PlayingPipeline() const override;
     WORD MakeBookmarkShortCut() const override;
     bool VideoFormatSize(int* width, int* height, int* aspectX, int* aspectY) const override;
 

@@ -73,6 +73,13 @@ int TZoMain::AudioStreamItems() const
     return ui_->miAudio->menuAction()->isVisible() ? static_cast<int>(ui_->miAudio->actions().size()) : 0;
 }
 
+GstElement* TZoMain::PlayingPipeline() const
+{
+    if (graph_) return graph_->Pipeline();
+    const dvd::DvdPlayer* player = DvdPipeline();
+    return player ? player->Pipeline() : nullptr;
+}
+
 bool TZoMain::VideoFormatSize(int* width, int* height, int* aspectX, int* aspectY) const
 {
     if (Tag(ui_->miVideoHeight) != 0) {

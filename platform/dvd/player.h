@@ -55,6 +55,9 @@ public:
     // Element names in the pipeline (factory names) and the number of video
     // sinks in it.
     QStringList ElementFactories() const;
+    // The pipeline itself, borrowed and only to be read (the filter list
+    // walks its elements); valid while the player lives.
+    GstElement* Pipeline() const;
     int VideoSinkCount() const;
     bool HasColorControls() const;
     HRESULT SetColorValues(const media::ColorValues& values);

@@ -275,6 +275,8 @@ HRESULT DvdPlayer::CreateAutomatic(const QString& path, QWidget* panel, std::uni
 
 // ---- the pipeline ----
 
+GstElement* DvdPlayer::Pipeline() const { return d->pipeline; }
+
 QStringList DvdPlayer::ElementFactories() const
 {
     QStringList names;

@@ -197,7 +197,16 @@ void TBookmarkDlg::ShowRepeatClick() { SetMode(TBookmarkEditor::Mode::Sections);
 
 void TBookmarkDlg::N7Click()
 {
-    if (!host_.IsFullScreen()) TWindowPlacement::SetStayOnTop(this, ui_->N7->isChecked());
+    if (host_.IsFullScreen()) return;
+    TWindowPlacement::SetStayOnTop(this, ui_->N7->isChecked());
+    // The capture window is worked beside the editor: whichever way the
+    // editor went, the capture window stays on top and comes above it, so
+    // the editor never covers it. Raised, not activated: the user is in the
+    // editor.
+    if (QWidget* capture = host_.OpenToolWindow(TToolWindow::Capture)) {
+        TWindowPlacement::SetStayOnTop(capture, true);
+        capture->raise();
+    }
 }
 
 void TBookmarkDlg::ListBkmrkDblClick()

@@ -278,6 +278,8 @@ void TMediaViewer::N38Click()
     host_.SetListIndex(0);
     const std::vector<TLibraryItem> items = library_.Items();
     for (const TLibraryItem& item : items) host_.AddPathOrPlayList(item.Path);
+    // The play list now holds the whole folder, not the row remembered.
+    if (library_.Kind() == TMediaLibrary::kFolders) host_.SetRememberedFolderRow(0);
     host_.PostToolNotice(ToolNotice::LibraryRequest, static_cast<LPARAM>(LibraryRequest::PlayFromStart));
 }
 

@@ -1,6 +1,5 @@
 #include "player/tools/TShowFilterDlg.h"
 
-#include "platform/media/graph.h"
 #include "player/tools/ToolHost.h"
 #include "player/tools/WindowPlacement.h"
 #include "player/units/OpenedItem.h"
@@ -68,7 +67,7 @@ TShowFilterDlg::TShowFilterDlg(IToolHost& host)
     ui_->ListBoxFilter->setItemDelegate(new FilterItemDelegate(ui_->ListBoxFilter));
     connect(ui_->ListBoxFilter, &QListWidget::itemDoubleClicked, this, &TShowFilterDlg::ListBoxFilterDblClick);
     connect(ui_->OKBtn, &QPushButton::clicked, this, &QDialog::reject);
-    if (host_.Graph()) FillList();
+    if (host_.PlayingPipeline()) FillList();
     if (!host_.Item().AudioOnly) ShowVideoLabels();
     TWindowPlacement::CentreOver(this, host_.HostWindow());
 }
@@ -79,7 +78,7 @@ QListWidget* TShowFilterDlg::ListBoxFilter() const { return ui_->ListBoxFilter; 
 
 void TShowFilterDlg::FillList()
 {
-    const auto elements = media::LeafElements(host_.Graph()->Pipeline());
+    const auto elements = media::LeafElements(host_.PlayingPipeline());
     ui_->ListBoxFilter->addItems(FilterListItems(elements, host_.AudioStreamItems()));
 }
 
@@ -93,11 +92,11 @@ void TShowFilterDlg::ShowVideoLabels()
 
 void TShowFilterDlg::ListBoxFilterDblClick()
 {
-    media::FilterGraph* graph = host_.Graph();
+    GstElement* pipeline = host_.PlayingPipeline();
     QListWidgetItem* item = ui_->ListBoxFilter->currentItem();
-    if (!graph || !item) return;
+    if (!pipeline || !item) return;
     // Two elements of one name: the first found, walked as the list was.
-    GstElement* element = media::FindElementByName(graph->Pipeline(), item->text().mid(1));
+    GstElement* element = media::FindElementByName(pipeline, item->text().mid(1));
     if (!element) return;
     properties_ = media::CreatePropertyDialog(element, this);
     gst_object_unref(element);

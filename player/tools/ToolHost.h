@@ -20,6 +20,7 @@
 
 class QWidget;
 class TPlayListModel;
+typedef struct _GstElement GstElement;
 class CVMR9MIXER;
 struct TMainSettings;
 struct TMouseActions;
@@ -192,6 +193,9 @@ public:
     // The audio-stream menu's item count while it is shown (the media have
     // several audio streams), else 0.
     virtual int AudioStreamItems() const = 0;
+    // The pipeline of the playing file, or of the DVD, borrowed and only to
+    // be read; null when neither is built.
+    virtual GstElement* PlayingPipeline() const = 0;
     // The picture's size and aspect: the RealMedia control's report when it
     // made one, else the graph's; false when neither is known.
     virtual bool VideoFormatSize(int* width, int* height, int* aspectX, int* aspectY) const = 0;

@@ -141,6 +141,25 @@ TEST_F(BookmarkEditor, NotesRowsSectionsAndTheTitleListOverTheStore)
     EXPECT_EQ(messageBoxes, QStringList({"確認: 削除してよろしいですか？", "確認: すべて削除してよろしいですか？",
                                          "確認: 削除してよろしいですか？"}));
 
+    // Stay on top, off and on again: the editor follows its item and an open
+    // capture window is put back on top each time.
+    w->MiCaptureClick();
+    ASSERT_TRUE(w->CaptureWindow);
+    QWidget* capture = w->CaptureWindow;
+    auto onTop = [](const QWidget* window) { return window->windowFlags().testFlag(Qt::WindowStaysOnTopHint); };
+    QAction* stayOnTop = Editor()->findChild<QAction*>("N7");
+    for (bool checked : {false, true}) {
+        capture->setWindowFlag(Qt::WindowStaysOnTopHint, false);
+        capture->show();
+        stayOnTop->trigger();
+        EXPECT_EQ(stayOnTop->isChecked(), checked);
+        EXPECT_EQ(onTop(Editor()), checked);
+        EXPECT_TRUE(onTop(capture));
+        EXPECT_TRUE(capture->isVisible());
+    }
+    capture->close();
+    ASSERT_TRUE(testutil::WaitUntil([&] { return !w->CaptureWindow; }));
+
     // Closing posts the notice; the main window frees the editor, gives the
     // menus back and the place is kept.
     Editor()->move(150, 130);

@@ -12,6 +12,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QRegularExpression>
 
 using namespace mwtest;
 
@@ -137,6 +138,45 @@ TEST_F(FilterWindow, ListsThePipelineShowsTheSizeAndSetsARunningElement)
         EXPECT_GT(d->ListBoxFilter()->count(), 0);
         d->reject();
     });
+}
+
+TEST_F(FilterWindow, ListsTheDiscsPipelineWhileADvdPlays)
+{
+    MW_REQUIRE_FIXTURES();
+    Open();
+    w->SetViewerPath(Fixture("dvd_menu") + "/VIDEO_TS");
+    w->StartDvd();
+    ASSERT_NE(w->DvdControl(), nullptr);
+    ASSERT_EQ(w->Graph(), nullptr);
+    GstElement* pipeline = w->PlayingPipeline();
+    ASSERT_NE(pipeline, nullptr);
+
+    QStringList items;
+    QString opened;
+    WhileModal<TShowFilterDlg>([&] { ui()->MIDVDFilter->trigger(); }, [&](TShowFilterDlg* d) {
+        QListWidget* list = d->ListBoxFilter();
+        for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+        const auto settable = list->findItems("1", Qt::MatchStartsWith);
+        if (!settable.isEmpty()) {
+            list->setCurrentItem(settable.first());
+            QTimer::singleShot(0, [&] {
+                if (QDialog* page = d->PropertyDialog()) {
+                    opened = page->windowTitle();
+                    page->reject();
+                }
+            });
+            emit list->itemDoubleClicked(list->currentItem());
+        }
+        d->reject();
+    });
+    // The list is the disc's pipeline walked as for a file, and a double
+    // click reaches the element in it.
+    QStringList expected = FilterListItems(media::LeafElements(pipeline), w->AudioStreamItems());
+    EXPECT_FALSE(items.isEmpty());
+    EXPECT_EQ(items, expected);
+    const QStringList settable = items.filter(QRegularExpression("^1"));
+    ASSERT_FALSE(settable.isEmpty());
+    EXPECT_EQ(opened, settable.first().mid(1));
 }
 
 }  // namespace

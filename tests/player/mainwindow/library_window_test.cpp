@@ -220,6 +220,38 @@ TEST_F(LibraryWindow, FolderViewerListsTheChosenFolderAndRemembersFolderAndRow)
     EXPECT_EQ(MainDword("LastSelectedFolder"), 0u);
 }
 
+// Putting the whole folder in the play list plays it from the top and drops
+// the remembered row, so the viewer no longer comes up on it.
+TEST_F(LibraryWindow, FolderViewerPutsTheWholeFolderInThePlayListAndForgetsTheRow)
+{
+    MW_REQUIRE_FIXTURES();
+    const QStringList all = {Sound("one/1 first.wav"), Sound("one/2 second.wav"), Sound("one/3 third.wav")};
+    ASSERT_TRUE(List(TLibraryFile::kFolderLibrary).Rewrite({{"One", Home("one")}}));
+    Open();
+
+    ui()->TBtnShowFolder1->click();
+    TMediaViewer* viewer = Viewer(w->FolderViewer);
+    ASSERT_NE(viewer, nullptr);
+    ClickRow(viewer, 2);
+    ASSERT_TRUE(Freed(w->FolderViewer));
+    ASSERT_TRUE(WaitPlaying());
+    EXPECT_EQ(w->RememberedFolderRow(), 2);
+
+    ui()->TBtnShowFolder1->click();
+    viewer = Viewer(w->FolderViewer);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(ListOf(viewer)->currentIndex().row(), 2);
+    viewer->Form()->N38->trigger();
+    ASSERT_TRUE(Freed(w->FolderViewer));
+    ASSERT_TRUE(testutil::WaitUntil([&] { return Paths() == all && w->OpenedPath() == all.first(); }));
+    EXPECT_EQ(w->RememberedFolderRow(), 0);
+
+    ui()->TBtnShowFolder1->click();
+    viewer = Viewer(w->FolderViewer);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_LE(ListOf(viewer)->currentIndex().row(), 0);
+}
+
 TEST_F(LibraryWindow, PlayListViewerSortsTheListKeepingTheCurrentEntryAndPlaysTheClickedOne)
 {
     MW_REQUIRE_FIXTURES();
