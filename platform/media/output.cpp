@@ -194,6 +194,7 @@ std::unique_ptr<VideoOutput> VideoOutput::Create(const Options& options)
     out->shared_->countSinkBuffers = out->kind_ != Kind::Painted;
     out->MakeFilter(options.flipAllowed);
     out->WatchSinkPad();
+    if (options.captureBranch) out->AddCaptureBranch();
     out->SetColors(out->settings_.colors);
     out->SetFlip(out->settings_.flipH, out->settings_.flipV);
     return out;
@@ -313,6 +314,47 @@ bool VideoOutput::MakeFilter(bool flipAllowed)
     flip_ = static_cast<GstElement*>(g_steal_pointer(&flip));
     KeepLastFrameOf(filter_);
     return true;
+}
+
+namespace {
+
+GstPadProbeReturn OnCaptureBranch(GstPad* pad, GstPadProbeInfo* info, gpointer data)
+{
+    auto& holder = **static_cast<std::shared_ptr<CaptureHolder>*>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+        g_autoptr(GstCaps) caps = gst_pad_get_current_caps(pad);
+        holder.Keep(gst_sample_new(GST_PAD_PROBE_INFO_BUFFER(info), caps, nullptr, nullptr));
+    } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_START) {
+        // A seek: the frame from before it is no longer the one shown.
+        holder.Keep(nullptr);
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+}  // namespace
+
+void VideoOutput::AddCaptureBranch()
+{
+    // The branch keeps each frame as it reaches the renderer's input: the
+    // frame it holds is the one the renderer shows, or (playing) the one
+    // waiting for its time. Taken earlier, in the filter, it would run ahead
+    // of the picture by the queue the pipeline puts before the renderer;
+    // a sink of its own would block the picture in preroll.
+    g_autoptr(GstPad) pad = gst_element_get_static_pad(sink_, "sink");
+    if (!pad) return;
+    captureFrames_ = std::make_shared<CaptureHolder>();
+    gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                      OnCaptureBranch, new std::shared_ptr<CaptureHolder>(captureFrames_),
+                      [](gpointer p) { delete static_cast<std::shared_ptr<CaptureHolder>*>(p); });
+}
+
+bool VideoOutput::CaptureBranchConnected() const
+{
+    if (!captureFrames_) return false;
+    g_autoptr(GstPad) pad = gst_element_get_static_pad(sink_, "sink");
+    if (!pad || !gst_pad_is_linked(pad)) return false;
+    g_autoptr(GstCaps) caps = gst_pad_get_current_caps(pad);
+    return caps != nullptr;
 }
 
 void VideoOutput::WatchSinkPad()

@@ -347,6 +347,21 @@ QImage VideoOutput::CurrentImage() const
     return ImageOf(sample);
 }
 
+QImage VideoOutput::CaptureBranchImage() const
+{
+    if (!captureFrames_) return {};
+    g_autoptr(GstSample) last = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(captureFrames_->mutex);
+        if (captureFrames_->sample) last = gst_sample_ref(captureFrames_->sample);
+    }
+    if (!last) return {};
+    // Converted as the painted renderer has its frames.
+    g_autoptr(GstCaps) caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, PaintedFormat(), nullptr);
+    g_autoptr(GstSample) converted = gst_video_convert_sample(last, caps, 25 * GST_SECOND, nullptr);
+    return ImageOf(converted);
+}
+
 qint64 VideoOutput::FirstFrameTime() const { return stats_->firstFrameUs.load(); }
 
 quint64 VideoOutput::FramesShown() const { return stats_->frames.load(); }
