@@ -207,7 +207,10 @@ TEST_F(CaptureWindow, EveryMethodWithEachRenderer)
             const QImage picture = Capture()->CapturedPicture();
             ASSERT_FALSE(picture.isNull()) << renderer << "/" << method;
             EXPECT_EQ(picture.size(), shown.size());
-            EXPECT_LT(testutil::ImageDifference(picture, shown), 2.0) << renderer << "/" << method;
+            // The branch converts the decoded frame itself, where a window
+            // sink's own converter may round colours differently; a
+            // neighbouring frame differs by far more (about 14).
+            EXPECT_LT(testutil::ImageDifference(picture, shown), branch ? 5.0 : 2.0) << renderer << "/" << method;
             EXPECT_EQ(w->PlayState(), psPaused) << "the renderer's method runs again only when playing";
             CloseCapture();
             // Closed, the plain graph is back, paused where it was.
