@@ -140,6 +140,7 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     if (item_.Mpeg && mpegPreferences) InsertMpegSplitter(path);
     if (withPicture) graph_->AddVideoRenderer(static_cast<int>(settings_.Renderer), ui_->ViewPanel,
                                               settings_.UseVideoReversal);
+    if (withPicture && WantsCaptureBranch()) graph_->AddCaptureBranch();
     const int renderer = withPicture ? static_cast<int>(settings_.Renderer) : 0;
     // Our windowless-7 renderer never mixes streams: its colour is the surface's.
     SetTag(ui_->miIsVMRMixerMode, 0);
@@ -221,7 +222,7 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     LayoutVideoWindow();
     hr = graph_->Run();
     if (FAILED(hr)) return hr;
-    if (TCaptureDlg* capture = CaptureDlg()) capture->CaptureFrame();
+    if (TCaptureDlg* capture = CaptureDlg(); capture && !rebuildingForCapture_) capture->CaptureFrame();
     if (!item_.AudioOnly) {
         if (vmr9Mixer_) vmr9Mixer_->ReadRanges();
         UpdateColorMenus(false);

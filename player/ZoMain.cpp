@@ -480,6 +480,12 @@ void TZoMain::OnToolNotify(WPARAM wParam, LPARAM lParam)
         break;
     case ToolNotice::CaptureClosed:
         if (CaptureWindow) DeleteToolWindow(CaptureWindow);
+        // A graph built for capture goes back to the plain one, where the
+        // file stood.
+        if (graph_ && !dvd_.Mode && (CaptureRebuiltGraph || graph_->HasCaptureBranch())) {
+            CaptureRebuiltGraph = false;
+            if (FAILED(RebuildFileGraphInPlace())) ShowCannotPlay();
+        }
         break;
     case ToolNotice::ListEditorClosed: {
         QPointer<QWidget>& editor = lParam == kPlayListEditor ? ListEditWindow : LibraryEditWindow;

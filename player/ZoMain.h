@@ -369,6 +369,8 @@ public:
     // Overlay values were applied (or confirmed in the colour window) and
     // not yet put back to the defaults.
     bool ColorApplied = false;
+    // The capture window built the file graph again; closing it builds it plainly.
+    bool CaptureRebuiltGraph = false;
     bool IsColorControlAvailable();
     HRESULT GetSurfaceColorControl(std::shared_ptr<media::ColorControl>* control) override;
     void BuildColorPresetMenu();
@@ -529,6 +531,7 @@ public:
     bool AspectUnlocked() const override;
     QImage RealMediaPicture() const override;
     HRESULT GrabDvdPicture(QImage* picture) override;
+    HRESULT RebuildGraphForCapture() override;
     bool ToolWindowOpen(TToolWindow window) const override;
     QWidget* OpenToolWindow(TToolWindow window) const override;
     bool FocusToolWindow(TToolWindow window) override;
@@ -664,6 +667,14 @@ private:
     void DeleteToolWindow(QPointer<QWidget>& window);
     // The capture window while it is open (ZoCapture.cpp), else null.
     TCaptureDlg* CaptureDlg() const;
+    // Whether the next file graph gets the capture branch: the capture window
+    // shows and grabs by it.
+    bool WantsCaptureBranch() const;
+    // The file graph torn down and built again from the same file, then put
+    // back where it stood (position, rate, volume, play or pause).
+    HRESULT RebuildFileGraphInPlace();
+    HRESULT RestartAfterRebuild(REFERENCE_TIME position, double rate, int state);
+    bool rebuildingForCapture_ = false;   // the rebuilt graph's start does not prepare a capture again
     void OpenEntry(int index);
     void RemoveCurrentAndMoveOn();
     void UpdateScreenSaverHold();

@@ -124,3 +124,61 @@ void TZoMain::OpenListInEditor(const QString& path)
     MiListEditClick();
     if (auto* editor = qobject_cast<TListEditForm*>(ListEditWindow.data())) editor->OpenListFile(path);
 }
+
+bool TZoMain::WantsCaptureBranch() const
+{
+    // A window that is closing is hidden already: the graph built as it goes
+    // is the plain one.
+    const TCaptureDlg* capture = CaptureDlg();
+    return capture && capture->isVisible() && capture->CaptureMethodInUse() == media::kCaptureGrabber;
+}
+
+HRESULT TZoMain::RebuildGraphForCapture()
+{
+    if (!graph_ || item_.Path.isEmpty() || dvd_.Mode) return E_FAIL;
+    CaptureRebuiltGraph = true;
+    return RebuildFileGraphInPlace();
+}
+
+HRESULT TZoMain::RebuildFileGraphInPlace()
+{
+    REFERENCE_TIME position = 0;
+    if (FAILED(graph_->GetCurrentPosition(&position))) position = 0;
+    const double rate = item_.PlaybackRate;
+    const int state = playState_;
+    graph_->SetNotifyWindow(nullptr, 0, 0);
+    graph_->Stop();
+    vmr9Mixer_.reset();
+    TakeColorObjects(0, nullptr);
+    graph_.reset();
+    // The capture window asked for this graph; it is not prepared again by
+    // the graph's own start.
+    rebuildingForCapture_ = true;
+    const HRESULT hr = BuildFileGraph(item_.Path);
+    rebuildingForCapture_ = false;
+    if (FAILED(hr)) return hr;
+    return RestartAfterRebuild(position, rate, state);
+}
+
+HRESULT TZoMain::RestartAfterRebuild(REFERENCE_TIME position, double rate, int state)
+{
+    // The new graph starts at 1.0; the rate is set again from there.
+    if (rate != 1.0 && rate > 0) {
+        SetRate(1.0);
+        SetRate(rate);
+    }
+    // Paused before the seek, so that the seek lands on a still graph and
+    // shows the frame where the file stood rather than playing on from it.
+    if (state != psPlaying) {
+        const HRESULT hr = graph_->Pause();
+        if (FAILED(hr)) return hr;
+        ApplyPlayState(state, false);
+    }
+    if (position != 0 && !item_.NoDuration) {
+        const HRESULT hr = graph_->SetPositions(&position, media::AM_SEEKING_AbsolutePositioning, nullptr,
+                                                media::AM_SEEKING_NoPositioning);
+        if (FAILED(hr)) return hr;
+    }
+    if (graph_->HasAudio()) SetAudioVolume();
+    return S_OK;
+}

@@ -36,6 +36,11 @@ HRESULT GrabPicture(FilterGraph& graph, int method, bool playing, QImage* pictur
         }
         *picture = AsCapturedPicture(graph.CurrentImage());
         if (playing) graph.Run();
+    } else if (method == kCaptureGrabber && graph.HasCaptureBranch()) {
+        // The branch's frame, read without stopping the picture; a branch
+        // that never got its format has nothing to give.
+        if (!graph.CaptureBranchConnected()) return E_FAIL;
+        *picture = AsCapturedPicture(graph.CaptureBranchImage());
     } else {
         *picture = AsCapturedPicture(graph.CurrentImage());
     }

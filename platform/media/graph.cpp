@@ -315,6 +315,7 @@ GraphPrivate::Outcome GraphPrivate::Build(const QString& uri, const OutputFallba
         options.renderer = renderer;
         options.panel = panel;
         options.flipAllowed = flipAllowed;
+        options.captureBranch = captureBranch;
         options.paintedOnly = fallback.paintedOnly;
         options.settings = videoSettings;
         options.events = events;
@@ -495,6 +496,8 @@ HRESULT FilterGraph::AddVideoRenderer(int renderer, QWidget* panel, bool flipAll
     if (UsesDisplayOverlay(renderer)) d->videoSettings.colors = DisplayOverlayColors();
     return S_OK;
 }
+
+void FilterGraph::AddCaptureBranch() { d->captureBranch = true; }
 
 HRESULT FilterGraph::AddAudioRenderer(const QString& factoryName, const QString& deviceName)
 {

@@ -85,6 +85,9 @@ public:
     // controls (videobalance, gamma) come with every renderer; flipping
     // (videoflip) only with `flipAllowed`.
     HRESULT AddVideoRenderer(int renderer, QWidget* panel, bool flipAllowed = false);
+    // A branch beside the video renderer that keeps the last frame for
+    // picture capture (VideoOutput's capture branch); with AddVideoRenderer.
+    void AddCaptureBranch();
     // A chosen audio sink by factory name; empty keeps the automatic one.
     // With `deviceName` the sink is made for the audio output device of that
     // name (FindAudioSinkDevice, output.h). VFW_E_NOT_FOUND for an unknown
@@ -198,6 +201,10 @@ public:
     bool CanFlip() const;   // AddVideoRenderer allowed flipping and the graph has it
     // A copy of the picture now shown; null without one.
     QImage CurrentImage() const;
+    // The capture branch: built in, linked with its format, its last frame.
+    bool HasCaptureBranch() const;
+    bool CaptureBranchConnected() const;
+    QImage CaptureBranchImage() const;
 
     // ---- stream information ----
     // Tags of the item: "title", "artist", "album" (GStreamer tag names).

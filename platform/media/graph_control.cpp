@@ -515,6 +515,16 @@ QImage FilterGraph::CurrentImage() const
     return d->video->CurrentImage();
 }
 
+bool FilterGraph::HasCaptureBranch() const { return d->video && d->video->HasCaptureBranch(); }
+
+bool FilterGraph::CaptureBranchConnected() const { return d->video && d->video->CaptureBranchConnected(); }
+
+QImage FilterGraph::CaptureBranchImage() const
+{
+    if (!d->pipeline || !d->video) return {};
+    return d->video->CaptureBranchImage();
+}
+
 // ---- stream information ----
 
 QString FilterGraph::Tag(const char* name) const

@@ -76,6 +76,7 @@ public:
     int renderer = 0;
     QPointer<QWidget> panel;
     bool flipAllowed = false;
+    bool captureBranch = false;
     QString audioSinkName;
     DeviceRef audioDevice;   // the chosen sink's device; none: the factory's default
     QStringList preferred;

@@ -194,6 +194,7 @@ std::unique_ptr<VideoOutput> VideoOutput::Create(const Options& options)
     out->shared_->countSinkBuffers = out->kind_ != Kind::Painted;
     out->MakeFilter(options.flipAllowed);
     out->WatchSinkPad();
+    if (options.captureBranch) out->AddCaptureBranch();
     out->SetColors(out->settings_.colors);
     out->SetFlip(out->settings_.flipH, out->settings_.flipV);
     return out;
@@ -313,6 +314,15 @@ bool VideoOutput::MakeFilter(bool flipAllowed)
     flip_ = static_cast<GstElement*>(g_steal_pointer(&flip));
     KeepLastFrameOf(filter_);
     return true;
+}
+
+bool VideoOutput::CaptureBranchConnected() const
+{
+    if (!captureFrames_) return false;
+    g_autoptr(GstPad) pad = gst_element_get_static_pad(sink_, "sink");
+    if (!pad || !gst_pad_is_linked(pad)) return false;
+    g_autoptr(GstCaps) caps = gst_pad_get_current_caps(pad);
+    return caps != nullptr;
 }
 
 void VideoOutput::WatchSinkPad()

@@ -5,6 +5,8 @@
 // the outputs until the pipeline is in NULL.
 //
 //   video: [Filter(): videoconvert ! videobalance ! gamma (! videoflip)] ! Sink()
+//          with a capture branch, the frame at the sink's input is kept for
+//          the capture window
 //   audio: [Filter(): audioconvert ! audiopanorama] ! Sink()
 //
 // playbin takes them as video-filter / video-sink and audio-filter /
@@ -33,6 +35,9 @@
 
 namespace media {
 
+namespace output_detail {
+struct CaptureHolder;
+}
 namespace detail {
 class FrameStore;
 class OverlayWindow;
@@ -92,6 +97,9 @@ public:
         // flushing seek to where it stands; off for a pipeline whose source
         // must not be seeked for it (a disc's navigation).
         bool redrawBySeek = true;
+        // A capture branch: the newest frame at the sink's input is kept for
+        // picture capture, read without pausing the picture.
+        bool captureBranch = false;
     };
 
     // Picks the sink: the renderer value's sinks from one table, best first,
@@ -154,6 +162,11 @@ public:
     // ---- what was shown ----
     // A copy of the picture now shown; null without one.
     QImage CurrentImage() const;
+    // The capture branch: whether there is one, whether its input is linked
+    // and has its format, and a copy of the last frame it got (null without).
+    bool HasCaptureBranch() const { return captureFrames_ != nullptr; }
+    bool CaptureBranchConnected() const;
+    QImage CaptureBranchImage() const;
     // g_get_monotonic_time() of the first shown frame (microseconds, 0 until
     // then) and the frames shown since the output was made. Any thread.
     qint64 FirstFrameTime() const;
@@ -167,6 +180,7 @@ private:
     bool MakePaintedSink();
     bool MakeFakeSink(const QString& factory);
     bool MakeFilter(bool flipAllowed);
+    void AddCaptureBranch();
     void WatchSinkPad();
     static GstPadProbeReturn OnSinkPad(GstPad* pad, GstPadProbeInfo* info, gpointer data);
     void ApplyRect();
@@ -186,6 +200,7 @@ private:
     GstElement* balance_ = nullptr;     // ours, inside the filter
     GstElement* gamma_ = nullptr;       // ours, inside the filter
     GstElement* flip_ = nullptr;        // ours, inside the filter
+    std::shared_ptr<output_detail::CaptureHolder> captureFrames_;   // the capture branch's newest frame
     GstElement* overlayElement_ = nullptr;   // ours: the element that draws into the window
     GstElement* scalingBin_ = nullptr;  // the sink itself when it is one (identity)
     QSize scaledFrameSize_;

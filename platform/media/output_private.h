@@ -32,6 +32,23 @@ struct VideoOutput::Shared {
 
 namespace output_detail {
 
+// The newest frame that passed the capture branch, with its caps; written on
+// the streaming thread, read on the main thread.
+struct CaptureHolder {
+    std::mutex mutex;
+    GstSample* sample = nullptr;   // ours
+    ~CaptureHolder()
+    {
+        if (sample) gst_sample_unref(sample);
+    }
+    void Keep(GstSample* next)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (sample) gst_sample_unref(sample);
+        sample = next;
+    }
+};
+
 bool HasProperty(gpointer object, const char* name);
 // The painted renderer's frame format, as GStreamer names it.
 const char* PaintedFormat();

@@ -361,6 +361,56 @@ QImage VideoOutput::CurrentImage() const
     return ImageOf(sample);
 }
 
+namespace {
+
+GstPadProbeReturn OnCaptureBranch(GstPad* pad, GstPadProbeInfo* info, gpointer data)
+{
+    auto& holder = **static_cast<std::shared_ptr<CaptureHolder>*>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+        g_autoptr(GstCaps) caps = gst_pad_get_current_caps(pad);
+        holder.Keep(gst_sample_new(GST_PAD_PROBE_INFO_BUFFER(info), caps, nullptr, nullptr));
+    } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_START) {
+        // A seek: the frame from before it is no longer the one shown.
+        holder.Keep(nullptr);
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+}  // namespace
+
+void VideoOutput::AddCaptureBranch()
+{
+    // The branch keeps each frame as it reaches the renderer's input: the
+    // frame it holds is the one the renderer shows, or (playing) the one
+    // waiting for its time. Taken earlier, in the filter, it would run ahead
+    // of the picture by the queue the pipeline puts before the renderer;
+    // a sink of its own would block the picture in preroll. The frame is
+    // taken where the sink keeps its own last one, after any conversion
+    // inside it, so that it is the very picture the sink shows.
+    g_autoptr(GstElement) holder = LastSampleHolder(sink_);
+    g_autoptr(GstPad) pad = gst_element_get_static_pad(holder ? holder : sink_, "sink");
+    if (!pad) return;
+    captureFrames_ = std::make_shared<CaptureHolder>();
+    gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                      OnCaptureBranch, new std::shared_ptr<CaptureHolder>(captureFrames_),
+                      [](gpointer p) { delete static_cast<std::shared_ptr<CaptureHolder>*>(p); });
+}
+
+QImage VideoOutput::CaptureBranchImage() const
+{
+    if (!captureFrames_) return {};
+    g_autoptr(GstSample) last = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(captureFrames_->mutex);
+        if (captureFrames_->sample) last = gst_sample_ref(captureFrames_->sample);
+    }
+    if (!last) return {};
+    // Converted as the painted renderer has its frames.
+    g_autoptr(GstCaps) caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, PaintedFormat(), nullptr);
+    g_autoptr(GstSample) converted = gst_video_convert_sample(last, caps, 25 * GST_SECOND, nullptr);
+    return ImageOf(converted);
+}
+
 qint64 VideoOutput::FirstFrameTime() const { return stats_->firstFrameUs.load(); }
 
 quint64 VideoOutput::FramesShown() const { return stats_->frames.load(); }

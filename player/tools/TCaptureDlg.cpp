@@ -160,6 +160,13 @@ void TCaptureDlg::CaptureFrame()
         const bool windowless = renderer == 2 || renderer == 3;
         const bool keepsSink = methodInUse_ >= media::kCaptureWindowless7 && windowless;
         if (item.WindowsMedia && !graph->IsSeekable() && !keepsSink) hr = E_FAIL;
+        // The grabber reads a branch beside the renderer: a graph without
+        // one is built again with it, where it stood.
+        if (SUCCEEDED(hr) && methodInUse_ == media::kCaptureGrabber && !graph->HasCaptureBranch()) {
+            hr = host_.RebuildGraphForCapture();
+            graph = host_.Graph();
+            if (SUCCEEDED(hr) && (!graph || !graph->HasCaptureBranch())) hr = E_FAIL;
+        }
         // The grabber's preparation switches emulation on around its build
         // and off again once it is done.
         if (SUCCEEDED(hr) && methodInUse_ == media::kCaptureGrabber && settings_.OverlayOff && item.Mpeg) {

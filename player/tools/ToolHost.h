@@ -206,6 +206,12 @@ public:
     virtual QImage RealMediaPicture() const = 0;
     // The DVD's current frame as BGR888; E_FAIL without a DVD or a picture.
     virtual HRESULT GrabDvdPicture(QImage* picture) = 0;
+    // Builds the file graph again for capture (with the capture branch while
+    // the capture window shows and grabs by the branch) and puts it back where
+    // it was: position, rate, volume, paused unless it was playing. Sets
+    // CaptureRebuiltGraph, so that the graph is built plainly again when the
+    // window closes.
+    virtual HRESULT RebuildGraphForCapture() = 0;
 
 protected:
     ~IToolHost() = default;

@@ -1,6 +1,7 @@
 // The playback graph on real GStreamer with the generated media.
 #include "media_test_util.h"
 
+#include "platform/media/capture.h"
 #include "platform/media/output.h"
 
 #include <QCoreApplication>
@@ -772,3 +773,40 @@ TEST_F(MediaTest, ColourAndFlipChangeThePicture)
 }
 
 }  // namespace
+
+// The capture branch holds the frame the renderer shows, also right after a
+// seek (never the one from before it), and the grabber reads it without
+// stopping a playing graph; a graph built without it has none.
+TEST_F(MediaTest, CaptureBranchKeepsTheShownFrameThroughSeeks)
+{
+    FilterGraph graph;
+    graph.AddVideoRenderer(RendererWindowless9, &panel);
+    graph.AddCaptureBranch();
+    ASSERT_EQ(graph.RenderFile(F("clip.avi")), S_OK);
+    EXPECT_TRUE(graph.HasCaptureBranch());
+    for (REFERENCE_TIME target : {kSecond, kSecond / 4, 3 * kSecond / 2}) {
+        ASSERT_EQ(graph.SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+        ASSERT_TRUE(WaitUntil([&] {
+            return !graph.IsSettling() && graph.CaptureBranchConnected() && !graph.CurrentImage().isNull() &&
+                   !graph.CaptureBranchImage().isNull();
+        }));
+        QImage grabbed;
+        ASSERT_EQ(GrabPicture(graph, kCaptureGrabber, false, &grabbed), S_OK);
+        const QImage shown = graph.CurrentImage().convertToFormat(QImage::Format_BGR888);
+        EXPECT_EQ(grabbed.size(), shown.size());
+        EXPECT_LT(testutil::ImageDifference(grabbed, shown), 2.0) << target;
+    }
+    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return graph.State() == GraphState::Running && !graph.IsSettling(); }));
+    QImage playing;
+    EXPECT_EQ(GrabPicture(graph, kCaptureGrabber, true, &playing), S_OK);
+    EXPECT_FALSE(playing.isNull());
+    EXPECT_EQ(graph.State(), GraphState::Running) << "the branch is read without a pause";
+
+    FilterGraph plain;
+    plain.AddVideoRenderer(RendererWindowless9, &panel);
+    ASSERT_EQ(plain.RenderFile(F("clip.avi")), S_OK);
+    EXPECT_FALSE(plain.HasCaptureBranch());
+    EXPECT_FALSE(plain.CaptureBranchConnected());
+    EXPECT_TRUE(plain.CaptureBranchImage().isNull());
+}
