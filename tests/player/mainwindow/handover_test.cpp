@@ -8,10 +8,12 @@
 #include "player/units/Ccdplay.h"
 #include "window_test_util.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -102,6 +104,7 @@ struct OwnWindowStart {
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(extra);
         process.setProcessEnvironment(env);
+        started = QDateTime::currentDateTime().addMSecs(-50);
         process.start(QStringLiteral(ZORVI_PATH), args);
         process.waitForStarted(5000);
     }
@@ -114,9 +117,15 @@ struct OwnWindowStart {
     }
     bool HasOwnWindow() const
     {
+        // A process killed earlier leaves its socket behind, and its process
+        // id may come again: only a socket made since this start counts.
         const QString prefix = QStringLiteral("TZoMain.%1.").arg(process.processId());
-        return !QDir(instance::RuntimeFolder()).entryList({prefix + "*"}, QDir::System | QDir::Files).isEmpty();
+        const QFileInfoList sockets =
+            QDir(instance::RuntimeFolder()).entryInfoList({prefix + "*"}, QDir::System | QDir::Files);
+        return std::any_of(sockets.begin(), sockets.end(),
+                           [this](const QFileInfo& socket) { return socket.lastModified() >= started; });
     }
+    QDateTime started;
     // The program has the file open: it is playing it.
     bool HasOpened(const QString& path) const
     {
