@@ -14,15 +14,6 @@
 
 namespace shell {
 
-namespace {
-
-DriveTable& Table()
-{
-    static DriveTable table;
-    return table;
-}
-
-// mountinfo escapes blanks and backslashes in octal ("\040").
 QString UnescapeMountField(const QByteArray& field)
 {
     QByteArray out;
@@ -41,24 +32,6 @@ QString UnescapeMountField(const QByteArray& field)
     return QString::fromUtf8(out);
 }
 
-// The first mount point whose source is `device`.
-QString MountPointOf(const QString& device)
-{
-    QFile file(QStringLiteral("/proc/self/mountinfo"));
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    const QString canonical = QFileInfo(device).canonicalFilePath();
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        const qsizetype dash = fields.indexOf("-");
-        if (dash < 5 || dash + 2 >= fields.size()) continue;
-        const QString source = UnescapeMountField(fields[dash + 2]);
-        if (source == device || (!canonical.isEmpty() && QFileInfo(source).canonicalFilePath() == canonical))
-            return UnescapeMountField(fields[4]);
-    }
-    return {};
-}
-
-// The label udev gives the device ("/dev/disk/by-label", "\x20" escapes).
 QString UdevLabelOf(const QString& device)
 {
     const QString canonical = QFileInfo(device).canonicalFilePath();
@@ -80,6 +53,32 @@ QString UdevLabelOf(const QString& device)
             out += name[i];
         }
         return QString::fromUtf8(out);
+    }
+    return {};
+}
+
+
+namespace {
+
+DriveTable& Table()
+{
+    static DriveTable table;
+    return table;
+}
+
+// The first mount point whose source is `device`.
+QString MountPointOf(const QString& device)
+{
+    QFile file(QStringLiteral("/proc/self/mountinfo"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype dash = fields.indexOf("-");
+        if (dash < 5 || dash + 2 >= fields.size()) continue;
+        const QString source = UnescapeMountField(fields[dash + 2]);
+        if (source == device || (!canonical.isEmpty() && QFileInfo(source).canonicalFilePath() == canonical))
+            return UnescapeMountField(fields[4]);
     }
     return {};
 }

@@ -34,6 +34,12 @@ std::vector<OpticalDrive> OpticalDrives();
 using DriveTable = std::function<std::vector<OpticalDrive>()>;
 void SetDriveTable(DriveTable table);
 
+// A field of /proc/self/mountinfo, its octal escapes ("\040") undone.
+QString UnescapeMountField(const QByteArray& field);
+// The label udev gives the device ("/dev/disk/by-label", its "\x20"
+// escapes undone); empty when it has none.
+QString UdevLabelOf(const QString& device);
+
 // The entries for the drives that hold a medium, in drive order.
 std::vector<DiscEntry> DiscEntries(const std::vector<OpticalDrive>& drives);
 

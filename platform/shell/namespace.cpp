@@ -32,50 +32,6 @@ QString MountTablePath()
     return MountTable().isEmpty() ? QStringLiteral("/proc/self/mountinfo") : MountTable();
 }
 
-// mountinfo writes blanks, tabs, line ends and backslashes in octal ("\040").
-QString Unescape(const QByteArray& field)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        bool ok = false;
-        const int code = field[i] == '\\' && i + 3 < field.size() ? field.mid(i + 1, 3).toInt(&ok, 8) : 0;
-        if (ok) {
-            out += static_cast<char>(code);
-            i += 3;
-        } else {
-            out += field[i];
-        }
-    }
-    return QString::fromUtf8(out);
-}
-
-// The label udev gives a device, its "\x2f"-style escapes undone.
-QString LabelOf(const QString& device)
-{
-    if (!device.startsWith(QLatin1String("/dev/"))) return {};
-    const QString canonical = QFileInfo(device).canonicalFilePath();
-    const QDir labels(QStringLiteral("/dev/disk/by-label"));
-    for (const QFileInfo& link : labels.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
-        if (link.canonicalFilePath() != canonical) continue;
-        const QByteArray name = QFile::encodeName(link.fileName());
-        QByteArray out;
-        for (qsizetype i = 0; i < name.size(); ++i) {
-            bool ok = false;
-            const int code = name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x'
-                                 ? name.mid(i + 2, 2).toInt(&ok, 16)
-                                 : 0;
-            if (ok) {
-                out += static_cast<char>(code);
-                i += 3;
-            } else {
-                out += name[i];
-            }
-        }
-        return QString::fromUtf8(out);
-    }
-    return {};
-}
-
 bool IsNetworkType(const QString& type)
 {
     static const QStringList kTypes = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "davfs", "fuse.davfs2",
@@ -236,9 +192,9 @@ std::vector<Volume> Volumes()
             const qsizetype dash = fields.indexOf("-");
             if (dash < 5 || dash + 2 >= fields.size()) continue;
             Volume v;
-            v.mountPoint = Unescape(fields[4]);
-            const QString type = Unescape(fields[dash + 1]);
-            v.device = Unescape(fields[dash + 2]);
+            v.mountPoint = UnescapeMountField(fields[4]);
+            const QString type = UnescapeMountField(fields[dash + 1]);
+            v.device = UnescapeMountField(fields[dash + 2]);
             v.network = IsNetworkType(type);
             const bool userMount = v.mountPoint.startsWith(QLatin1String("/media/")) ||
                                    v.mountPoint.startsWith(QLatin1String("/run/media/")) ||
@@ -247,7 +203,7 @@ std::vector<Volume> Volumes()
             v.optical = v.device.startsWith(QLatin1String("/dev/sr")) || type == QLatin1String("iso9660") ||
                         type == QLatin1String("udf");
             v.removable = !v.mountPoint.startsWith(QLatin1String("/mnt/"));
-            QString label = LabelOf(v.device);
+            QString label = v.device.startsWith(QLatin1String("/dev/")) ? UdevLabelOf(v.device) : QString();
             if (label.isEmpty()) label = QFileInfo(v.mountPoint).fileName();
             v.name = NameOf(label);
             // A later mount over the same folder hides the earlier one.
