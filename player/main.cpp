@@ -63,6 +63,11 @@ extern "C" __attribute__((visibility("default"))) int ZorviMain(int argc, char**
     }
 
     CatchSessionEndSignals();
+    // The main menu lives in a menu bar that the window never shows: the
+    // menus are its pop-ups. A desktop's global menu bar would show it; and
+    // looking for one costs a round trip to the session bus while the window
+    // is built.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zoravel"));
     // GStreamer and the plug-ins of the first graph load on a thread of their
