@@ -2,6 +2,7 @@
 // for its own. A second start with arguments hands them to the running window
 // and ends.
 #include "platform/dialogs/dialogs.h"
+#include "platform/dvd/probe.h"
 #include "platform/files/statefile.h"
 #include "platform/instance/instance.h"
 #include "platform/media/preload.h"
@@ -16,6 +17,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -78,6 +80,15 @@ extern "C" __attribute__((visibility("default"))) int ZorviMain(int argc, char**
     // while another thread reads it. The first graph waits for the
     // initialisation when it needs it.
     media::Preloader preloader(args);
+    // The check of a DVD on the command line runs beside the building of the
+    // window too; the window's own check of the disc takes its verdict.
+    const media::FirstItem first = media::FirstItemOf(args);
+    std::optional<dvd::ProbeAhead> probeAhead;
+    if (first.kind == media::FirstItem::kDvd && !first.path.isEmpty()) {
+        const QFileInfo named(first.path);
+        probeAhead.emplace(named.suffix().compare(QLatin1String("ifo"), Qt::CaseInsensitive) == 0 ? named.absolutePath()
+                                                                                                 : first.path);
+    }
     // Leftovers of writers that were killed go; a settings file that cannot
     // be used is told once, and the program goes on with what it has.
     statefile::RemoveStaleTemporaries(QFile::encodeName(GetUserDataFolder()).toStdString(), {}, true);

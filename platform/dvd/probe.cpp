@@ -9,11 +9,13 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QProcess>
+#include <QSet>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <mutex>
 
 namespace dvd {
@@ -27,7 +29,9 @@ constexpr qint64 kSector = 2048;
 
 struct Verdicts {
     std::mutex mutex;
+    std::condition_variable walked;
     QHash<QByteArray, ProbeVerdict> kept;
+    QSet<QByteArray> walking;   // the discs whose walk runs
     int timeLimit = 10000;
     QString program;
     qint64 lastMilliseconds = 0;
@@ -141,28 +145,40 @@ ProbeVerdict ProbeVolume(const QString& path)
 {
     Verdicts& state = State();
     const QByteArray key = ProbeKey(path);
-    int timeLimit = 0;
-    QString program;
-    {
-        std::lock_guard<std::mutex> lock(state.mutex);
-        if (!key.isEmpty()) {
-            const auto kept = state.kept.constFind(key);
-            if (kept != state.kept.cend()) {
-                state.lastMilliseconds = 0;
-                return *kept;
-            }
+    std::unique_lock<std::mutex> lock(state.mutex);
+    if (!key.isEmpty()) {
+        // A walk of this disc that runs already gives its verdict: the disc
+        // is not walked twice at once.
+        state.walked.wait(lock, [&] { return !state.walking.contains(key); });
+        const auto kept = state.kept.constFind(key);
+        if (kept != state.kept.cend()) {
+            state.lastMilliseconds = 0;
+            return *kept;
         }
-        timeLimit = state.timeLimit;
-        program = state.program.isEmpty() ? DefaultProbeProgram() : state.program;
+        state.walking.insert(key);
     }
+    const int timeLimit = state.timeLimit;
+    const QString program = state.program.isEmpty() ? DefaultProbeProgram() : state.program;
+    lock.unlock();
     QElapsedTimer timer;
     timer.start();
     ProbeVerdict verdict = ProbeVerdict::Refused;
     const bool walked = RunWalk(program, path, &verdict, timeLimit);
-    std::lock_guard<std::mutex> lock(state.mutex);
+    lock.lock();
     state.lastMilliseconds = timer.elapsed();
-    if (!key.isEmpty() && walked) state.kept.insert(key, verdict);
+    if (!key.isEmpty()) {
+        if (walked) state.kept.insert(key, verdict);
+        state.walking.remove(key);
+        state.walked.notify_all();
+    }
     return verdict;
+}
+
+ProbeAhead::ProbeAhead(const QString& path) : thread_([path] { ProbeVolume(path); }) {}
+
+ProbeAhead::~ProbeAhead()
+{
+    if (thread_.joinable()) thread_.join();
 }
 
 HRESULT ProbeBeforePlay(const QString& path)

@@ -10,12 +10,29 @@
 #include <QByteArray>
 #include <QString>
 
+#include <thread>
+
 namespace dvd {
 
 enum class ProbeVerdict { Playable, NotDvd, Refused };
 
-// Main thread. Blocks for at most the time limit.
+// Any thread. Blocks for at most the time limit; while a walk of the same
+// disc runs (one started ahead), for its verdict.
 ProbeVerdict ProbeVolume(const QString& path);
+
+// The check of the program's first disc, started on a thread of its own
+// while the window is built: the window's check of that disc, once it
+// starts the disc, takes its verdict. The destructor waits for the walk.
+class ProbeAhead {
+public:
+    explicit ProbeAhead(const QString& path);
+    ~ProbeAhead();
+    ProbeAhead(const ProbeAhead&) = delete;
+    ProbeAhead& operator=(const ProbeAhead&) = delete;
+
+private:
+    std::thread thread_;
+};
 
 // The verdict as the DVD source's builders answer: S_OK, E_INVALIDARG for
 // no DVD-Video volume, E_FAIL for a refused disc.

@@ -7,6 +7,7 @@
 #include "platform/dvd/probe_stall.h"
 #include "support/test_util.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -128,6 +129,44 @@ TEST_F(DvdProbe, AVerdictIsKeptForTheDiscsContentAndAFifoDoesNotBlock)
     timer.restart();
     EXPECT_NE(ProbeVolume(fifoDisc), ProbeVerdict::Playable);
     EXPECT_LT(timer.elapsed(), kTimeLimit + 2000);
+}
+
+// The check started ahead, while the window is built, is the one the
+// window's check of that disc takes when it starts the disc: each disc is
+// walked once, and a refused disc stays refused.
+TEST_F(DvdProbe, ACheckStartedAheadGivesTheWindowsCheckItsVerdict)
+{
+    if (!QFileInfo::exists(testutil::Fixture("dvd_titles"))) GTEST_SKIP() << "fixtures not made";
+    QTemporaryDir dir;
+    const QString good = dir.filePath("good"), cut = dir.filePath("cut");
+    ASSERT_TRUE(CopyVideoTs(testutil::Fixture("dvd_titles"), good));
+    ASSERT_TRUE(CopyVideoTs(testutil::Fixture("dvd_menu"), cut));
+    ASSERT_TRUE(CutIfo(cut));
+    // The real walk, each start logged, slow enough that the window's check
+    // comes while it runs.
+    const QString log = dir.filePath("walks.log"), walk = dir.filePath("walk.sh");
+    const QString real = QCoreApplication::applicationDirPath() + "/ZorviDvdProbe";
+    ASSERT_TRUE(QFileInfo::exists(real));
+    {
+        QFile script(walk);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\necho \"$1\" >> '%1'\nsleep 0.4\nexec '%2' \"$1\"\n").arg(log, real).toUtf8());
+    }
+    ASSERT_TRUE(QFile::setPermissions(walk, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    SetProbeProgram(walk);
+    auto walks = [&log] {
+        QFile f(log);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
+    };
+    for (const auto& [disc, verdict] : {std::pair{good, S_OK}, std::pair{cut, E_FAIL}}) {
+        SCOPED_TRACE(disc.toStdString());
+        const int before = walks();
+        ProbeAhead ahead(disc);
+        ASSERT_TRUE(testutil::WaitUntil([&] { return walks() > before; }, 5000)) << "the walk did not start";
+        EXPECT_EQ(ProbeBeforePlay(disc + "/VIDEO_TS"), verdict);
+        EXPECT_EQ(LastProbeMilliseconds(), 0) << "the window's check walked the disc itself";
+        EXPECT_EQ(walks(), before + 1);
+    }
 }
 
 TEST(DvdStallClock, OnlyARunningNavigationWithoutPicturesOrStillsStalls)
