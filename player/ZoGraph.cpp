@@ -99,9 +99,11 @@ bool TZoMain::AddMpegSplitter(int kind, const QString& factory)
 QString TZoMain::BuildCaptureDecoders(const QString& path, const TCaptureGraphNeeds& needs)
 {
     // The splitters by kind: 0 and 1 for MPEG-2, 2 for MPEG-1; a file known
-    // as MPEG-1 tries only its own.
+    // as MPEG-1 tries only its own. One demuxer serves both generations of
+    // program streams here, so the stream's own generation decides.
     const QString caps = media::FindMediaType(path);
-    const std::vector<int> kinds = item_.MpegSplitterKind == 1 ? std::vector<int>{2} : std::vector<int>{0, 1, 2};
+    const bool mpeg1 = item_.MpegSplitterKind == 1 || caps.contains(QLatin1String("mpegversion=(int)1"));
+    const std::vector<int> kinds = mpeg1 ? std::vector<int>{2} : std::vector<int>{0, 1, 2};
     for (int kind : kinds) {
         const QString splitter = MpegSplitterFactory(kind, caps);
         if (splitter.isEmpty() || FAILED(graph_->AddPreferredFactory(splitter))) continue;

@@ -326,6 +326,41 @@ TEST_F(CaptureWindow, GrabberRebuildKeepsAPlayingClipPlaying)
     EXPECT_EQ(w->PlayState(), psPlaying);
 }
 
+// An MPEG file is decoded for capture by the capture decoder of its
+// generation; the plain graph comes back with the usual decoder.
+TEST_F(CaptureWindow, MpegFileDecodedByTheCaptureDecoder)
+{
+    MW_REQUIRE_FIXTURES();
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kFiltersKey, 0, "", REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                             &key, &disposition),
+              ERROR_SUCCESS);
+    // Not the decoder the graph picks by itself (libav's ranks higher).
+    const QByteArray id = media::FactoryClassId("mpeg2dec");
+    ASSERT_EQ(RegWriteBinary16(key, "MPEG2CCLSID", reinterpret_cast<const BYTE*>(id.constData())), S_OK);
+    RegCloseKey(key);
+    SetCaptureString("MPEG2CapDecoder", QStringLiteral("capture decoder"));
+    SetCapture("CaptureMethod", 1);
+    const QString film = Home(QStringLiteral("film.m2p"));
+    ASSERT_TRUE(Link(Fixture("mpeg2.m2p"), film));
+    Open({film});
+    ASSERT_TRUE(WaitPlaying());
+    ASSERT_TRUE(w->IsMpegFile());
+    EXPECT_FALSE(w->Graph()->ElementNames().contains("mpeg2dec"));
+    OpenCapture();
+    EXPECT_TRUE(w->CaptureRebuiltGraph);
+    EXPECT_TRUE(w->CaptureDecodersInGraph());
+    EXPECT_TRUE(w->Graph()->ElementNames().contains("mpeg2dec"));
+    EXPECT_EQ(w->PlayState(), psPlaying);
+    ASSERT_TRUE(testutil::WaitUntil([this] { return !w->Graph()->PictureImage().isNull(); }));
+    Click("BtnCapture");
+    EXPECT_EQ(Capture()->CapturedPicture().size(), QSize(720, 480));
+    CloseCapture();
+    EXPECT_FALSE(w->Graph()->ElementNames().contains("mpeg2dec"));
+    EXPECT_EQ(w->PlayState(), psPlaying);
+}
+
 // A RealMedia clip: the hidden black picture runs from the request to play
 // until the clip is open, and the grab is the clip's frame at the size the
 // panel shows it.
