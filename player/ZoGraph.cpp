@@ -137,7 +137,14 @@ bool TZoMain::OpenWindowsMediaFile(const QString& path)
     if (settings_.CheckSeekability && item_.NoDuration) {
         // Without an index the file is read again as a stream.
         auto stream = std::make_unique<media::FilterGraph>();
-        if (!item_.AudioOnly) stream->AddVideoRenderer(static_cast<int>(settings_.Renderer), ui_->ViewPanel);
+        if (!item_.AudioOnly) {
+            // Built as the first graph was, for the capture window too.
+            const TCaptureGraphNeeds needs = CaptureNeeds();
+            stream->AddVideoRenderer(needs.renderer >= 0 ? needs.renderer : static_cast<int>(settings_.Renderer),
+                                     ui_->ViewPanel, settings_.UseVideoReversal || needs.flip);
+            if (needs.captureBranch) stream->AddCaptureBranch();
+            if (needs.deinterlace) stream->AddDeinterlacer();
+        }
         stream->UseWindowsMediaSource(true);
         if (SUCCEEDED(stream->RenderFile(path))) graph_ = std::move(stream);
     }
