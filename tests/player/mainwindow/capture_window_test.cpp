@@ -326,6 +326,35 @@ TEST_F(CaptureWindow, GrabberRebuildKeepsAPlayingClipPlaying)
     EXPECT_EQ(w->PlayState(), psPlaying);
 }
 
+// Method 3 on the GL sink already drawing: an interlaced picture is built
+// again with the deinterlacer only when `Deinterlace` asks for it.
+TEST_F(CaptureWindow, InterlacedPictureIsWovenWhenDeinterlaceIsOn)
+{
+    MW_REQUIRE_FIXTURES();
+    SetMainDword("Renderer", 2);
+    SetCapture("CaptureMethod", 3);
+    const QString film = Home(QStringLiteral("fields.m2p"));
+    ASSERT_TRUE(Link(Fixture("interlaced.m2p"), film));
+    for (DWORD deinterlace : {0u, 1u}) {
+        SCOPED_TRACE(testing::Message() << "Deinterlace " << deinterlace);
+        SetCapture("Deinterlace", deinterlace);
+        Open({film});
+        ASSERT_TRUE(WaitPlaying());
+        EXPECT_TRUE(w->Graph()->IsVideoInterlaced());
+        OpenCapture();
+        EXPECT_EQ(w->CaptureRebuiltGraph, deinterlace == 1);
+        EXPECT_EQ(w->Graph()->Deinterlaces(), deinterlace == 1);
+        EXPECT_EQ(w->Graph()->VideoRendererValue(), 2);
+        EXPECT_EQ(w->PlayState(), psPlaying);
+        ASSERT_TRUE(testutil::WaitUntil([this] { return !w->Graph()->PictureImage().isNull(); }));
+        Click("BtnCapture");
+        EXPECT_EQ(Capture()->CapturedPicture().size(), QSize(720, 480));
+        CloseCapture();
+        EXPECT_FALSE(w->Graph()->Deinterlaces());
+        EXPECT_EQ(w->PlayState(), psPlaying);
+    }
+}
+
 // An MPEG file is decoded for capture by the capture decoder of its
 // generation; the plain graph comes back with the usual decoder.
 TEST_F(CaptureWindow, MpegFileDecodedByTheCaptureDecoder)
