@@ -96,6 +96,28 @@ bool TZoMain::AddMpegSplitter(int kind, const QString& factory)
     return true;
 }
 
+QString TZoMain::BuildCaptureDecoders(const QString& path, const TCaptureGraphNeeds& needs)
+{
+    // The splitters by kind: 0 and 1 for MPEG-2, 2 for MPEG-1; a file known
+    // as MPEG-1 tries only its own. One demuxer serves both generations of
+    // program streams here, so the stream's own generation decides.
+    const QString caps = media::FindMediaType(path);
+    const bool mpeg1 = item_.MpegSplitterKind == 1 || caps.contains(QLatin1String("mpegversion=(int)1"));
+    const std::vector<int> kinds = mpeg1 ? std::vector<int>{2} : std::vector<int>{0, 1, 2};
+    for (int kind : kinds) {
+        const QString splitter = MpegSplitterFactory(kind, caps);
+        if (splitter.isEmpty() || FAILED(graph_->AddPreferredFactory(splitter))) continue;
+        item_.MpegSplitterKind = kind == 2 ? 1 : 2;
+        const QString& name = kind == 2 ? needs.mpeg1Decoder : needs.mpeg2Decoder;
+        if (name.isEmpty()) return {};
+        const QByteArray id = ReadFilterClassId(kind == 2 ? 7 : 8);
+        const QString decoder = id.isEmpty() ? QString() : media::FactoryForClassId(id);
+        if (decoder.isEmpty() || FAILED(graph_->AddPreferredFactory(decoder))) return {};
+        return decoder;
+    }
+    return {};
+}
+
 bool TZoMain::OpenWindowsMediaFile(const QString& path)
 {
     if (!graph_) return false;
@@ -115,7 +137,14 @@ bool TZoMain::OpenWindowsMediaFile(const QString& path)
     if (settings_.CheckSeekability && item_.NoDuration) {
         // Without an index the file is read again as a stream.
         auto stream = std::make_unique<media::FilterGraph>();
-        if (!item_.AudioOnly) stream->AddVideoRenderer(static_cast<int>(settings_.Renderer), ui_->ViewPanel);
+        if (!item_.AudioOnly) {
+            // Built as the first graph was, for the capture window too.
+            const TCaptureGraphNeeds needs = CaptureNeeds();
+            stream->AddVideoRenderer(needs.renderer >= 0 ? needs.renderer : static_cast<int>(settings_.Renderer),
+                                     ui_->ViewPanel, settings_.UseVideoReversal || needs.flip);
+            if (needs.captureBranch) stream->AddCaptureBranch();
+            if (needs.deinterlace) stream->AddDeinterlacer();
+        }
         stream->UseWindowsMediaSource(true);
         if (SUCCEEDED(stream->RenderFile(path))) graph_ = std::move(stream);
     }
@@ -137,11 +166,28 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     const bool mpegPreferences = settings_.Mpeg2Splitter || settings_.Mpeg2OverlayMixer ||
                                  !settings_.MPEG1Video.isEmpty() || !settings_.MPEG1Audio.isEmpty() ||
                                  !settings_.MPEG2Video.isEmpty() || !settings_.MPEG2Audio.isEmpty();
-    if (item_.Mpeg && mpegPreferences) InsertMpegSplitter(path);
-    if (withPicture) graph_->AddVideoRenderer(static_cast<int>(settings_.Renderer), ui_->ViewPanel,
-                                              settings_.UseVideoReversal);
-    if (withPicture && WantsCaptureBranch()) graph_->AddCaptureBranch();
-    const int renderer = withPicture ? static_cast<int>(settings_.Renderer) : 0;
+    // While the capture window is open the graph is built as its method
+    // needs: the sink its grab reads, its branch, a deinterlacer, and MPEG
+    // files decoded by the capture decoders.
+    const TCaptureGraphNeeds needs = withPicture ? CaptureNeeds() : TCaptureGraphNeeds();
+    captureDecodersBuilt_ = false;
+    QString captureDecoder;
+    if (item_.Mpeg && withPicture && (!needs.mpeg1Decoder.isEmpty() || !needs.mpeg2Decoder.isEmpty()))
+        captureDecoder = BuildCaptureDecoders(path, needs);
+    if (captureDecoder.isEmpty() && item_.Mpeg && mpegPreferences) InsertMpegSplitter(path);
+    // A graph unlike the plain one is built plainly again when the window closes.
+    if (needs.captureBranch || needs.deinterlace || !captureDecoder.isEmpty() ||
+        (needs.renderer >= 0 && needs.renderer != static_cast<int>(settings_.Renderer)) ||
+        (needs.flip && !settings_.UseVideoReversal))
+        CaptureRebuiltGraph = true;
+    const int renderer = !withPicture         ? 0
+                         : needs.renderer >= 0 ? needs.renderer
+                                               : static_cast<int>(settings_.Renderer);
+    if (withPicture) {
+        graph_->AddVideoRenderer(renderer, ui_->ViewPanel, settings_.UseVideoReversal || needs.flip);
+        if (needs.captureBranch) graph_->AddCaptureBranch();
+        if (needs.deinterlace) graph_->AddDeinterlacer();
+    }
     // Our windowless-7 renderer never mixes streams: its colour is the surface's.
     SetTag(ui_->miIsVMRMixerMode, 0);
     if (renderer == media::RendererWindowless9) CreateVmr9Mixer(graph_->GetPictureControls());
@@ -152,6 +198,8 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     TakeColorObjects(renderer, nullptr);
     // The caller shows "cannot play" and moves on.
     if (FAILED(hr)) return hr;
+    // A capture decoder that did not take the stream leaves the graph's own.
+    captureDecodersBuilt_ = !captureDecoder.isEmpty() && graph_->ElementNames().contains(captureDecoder);
     // Several sound tracks: the first plays, the menu offers the others.
     if (!item_.Mpeg && !item_.WindowsMedia && !item_.Mp3 && !item_.StillPicture) {
         const int streams = graph_->AudioStreamCount();
@@ -188,7 +236,8 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
     ui_->LblTitle->setVisible(item_.AudioOnly && !item_.StillPicture);
     ui_->LblArtist->setVisible(item_.AudioOnly && !item_.StillPicture);
     graph_->SetNotifyWindow(this, WM_GRAPHNOTIFY, 0);
-    SizeWindowForMedia();
+    // Built again where it stood, the same file keeps the window's size.
+    if (!rebuildingForCapture_) SizeWindowForMedia();
     repaint();
     if (!item_.AudioOnly) graph_->SetVideoVisible(true);
     // The overlay renderers' colour stage.

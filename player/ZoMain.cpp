@@ -480,8 +480,9 @@ void TZoMain::OnToolNotify(WPARAM wParam, LPARAM lParam)
         break;
     case ToolNotice::CaptureClosed:
         if (CaptureWindow) DeleteToolWindow(CaptureWindow);
-        // A graph built for capture goes back to the plain one, where the
-        // file stood.
+        // The flip items the capture showed go with it, and a graph built
+        // for capture goes back to the plain one, where the file stood.
+        ui_->MenuFlipVideo->menuAction()->setVisible(false);
         if (graph_ && !dvd_.Mode && (CaptureRebuiltGraph || graph_->HasCaptureBranch())) {
             CaptureRebuiltGraph = false;
             if (FAILED(RebuildFileGraphInPlace())) ShowCannotPlay();

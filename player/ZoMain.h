@@ -48,6 +48,7 @@ class QLabel;
 class QScreen;
 class QWidget;
 class TCaptureDlg;
+struct TCaptureGraphNeeds;
 
 class TZoMain : public TForm, public IListSink, public TCommandTarget, public IToolHost, public IOptionsHost,
                 private TZoMainState {
@@ -531,7 +532,10 @@ public:
     bool AspectUnlocked() const override;
     QImage RealMediaPicture() const override;
     HRESULT GrabDvdPicture(QImage* picture) override;
-    HRESULT RebuildGraphForCapture() override;
+    HRESULT RebuildGraphForCapture(int method) override;
+    bool CaptureDecodersInGraph() const override { return captureDecodersBuilt_; }
+    void CapturePrepared(bool flipMenuVisible, bool rebuilt) override;
+    HRESULT CaptureWithoutGraph() override;
     bool ToolWindowOpen(TToolWindow window) const override;
     QWidget* OpenToolWindow(TToolWindow window) const override;
     bool FocusToolWindow(TToolWindow window) override;
@@ -667,13 +671,17 @@ private:
     void DeleteToolWindow(QPointer<QWidget>& window);
     // The capture window while it is open (ZoCapture.cpp), else null.
     TCaptureDlg* CaptureDlg() const;
-    // Whether the next file graph gets the capture branch: the capture window
-    // shows and grabs by it.
-    bool WantsCaptureBranch() const;
+    // What the next file graph needs for the capture window's method; plain
+    // without a window that shows.
+    TCaptureGraphNeeds CaptureNeeds() const;
+    // The MPEG splitter and the capture decoder the needs name for `path`,
+    // as preferred filters; the decoder's factory, empty when none applies.
+    QString BuildCaptureDecoders(const QString& path, const TCaptureGraphNeeds& needs);
+    bool captureDecodersBuilt_ = false;   // the graph decodes by a capture decoder
     // The file graph torn down and built again from the same file, then put
     // back where it stood (position, rate, volume, play or pause).
     HRESULT RebuildFileGraphInPlace();
-    HRESULT RestartAfterRebuild(REFERENCE_TIME position, double rate, int state);
+    HRESULT RestartAfterRebuild(REFERENCE_TIME position, double rate, int state, int audioStream);
     bool rebuildingForCapture_ = false;   // the rebuilt graph's start does not prepare a capture again
     void OpenEntry(int index);
     void RemoveCurrentAndMoveOn();

@@ -12,6 +12,9 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QSlider>
+
+#include <algorithm>
 
 void TZoMain::ApplyAlwaysOnTop() { SetWindowTopmost(ui_->PMForeground->isChecked()); }
 
@@ -125,19 +128,54 @@ void TZoMain::OpenListInEditor(const QString& path)
     if (auto* editor = qobject_cast<TListEditForm*>(ListEditWindow.data())) editor->OpenListFile(path);
 }
 
-bool TZoMain::WantsCaptureBranch() const
+TCaptureGraphNeeds TZoMain::CaptureNeeds() const
 {
     // A window that is closing is hidden already: the graph built as it goes
     // is the plain one.
     const TCaptureDlg* capture = CaptureDlg();
-    return capture && capture->isVisible() && capture->CaptureMethodInUse() == media::kCaptureGrabber;
+    return capture ? capture->GraphNeeds() : TCaptureGraphNeeds();
 }
 
-HRESULT TZoMain::RebuildGraphForCapture()
+HRESULT TZoMain::RebuildGraphForCapture(int method)
 {
     if (!graph_ || item_.Path.isEmpty() || dvd_.Mode) return E_FAIL;
     CaptureRebuiltGraph = true;
+    if (method == media::kCaptureGrabber) ClearSelection();
     return RebuildFileGraphInPlace();
+}
+
+void TZoMain::CapturePrepared(bool flipMenuVisible, bool rebuilt)
+{
+    ui_->MenuFlipVideo->menuAction()->setVisible(flipMenuVisible);
+    if (!rebuilt) return;
+    // The new renderer starts with its own aspect handling: the window's
+    // choice is checked again and the renderer keeps the aspect once more.
+    QAction* aspects[] = {ui_->MIOriginalAspect, ui_->miSizeRatio, ui_->MIAspect43, ui_->miAspect169,
+                          ui_->MIUnlockAspect};
+    const int mode = Tag(ui_->miAspectRatio);
+    aspects[mode >= 0 && mode <= 4 ? mode : 0]->setChecked(true);
+    SetRendererAspectMode(true);
+}
+
+HRESULT TZoMain::CaptureWithoutGraph()
+{
+    TCaptureDlg* capture = CaptureDlg();
+    if (!RealControl || !capture) return E_FAIL;
+    const int seekPosition = ui_->TrackBarForSeek->value();
+    const int state = playState_;
+    PendingRealStart = std::max(0, RealControl->GetPosition());
+    const int entry = playList_.ListIndex();
+    const QString path = playList_.IsValidIndex(entry) ? playList_.Item(entry).Path : item_.Path;
+    CloseMedia();
+    const HRESULT hr = capture->RunPlaceholderGraph();
+    if (FAILED(hr)) return hr;
+    OpenFileActivated(path);
+    for (QAction* item : {ui_->NShowFilter, ui_->NProperty, ui_->PMForeground}) item->setVisible(false);
+    if (state != psPlaying && RealControl) {
+        ui_->TrackBarForSeek->setValue(seekPosition);
+        TogglePlayPause();
+    }
+    return S_OK;
 }
 
 HRESULT TZoMain::RebuildFileGraphInPlace()
@@ -146,21 +184,22 @@ HRESULT TZoMain::RebuildFileGraphInPlace()
     if (FAILED(graph_->GetCurrentPosition(&position))) position = 0;
     const double rate = item_.PlaybackRate;
     const int state = playState_;
+    const int audioStream = graph_->AudioStreamCount() > 1 ? graph_->CurrentAudioStream() : -1;
     graph_->SetNotifyWindow(nullptr, 0, 0);
     graph_->Stop();
     vmr9Mixer_.reset();
     TakeColorObjects(0, nullptr);
     graph_.reset();
-    // The capture window asked for this graph; it is not prepared again by
-    // the graph's own start.
+    // The same file where it stood: the window keeps its size, and the
+    // capture window is not prepared again by the graph's own start.
     rebuildingForCapture_ = true;
     const HRESULT hr = BuildFileGraph(item_.Path);
     rebuildingForCapture_ = false;
     if (FAILED(hr)) return hr;
-    return RestartAfterRebuild(position, rate, state);
+    return RestartAfterRebuild(position, rate, state, audioStream);
 }
 
-HRESULT TZoMain::RestartAfterRebuild(REFERENCE_TIME position, double rate, int state)
+HRESULT TZoMain::RestartAfterRebuild(REFERENCE_TIME position, double rate, int state, int audioStream)
 {
     // The new graph starts at 1.0; the rate is set again from there.
     if (rate != 1.0 && rate > 0) {
@@ -178,6 +217,13 @@ HRESULT TZoMain::RestartAfterRebuild(REFERENCE_TIME position, double rate, int s
         const HRESULT hr = graph_->SetPositions(&position, media::AM_SEEKING_AbsolutePositioning, nullptr,
                                                 media::AM_SEEKING_NoPositioning);
         if (FAILED(hr)) return hr;
+    }
+    // The sound track the user chose, where the new graph starts at the first.
+    if (audioStream > 0 && graph_->CurrentAudioStream() != audioStream) {
+        if (FAILED(graph_->SelectAudioStream(audioStream))) return E_FAIL;
+        for (QAction* item : ui_->miAudio->actions())
+            if (Tag(item) == audioStream + 1) item->setChecked(true);
+        SetTag(ui_->miCurrentAudio, audioStream + 1);
     }
     if (graph_->HasAudio()) SetAudioVolume();
     return S_OK;

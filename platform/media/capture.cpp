@@ -31,10 +31,14 @@ HRESULT GrabPicture(FilterGraph& graph, int method, bool playing, QImage* pictur
         // The picture must not move on while it is read. A graph at rest
         // is left alone: a pause request would redraw it by a seek.
         if (graph.State() == GraphState::Running) {
-            const HRESULT hr = graph.Pause();
-            if (FAILED(hr)) return hr;
+            HRESULT hr = graph.Pause();
+            if (SUCCEEDED(hr)) hr = graph.WaitForState(20);
+            if (FAILED(hr)) {
+                if (playing) graph.Run();
+                return hr;
+            }
         }
-        *picture = AsCapturedPicture(graph.CurrentImage());
+        *picture = AsCapturedPicture(graph.PictureImage());
         if (playing) graph.Run();
     } else if (method == kCaptureGrabber && graph.HasCaptureBranch()) {
         // The branch's frame, read without stopping the picture; a branch
@@ -42,7 +46,7 @@ HRESULT GrabPicture(FilterGraph& graph, int method, bool playing, QImage* pictur
         if (!graph.CaptureBranchConnected()) return E_FAIL;
         *picture = AsCapturedPicture(graph.CaptureBranchImage());
     } else {
-        *picture = AsCapturedPicture(graph.CurrentImage());
+        *picture = AsCapturedPicture(graph.PictureImage());
     }
     return picture->isNull() ? E_FAIL : S_OK;
 }

@@ -24,6 +24,7 @@ constexpr guint kPlayAudio = 0x2;
 constexpr guint kPlayText = 0x4;
 constexpr guint kPlaySoftVolume = 0x10;
 constexpr guint kPlayNativeVideo = 0x40;
+constexpr guint kPlayDeinterlace = 0x200;
 constexpr guint kPlaySoftColorBalance = 0x400;
 
 constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002u);
@@ -336,6 +337,9 @@ GraphPrivate::Outcome GraphPrivate::Build(const QString& uri, const OutputFallba
             g_object_set(pipeline, "video-sink", video->Sink(), nullptr);
         }
         if (video->Filter()) g_object_set(pipeline, "video-filter", video->Filter(), nullptr);
+        // playbin's own deinterlacer, in front of the filter: interlaced
+        // pictures are woven into frames, progressive ones pass.
+        if (deinterlace) flags |= kPlayDeinterlace;
     } else {
         // No picture: a sink that takes nothing, so that playbin does not
         // look for a display sink of its own.
@@ -498,6 +502,10 @@ HRESULT FilterGraph::AddVideoRenderer(int renderer, QWidget* panel, bool flipAll
 }
 
 void FilterGraph::AddCaptureBranch() { d->captureBranch = true; }
+
+void FilterGraph::AddDeinterlacer() { d->deinterlace = true; }
+
+int FilterGraph::VideoRendererValue() const { return d->rendererAdded ? d->renderer : 0; }
 
 HRESULT FilterGraph::AddAudioRenderer(const QString& factoryName, const QString& deviceName)
 {

@@ -33,6 +33,9 @@ constexpr long EC_VIDEO_SIZE_CHANGED = 0x0A;
 constexpr long EC_PAUSED = 0x0E;
 constexpr long EC_OLE_EVENT = 0x18;   // buffering: param1 non-zero while buffering, 0 when done
 
+// WaitForState: the state change still goes on.
+constexpr HRESULT VFW_S_STATE_INTERMEDIATE = static_cast<HRESULT>(0x00040237u);
+
 // SetPositions flags.
 constexpr DWORD AM_SEEKING_NoPositioning = 0x0;
 constexpr DWORD AM_SEEKING_AbsolutePositioning = 0x1;
@@ -88,6 +91,9 @@ public:
     // A branch beside the video renderer that keeps the last frame for
     // picture capture (VideoOutput's capture branch); with AddVideoRenderer.
     void AddCaptureBranch();
+    // A deinterlacer in the video branch: interlaced pictures are woven
+    // into frames, progressive ones pass; with AddVideoRenderer.
+    void AddDeinterlacer();
     // A chosen audio sink by factory name; empty keeps the automatic one.
     // With `deviceName` the sink is made for the audio output device of that
     // name (FindAudioSinkDevice, output.h). VFW_E_NOT_FOUND for an unknown
@@ -112,6 +118,8 @@ public:
     // once, a buffering one once it has prerolled or buffered for 2 s.
     // mms:// is read over HTTP when no MMS source is installed.
     HRESULT RenderFile(const QString& pathOrUrl);
+    // The `Renderer` value the graph was built with; 0 without a renderer.
+    int VideoRendererValue() const;
     // Whether the chosen video renderer is part of the built graph.
     bool IsVideoRendererConnected() const;
     // Factory names of the elements in the built graph.
@@ -127,6 +135,9 @@ public:
     // a stream lets go of its connection and starts anew.
     HRESULT Stop();
     GraphState State() const;
+    // Waits at most `timeoutMs` for a state change to complete:
+    // S_OK, VFW_S_STATE_INTERMEDIATE while it goes on, E_FAIL when it failed.
+    HRESULT WaitForState(long timeoutMs) const;
 
     // ---- seeking (100-ns units) ----
     bool IsSeekable() const;
@@ -201,6 +212,12 @@ public:
     bool CanFlip() const;   // AddVideoRenderer allowed flipping and the graph has it
     // A copy of the picture now shown; null without one.
     QImage CurrentImage() const;
+    // The picture now shown at its own size (a sink may be given frames of
+    // its window's size); null without one.
+    QImage PictureImage() const;
+    // The decoded picture comes as fields; the graph weaves them (AddDeinterlacer).
+    bool IsVideoInterlaced() const;
+    bool Deinterlaces() const;
     // The capture branch: built in, linked with its format, its last frame.
     bool HasCaptureBranch() const;
     bool CaptureBranchConnected() const;

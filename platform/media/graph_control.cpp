@@ -145,6 +145,15 @@ HRESULT FilterGraph::Stop()
 
 GraphState FilterGraph::State() const { return d->target; }
 
+HRESULT FilterGraph::WaitForState(long timeoutMs) const
+{
+    if (!d->pipeline) return VFW_E_WRONG_STATE;
+    const GstStateChangeReturn change =
+        gst_element_get_state(d->pipeline, nullptr, nullptr, GstClockTime(std::max(0L, timeoutMs)) * GST_MSECOND);
+    if (change == GST_STATE_CHANGE_FAILURE) return E_FAIL;
+    return change == GST_STATE_CHANGE_ASYNC ? VFW_S_STATE_INTERMEDIATE : S_OK;
+}
+
 // ---- seeking ----
 
 bool FilterGraph::IsSeekable() const { return d->Seekable(); }
@@ -514,6 +523,16 @@ QImage FilterGraph::CurrentImage() const
     if (!d->pipeline || !d->video) return {};
     return d->video->CurrentImage();
 }
+
+QImage FilterGraph::PictureImage() const
+{
+    if (!d->pipeline || !d->video) return {};
+    return d->video->PictureImage();
+}
+
+bool FilterGraph::Deinterlaces() const { return d->pipeline && d->video && d->deinterlace; }
+
+bool FilterGraph::IsVideoInterlaced() const { return d->video && d->video->IsInterlaced(); }
 
 bool FilterGraph::HasCaptureBranch() const { return d->video && d->video->HasCaptureBranch(); }
 

@@ -77,6 +77,7 @@ public:
     QPointer<QWidget> panel;
     bool flipAllowed = false;
     bool captureBranch = false;
+    bool deinterlace = false;
     QString audioSinkName;
     DeviceRef audioDevice;   // the chosen sink's device; none: the factory's default
     QStringList preferred;

@@ -437,6 +437,16 @@ bool VideoOutput::CurrentFormat(VideoFormat* format) const
     return ReadVideoFormat(caps, format);
 }
 
+bool VideoOutput::IsInterlaced() const
+{
+    g_autoptr(GstPad) pad = gst_element_get_static_pad(filter_ ? filter_ : sink_, "sink");
+    g_autoptr(GstCaps) caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
+    if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps)) return false;
+    // Caps without the field say nothing of fields: progressive.
+    const gchar* mode = gst_structure_get_string(gst_caps_get_structure(caps, 0), "interlace-mode");
+    return mode && g_strcmp0(mode, "progressive") != 0;
+}
+
 bool VideoOutput::HoldStillFrames()
 {
     if (!scalingBin_ || !detail::HoldStillFrames(scalingBin_)) return false;

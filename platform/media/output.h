@@ -138,6 +138,9 @@ public:
     bool IsConnected() const;
     // The format entering the output (the decoded picture).
     bool CurrentFormat(VideoFormat* format) const;
+    // The decoded picture comes as fields (its caps' interlace mode is not
+    // progressive); false before the format is known.
+    bool IsInterlaced() const;
     // The panel went away under a window sink; the pipeline was stopped.
     bool WindowGone() const { return windowGone_; }
     // Sends a still picture again, scaled anew, whenever the window changes
@@ -162,6 +165,9 @@ public:
     // ---- what was shown ----
     // A copy of the picture now shown; null without one.
     QImage CurrentImage() const;
+    // The same picture at its own size, for a sink that is given frames of
+    // its window's size (ximagesink) as it was before it was scaled.
+    QImage PictureImage() const;
     // The capture branch: whether there is one, whether its input is linked
     // and has its format, and a copy of the last frame it got (null without).
     bool HasCaptureBranch() const { return captureFrames_ != nullptr; }

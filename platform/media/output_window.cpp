@@ -361,6 +361,17 @@ QImage VideoOutput::CurrentImage() const
     return ImageOf(sample);
 }
 
+QImage VideoOutput::PictureImage() const
+{
+    if (!scalingBin_) return CurrentImage();
+    // The frame before it was scaled to the window.
+    g_autoptr(GstSample) last = LastFrameOf(scalingBin_);
+    if (!last) return {};
+    g_autoptr(GstCaps) caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, PaintedFormat(), nullptr);
+    g_autoptr(GstSample) converted = gst_video_convert_sample(last, caps, 25 * GST_SECOND, nullptr);
+    return ImageOf(converted);
+}
+
 namespace {
 
 GstPadProbeReturn OnCaptureBranch(GstPad* pad, GstPadProbeInfo* info, gpointer data)
@@ -387,7 +398,9 @@ void VideoOutput::AddCaptureBranch()
     // a sink of its own would block the picture in preroll. The frame is
     // taken where the sink keeps its own last one, after any conversion
     // inside it, so that it is the very picture the sink shows.
-    g_autoptr(GstElement) holder = LastSampleHolder(sink_);
+    // A sink that is given frames of its window's size (ximagesink) has
+    // them at its bin's input still at the picture's own size.
+    g_autoptr(GstElement) holder = scalingBin_ ? nullptr : LastSampleHolder(sink_);
     g_autoptr(GstPad) pad = gst_element_get_static_pad(holder ? holder : sink_, "sink");
     if (!pad) return;
     captureFrames_ = std::make_shared<CaptureHolder>();

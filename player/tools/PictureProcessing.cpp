@@ -1,5 +1,7 @@
 #include "player/tools/PictureProcessing.h"
 
+#include <QPainter>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -150,6 +152,23 @@ QImage ResizedCopy(const QImage& picture, const QSize& size, Interpolation how)
     case Interpolation::Smooth: break;
     }
     return AsBgr(picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+QImage CentredCut(const QImage& frame, const QSize& panel, const QRect& rect)
+{
+    if (frame.isNull() || rect.isEmpty()) return {};
+    const QImage drawn = ResizedCopy(frame, rect.size(), Interpolation::Smooth);
+    if (panel.isEmpty()) return drawn;
+    const QPoint cut((panel.width() - rect.width()) / 2, (panel.height() - rect.height()) / 2);
+    if (rect.topLeft() == cut && QRect(QPoint(), panel).contains(rect)) return drawn;
+    QImage out(rect.size(), QImage::Format_BGR888);
+    out.fill(Qt::black);
+    QPainter painter(&out);
+    // Nothing of the panel lies outside it.
+    painter.setClipRect(QRect(-cut, panel));
+    painter.drawImage(rect.topLeft() - cut, drawn);
+    painter.end();
+    return out;
 }
 
 void ApplyCorrection(QImage* picture, const Correction& correction)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
 
 namespace capture {
@@ -45,6 +46,12 @@ QSize KeptSize(int sizeIndex, const VideoGeometry& geometry, const QSize& pictur
 enum class Interpolation { Smooth, Bilinear, Bicubic };
 // A copy of `picture` at `size` (its own size: a plain copy), always BGR888.
 QImage ResizedCopy(const QImage& picture, const QSize& size, Interpolation how);
+
+// What a panel of size `panel` shows in a rectangle of `rect`'s size about
+// its centre, when the frame is drawn stretched over `rect` (panel
+// coordinates) and the panel is black elsewhere; BGR888, null without a
+// frame or rectangle.
+QImage CentredCut(const QImage& frame, const QSize& panel, const QRect& rect);
 
 // The correction the window's controls ask for.
 struct Correction {

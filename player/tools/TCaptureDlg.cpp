@@ -151,28 +151,11 @@ void TCaptureDlg::CaptureFrame()
     ReleaseCaptureGraph();
     HRESULT hr = S_OK;
     const TOpenedItem& item = host_.Item();
-    if (const media::FilterGraph* graph = host_.Graph(); graph && !item.AudioOnly && !item.StillPicture) {
-        const int renderer = int(host_.Settings().Renderer);
-        if (methodInUse_ == 0) methodInUse_ = media::ChooseCaptureMethod(0, renderer);
-        // The picture is read where the sink keeps it; only a Windows Media
-        // stream that cannot seek is refused, unless a windowless sink
-        // already draws it.
-        const bool windowless = renderer == 2 || renderer == 3;
-        const bool keepsSink = methodInUse_ >= media::kCaptureWindowless7 && windowless;
-        if (item.WindowsMedia && !graph->IsSeekable() && !keepsSink) hr = E_FAIL;
-        // The grabber reads a branch beside the renderer: a graph without
-        // one is built again with it, where it stood.
-        if (SUCCEEDED(hr) && methodInUse_ == media::kCaptureGrabber && !graph->HasCaptureBranch()) {
-            hr = host_.RebuildGraphForCapture();
-            graph = host_.Graph();
-            if (SUCCEEDED(hr) && (!graph || !graph->HasCaptureBranch())) hr = E_FAIL;
-        }
-        // The grabber's preparation switches emulation on around its build
-        // and off again once it is done.
-        if (SUCCEEDED(hr) && methodInUse_ == media::kCaptureGrabber && settings_.OverlayOff && item.Mpeg) {
-            emulationSet_ = SetDirectDrawEmulation();
-            if (emulationSet_ && ClearDirectDrawEmulation()) emulationSet_ = false;
-        }
+    if (media::FilterGraph* graph = host_.Graph()) {
+        hr = PrepareCapture(*graph, item);
+    } else if (host_.HasRealControl()) {
+        // The RealMedia player opens its clip again behind the hidden picture.
+        hr = host_.CaptureWithoutGraph();
     }
     if (FAILED(hr)) {
         if (emulationSet_ && ClearDirectDrawEmulation()) emulationSet_ = false;
@@ -183,6 +166,91 @@ void TCaptureDlg::CaptureFrame()
     }
     baseName_ = capture::SaveBaseName(host_.Item().Path);
     newItem_ = true;
+}
+
+HRESULT TCaptureDlg::PrepareCapture(media::FilterGraph& graph, const TOpenedItem& item)
+{
+    // Nothing to grab from: the button ignores such an item.
+    if (item.AudioOnly || item.StillPicture || !graph.HasVideo()) return S_OK;
+    // The method is chosen once, by the sink that draws now, and stays.
+    if (methodInUse_ == 0) methodInUse_ = media::ChooseCaptureMethod(0, graph.VideoRendererValue());
+    const int method = methodInUse_;
+    const bool windowlessMethod = method >= media::kCaptureWindowless7;
+    if (method == media::kCaptureGrabber) host_.CapturePrepared(false, false);
+    // A Windows Media stream that cannot seek cannot be built again where
+    // it stood: only a windowless sink that already draws it will do.
+    if (item.WindowsMedia && !graph.IsSeekable()) {
+        const int renderer = graph.VideoRendererValue();
+        const bool windowless = renderer == media::RendererWindowless7 || renderer == media::RendererWindowless9;
+        return windowlessMethod && windowless ? S_OK : E_FAIL;
+    }
+    // The flip items for the windowless methods, where the sink can flip.
+    const auto flipMenu = [&](const media::FilterGraph& built) {
+        const bool wanted = method == media::kCaptureWindowless9 ||
+                            (method == media::kCaptureWindowless7 && host_.Settings().UseVideoReversal);
+        return wanted && built.CanFlip();
+    };
+    if (GraphFits(graph, item)) {
+        if (windowlessMethod) host_.CapturePrepared(flipMenu(graph), false);
+        return S_OK;
+    }
+    // The grabber's build switches emulation on and off again once it is done.
+    if (method == media::kCaptureGrabber && settings_.OverlayOff && item.Mpeg) emulationSet_ = SetDirectDrawEmulation();
+    HRESULT hr = host_.RebuildGraphForCapture(method);
+    if (emulationSet_ && ClearDirectDrawEmulation()) emulationSet_ = false;
+    if (FAILED(hr)) return hr;
+    const media::FilterGraph* built = host_.Graph();
+    // The sink or branch the grab reads must have its picture.
+    if (!built || !built->IsVideoRendererConnected()) return E_FAIL;
+    if (method == media::kCaptureGrabber && !built->HasCaptureBranch()) return E_FAIL;
+    host_.CapturePrepared(windowlessMethod && flipMenu(*built), true);
+    return S_OK;
+}
+
+bool TCaptureDlg::WantsCaptureDecoders(const TOpenedItem& item) const
+{
+    if (!item.Mpeg || (settings_.MPEG1CapDecoder.isEmpty() && settings_.MPEG2CapDecoder.isEmpty())) return false;
+    if (item.MpegSplitterKind == 2 && settings_.MPEG2CapDecoder.isEmpty()) return false;
+    if (item.MpegSplitterKind == 1 && settings_.MPEG1CapDecoder.isEmpty()) return false;
+    return true;
+}
+
+bool TCaptureDlg::GraphFits(const media::FilterGraph& graph, const TOpenedItem& item) const
+{
+    switch (methodInUse_) {
+    case media::kCaptureGrabber: return graph.HasCaptureBranch();
+    case media::kCaptureWindowless7:
+        // An interlaced picture wants the deinterlacer when the setting asks for it.
+        return graph.VideoRendererValue() == media::RendererWindowless7 &&
+               (!settings_.Deinterlace || graph.Deinterlaces() || !graph.IsVideoInterlaced());
+    case media::kCaptureWindowless9: return graph.VideoRendererValue() == media::RendererWindowless9;
+    default:
+        // The renderer's own picture: any sink will do, but an MPEG file is
+        // decoded by its capture decoder when one is set.
+        return !WantsCaptureDecoders(item) || host_.CaptureDecodersInGraph();
+    }
+}
+
+TCaptureGraphNeeds TCaptureDlg::GraphNeeds() const
+{
+    TCaptureGraphNeeds needs;
+    if (methodInUse_ == 0 || !isVisible()) return needs;
+    needs.mpeg1Decoder = settings_.MPEG1CapDecoder;
+    needs.mpeg2Decoder = settings_.MPEG2CapDecoder;
+    switch (methodInUse_) {
+    case media::kCaptureGrabber: needs.captureBranch = true; break;
+    case media::kCaptureWindowless7:
+        needs.renderer = media::RendererWindowless7;
+        needs.deinterlace = settings_.Deinterlace;
+        break;
+    case media::kCaptureWindowless9:
+        // Its flip items are shown: the painted picture can always be flipped.
+        needs.renderer = media::RendererWindowless9;
+        needs.flip = true;
+        break;
+    default: break;
+    }
+    return needs;
 }
 
 void TCaptureDlg::ReleaseCaptureGraph() { placeholder_.reset(); }
@@ -202,13 +270,11 @@ HRESULT TCaptureDlg::GrabPicture(QImage* picture)
         return media::GrabPicture(*graph, methodInUse_ ? methodInUse_ : media::kCaptureRenderer,
                                   host_.PlayState() == 3, picture);
     if (host_.HasRealControl()) {
-        // The RealMedia player's frame is what its panel shows in the video
-        // rectangle: taken at that rectangle's size.
-        const QImage frame = media::AsCapturedPicture(host_.RealMediaPicture());
-        const QSize rect = host_.VideoRect().size();
-        *picture = frame.isNull() || rect.isEmpty() || rect == frame.size()
-                       ? frame
-                       : capture::ResizedCopy(frame, rect, capture::Interpolation::Smooth);
+        // What the panel shows of the clip, cut to the video rectangle's
+        // size about the panel's centre.
+        const QWidget* panel = host_.ViewPanel();
+        *picture = capture::CentredCut(media::AsCapturedPicture(host_.RealMediaPicture()),
+                                       panel ? panel->size() : QSize(), host_.VideoRect());
         return picture->isNull() ? E_FAIL : S_OK;
     }
     return host_.GrabDvdPicture(picture);

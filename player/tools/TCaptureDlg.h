@@ -20,10 +20,29 @@ namespace Ui {
 class TCaptureDlg;
 }
 namespace media {
+class FilterGraph;
 class PlaceholderGraph;
 }
 class IToolHost;
 class QFileDialog;
+struct TOpenedItem;
+
+// What the capture method in effect asks of a file graph built while the
+// capture window is open: the sink its grab reads, the grabber's branch, a
+// deinterlacer, and for MPEG files the capture decoders.
+struct TCaptureGraphNeeds {
+    int renderer = -1;              // the `Renderer` value to build with; -1 the main window's own
+    bool flip = false;              // flipping allowed, whatever UseVideoReversal says
+    bool captureBranch = false;
+    bool deinterlace = false;
+    QString mpeg1Decoder;           // MPEG1CapDecoder: kind 7 of the preferred filters
+    QString mpeg2Decoder;           // MPEG2CapDecoder: kind 8
+    bool Plain() const
+    {
+        return renderer < 0 && !flip && !captureBranch && !deinterlace && mpeg1Decoder.isEmpty() &&
+               mpeg2Decoder.isEmpty();
+    }
+};
 
 class TCaptureDlg : public QWidget {
     Q_OBJECT
@@ -63,6 +82,9 @@ public:
     const QImage& CapturedPicture() const { return picture_; }
     // The method in effect: the setting, or the one chosen at the first preparation.
     int CaptureMethodInUse() const { return methodInUse_; }
+    // What a file graph built now needs for the method in effect; plain
+    // while no method is chosen or the window is closing (hidden).
+    TCaptureGraphNeeds GraphNeeds() const;
     // The picture as it is written or copied: resized and corrected.
     QImage OutputPicture() const;
     // The save dialog while it is open (tests answer it); null otherwise.
@@ -85,6 +107,12 @@ private:
     capture::Correction CurrentCorrection() const;
     capture::VideoGeometry Geometry() const;
     HRESULT GrabPicture(QImage* picture);
+    HRESULT PrepareCapture(media::FilterGraph& graph, const TOpenedItem& item);
+    // The graph already is as the method needs it: nothing to build again.
+    bool GraphFits(const media::FilterGraph& graph, const TOpenedItem& item) const;
+    // The renderer's method on an MPEG file whose capture decoder for its
+    // generation is set.
+    bool WantsCaptureDecoders(const TOpenedItem& item) const;
 
     IToolHost& host_;
     std::unique_ptr<Ui::TCaptureDlg> ui_;

@@ -206,12 +206,24 @@ public:
     virtual QImage RealMediaPicture() const = 0;
     // The DVD's current frame as BGR888; E_FAIL without a DVD or a picture.
     virtual HRESULT GrabDvdPicture(QImage* picture) = 0;
-    // Builds the file graph again for capture (with the capture branch while
-    // the capture window shows and grabs by the branch) and puts it back where
-    // it was: position, rate, volume, paused unless it was playing. Sets
-    // CaptureRebuiltGraph, so that the graph is built plainly again when the
-    // window closes.
-    virtual HRESULT RebuildGraphForCapture() = 0;
+    // Builds the file graph again for capture, as the capture window's
+    // method needs it (the window's GraphNeeds), and puts it back where it
+    // was: position, rate, the chosen audio stream, volume, paused unless it
+    // was playing; the window keeps its size. The grabber's method (2) also
+    // clears the A-B selection. Sets CaptureRebuiltGraph, so that the graph
+    // is built plainly again when the window closes.
+    virtual HRESULT RebuildGraphForCapture(int method) = 0;
+    // The file graph was built with the capture decoders the window asked for.
+    virtual bool CaptureDecodersInGraph() const = 0;
+    // After a preparation: the flip menu shown or hidden as the method
+    // allows, and, when the graph was built again, the aspect item checked
+    // anew and the renderer's aspect mode reset.
+    virtual void CapturePrepared(bool flipMenuVisible, bool rebuilt) = 0;
+    // Without a file graph, while the RealMedia player plays: the clip is
+    // closed and opened again at its position behind the hidden black
+    // picture, paused again when it was not playing. E_FAIL when the
+    // hidden picture cannot run.
+    virtual HRESULT CaptureWithoutGraph() = 0;
 
 protected:
     ~IToolHost() = default;

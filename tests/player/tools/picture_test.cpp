@@ -122,6 +122,30 @@ TEST(PictureProcessing, SizeRulesAndTheirGuards)
     EXPECT_EQ(KeptSize(1, g, own), own);
 }
 
+// The RealMedia grab: the centred rectangle of the video rectangle's size,
+// taken from the panel as it shows the frame over that rectangle.
+TEST(PictureProcessing, CentredCutOfThePanel)
+{
+    QImage white(40, 30, QImage::Format_BGR888);
+    white.fill(Qt::white);
+    // Centred: the frame at the rectangle's size.
+    const QImage centred = CentredCut(white, QSize(100, 50), QRect(30, 10, 40, 30));
+    ASSERT_EQ(centred.size(), QSize(40, 30));
+    EXPECT_EQ(centred.pixelColor(0, 0), QColor(Qt::white));
+    // Panned 10 to the right: the cut shows black where the panel is black.
+    const QImage panned = CentredCut(white, QSize(100, 50), QRect(40, 10, 40, 30));
+    ASSERT_EQ(panned.size(), QSize(40, 30));
+    EXPECT_EQ(panned.pixelColor(9, 15), QColor(Qt::black));
+    EXPECT_EQ(panned.pixelColor(10, 15), QColor(Qt::white));
+    EXPECT_EQ(panned.pixelColor(39, 15), QColor(Qt::white));
+    // Larger than the panel: nothing outside it is shown.
+    const QImage large = CentredCut(white, QSize(20, 20), QRect(-10, -5, 40, 30));
+    ASSERT_EQ(large.size(), QSize(40, 30));
+    EXPECT_EQ(large.pixelColor(5, 15), QColor(Qt::black));
+    EXPECT_EQ(large.pixelColor(20, 15), QColor(Qt::white));
+    EXPECT_TRUE(CentredCut(QImage(), QSize(10, 10), QRect(0, 0, 10, 10)).isNull());
+}
+
 TEST(PictureProcessing, CorrectionsByMode)
 {
     QImage p(1, 1, QImage::Format_BGR888);
