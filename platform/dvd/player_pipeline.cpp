@@ -7,6 +7,7 @@
 
 #include "platform/dvd/discinfo.h"
 #include "platform/dvd/probe.h"
+#include "platform/media/preload.h"
 
 #include <gst/video/colorbalance.h>
 
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 
 namespace dvd {
 
@@ -108,6 +110,7 @@ void PlayerPrivate::OnPadAdded(GstElement*, GstPad* pad, gpointer data)
 // Main thread, when the player goes.
 void PlayerPrivate::Shutdown()
 {
+    if (decoderLoad.joinable()) decoderLoad.join();
     const bool stopped = StopWorker();
     if (video) video->Detach();
     if (!stopped) {
@@ -149,12 +152,13 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
 {
     std::unique_ptr<DvdPlayer> player(new DvdPlayer);
     PlayerPrivate& d = *player->d;
-    if (const HRESULT probed = ProbeBeforePlay(options.path); FAILED(probed)) return probed;
-    if (!d.disc.Open(options.path)) return E_INVALIDARG;
-    d.OpenDrive(VolumePath(options.path));
-    d.directory = VolumePath(options.path);
+    // The disc check runs in a process of its own: the graph is built
+    // meanwhile. Nothing reads the disc before its verdict (the disc's
+    // information, the drive and the navigator's device all follow it).
+    std::future<HRESULT> probed = std::async(std::launch::async, [path = options.path] {
+        return ProbeBeforePlay(path);
+    });
     d.pollInterval = std::chrono::milliseconds(std::max(options.pollMs, 1));
-    d.fps = d.disc.MenuVideo().height == 576 ? 25.0 : 30.0;
     // rsndvdbin registers its formats when it is first made.
     d.pipeline = Owned("pipeline", "DVD graph");
     GstElement* nav = gst_element_factory_make("rsndvdbin", "DVD Navigator");
@@ -171,8 +175,6 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
     }
     d.titleFormat = gst_format_get_by_nick("title");
     d.chapterFormat = gst_format_get_by_nick("chapter");
-    const QByteArray device = QFile::encodeName(VolumePath(options.path));
-    g_object_set(nav, "device", device.constData(), nullptr);
     d.nav = nav;
     d.spu = spu;
     d.volume = volume;
@@ -219,8 +221,22 @@ HRESULT DvdPlayer::CreateManual(const ManualOptions& options, std::unique_ptr<Dv
                               GST_PAD_PROBE_TYPE_BUFFER,
                               PlayerPrivate::OnMixerInput, &d, nullptr);
     }
+    if (const HRESULT verdict = probed.get(); FAILED(verdict)) return verdict;
+    if (!d.disc.Open(options.path)) return E_INVALIDARG;
+    d.OpenDrive(VolumePath(options.path));
+    d.directory = VolumePath(options.path);
+    d.fps = d.disc.MenuVideo().height == 576 ? 25.0 : 30.0;
+    const QByteArray device = QFile::encodeName(d.directory);
+    g_object_set(nav, "device", device.constData(), nullptr);
     const HRESULT hr = d.Preroll();
     if (FAILED(hr)) return hr;
+    // rsndvdbin makes every decoder of the disc's streams at its first data;
+    // their plug-ins (the whole libav library for MPEG-2 video) load from
+    // now on, beside the navigator's start, instead of after it. Not
+    // earlier: this thread needs the dynamic loader until here (the disc's
+    // information opens libdvdread's decryption library), and a library that
+    // loads holds the loader for all of its loading.
+    d.decoderLoad = std::thread([] { media::LoadDvdDecoders(); });
     *out = std::move(player);
     return S_OK;
 }

@@ -234,6 +234,9 @@ public:
     static void OnPadAdded(GstElement*, GstPad* pad, gpointer data);
     GstElement* videoQueue = nullptr;   // identity
     GstElement* audioQueue = nullptr;   // identity
+    // Loads the decoders' plug-ins beside the navigator's start; joined
+    // when the player goes.
+    std::thread decoderLoad;
 
     void Shutdown();
     ~PlayerPrivate();

@@ -90,19 +90,6 @@ void LoadFeature(gpointer feature)
     g_autoptr(GstPluginFeature) loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(feature));
 }
 
-// The DVD's navigator makes every decoder that takes a stream, to try them
-// in turn: all their plug-ins load.
-void LoadDvdDecoders()
-{
-    for (const char* stream : kDvdStreams) {
-        g_autoptr(GstCaps) caps = gst_caps_from_string(stream);
-        if (!caps) continue;
-        GList* decoders = FactoriesFor(caps, GST_ELEMENT_FACTORY_TYPE_DECODER);
-        for (GList* l = decoders; l; l = l->next) LoadFeature(l->data);
-        gst_plugin_feature_list_free(decoders);
-    }
-}
-
 // The best demuxer, parser or decoder for the file's container, as the type
 // finder sees its head.
 void LoadForContainer(const QString& path)
@@ -138,6 +125,17 @@ void StartIdleStreamingThreads()
 }
 
 }  // namespace
+
+void LoadDvdDecoders()
+{
+    for (const char* stream : kDvdStreams) {
+        g_autoptr(GstCaps) caps = gst_caps_from_string(stream);
+        if (!caps) continue;
+        GList* decoders = FactoriesFor(caps, GST_ELEMENT_FACTORY_TYPE_DECODER);
+        for (GList* l = decoders; l; l = l->next) LoadFeature(l->data);
+        gst_plugin_feature_list_free(decoders);
+    }
+}
 
 FirstItem FirstItemOf(const QStringList& args)
 {

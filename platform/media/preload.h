@@ -30,6 +30,12 @@ struct FirstItem {
 // audio CD, a sheet alone no media of its own, "/fb" names its item second.
 FirstItem FirstItemOf(const QStringList& args);
 
+// Loads the plug-ins of every decoder a DVD's navigator makes, to try them in
+// turn, for a disc's streams (MPEG-2 video, AC-3, MPEG and LPCM sound): the
+// whole libav library among them. Any thread, after gst_init; plug-ins
+// already loaded are passed over.
+void LoadDvdDecoders();
+
 class Preloader {
 public:
     // Starts a thread that initialises GStreamer and loads the plug-ins the

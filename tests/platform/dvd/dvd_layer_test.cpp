@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -389,6 +390,31 @@ TEST_F(DvdLayer, AutomaticBuildIsWatchedTooAndHasPlaybinsColourBalance)
     EXPECT_EQ(back.saturation, 5000);
     ASSERT_EQ(player->PlayChapterInTitle(1, 2, DVD_CMD_FLAG_Block), S_OK);
     ASSERT_TRUE(WaitForChapter(2));
+}
+
+// The graph is built while the disc check runs: a disc the check refuses is
+// never read by this process (libdvdread frees a garbage pointer on the cut
+// IFO files), and a player that goes at once, its decoders still loading,
+// leaves the next one to play to its first picture.
+TEST_F(DvdLayer, ARefusedDiscIsNeverOpenedAndTheNextDiscPlays)
+{
+    const QString cut = testutil::Fixture("dvd_bad/cut");
+    if (!QFileInfo::exists(cut)) GTEST_SKIP() << "fixtures not made";
+    DvdPlayer::ManualOptions options;
+    options.path = cut;
+    EXPECT_EQ(DvdPlayer::CreateManual(options, &player), E_FAIL);
+    EXPECT_FALSE(player);
+
+    options.path = testutil::Fixture("dvd_titles") + "/VIDEO_TS";
+    ASSERT_EQ(DvdPlayer::CreateManual(options, &player), S_OK);
+    player.reset();
+    ASSERT_EQ(DvdPlayer::CreateManual(options, &player), S_OK);
+    ASSERT_EQ(player->Run(), S_OK);
+    QElapsedTimer clock;
+    clock.start();
+    while (!player->FirstFrameTime() && clock.elapsed() < 15000) QThread::msleep(10);
+    EXPECT_NE(player->FirstFrameTime(), 0);
+    EXPECT_EQ(player->Disc().MenuVideo().height > 0, true);
 }
 
 TEST_F(DvdLayer, NotADvdVolume)
