@@ -12,6 +12,15 @@
 #include <csignal>
 #include <unistd.h>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZO_HAS_ASAN 1
+#endif
+#endif
+#ifndef ZO_HAS_ASAN
+#define ZO_HAS_ASAN 0
+#endif
+
 int main(int argc, char** argv)
 {
     if (argc != 2) return 64;
@@ -23,7 +32,11 @@ int main(int argc, char** argv)
     // Whatever the player's own time limit, the walk never outlives a minute;
     // and sizes read from a damaged IFO cannot take the machine's memory.
     alarm(60);
+    // AddressSanitizer's shadow memory takes terabytes of address space, so
+    // a build with it has no such limit: every allocation would fail.
+#if !defined(__SANITIZE_ADDRESS__) && !ZO_HAS_ASAN
     const rlimit memory = {rlim_t(1) << 30, rlim_t(1) << 30};
     setrlimit(RLIMIT_AS, &memory);
+#endif
     return int(dvd::WalkVolume(QString::fromLocal8Bit(argv[1])));
 }

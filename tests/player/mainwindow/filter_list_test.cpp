@@ -10,9 +10,11 @@
 
 #include <QApplication>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QThread>
 
 using namespace mwtest;
 
@@ -150,6 +152,24 @@ TEST_F(FilterWindow, ListsTheDiscsPipelineWhileADvdPlays)
     ASSERT_EQ(w->Graph(), nullptr);
     GstElement* pipeline = w->PlayingPipeline();
     ASSERT_NE(pipeline, nullptr);
+    // The navigator makes the decoders of the disc's streams at its first
+    // data: the list is compared once they are in the pipeline (on a slow
+    // build the dialog could open before and list fewer elements).
+    const auto hasDecoders = [pipeline] {
+        bool video = false, audio = false;
+        for (const media::GraphElement& e : media::LeafElements(pipeline)) {
+            video = video || e.name.contains(QLatin1String("mpeg2"));
+            audio = audio || e.name.contains(QLatin1String("a52dec"));
+        }
+        return video && audio;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (!hasDecoders() && clock.elapsed() < 10000) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+    ASSERT_TRUE(hasDecoders());
 
     QStringList items;
     QString opened;
