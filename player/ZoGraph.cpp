@@ -118,6 +118,15 @@ QString TZoMain::BuildCaptureDecoders(const QString& path, const TCaptureGraphNe
     return {};
 }
 
+int TZoMain::AddVideoOutput(media::FilterGraph& graph, const TCaptureGraphNeeds& needs)
+{
+    const int renderer = needs.renderer >= 0 ? needs.renderer : static_cast<int>(settings_.Renderer);
+    graph.AddVideoRenderer(renderer, ui_->ViewPanel, settings_.UseVideoReversal || needs.flip);
+    if (needs.captureBranch) graph.AddCaptureBranch();
+    if (needs.deinterlace) graph.AddDeinterlacer();
+    return renderer;
+}
+
 bool TZoMain::OpenWindowsMediaFile(const QString& path)
 {
     if (!graph_) return false;
@@ -137,14 +146,8 @@ bool TZoMain::OpenWindowsMediaFile(const QString& path)
     if (settings_.CheckSeekability && item_.NoDuration) {
         // Without an index the file is read again as a stream.
         auto stream = std::make_unique<media::FilterGraph>();
-        if (!item_.AudioOnly) {
-            // Built as the first graph was, for the capture window too.
-            const TCaptureGraphNeeds needs = CaptureNeeds();
-            stream->AddVideoRenderer(needs.renderer >= 0 ? needs.renderer : static_cast<int>(settings_.Renderer),
-                                     ui_->ViewPanel, settings_.UseVideoReversal || needs.flip);
-            if (needs.captureBranch) stream->AddCaptureBranch();
-            if (needs.deinterlace) stream->AddDeinterlacer();
-        }
+        // Built as the first graph was, for the capture window too.
+        if (!item_.AudioOnly) AddVideoOutput(*stream, CaptureNeeds());
         stream->UseWindowsMediaSource(true);
         if (SUCCEEDED(stream->RenderFile(path))) graph_ = std::move(stream);
     }
@@ -180,14 +183,7 @@ HRESULT TZoMain::BuildFileGraph(const QString& path)
         (needs.renderer >= 0 && needs.renderer != static_cast<int>(settings_.Renderer)) ||
         (needs.flip && !settings_.UseVideoReversal))
         CaptureRebuiltGraph = true;
-    const int renderer = !withPicture         ? 0
-                         : needs.renderer >= 0 ? needs.renderer
-                                               : static_cast<int>(settings_.Renderer);
-    if (withPicture) {
-        graph_->AddVideoRenderer(renderer, ui_->ViewPanel, settings_.UseVideoReversal || needs.flip);
-        if (needs.captureBranch) graph_->AddCaptureBranch();
-        if (needs.deinterlace) graph_->AddDeinterlacer();
-    }
+    const int renderer = withPicture ? AddVideoOutput(*graph_, needs) : 0;
     // Our windowless-7 renderer never mixes streams: its colour is the surface's.
     SetTag(ui_->miIsVMRMixerMode, 0);
     if (renderer == media::RendererWindowless9) CreateVmr9Mixer(graph_->GetPictureControls());

@@ -677,6 +677,9 @@ private:
     // The MPEG splitter and the capture decoder the needs name for `path`,
     // as preferred filters; the decoder's factory, empty when none applies.
     QString BuildCaptureDecoders(const QString& path, const TCaptureGraphNeeds& needs);
+    // The video sink (the capture window's when it needs one), its capture
+    // branch and deinterlacer added to `graph`; the renderer value used.
+    int AddVideoOutput(media::FilterGraph& graph, const TCaptureGraphNeeds& needs);
     bool captureDecodersBuilt_ = false;   // the graph decodes by a capture decoder
     // The file graph torn down and built again from the same file, then put
     // back where it stood (position, rate, volume, play or pause).

@@ -79,17 +79,10 @@ GstElement* OpenedDeviceSink(GstDevice* device)
     return KeepIfOpened(sink, false);
 }
 
-bool IsOfFactory(GstElement* element, const QString& factoryName)
-{
-    GstElementFactory* factory = gst_element_get_factory(element);
-    return factory && factoryName == QLatin1String(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)));
-}
-
 }  // namespace
 
-DeviceRef FindAudioSinkDevice(const QString& displayName, const QString& factoryName)
+std::vector<AudioSinkDevice> AudioSinkDevices()
 {
-    if (displayName.isEmpty() || factoryName.isEmpty()) return nullptr;
     gst_init(nullptr, nullptr);
     g_autoptr(GstDeviceMonitor) monitor = gst_device_monitor_new();
     gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
@@ -97,19 +90,30 @@ DeviceRef FindAudioSinkDevice(const QString& displayName, const QString& factory
     const bool started = gst_device_monitor_start(monitor);
     GList* devices = gst_device_monitor_get_devices(monitor);
     if (started) gst_device_monitor_stop(monitor);
-    DeviceRef found;
-    for (GList* l = devices; l && !found; l = l->next) {
+    std::vector<AudioSinkDevice> found;
+    for (GList* l = devices; l; l = l->next) {
         auto* device = GST_DEVICE(l->data);
         g_autofree gchar* name = gst_device_get_display_name(device);
-        if (displayName != QString::fromUtf8(name)) continue;
-        // The device must be one that the chosen factory drives: two
-        // sound systems may show the same card under one name.
-        g_autoptr(GstElement) probe = gst_device_create_element(device, nullptr);
-        if (probe) gst_object_ref_sink(probe);
-        if (probe && IsOfFactory(probe, factoryName)) found.reset(GST_DEVICE(gst_object_ref(device)));
+        g_autoptr(GstElement) sink = gst_device_create_element(device, nullptr);
+        if (!sink) continue;
+        gst_object_ref_sink(sink);
+        GstElementFactory* factory = gst_element_get_factory(sink);
+        if (!factory) continue;
+        found.push_back({DeviceRef(GST_DEVICE(gst_object_ref(device))), QString::fromUtf8(name),
+                         QString::fromUtf8(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)))});
     }
     g_list_free_full(devices, gst_object_unref);
     return found;
+}
+
+DeviceRef FindAudioSinkDevice(const QString& displayName, const QString& factoryName)
+{
+    if (displayName.isEmpty() || factoryName.isEmpty()) return nullptr;
+    // The device must be one that the chosen factory drives: two sound
+    // systems may show the same card under one name.
+    for (AudioSinkDevice& d : AudioSinkDevices())
+        if (d.name == displayName && d.factory == factoryName) return std::move(d.device);
+    return nullptr;
 }
 
 QString AudioSinkFromEnvironment() { return QString::fromUtf8(qgetenv("ZORAVEL_AUDIO_SINK")).trimmed(); }

@@ -1,6 +1,7 @@
 #include "platform/media/catalogue.h"
 
 #include "platform/media/graph.h"
+#include "platform/media/output.h"
 
 #include <gst/gst.h>
 
@@ -66,25 +67,8 @@ std::vector<CatalogueEntry> MatchingDecoders(int kind, bool anyRank)
 
 std::vector<CatalogueEntry> AudioOutputDevices()
 {
-    gst_init(nullptr, nullptr);
-    g_autoptr(GstDeviceMonitor) monitor = gst_device_monitor_new();
-    gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
-    const bool started = gst_device_monitor_start(monitor);
-    GList* devices = gst_device_monitor_get_devices(monitor);
-    if (started) gst_device_monitor_stop(monitor);
     std::vector<CatalogueEntry> found;
-    for (GList* l = devices; l; l = l->next) {
-        auto* device = GST_DEVICE(l->data);
-        g_autofree gchar* name = gst_device_get_display_name(device);
-        g_autoptr(GstElement) sink = gst_device_create_element(device, nullptr);
-        if (!sink) continue;
-        gst_object_ref_sink(sink);
-        GstElementFactory* factory = gst_element_get_factory(sink);
-        if (!factory) continue;
-        const QString factoryName = QString::fromUtf8(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)));
-        found.push_back({QString::fromUtf8(name), factoryName, FactoryClassId(factoryName)});
-    }
-    g_list_free_full(devices, gst_object_unref);
+    for (const AudioSinkDevice& d : AudioSinkDevices()) found.push_back({d.name, d.factory, FactoryClassId(d.factory)});
     return found;
 }
 

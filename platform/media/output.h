@@ -32,6 +32,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 namespace media {
 
@@ -226,6 +227,19 @@ struct DeviceUnref {
     void operator()(GstDevice* device) const { gst_object_unref(device); }
 };
 using DeviceRef = std::unique_ptr<GstDevice, DeviceUnref>;
+
+// An audio output device as the device monitor lists it: the device, the
+// name it is shown under and the factory of the sink it makes.
+struct AudioSinkDevice {
+    DeviceRef device;
+    QString name;
+    QString factory;
+};
+
+// Every audio output device (class "Audio/Sink") the device monitor finds
+// now, in its order; one whose sink cannot be made is left out. Blocks while
+// the providers probe.
+std::vector<AudioSinkDevice> AudioSinkDevices();
 
 // The audio output device (class "Audio/Sink") shown under `displayName`
 // whose sink is of the factory `factoryName`, as the device monitor finds
